@@ -1,0 +1,16 @@
+# Libraries the system calls, all from Debian's packages.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1)
+pkg_check_modules(LZO2 REQUIRED IMPORTED_TARGET lzo2)
+pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbis)
+pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theora)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+
+# TinyXML 2.6 (not tinyxml2); Debian's header switches TIXML_USE_STL on itself.
+pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)

@@ -1,0 +1,54 @@
+# Small helpers that keep every directory's CMakeLists.txt to a line or two.
+
+# Warnings are on everywhere and kept clean.
+set(QM_WARNINGS -Wall -Wextra)
+
+if(QM_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds each listed directory that exists and has a CMakeLists.txt.
+macro(qm_add_subdirectories)
+    foreach(_dir ${ARGN})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_dir}/CMakeLists.txt)
+            add_subdirectory(${_dir})
+        endif()
+    endforeach()
+endmacro()
+
+# qm_library(<target> [DEPS <targets...>])
+# One static library from every .cpp directly in the current directory.
+function(qm_library target)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    add_library(${target} STATIC ${_sources})
+    target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+    if(ARG_DEPS)
+        target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    endif()
+endfunction()
+
+# qm_tests(<target> [LIBS <targets...>] [ENV <VAR=value...>])
+# One GoogleTest executable from every .cpp directly in the current test directory,
+# registered test by test in CTest.
+function(qm_tests target)
+    cmake_parse_arguments(ARG "" "" "LIBS;ENV" ${ARGN})
+    file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    add_executable(${target} ${_sources})
+    target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ${ARG_ENV})
+    gtest_discover_tests(${target}
+        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+        PROPERTIES ENVIRONMENT "${_env}"
+        DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# qm_benchmark(<target> <source> [LIBS <targets...>])
+function(qm_benchmark target source)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    add_executable(${target} ${source})
+    target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+endfunction()
