@@ -1,0 +1,9 @@
+#include "Platform/Win32/WinSdl.h"
+
+void WinSuspendCursorClip()
+{
+}
+
+void WinResumeCursorClip()
+{
+}
