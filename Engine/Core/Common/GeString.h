@@ -1,0 +1,103 @@
+// The engine's two string value types.
+//
+// CGeString holds 8-bit text, CGeWString UTF-16 text (char16_t units; wchar_t
+// is 32-bit on Linux). Neither stores a capacity: the buffer of a string of
+// length n always holds GeStringCapacity(n) characters, so every operation
+// decides from the old and new length alone whether to touch the heap.
+// An empty string owns no buffer and reads as "".
+#pragma once
+
+#include <cstdint>
+
+// Buffer size in characters for a string of n characters: 0 for n == 0,
+// otherwise n + 32 with the low five bits cleared (room for the terminator).
+constexpr uint32_t GeStringCapacity(uint32_t n)
+{
+    return n == 0 ? 0 : ((n + 32) & ~31u);
+}
+
+class CGeString {
+public:
+    char* data = nullptr;  // null exactly when length is 0
+    uint32_t length = 0;   // bytes, without the terminator
+
+    CGeString() = default;
+    CGeString(const char* text);
+    CGeString(const CGeString& other);
+    CGeString(CGeString&& other) noexcept;
+    ~CGeString() { Release(); }
+
+    CGeString& operator=(const CGeString& other);
+    CGeString& operator=(const char* text);
+    CGeString& operator=(CGeString&& other) noexcept;
+
+    // Frees the buffer; the string becomes empty.
+    void Release();
+
+    // Sets the length to n. The buffer is replaced only when the capacity
+    // changes; with keep set the surviving characters are copied over and
+    // terminated. No terminator is written at position n: callers that fill
+    // the characters write it themselves.
+    void Resize(uint32_t n, bool keep);
+
+    void Append(const char* text);
+    CGeString Mid(uint32_t start, uint32_t count) const;
+
+    const char* c_str() const { return data ? data : ""; }
+    uint32_t Length() const { return length; }
+    bool IsEmpty() const { return length == 0; }
+
+    bool operator==(const CGeString& other) const;
+    bool operator==(const char* text) const;
+    bool operator!=(const CGeString& other) const { return !(*this == other); }
+    bool operator!=(const char* text) const { return !(*this == text); }
+
+    // Unsigned byte order, a prefix before the longer text: the key order of
+    // every string-keyed map and sorted array.
+    bool operator<(const CGeString& other) const;
+};
+
+CGeString operator+(const CGeString& left, const char* right);
+CGeString operator+(const CGeString& left, const CGeString& right);
+
+// Lower-cases the ASCII letters of at most the first 1023 bytes of text.
+CGeString ToLowerString(const CGeString& text);
+
+class CGeWString {
+public:
+    char16_t* data = nullptr;  // null exactly when length is 0
+    uint32_t length = 0;       // UTF-16 units, without the terminator
+
+    CGeWString() = default;
+    CGeWString(const char16_t* text);
+    CGeWString(const CGeWString& other);
+    CGeWString(CGeWString&& other) noexcept;
+    ~CGeWString() { Release(); }
+
+    CGeWString& operator=(const CGeWString& other);
+    CGeWString& operator=(const char16_t* text);
+    CGeWString& operator=(CGeWString&& other) noexcept;
+
+    void Release();
+    void Resize(uint32_t n, bool keep);
+
+    CGeWString& operator+=(const CGeWString& other);
+    void Append(const char16_t* text);
+
+    // A new string: left followed by the zero-terminated right.
+    static CGeWString Concat(const CGeWString& left, const char16_t* right);
+
+    // Replaces count units from position (fewer when the string ends first)
+    // with text; count 0 inserts. An empty string becomes a copy of text.
+    void Insert(uint32_t position, uint32_t count, const CGeWString& text);
+    CGeWString Mid(uint32_t start, uint32_t count) const;
+
+    const char16_t* c_str() const { return data ? data : u""; }
+    uint32_t Length() const { return length; }
+    bool IsEmpty() const { return length == 0; }
+
+    bool operator==(const CGeWString& other) const;
+    bool operator!=(const CGeWString& other) const { return !(*this == other); }
+};
+
+CGeWString operator+(const CGeWString& left, const CGeWString& right);
