@@ -1,0 +1,43 @@
+#include "Engine/Core/Common/GeLog.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int g_lastLevel;
+CGeString g_lastMessage;
+
+bool LogToStderr()
+{
+    static const bool enabled = getenv("QASIMAR_LOG") != nullptr;
+    return enabled;
+}
+
+} // namespace
+
+void GeLog(int level, const char* format, ...)
+{
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    if (vsnprintf(text, sizeof(text), format, args) < 0)
+        text[0] = 0;
+    va_end(args);
+
+    g_lastLevel = level;
+    g_lastMessage = text;
+    if (LogToStderr())
+        fprintf(stderr, "[%d] %s", level, text);
+}
+
+int GeLogLastLevel()
+{
+    return g_lastLevel;
+}
+
+const CGeString& GeLogLastMessage()
+{
+    return g_lastMessage;
+}

@@ -1,0 +1,24 @@
+// The engine's log: problems an operation survives (bad script arguments, a
+// name that finds nothing) are recorded here and the operation goes on.
+//
+// Levels in use: 1 for refused input (bad arguments, unsupported save data),
+// 2 for failed look-ups by name. The log keeps only the last message and its
+// level; when the environment variable QASIMAR_LOG is set, every message is
+// also written to stderr.
+#pragma once
+
+#include "Engine/Core/Common/GeString.h"
+
+// Formats like printf; a result longer than 4095 characters is cut.
+void GeLog(int level, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+int GeLogLastLevel();
+const CGeString& GeLogLastMessage();
+
+// Debug traces are compiled out: callers keep their messages in the code, the
+// call does nothing.
+inline void GeTrace(const char*, ...) {}
