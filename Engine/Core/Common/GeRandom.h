@@ -1,0 +1,14 @@
+// The engine's random numbers: the same sequence as the C runtime of the
+// original platform, so that a seed gives the same game on every system.
+#pragma once
+
+#include <cstdint>
+
+// Largest value GeRand returns.
+constexpr int kGeRandMax = 0x7FFF;
+
+// Starts the sequence anew from seed.
+void GeSrand(uint32_t seed);
+
+// The next number of the sequence, 0 to kGeRandMax.
+int GeRand();
