@@ -1,5 +1,8 @@
 #include "Engine/Core/Common/GeDateTime.h"
 
+#include "Engine/Core/Common/GeError.h"
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -22,6 +25,7 @@ int32_t CGeDateTimeDecoder::Localtime()
     const time_t now = time(nullptr);
     tm local;
     if (!localtime_r(&now, &local)) {
+        GE_ERROR_REPORT("CGeDateTimeDecoder::Localtime: error get tz info #%d", errno);
         // Without zone information the offset is taken as zero.
         return 0;
     }
