@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Engine/Core/Common/GeRandom.h"
+
 // Vectors --------------------------------------------------------------------
 
 bool Vec2::operator!=(const Vec2& other) const
@@ -103,6 +105,16 @@ float RoundF(float x)
 float AcosF(float x)
 {
     return std::acos(x);
+}
+
+bool RandomChance(float p)
+{
+    if (p <= 0.0f)
+        return false;
+    if (p >= 1.0f)
+        return true;
+    const int k = GeRand() % 4096;
+    return p >= static_cast<float>(k) / 4096.0f;
 }
 
 uint32_t NextPowerOfTwo(uint32_t n)

@@ -66,6 +66,10 @@ float FloorF(float x);
 float RoundF(float x); // floor(x + 0.5): halves round up, -0.5 gives 0
 float AcosF(float x);
 
+// A chance of p (0..1) drawn from the engine's random generator, at a
+// resolution of 1/4096; p <= 0 never and p >= 1 always happens.
+bool RandomChance(float p);
+
 // Smallest power of two >= n for 1 <= n <= 2^31; 0 gives 0.
 uint32_t NextPowerOfTwo(uint32_t n);
 

@@ -1,4 +1,5 @@
 #include "Engine/Core/Common/GeMath.h"
+#include "Engine/Core/Common/GeRandom.h"
 
 #include <cmath>
 #include <cstdint>
@@ -292,4 +293,42 @@ TEST(GeMathQuat, RotationBetweenVectors)
     from.Normalize();
     to.Normalize();
     ExpectVec3Near(to, MatrixTransformNormal(RotationBetweenVectors(from, to), from));
+}
+
+TEST(GeMathScalar, RandomChanceFollowsTheGenerator)
+{
+    GeSrand(1);
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_FALSE(RandomChance(0.0f));
+        EXPECT_FALSE(RandomChance(-1.0f));
+        EXPECT_TRUE(RandomChance(1.0f));
+        EXPECT_TRUE(RandomChance(1.5f));
+    }
+
+    // Each draw compares p with the next number of the sequence modulo 4096.
+    GeSrand(7);
+    int expected[64];
+    for (int& k : expected)
+        k = GeRand() % 4096;
+    GeSrand(7);
+    for (int k : expected) {
+        const float p = (k + 0.5f) / 4096.0f;
+        EXPECT_TRUE(RandomChance(p)) << k;
+    }
+    GeSrand(7);
+    for (int k : expected) {
+        if (k == 0) {
+            GeRand();
+            continue;
+        }
+        const float p = (k - 0.5f) / 4096.0f;
+        EXPECT_FALSE(RandomChance(p)) << k;
+    }
+
+    // Over many draws a chance of 1/4 happens about a quarter of the time.
+    GeSrand(12345);
+    int hits = 0;
+    for (int i = 0; i < 4096; ++i)
+        hits += RandomChance(0.25f) ? 1 : 0;
+    EXPECT_NEAR(1024, hits, 120);
 }
