@@ -25,11 +25,11 @@ struct CGeMapNode {
     static constexpr uint32_t kBlack = 1;
 
     K key;
+    uint32_t colour = kRed;  // next to the key, where it fills the key's padding
     V value;
     CGeMapNode* parent = nullptr;
     CGeMapNode* left = nullptr;
     CGeMapNode* right = nullptr;
-    uint32_t colour = kRed;
 
     CGeMapNode(const K& k, const V& v) : key(k), value(v) {}
 };

@@ -15,20 +15,24 @@
 template <typename T>
 class CGePool {
 public:
-    // A cell holds one payload; `live` tells FreeBlocks which payloads to
-    // destroy, since a block may hold cells never handed out or already freed.
+    // A cell holds one payload. Its link is the next free cell while it is
+    // free and points at the cell itself while its payload is live, which
+    // tells FreeBlocks what to destroy: a block may also hold cells never
+    // handed out or already freed.
     struct Cell {
         Cell* nextFree;
-        bool live;
         alignas(T) unsigned char storage[sizeof(T)];
 
         T* Payload() { return reinterpret_cast<T*>(storage); }
+        bool IsLive() const { return nextFree == this; }
     };
 
+    // A block record; its cells follow it in the same allocation.
     struct Block {
-        Cell* cells;
         uint32_t count;
         Block* next;
+
+        Cell* Cells() { return reinterpret_cast<Cell*>(reinterpret_cast<unsigned char*>(this) + kCellsOffset); }
     };
 
     static constexpr uint32_t kNoCellUsed = 0xFFFFFFFFu;
@@ -61,9 +65,15 @@ public:
     T* Alloc(Args&&... args)
     {
         Cell* cell = TakeCell();
-        T* payload = new (cell->storage) T(std::forward<Args>(args)...);
-        cell->live = true;
-        return payload;
+        try {
+            T* payload = new (cell->storage) T(std::forward<Args>(args)...);
+            cell->nextFree = cell;
+            return payload;
+        } catch (...) {
+            cell->nextFree = freeList;
+            freeList = cell;
+            throw;
+        }
     }
 
     // Puts the payload's cell onto the free list and destroys the payload.
@@ -72,7 +82,6 @@ public:
         Cell* cell = CellOf(payload);
         cell->nextFree = freeList;
         freeList = cell;
-        cell->live = false;
         payload->~T();
     }
 
@@ -107,9 +116,10 @@ public:
         Block* block = first;
         while (block) {
             Block* next = block->next;
+            Cell* cells = block->Cells();
             for (uint32_t i = 0; i < block->count; ++i) {
-                if (block->cells[i].live)
-                    block->cells[i].Payload()->~T();
+                if (cells[i].IsLive())
+                    cells[i].Payload()->~T();
             }
             ::operator delete(block);
             block = next;
@@ -148,21 +158,20 @@ private:
         return reinterpret_cast<Cell*>(reinterpret_cast<unsigned char*>(payload) - offsetof(Cell, storage));
     }
 
+    static constexpr size_t kCellsOffset = (sizeof(Block) + alignof(Cell) - 1) / alignof(Cell) * alignof(Cell);
+
     // One allocation holds the block record followed by its cells.
     static Block* NewBlock(uint32_t n)
     {
         if (n == 0)
             n = 1;
-        const size_t cellsOffset = (sizeof(Block) + alignof(Cell) - 1) / alignof(Cell) * alignof(Cell);
-        void* memory = ::operator new(cellsOffset + size_t(n) * sizeof(Cell));
-        Block* block = static_cast<Block*>(memory);
-        block->cells = reinterpret_cast<Cell*>(static_cast<unsigned char*>(memory) + cellsOffset);
+        Block* block = new (::operator new(kCellsOffset + size_t(n) * sizeof(Cell))) Block;
         block->count = n;
         block->next = nullptr;
+        Cell* cells = block->Cells();
         for (uint32_t i = 0; i < n; ++i) {
-            Cell* cell = new (&block->cells[i]) Cell;
+            Cell* cell = new (&cells[i]) Cell;
             cell->nextFree = nullptr;
-            cell->live = false;
         }
         return block;
     }
@@ -177,6 +186,6 @@ private:
         }
         if (!current || usedInCurrent >= current->count)
             AddBlock();
-        return &current->cells[usedInCurrent++];
+        return &current->Cells()[usedInCurrent++];
     }
 };

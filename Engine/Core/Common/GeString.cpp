@@ -185,25 +185,9 @@ CGeString CGeString::Mid(uint32_t start, uint32_t count) const
     return result;
 }
 
-// Equality and order compare every byte of both lengths, so that the two
-// always agree, also for the rare string with a zero byte inside.
-bool CGeString::operator==(const CGeString& other) const
-{
-    if (length != other.length)
-        return false;
-    return length == 0 || std::memcmp(data, other.data, length) == 0;
-}
-
 bool CGeString::operator==(const char* text) const
 {
     return std::strcmp(c_str(), text ? text : "") == 0;
-}
-
-bool CGeString::operator<(const CGeString& other) const
-{
-    uint32_t common = std::min(length, other.length);
-    int order = common ? std::memcmp(data, other.data, common) : 0;  // memcmp compares unsigned bytes
-    return order < 0 || (order == 0 && length < other.length);
 }
 
 CGeString operator+(const CGeString& left, const char* right)

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // Buffer size in characters for a string of n characters: 0 for n == 0,
 // otherwise n + 32 with the low five bits cleared (room for the terminator).
@@ -47,14 +48,25 @@ public:
     uint32_t Length() const { return length; }
     bool IsEmpty() const { return length == 0; }
 
-    bool operator==(const CGeString& other) const;
+    // Equality and order compare every byte of both lengths, so that the two
+    // always agree, also for the rare string with a zero byte inside. They
+    // are the map's inner loop, hence inline.
+    bool operator==(const CGeString& other) const
+    {
+        return length == other.length && (length == 0 || std::memcmp(data, other.data, length) == 0);
+    }
     bool operator==(const char* text) const;
     bool operator!=(const CGeString& other) const { return !(*this == other); }
     bool operator!=(const char* text) const { return !(*this == text); }
 
     // Unsigned byte order, a prefix before the longer text: the key order of
     // every string-keyed map and sorted array.
-    bool operator<(const CGeString& other) const;
+    bool operator<(const CGeString& other) const
+    {
+        const uint32_t common = length < other.length ? length : other.length;
+        const int order = common ? std::memcmp(data, other.data, common) : 0;  // memcmp compares unsigned bytes
+        return order < 0 || (order == 0 && length < other.length);
+    }
 };
 
 CGeString operator+(const CGeString& left, const char* right);
