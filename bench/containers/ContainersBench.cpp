@@ -1,0 +1,151 @@
+// CGeStringMap against std::map<std::string, int>: inserting and looking up
+// 100,000 resource-like names. Prints the time ratio (ours / std) at the end.
+
+#include "Engine/Core/Common/GeMap.h"
+#include "Engine/Core/Common/GeString.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kKeyCount = 100000;
+
+// Names shaped like the engine's data names (longer than a short-string
+// buffer), in a fixed shuffled order.
+struct Keys {
+    std::vector<std::string> std;
+    std::vector<CGeString> ge;
+    std::vector<int> lookupOrder;
+
+    Keys()
+    {
+        char name[96];
+        for (int i = 0; i < kKeyCount; ++i) {
+            std::snprintf(name, sizeof name, "locations/loc%02d/objects/item_%05d.gemesh", i % 37, i);
+            std.push_back(name);
+        }
+        std::mt19937 random(2024);
+        std::shuffle(std.begin(), std.end(), random);
+        for (const std::string& key : std)
+            ge.emplace_back(key.c_str());
+        for (int i = 0; i < kKeyCount; ++i)
+            lookupOrder.push_back(i);
+        std::shuffle(lookupOrder.begin(), lookupOrder.end(), random);
+    }
+};
+
+const Keys& TheKeys()
+{
+    static const Keys keys;
+    return keys;
+}
+
+void GeInsert(benchmark::State& state)
+{
+    const Keys& keys = TheKeys();
+    for (auto _ : state) {
+        auto* map = new CGeStringMap<int>;
+        for (int i = 0; i < kKeyCount; ++i)
+            map->InsertNode(keys.ge[i], i);
+        benchmark::DoNotOptimize(map->count);
+        state.PauseTiming();
+        delete map;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kKeyCount);
+}
+
+void StdInsert(benchmark::State& state)
+{
+    const Keys& keys = TheKeys();
+    for (auto _ : state) {
+        auto* map = new std::map<std::string, int>;
+        for (int i = 0; i < kKeyCount; ++i)
+            map->emplace(keys.std[i], i);
+        benchmark::DoNotOptimize(map->size());
+        state.PauseTiming();
+        delete map;
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kKeyCount);
+}
+
+void GeLookup(benchmark::State& state)
+{
+    const Keys& keys = TheKeys();
+    CGeStringMap<int> map;
+    for (int i = 0; i < kKeyCount; ++i)
+        map.InsertNode(keys.ge[i], i);
+    for (auto _ : state) {
+        long sum = 0;
+        for (int index : keys.lookupOrder)
+            sum += map.Find(keys.ge[index])->value;
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * kKeyCount);
+}
+
+void StdLookup(benchmark::State& state)
+{
+    const Keys& keys = TheKeys();
+    std::map<std::string, int> map;
+    for (int i = 0; i < kKeyCount; ++i)
+        map.emplace(keys.std[i], i);
+    for (auto _ : state) {
+        long sum = 0;
+        for (int index : keys.lookupOrder)
+            sum += map.find(keys.std[index])->second;
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * kKeyCount);
+}
+
+BENCHMARK(GeInsert)->Unit(benchmark::kMillisecond);
+BENCHMARK(StdInsert)->Unit(benchmark::kMillisecond);
+BENCHMARK(GeLookup)->Unit(benchmark::kMillisecond);
+BENCHMARK(StdLookup)->Unit(benchmark::kMillisecond);
+
+// Prints as usual and keeps each benchmark's time for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> times;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void PrintRatio(const char* what, const std::string& ours, const std::string& reference) const
+    {
+        auto a = times.find(ours);
+        auto b = times.find(reference);
+        if (a == times.end() || b == times.end() || b->second <= 0)
+            return;
+        std::printf("%-8s CGeStringMap / std::map = %.2f\n", what, a->second / b->second);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nTime ratio for %d keys (below 1 means faster than std::map):\n", kKeyCount);
+    reporter.PrintRatio("insert", "GeInsert", "StdInsert");
+    reporter.PrintRatio("lookup", "GeLookup", "StdLookup");
+    benchmark::Shutdown();
+    return 0;
+}
