@@ -1,0 +1,338 @@
+#include "Engine/Core/Common/CiDispatcher.h"
+#include "Engine/Core/Common/GeLog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Delivery {
+    const CCiMessageClient* receiver;
+    const CCiMessageClient* sender;
+    uint32_t code;
+
+    bool operator==(const Delivery& other) const
+    {
+        return receiver == other.receiver && sender == other.sender && code == other.code;
+    }
+};
+
+void PrintTo(const Delivery& d, std::ostream* out)
+{
+    *out << "{" << d.receiver << " from " << d.sender << ", " << d.code << "}";
+}
+
+std::vector<Delivery> g_deliveries;
+
+// Records every call and runs an optional action inside its handler.
+class RecordingClient : public CCiMessageClient {
+public:
+    explicit RecordingClient(uint32_t type = CGeTypedObject::kUntyped) { SetTypeId(type); }
+
+    void HandleMessage(CCiMessageClient* sender, uint32_t code) override
+    {
+        g_deliveries.push_back({ this, sender, code });
+        if (onMessage)
+            onMessage(sender, code);
+    }
+
+    std::function<void(CCiMessageClient*, uint32_t)> onMessage;
+};
+
+class DispatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_deliveries.clear();
+        dispatcher.reset(new CCiDispatcher);
+        g_dispatcher = dispatcher.get();
+    }
+    void TearDown() override { g_dispatcher = nullptr; }
+
+    // The frame's pass, with delivery switched on by a first empty pass.
+    void EnableDelivery() { dispatcher->RunPass(); }
+    uint32_t PendingCount() const { return dispatcher->queues[dispatcher->PendingQueue()].used; }
+
+    std::unique_ptr<CCiDispatcher> dispatcher;
+};
+
+TEST_F(DispatcherTest, StartsEmptyWithDeliveryOff)
+{
+    EXPECT_EQ(dispatcher->deliveryEnabled, 0);
+    EXPECT_EQ(dispatcher->inPass, 0);
+    EXPECT_EQ(dispatcher->rowCount, 0u);
+    EXPECT_EQ(dispatcher->current, 0u);
+    EXPECT_EQ(dispatcher->rows[CCiDispatcher::kMaxRows - 1].typeFilter, 0xFFFFu);
+    for (const CCiMessageQueue& queue : dispatcher->queues) {
+        EXPECT_EQ(queue.head, nullptr);
+        EXPECT_EQ(queue.used, 0u);
+    }
+}
+
+TEST_F(DispatcherTest, PassWithDeliveryOffDropsEverythingThenDeliversNormally)
+{
+    RecordingClient a, b;
+    a.PostMessage(1);
+    b.PostMessage(2);
+    dispatcher->RunPass();
+    EXPECT_TRUE(g_deliveries.empty());
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].head, nullptr);
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
+    EXPECT_EQ(dispatcher->deliveryEnabled, 1);
+
+    a.PostMessage(3);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &a, &a, 3 }, { &b, &a, 3 } }));
+
+    // Switching delivery off again drops what is pending at the next pass.
+    g_deliveries.clear();
+    b.PostMessage(4);
+    dispatcher->deliveryEnabled = 0;
+    dispatcher->RunPass();
+    EXPECT_TRUE(g_deliveries.empty());
+    EXPECT_EQ(dispatcher->deliveryEnabled, 1);
+}
+
+TEST_F(DispatcherTest, DeliversInPostingOrderThenRowOrderOncePerClient)
+{
+    RecordingClient a, b, c;
+    dispatcher->RegisterClient(&b, nullptr, 0xFFFF);   // a second matching row for b
+    EnableDelivery();
+    b.PostMessage(10);
+    a.PostMessage(20);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{
+                                { &a, &b, 10 }, { &b, &b, 10 }, { &c, &b, 10 },
+                                { &a, &a, 20 }, { &b, &a, 20 }, { &c, &a, 20 } }));
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
+}
+
+TEST_F(DispatcherTest, SenderAndTypeFiltersSelectReceivers)
+{
+    const uint32_t kDoorType = 0x00020007;   // sub-type 2 of type 7: the whole word counts
+    RecordingClient door(kDoorType), lamp(0x0007), bySender, byType, byOtherType, anyone;
+    dispatcher->rowCount = 0;   // start over with rows in a known order
+    dispatcher->RegisterClient(&anyone, nullptr, 0xFFFF);
+    dispatcher->RegisterClient(&bySender, &lamp, 0xFFFF);
+    dispatcher->RegisterClient(&byType, nullptr, kDoorType);
+    dispatcher->RegisterClient(&byOtherType, nullptr, 0x0007);
+    EnableDelivery();
+
+    door.PostMessage(1);
+    lamp.PostMessage(2);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{
+                                { &anyone, &door, 1 }, { &byType, &door, 1 },
+                                { &anyone, &lamp, 2 }, { &bySender, &lamp, 2 }, { &byOtherType, &lamp, 2 } }));
+}
+
+TEST_F(DispatcherTest, MessagePostedByAHandlerWaitsForTheNextPass)
+{
+    RecordingClient a, b;
+    b.onMessage = [&](CCiMessageClient*, uint32_t code) {
+        if (code == 1)
+            b.PostMessage(2);
+    };
+    EnableDelivery();
+    a.PostMessage(1);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &a, &a, 1 }, { &b, &a, 1 } }));
+    g_deliveries.clear();
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &a, &b, 2 }, { &b, &b, 2 } }));
+}
+
+TEST_F(DispatcherTest, HandlerDestroyingTheSenderStopsThatMessageOnly)
+{
+    auto sender = std::make_unique<RecordingClient>();
+    RecordingClient killer, bystander, other;
+    killer.onMessage = [&](CCiMessageClient* from, uint32_t) {
+        if (from == sender.get())
+            sender.reset();
+    };
+    EnableDelivery();
+    const CCiMessageClient* senderAddress = sender.get();
+    sender->PostMessage(1);
+    sender->PostMessage(2);
+    other.PostMessage(3);
+    dispatcher->RunPass();
+    // Rows after the sender's destruction: killer, bystander, other (the
+    // sender's row was refilled from the end).
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{
+                                { senderAddress, senderAddress, 1 }, { &killer, senderAddress, 1 },
+                                { &other, &other, 3 }, { &killer, &other, 3 }, { &bystander, &other, 3 } }));
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].head, nullptr);
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
+}
+
+TEST_F(DispatcherTest, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
+{
+    RecordingClient a;
+    auto doomed = std::make_unique<RecordingClient>();
+    RecordingClient b, last;
+    std::unique_ptr<RecordingClient> joined;
+    // b's handler destroys doomed (row 1, already served), so last moves into
+    // row 1, behind the scan; and it registers a new client at the end.
+    b.onMessage = [&](CCiMessageClient*, uint32_t) {
+        doomed.reset();
+        if (!joined)
+            joined = std::make_unique<RecordingClient>();
+    };
+    EnableDelivery();
+    a.PostMessage(5);
+    dispatcher->RunPass();
+    ASSERT_TRUE(joined);
+    std::vector<const CCiMessageClient*> receivers;
+    for (const Delivery& d : g_deliveries)
+        receivers.push_back(d.receiver);
+    ASSERT_EQ(receivers.size(), 5u);
+    EXPECT_EQ(receivers[0], &a);
+    EXPECT_EQ(receivers[2], &b);
+    EXPECT_EQ(std::count(receivers.begin(), receivers.end(), &last), 1);
+    EXPECT_EQ(std::count(receivers.begin(), receivers.end(), joined.get()), 1);
+}
+
+TEST_F(DispatcherTest, RunPassInsideAHandlerDoesNothing)
+{
+    RecordingClient a;
+    a.onMessage = [&](CCiMessageClient*, uint32_t code) {
+        if (code == 1) {
+            a.PostMessage(2);
+            dispatcher->RunPass();
+        }
+    };
+    EnableDelivery();
+    const uint32_t currentBefore = dispatcher->current;
+    a.PostMessage(1);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries.size(), 1u);
+    EXPECT_EQ(dispatcher->current, currentBefore ^ 1);
+    EXPECT_EQ(PendingCount(), 1u);
+}
+
+TEST_F(DispatcherTest, UnregisteringFillsHolesFromTheEnd)
+{
+    RecordingClient a, b, c;
+    dispatcher->UnregisterClient(&a);
+    ASSERT_EQ(dispatcher->rowCount, 2u);
+    EXPECT_EQ(dispatcher->rows[0].client, &c);
+    EXPECT_EQ(dispatcher->rows[1].client, &b);
+
+    // Every row of a client goes, including a run of them at the end.
+    dispatcher->RegisterClient(&b, &c, 0xFFFF);
+    dispatcher->RegisterClient(&b, nullptr, 7);
+    dispatcher->UnregisterClient(&b);
+    ASSERT_EQ(dispatcher->rowCount, 1u);
+    EXPECT_EQ(dispatcher->rows[0].client, &c);
+    EXPECT_EQ(dispatcher->rows[0].codeFilter, 0xFFFFFFFFu);
+}
+
+TEST_F(DispatcherTest, RowTableHoldsAtMost2048Rows)
+{
+    RecordingClient a;
+    for (uint32_t i = 1; i < CCiDispatcher::kMaxRows + 5; i++)
+        dispatcher->RegisterClient(&a, nullptr, 0xFFFF);
+    EXPECT_EQ(dispatcher->rowCount, CCiDispatcher::kMaxRows);
+    RecordingClient late;
+    EXPECT_FALSE(dispatcher->HoldsRow(&late));
+}
+
+TEST_F(DispatcherTest, DestructionPurgesOnlyTheClientsOwnMessages)
+{
+    RecordingClient receiver, stays;
+    auto leaving = std::make_unique<RecordingClient>();
+    EnableDelivery();
+    leaving->PostMessage(1);
+    stays.PostMessage(2);
+    leaving->PostMessage(3);
+    leaving.reset();
+    EXPECT_EQ(PendingCount(), 3u);   // slots are reused only once the queue is empty
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &receiver, &stays, 2 }, { &stays, &stays, 2 } }));
+
+    // Unregistering alone keeps the client's own messages for the others.
+    g_deliveries.clear();
+    stays.PostMessage(4);
+    dispatcher->UnregisterClient(&stays);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &receiver, &stays, 4 } }));
+
+    // Purging the only message empties the queue and frees its slots.
+    receiver.PostMessage(5);
+    dispatcher->PurgeClient(&receiver);
+    EXPECT_EQ(dispatcher->queues[dispatcher->PendingQueue()].head, nullptr);
+    EXPECT_EQ(PendingCount(), 0u);
+}
+
+TEST_F(DispatcherTest, CollectForReturnsUpTo64CodesAndSignalsOverflow)
+{
+    RecordingClient device, other;
+    EnableDelivery();
+    for (uint32_t i = 0; i < 70; i++) {
+        device.PostMessage(0x50000 + i);
+        other.PostMessage(i);
+    }
+    uint32_t codes[CCiDispatcher::kMaxCollected];
+    EXPECT_EQ(dispatcher->CollectFor(&device, codes), 65u);
+    for (uint32_t i = 0; i < 64; i++)
+        EXPECT_EQ(codes[i], 0x50000 + i);
+
+    dispatcher->RunPass();
+    EXPECT_EQ(dispatcher->CollectFor(&device, codes), 0u);
+    device.PostMessage(7);
+    other.PostMessage(8);
+    device.PostMessage(9);
+    EXPECT_EQ(dispatcher->CollectFor(&device, codes), 2u);
+    EXPECT_EQ(codes[0], 7u);
+    EXPECT_EQ(codes[1], 9u);
+}
+
+TEST_F(DispatcherTest, SendDirectNeedsDeliveryAndARow)
+{
+    RecordingClient target, sender;
+    dispatcher->SendDirect(&target, &sender);
+    EXPECT_TRUE(g_deliveries.empty());
+
+    EnableDelivery();
+    dispatcher->SendDirect(&target, &sender);
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &target, &sender, 1 } }));
+
+    dispatcher->UnregisterClient(&target);
+    dispatcher->SendDirect(&target, &sender);
+    EXPECT_EQ(g_deliveries.size(), 1u);
+}
+
+TEST_F(DispatcherTest, FullQueueRefusesPostsInsteadOfOverflowing)
+{
+    RecordingClient poster;
+    int received = 0;
+    poster.onMessage = [&](CCiMessageClient*, uint32_t) { received++; };
+    EnableDelivery();
+    for (uint32_t i = 0; i < CCiMessageQueue::kSlotCount + 10; i++)
+        poster.PostMessage(i);
+    EXPECT_EQ(PendingCount(), CCiMessageQueue::kSlotCount);
+    EXPECT_EQ(GeLogLastLevel(), 1);
+    EXPECT_NE(std::string(GeLogLastMessage().c_str()).find("queue full"), std::string::npos);
+
+    dispatcher->RunPass();
+    EXPECT_EQ(received, (int)CCiMessageQueue::kSlotCount);
+    poster.PostMessage(1);
+    EXPECT_EQ(PendingCount(), 1u);
+}
+
+TEST(MessageClient, WithoutADispatcherIsInert)
+{
+    g_dispatcher = nullptr;
+    RecordingClient lonely;
+    EXPECT_EQ(lonely.dispatcher, nullptr);
+    lonely.PostMessage(1);   // nothing to post into, nothing breaks
+    EXPECT_EQ(lonely.GetTypeId(), 0xFFFFu);
+}
+
+} // namespace
