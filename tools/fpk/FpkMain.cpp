@@ -1,0 +1,162 @@
+// fpk: writes and inspects the game's pack archives.
+//
+//   fpk create OUT.fpk DIR   pack every file below DIR
+//   fpk list PACK            stored size and name of every file
+//   fpk extract PACK DIR     unpack every file below DIR
+//   fpk verify PACK          check every block's CRC and size
+//
+// Packs are read through the engine's own reader (CHarvester), so the tool
+// and the game can never disagree about what a pack holds. Every fault gives
+// a one-line message on stderr and a non-zero exit.
+#include "Engine/Core/Common/GeError.h"
+#include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Pack/Harvester.h"
+#include "tools/fpk/FpkWriter.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+static std::string s_engineError; // the last message of the engine's error box
+
+// The engine reports bad data through its error box; the tool keeps the
+// message for its own one-line report and lets the reader carry on with its
+// fallback.
+static int KeepErrorBoxMessage(const char* text, const char* /*caption*/)
+{
+    const char* message = strstr(text, "Error: ");
+    message = message ? message + 7 : text;
+    size_t length = strcspn(message, "\r\n");
+    while (length > 0 && message[length - 1] == ' ')
+        --length;
+    s_engineError.assign(message, length);
+    return 0;
+}
+
+// What the engine said about the last fault: its error box, else its log.
+static std::string TakeEngineError(const char* fallback)
+{
+    std::string text = s_engineError.empty() ? GeLogLastMessage().c_str() : s_engineError;
+    s_engineError.clear();
+    return text.empty() ? fallback : text;
+}
+
+static bool Mount(const char* pack)
+{
+    if (!std::filesystem::is_regular_file(pack)) {
+        fprintf(stderr, "fpk: %s: no such pack\n", pack);
+        return false;
+    }
+    GeLog(0, "%s", "");
+    if (!CHarvester::MountSinglePack(pack)) {
+        fprintf(stderr, "fpk: %s: %s\n", pack, TakeEngineError("not a readable pack").c_str());
+        return false;
+    }
+    return true;
+}
+
+static int List(const char* pack)
+{
+    if (!Mount(pack))
+        return 1;
+    const CHarvester::Index& index = CHarvester::GetIndex();
+    for (auto* node = index.first; node; node = index.Next(node))
+        printf("%10u  %s\n", node->value.size, node->key.c_str());
+    return 0;
+}
+
+// A stored name may only name a place below the output directory.
+static bool IsSafeName(const std::string& name)
+{
+    if (name.empty() || name[0] == '/')
+        return false;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos)
+            end = name.size();
+        std::string part = name.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Unpacks every file; with an output directory also writes it there.
+static int ForEachFile(const char* pack, const char* outDir)
+{
+    if (!Mount(pack))
+        return 1;
+    int failures = 0;
+    const CHarvester::Index& index = CHarvester::GetIndex();
+    for (auto* node = index.first; node; node = index.Next(node)) {
+        const char* name = node->key.c_str();
+        CGeFileData file;
+        CHarvester::GetFile(file, name, true);
+        bool ok = file.data != nullptr;
+        if (!ok)
+            fprintf(stderr, "fpk: %s: '%s': %s\n", pack, name, TakeEngineError("does not unpack").c_str());
+        if (ok && outDir) {
+            std::error_code error;
+            std::filesystem::path target = std::filesystem::path(outDir) / name;
+            ok = IsSafeName(name);
+            if (!ok)
+                fprintf(stderr, "fpk: %s: refusing to write '%s' outside the output directory\n", pack, name);
+            if (ok)
+                std::filesystem::create_directories(target.parent_path(), error);
+            CGeFileData out;
+            out.path = target.string().c_str();
+            out.data = file.data;
+            out.size = file.size;
+            if (ok && !WriteWholeFile(out)) {
+                fprintf(stderr, "fpk: cannot write %s\n", target.string().c_str());
+                ok = false;
+            }
+        }
+        failures += ok ? 0 : 1;
+        FreeFileData(file);
+    }
+    if (failures == 0 && !outDir)
+        printf("%s: %u files OK\n", pack, index.count);
+    return failures == 0 ? 0 : 1;
+}
+
+static int Create(const char* pack, const char* directory)
+{
+    std::string error;
+    if (!WritePackFromDirectory(pack, directory, &error)) {
+        fprintf(stderr, "fpk: %s\n", error.c_str());
+        std::remove(pack);
+        return 1;
+    }
+    return 0;
+}
+
+static int Usage()
+{
+    fprintf(stderr,
+            "usage: fpk create OUT.fpk DIR\n"
+            "       fpk list PACK\n"
+            "       fpk extract PACK DIR\n"
+            "       fpk verify PACK\n");
+    return 2;
+}
+
+int main(int argc, char** argv)
+{
+    GeSetErrorBoxFunction(KeepErrorBoxMessage);
+    std::string command = argc > 1 ? argv[1] : "";
+    if (command == "create" && argc == 4)
+        return Create(argv[2], argv[3]);
+    if (command == "list" && argc == 3)
+        return List(argv[2]);
+    if (command == "extract" && argc == 4)
+        return ForEachFile(argv[2], argv[3]);
+    if (command == "verify" && argc == 3)
+        return ForEachFile(argv[2], nullptr);
+    return Usage();
+}
