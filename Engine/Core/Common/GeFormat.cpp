@@ -18,10 +18,10 @@ CGeString FormatString(const char* format, ...)
 
 CGeWString FormatWideString(const char16_t* format, ...)
 {
-    char16_t text[1024] = {};
+    char16_t text[2048] = {};
     va_list args;
     va_start(args, format);
-    FormatWideBufferV(text, 1024, format, args);
+    FormatWideBufferV(text, 2048, format, args);
     va_end(args);
     return CGeWString(text);
 }

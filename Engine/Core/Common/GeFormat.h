@@ -11,6 +11,6 @@ CGeString FormatString(const char* format, ...)
 #endif
     ;
 
-// The same over UTF-16 with the conventions of FormatWideBufferV: at most 1023
-// units.
+// The same over UTF-16 with the conventions of FormatWideBufferV, into 2048
+// units: at most 2047 units (the GUI's texts may run longer than 1023).
 CGeWString FormatWideString(const char16_t* format, ...);

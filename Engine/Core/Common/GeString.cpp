@@ -108,6 +108,27 @@ void JoinChars(Char*& data, uint32_t& length, const Char* left, uint32_t leftLen
     length = n;
 }
 
+// Replaces count characters from position with the text in a new buffer.
+template <typename Char>
+void InsertChars(Char*& data, uint32_t& length, uint32_t position, uint32_t count, const Char* text,
+                 uint32_t textLength)
+{
+    position = std::min(position, length);
+    uint32_t end = count > length - position ? length : position + count;
+    uint32_t newLength = position + textLength + (length - end);
+    Char* fresh = nullptr;
+    if (newLength) {
+        fresh = AllocChars<Char>(GeStringCapacity(newLength));
+        CopyChars(fresh, data, position);
+        CopyChars(fresh + position, text, textLength);
+        CopyChars(fresh + position + textLength, data + end, length - end);
+        fresh[newLength] = 0;
+    }
+    std::free(data);
+    data = fresh;
+    length = newLength;
+}
+
 // Number of characters that Mid takes; a start past the end gives none.
 uint32_t MidCount(uint32_t length, uint32_t start, uint32_t count)
 {
@@ -174,6 +195,15 @@ void CGeString::Resize(uint32_t n, bool keep)
 void CGeString::Append(const char* text)
 {
     AppendChars(data, length, text, TextLength(text));
+}
+
+void CGeString::Insert(uint32_t position, uint32_t count, const CGeString& text)
+{
+    if (length == 0) {
+        *this = text;
+        return;
+    }
+    InsertChars(data, length, position, count, text.data, text.length);
 }
 
 CGeString CGeString::Mid(uint32_t start, uint32_t count) const
@@ -300,20 +330,7 @@ void CGeWString::Insert(uint32_t position, uint32_t count, const CGeWString& tex
         *this = text;
         return;
     }
-    position = std::min(position, length);
-    uint32_t end = count > length - position ? length : position + count;
-    uint32_t newLength = position + text.length + (length - end);
-    char16_t* fresh = nullptr;
-    if (newLength) {
-        fresh = AllocChars<char16_t>(GeStringCapacity(newLength));
-        CopyChars(fresh, data, position);
-        CopyChars(fresh + position, text.data, text.length);
-        CopyChars(fresh + position + text.length, data + end, length - end);
-        fresh[newLength] = 0;
-    }
-    std::free(data);
-    data = fresh;
-    length = newLength;
+    InsertChars(data, length, position, count, text.data, text.length);
 }
 
 CGeWString CGeWString::Mid(uint32_t start, uint32_t count) const

@@ -8,6 +8,9 @@
 #pragma once
 
 #include <cstdint>
+
+template <typename T>
+class CGeArray;
 #include <cstring>
 
 // Buffer size in characters for a string of n characters: 0 for n == 0,
@@ -43,6 +46,17 @@ public:
 
     void Append(const char* text);
     CGeString Mid(uint32_t start, uint32_t count) const;
+
+    // Replaces count bytes from position (fewer when the string ends first)
+    // with text; count 0 inserts. An empty string becomes a copy of text.
+    void Insert(uint32_t position, uint32_t count, const CGeString& text);
+
+    // Text operations, in GeStringText.cpp. ReplaceAll never searches the
+    // replacement again, so replacing "a" by "aa" ends; find is not empty.
+    static CGeString ReplaceAll(const CGeString& source, const CGeString& find, const CGeString& replacement);
+    // The index of the last character of text that is in set, searching down
+    // to index 1: index 0 is never reported. -1 when there is none.
+    static int32_t FindLastOf(const CGeString& text, const char* set);
 
     const char* c_str() const { return data ? data : ""; }
     uint32_t Length() const { return length; }
@@ -103,6 +117,13 @@ public:
     // with text; count 0 inserts. An empty string becomes a copy of text.
     void Insert(uint32_t position, uint32_t count, const CGeWString& text);
     CGeWString Mid(uint32_t start, uint32_t count) const;
+
+    // Text operations, in GeStringText.cpp; see CGeString::ReplaceAll.
+    static CGeWString ReplaceAll(const CGeWString& source, const CGeWString& find, const CGeWString& replacement);
+    // Clears output and fills it with the pieces between separators: two
+    // separators in a row give an empty piece, a separator at the end adds
+    // none, an empty source gives none. Returns the number of pieces.
+    static uint32_t Split(const CGeWString& source, CGeArray<CGeWString>& output, const CGeWString& separator);
 
     const char16_t* c_str() const { return data ? data : u""; }
     uint32_t Length() const { return length; }

@@ -130,12 +130,12 @@ TEST(FormatString, FormatsAndCutsAt1023)
     EXPECT_TRUE(FormatString("%s", "").IsEmpty());
 }
 
-TEST(FormatWideString, FormatsAndCutsAt1023)
+TEST(FormatWideString, FormatsAndCutsAt2047)
 {
     CGeWString text = FormatWideString(u"%s %u", u"\u0410", 7u);
     EXPECT_EQ(std::u16string(text.c_str()), u"\u0410 7");
-    std::u16string longText(2000, u'x');
-    EXPECT_EQ(FormatWideString(u"%s", longText.c_str()).Length(), 1023u);
+    std::u16string longText(3000, u'x');
+    EXPECT_EQ(FormatWideString(u"%s", longText.c_str()).Length(), 2047u);
 }
 
 } // namespace
