@@ -1,13 +1,14 @@
 #include "Engine/Core/Common/GeXml.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "Engine/Core/Common/GeFileData.h"
+#include "tests/Engine/Core/Pack/PackFixture.h"
+#include "tests/Support/TestTempDir.h"
 
 namespace {
 
@@ -267,3 +268,61 @@ TEST(GeXml, ReportingMissingAttributesDoesNotChangeResults)
     XmlReportMissing(h.element, nullptr);
 }
 
+TEST(GeXml, LoadsDocumentsFromDisk)
+{
+    CTestTempDir dir;
+    // The file has no terminator of its own and keeps its blanks.
+    const std::string path =
+        dir.Write("settings.xml", "<config><video windowed='true' caption='  two  blanks '/></config>");
+
+    TiXmlDocument document;
+    ASSERT_TRUE(XmlLoadDocumentFromDisk(CGeString(path.c_str()), document));
+    XmlHandle h;
+    h.element = document.FirstChildElement("config")->FirstChildElement("video");
+    ASSERT_NE(nullptr, h.element);
+    EXPECT_TRUE(XmlGetBool("windowed", h));
+    EXPECT_STREQ("  two  blanks ", XmlGetText("caption", h));
+
+    // A broken document still counts as loaded; a missing or empty file does not.
+    const std::string broken = dir.Write("broken.xml", "<config><unclosed");
+    TiXmlDocument brokenDocument;
+    EXPECT_TRUE(XmlLoadDocumentFromDisk(CGeString(broken.c_str()), brokenDocument));
+    EXPECT_TRUE(brokenDocument.Error());
+
+    const std::string empty = dir.Write("empty.xml", "");
+    TiXmlDocument none;
+    EXPECT_FALSE(XmlLoadDocumentFromDisk(CGeString((dir / "none.xml").c_str()), none));
+    EXPECT_FALSE(XmlLoadDocumentFromDisk(CGeString(empty.c_str()), none));
+
+    // With no pack path, the general loader reads the same loose files.
+    ASSERT_TRUE(g_packPath.IsEmpty());
+    TiXmlDocument loose;
+    EXPECT_TRUE(XmlLoadDocument(CGeString(path.c_str()), loose));
+    EXPECT_NE(nullptr, loose.FirstChildElement("config"));
+    EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "none.xml").c_str()), none));
+}
+
+TEST(GeXml, LoadsDocumentsFromPacksOnlyWhenThePackPathIsSet)
+{
+    CTestTempDir dir;
+    ASSERT_EQ("", WriteFixturePack(dir / "resource.fpk", {{"locations/loc01.xml", "<location name='packed'/>"}}));
+    // A loose file of another name must not be found once packs are in use.
+    dir.Write("loose.xml", "<location name='loose'/>");
+
+    g_packPath = (dir / "resource.fpk").c_str();
+    CHarvester::Init();
+
+    TiXmlDocument packed;
+    EXPECT_TRUE(XmlLoadDocument(CGeString("Locations\\LOC01.xml"), packed));
+    XmlHandle h;
+    h.element = packed.FirstChildElement("location");
+    EXPECT_STREQ("packed", XmlGetText("name", h));
+
+    TiXmlDocument loose;
+    EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "loose.xml").c_str()), loose));
+    // The settings loader still reaches the disk.
+    EXPECT_TRUE(XmlLoadDocumentFromDisk(CGeString((dir / "loose.xml").c_str()), loose));
+
+    CHarvester::Unmount();
+    g_packPath = "";
+}

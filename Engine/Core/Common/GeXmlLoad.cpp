@@ -1,0 +1,28 @@
+// Loading XML documents from the packs or the disk.
+#include "Engine/Core/Common/GeXml.h"
+
+#include "Engine/Core/Common/GeFileData.h"
+
+static bool ParseFileData(CGeFileData& file, TiXmlDocument& document)
+{
+    if (!file.data) {
+        FreeFileData(file);
+        return false;
+    }
+    XmlParseDocumentText(file.data, file.size, document);
+    FreeFileData(file);
+    return true;
+}
+
+bool XmlLoadDocument(const CGeString& path, TiXmlDocument& document)
+{
+    CGeFileData file = LoadFileData(path.c_str());
+    return ParseFileData(file, document);
+}
+
+bool XmlLoadDocumentFromDisk(const CGeString& path, TiXmlDocument& document)
+{
+    CGeFileData file = ReadWholeFile(path.c_str());
+    return ParseFileData(file, document);
+}
+
