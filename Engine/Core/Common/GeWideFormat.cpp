@@ -50,6 +50,15 @@ bool IsDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+// Widths and precisions beyond this are taken as this: no text the engine
+// formats needs more, and a huge field would only cost a huge allocation.
+const int kMaxCount = 65535;
+
+int ClampCount(int value)
+{
+    return value > kMaxCount ? kMaxCount : value;
+}
+
 // Reads a count written as digits, or as '*' taking an int argument. Returns
 // false when neither is there.
 bool ReadCount(const char16_t*& p, va_list& args, int& value)
@@ -63,7 +72,7 @@ bool ReadCount(const char16_t*& p, va_list& args, int& value)
         return false;
     value = 0;
     while (IsDigit(*p)) {
-        if (value < 100000000)
+        if (value <= kMaxCount)
             value = value * 10 + (*p - u'0');
         p++;
     }
@@ -90,9 +99,9 @@ void ParseSpec(const char16_t*& p, va_list& args, ConversionSpec& spec)
         if (value < 0) {
             // A negative '*' width means left alignment, as in printf.
             spec.leftAlign = true;
-            value = value < -100000000 ? 100000000 : -value;
+            value = value < -kMaxCount ? kMaxCount : -value;
         }
-        spec.width = value;
+        spec.width = ClampCount(value);
     }
     if (spec.leftAlign)
         spec.flags[flagCount++] = '-';
@@ -104,7 +113,7 @@ void ParseSpec(const char16_t*& p, va_list& args, ConversionSpec& spec)
         if (!ReadCount(p, args, value))
             spec.precision = 0;   // "%.f" means precision 0
         else if (value >= 0)
-            spec.precision = value;   // a negative '*' precision counts as absent
+            spec.precision = ClampCount(value);   // a negative '*' precision counts as absent
     }
 
     spec.length = LEN_NONE;

@@ -11,7 +11,8 @@
 //   %f %F %e %E %g %G %a %A   double; 'L' is accepted and still reads a double,
 //                             as long double is double on that runtime
 //   %p  a pointer, %%  a percent sign
-// Flags (- + space # 0), width and precision (digits or '*') work as in printf.
+// Flags (- + space # 0), width and precision (digits or '*') work as in printf;
+// a width or precision above 65535 counts as 65535.
 // Numbers are formatted by the C library, so their digits match printf exactly.
 // A conversion this formatter does not know (%n among them) is copied as text
 // and consumes no argument.

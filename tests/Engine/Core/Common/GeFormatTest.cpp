@@ -120,6 +120,11 @@ TEST(FormatWideBuffer, NeverWritesPastTheBuffer)
     char16_t small[4];
     EXPECT_EQ(FormatWideBuffer(small, u"%f", 1e300), 3);
     EXPECT_EQ(std::u16string(small), u"100");
+
+    // An absurd width is capped instead of allocated.
+    char16_t line[16];
+    EXPECT_EQ(FormatWideBuffer(line, u"%999999999999d", 7), 15);
+    EXPECT_EQ(std::u16string(line), std::u16string(15, u' '));
 }
 
 TEST(FormatString, FormatsAndCutsAt1023)
