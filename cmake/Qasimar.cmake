@@ -8,6 +8,11 @@ if(QM_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(QM_BUILD_FUZZ)
+    # Coverage instrumentation in every library that the fuzz targets link.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # Adds each listed directory that exists and has a CMakeLists.txt.
 macro(qm_add_subdirectories)
     foreach(_dir ${ARGN})

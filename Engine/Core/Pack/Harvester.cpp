@@ -70,6 +70,30 @@ bool WalkFat(const uint8_t* fat, uint32_t fatSize, uint32_t packIndex, uint32_t 
     return whole;
 }
 
+// Reads the FAT block that the trailer word of the open pack names; null
+// (with a log line) when the word does not name a block that fits before it.
+uint8_t* ReadFatBlock(const CGeString& path, uint32_t packSize, uint32_t& fatLength)
+{
+    uint8_t trailer[4];
+    if (packSize == 0xFFFFFFFFu || packSize < 4 + DataPacker::kBlockOverhead || !ReadRange(trailer, packSize - 4, 4)) {
+        GeLog(1, "Pack '%s' is too short or unreadable, ignored", path.c_str());
+        return nullptr;
+    }
+    fatLength = DataPacker::ReadWord(trailer);
+    if (fatLength < DataPacker::kBlockOverhead || fatLength > packSize - 4) {
+        GeLog(1, "Pack '%s': FAT length %u does not fit a pack of %u bytes, ignored", path.c_str(), fatLength, packSize);
+        return nullptr;
+    }
+    uint8_t* block = static_cast<uint8_t*>(malloc(fatLength));
+    if (block && !ReadRange(block, packSize - 4 - fatLength, fatLength)) {
+        free(block);
+        block = nullptr;
+    }
+    if (!block)
+        GeLog(1, "Pack '%s': FAT cannot be read, ignored", path.c_str());
+    return block;
+}
+
 // Reads the trailer and the FAT of one pack and indexes its entries. True
 // when the whole FAT was read and taken.
 bool MountPack(uint32_t packIndex)
@@ -86,30 +110,18 @@ bool MountPack(uint32_t packIndex)
         return false;
     }
 
-    // The trailer word must name a FAT block that fits before it.
-    uint8_t* fatBlock = nullptr;
     uint32_t fatLength = 0;
-    uint8_t trailer[4];
-    if (packSize != 0xFFFFFFFFu && packSize >= 4 + DataPacker::kBlockOverhead && ReadRange(trailer, packSize - 4, 4)) {
-        fatLength = DataPacker::ReadWord(trailer);
-        if (fatLength >= DataPacker::kBlockOverhead && fatLength <= packSize - 4) {
-            fatBlock = static_cast<uint8_t*>(malloc(fatLength));
-            if (fatBlock && !ReadRange(fatBlock, packSize - 4 - fatLength, fatLength)) {
-                free(fatBlock);
-                fatBlock = nullptr;
-            }
-        }
-    }
+    uint8_t* fatBlock = ReadFatBlock(path, packSize, fatLength);
     s_file.Close();
-    if (!fatBlock) {
-        GeLog(1, "Pack '%s' has no readable FAT, ignored", path.c_str());
+    if (!fatBlock)
         return false;
-    }
 
     uint8_t* fat = DataPacker::Unpack(fatBlock, fatLength);
     free(fatBlock);
-    if (!fat)
+    if (!fat) {
+        GeLog(1, "Pack '%s': FAT does not unpack, ignored", path.c_str());
         return false;
+    }
     bool whole = WalkFat(fat, fatLength, packIndex, packSize);
     free(fat);
     return whole;

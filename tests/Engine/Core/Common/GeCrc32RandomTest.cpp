@@ -44,6 +44,19 @@ TEST(Crc32, AgreesWithTheBitwiseFormOverEveryByteValue)
     }
 }
 
+TEST(Crc32, AgreesWithTheBitwiseFormAtEveryLengthAndAlignment)
+{
+    std::vector<uint8_t> bytes(80);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = uint8_t(i * 37 + 11);
+    for (size_t start = 0; start < 8; ++start) {
+        for (size_t length = 1; length <= 40; ++length) {
+            std::vector<uint8_t> part(bytes.begin() + start, bytes.begin() + start + length);
+            EXPECT_EQ(Crc32(uint32_t(length), bytes.data() + start), SlowCrc32(part)) << start << " " << length;
+        }
+    }
+}
+
 TEST(GeRandom, ReproducesTheCRuntimeSequence)
 {
     GeSrand(1);
