@@ -113,6 +113,26 @@ TEST_F(DispatcherTest, DeliversInPostingOrderThenRowOrderOncePerClient)
     EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
 }
 
+TEST_F(DispatcherTest, FullTableOfRepeatedRowsStillCallsEachClientOnce)
+{
+    const uint32_t kClients = CCiDispatcher::kMaxRows / 2;
+    std::vector<std::unique_ptr<RecordingClient>> clients;
+    for (uint32_t i = 0; i < kClients; i++)
+        clients.emplace_back(new RecordingClient);
+    for (auto& client : clients)
+        dispatcher->RegisterClient(client.get(), nullptr, 0xFFFF);
+    ASSERT_EQ(dispatcher->rowCount, CCiDispatcher::kMaxRows);
+    EnableDelivery();
+    for (uint32_t m = 0; m < 3; m++)
+        clients[m]->PostMessage(m);
+    dispatcher->RunPass();
+    ASSERT_EQ(g_deliveries.size(), 3 * kClients);
+    for (uint32_t i = 0; i < g_deliveries.size(); i++) {
+        EXPECT_EQ(g_deliveries[i].receiver, clients[i % kClients].get());
+        EXPECT_EQ(g_deliveries[i].code, i / kClients);
+    }
+}
+
 TEST_F(DispatcherTest, SenderAndTypeFiltersSelectReceivers)
 {
     const uint32_t kDoorType = 0x00020007;   // sub-type 2 of type 7: the whole word counts
@@ -196,6 +216,22 @@ TEST_F(DispatcherTest, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
     EXPECT_EQ(receivers[2], &b);
     EXPECT_EQ(std::count(receivers.begin(), receivers.end(), &last), 1);
     EXPECT_EQ(std::count(receivers.begin(), receivers.end(), joined.get()), 1);
+}
+
+TEST_F(DispatcherTest, SwitchingDeliveryOffInAHandlerSilencesTheRestOfThePass)
+{
+    RecordingClient changer, other;
+    changer.onMessage = [&](CCiMessageClient*, uint32_t code) {
+        if (code == 1)
+            dispatcher->deliveryEnabled = 0;   // as a location change does
+    };
+    EnableDelivery();
+    changer.PostMessage(1);
+    changer.PostMessage(2);
+    dispatcher->RunPass();
+    EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &changer, &changer, 1 } }));
+    EXPECT_EQ(dispatcher->queues[dispatcher->current].head, nullptr);
+    EXPECT_EQ(dispatcher->deliveryEnabled, 1);
 }
 
 TEST_F(DispatcherTest, RunPassInsideAHandlerDoesNothing)
