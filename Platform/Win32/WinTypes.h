@@ -15,6 +15,14 @@ typedef int32_t HRESULT;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
+typedef int16_t SHORT;
+typedef uint16_t ATOM;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef void* HANDLE;
+typedef HANDLE HGLOBAL;
 
 struct HWND__;
 typedef HWND__* HWND;
@@ -26,6 +34,11 @@ struct HCURSOR__;
 typedef HCURSOR__* HCURSOR;
 struct HICON__;
 typedef HICON__* HICON;
+struct HMENU__;
+typedef HMENU__* HMENU;
+struct HBRUSH__;
+typedef HBRUSH__* HBRUSH;
+typedef HINSTANCE HMODULE;
 
 #ifndef TRUE
 #define TRUE 1
@@ -49,3 +62,6 @@ struct POINT {
 #define MAKELONG(a, b) ((LONG)(((WORD)((uintptr_t)(a) & 0xFFFF)) | ((DWORD)((WORD)((uintptr_t)(b) & 0xFFFF))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+
+// Integer resource identifiers passed where a name is expected (IDC_ARROW ...).
+#define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)(WORD)(i))
