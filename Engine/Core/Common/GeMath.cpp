@@ -140,6 +140,10 @@ int32_t ClampByte(int32_t v)
 
 static uint32_t ChannelToByte(float v)
 {
+    // A NaN channel would slip through the clamp into an undefined
+    // conversion; it counts as 0.
+    if (std::isnan(v))
+        return 0;
     // nearbyint in the default rounding mode rounds half to even.
     return static_cast<uint32_t>(std::nearbyint(Clamp(0.0f, 1.0f, v) * 255.0f));
 }

@@ -141,6 +141,7 @@ TEST(GeMathScalar, ClampByteAndColourPacking)
     EXPECT_EQ(0x00000000u, ColorToArgb(-1.0f, -0.5f, 0.0f, 0.0f));
     EXPECT_EQ(0x80FF4000u, ColorToArgb(1.0f, 0.25f, 0.0f, 0.5f)); // 63.75 -> 64
     EXPECT_EQ(0xFF010203u, ColorToArgb(1.0f / 255, 2.0f / 255, 3.0f / 255, 1.0f));
+    EXPECT_EQ(0xFF00FF00u, ColorToArgb(std::nanf(""), 1.0f, std::nanf(""), 1.0f));
 }
 
 TEST(GeMathMatrix, ProductAppliesRightOperandFirst)
