@@ -150,7 +150,7 @@ void EmitLighting(const FfpKey& key, std::string& out) {
                "        if (nl > 0.0) {\n"
                "            diffuseSum += uLights[i].diffuse.rgb * (nl * scale);\n";
         if (key.litSpecular) {
-            out += "            vec3 eye = uFlags.y != 0.0 ? normalize(-cameraPos.xyz) : vec3(0.0, 0.0, 1.0);\n"
+            out += "            vec3 eye = uFlags.y != 0.0 ? normalize(-cameraPos.xyz) : vec3(0.0, 0.0, -1.0);\n"
                    "            float nh = dot(cameraNormal, normalize(eye + toLight));\n"
                    "            if (nh > 0.0) specularSum += uLights[i].specular.rgb * (pow(nh, uLightParams.x) * scale);\n";
         }
@@ -272,7 +272,7 @@ std::string FfpVertexShaderSource(const FfpKey& key) {
     if (StageGenerates(key, kFfpTexGenCameraReflection) || StageGenerates(key, kFfpTexGenSphereMap)) {
         std::string helpers =
             "vec3 FfpReflectionOf(vec3 cameraPos, vec3 n) {\n"
-            "    vec3 e = uFlags.y != 0.0 ? normalize(-cameraPos) : vec3(0.0, 0.0, 1.0);\n"
+            "    vec3 e = uFlags.y != 0.0 ? normalize(-cameraPos) : vec3(0.0, 0.0, -1.0);\n"
             "    if (dot(n, n) > 0.0) n = normalize(n);\n"
             "    return 2.0 * dot(e, n) * n - e;\n"
             "}\n"
