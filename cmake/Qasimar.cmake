@@ -22,6 +22,16 @@ macro(qm_add_subdirectories)
     endforeach()
 endmacro()
 
+# Adds every direct subdirectory that has a CMakeLists.txt (tools/, bench/).
+macro(qm_add_all_subdirectories)
+    file(GLOB _qm_children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(_child ${_qm_children})
+        if(IS_DIRECTORY ${_child} AND EXISTS ${_child}/CMakeLists.txt)
+            add_subdirectory(${_child})
+        endif()
+    endforeach()
+endmacro()
+
 # qm_library(<target> [DEPS <targets...>])
 # One static library from every .cpp directly in the current directory.
 function(qm_library target)
