@@ -1,36 +1,19 @@
 #include "Engine/Core/Common/GeTextConvert.h"
 
-#include "Engine/Core/Common/GeCodePageTable.h"
+#include "Platform/Win32/WinCodePage.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 const char16_t kReplacementChar = 0xFFFD;
 
-// UTF-16 code to byte, sorted by code; built from the pairs on first use.
-GeCodePagePair g_reverseMap[kWindows1251PairCount];
-bool g_reverseMapBuilt;
-
-void BuildReverseMap()
-{
-    std::copy(kWindows1251Pairs, kWindows1251Pairs + kWindows1251PairCount, g_reverseMap);
-    std::sort(g_reverseMap, g_reverseMap + kWindows1251PairCount,
-              [](const GeCodePagePair& a, const GeCodePagePair& b) { return a.code < b.code; });
-    g_reverseMapBuilt = true;
-}
-
+// The code page itself lives in the platform layer, which needs it for typed
+// characters too; the engine keeps no second copy of the table.
 char WideCharToAnsi(char16_t unit)
 {
-    if (unit < 0x80)
-        return (char)unit;
-    if (!g_reverseMapBuilt)
-        BuildReverseMap();
-    GeCodePagePair* end = g_reverseMap + kWindows1251PairCount;
-    const GeCodePagePair* pair = std::lower_bound(
-        g_reverseMap, end, unit, [](const GeCodePagePair& p, char16_t code) { return p.code < code; });
-    return pair != end && pair->code == unit ? (char)pair->byte : '?';
+    int byte = CodePointToCp1251(unit);
+    return byte < 0 ? '?' : (char)byte;
 }
 
 // The number of bytes a UTF-8 sequence announces by its lead byte; 0 for a
@@ -54,12 +37,7 @@ int Utf8SequenceLength(unsigned char lead)
 
 char16_t AnsiCharToWide(unsigned char byte)
 {
-    if (byte < 0x80)
-        return byte;
-    // The table runs in byte order with one gap, at 0x98.
-    if (byte == 0x98)
-        return kReplacementChar;
-    return kWindows1251Pairs[byte < 0x98 ? byte - 0x80 : byte - 0x81].code;
+    return (char16_t)Cp1251ToCodePoint(byte);
 }
 
 char16_t* AnsiToWide(char16_t* output, const char* text)
