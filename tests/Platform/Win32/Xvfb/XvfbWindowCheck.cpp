@@ -1,0 +1,185 @@
+// End-to-end check of the window layer on a real X server (run under
+// xvfb-run with SDL_VIDEODRIVER=x11): the device-style window opens at the
+// top right corner of the screen, shows what GL draws into it, and the
+// pointer moved with SetCursorPos comes back as WM_MOUSEMOVE in client
+// coordinates. Exit code 0 on success; every failure prints why.
+#include <GL/gl.h>
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "Platform/Win32/WinCursor.h"
+#include "Platform/Win32/WinMessages.h"
+#include "Platform/Win32/WinSdl.h"
+#include "Platform/Win32/WinTime.h"
+#include "Platform/Win32/WinWindow.h"
+
+namespace {
+
+const int kClientWidth = 320;
+const int kClientHeight = 200;
+const DWORD kDeviceWindowStyle = 0x80CF0000;
+
+int g_failures = 0;
+bool g_sawMouseMove = false;
+LPARAM g_lastMove = 0;
+
+void Check(bool ok, const char* what)
+{
+    printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    if (!ok)
+        g_failures++;
+}
+
+LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEMOVE) {
+        g_sawMouseMove = true;
+        g_lastMove = lParam;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void PumpFor(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+bool X11Info(SDL_Window* window, SDL_SysWMinfo* info)
+{
+    SDL_VERSION(&info->version);
+    return SDL_GetWindowWMInfo(window, info) && info->subsystem == SDL_SYSWM_X11;
+}
+
+// Where the X server really has the window: its client area's root position.
+bool XWindowOrigin(SDL_Window* window, int* x, int* y)
+{
+    SDL_SysWMinfo info;
+    if (!X11Info(window, &info))
+        return false;
+    Window child;
+    return XTranslateCoordinates(info.info.x11.display, info.info.x11.window,
+                                 DefaultRootWindow(info.info.x11.display), 0, 0, x, y, &child) != 0;
+}
+
+// A pixel of the GL buffer being read; GL counts rows from the bottom.
+bool GlPixelIs(int x, int yFromTop, unsigned long rgb)
+{
+    unsigned char pixel[4] = {0, 0, 0, 0};
+    glReadPixels(x, kClientHeight - 1 - yFromTop, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    unsigned long value = ((unsigned long)pixel[0] << 16) | ((unsigned long)pixel[1] << 8) | pixel[2];
+    printf("  GL pixel (%d, %d) = %06lx\n", x, yFromTop, value);
+    return value == rgb;
+}
+
+// A pixel as the X server shows it in the window (24-bit TrueColor screen).
+bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
+{
+    SDL_SysWMinfo info;
+    if (!X11Info(window, &info))
+        return false;
+    XSync(info.info.x11.display, False);
+    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    unsigned long value = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    printf("  shown pixel (%d, %d) = %06lx\n", x, y, value);
+    return value == rgb;
+}
+
+} // namespace
+
+// SDL's X11 driver opens a D-Bus connection whose buffers D-Bus keeps until
+// the process ends.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\n";
+}
+
+int main()
+{
+    if (!WinEnsureSdlVideo() || strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
+        printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
+        return 1;
+    }
+
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "GE_D3dDevWnd_#1";
+    Check(RegisterClassA(&windowClass) != 0, "window class registered");
+
+    // The device window's placement: outer rectangle against the top right corner.
+    RECT outer = {0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&outer, kDeviceWindowStyle, FALSE, 0);
+    int outerWidth = outer.right - outer.left;
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    HWND window = CreateWindowExA(0, "GE_D3dDevWnd_#1", "Ge device window", kDeviceWindowStyle,
+                                  screenWidth - outerWidth, 0, outerWidth, outer.bottom - outer.top,
+                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    Check(window != nullptr, "window created");
+    if (!window)
+        return 1;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    PumpFor(200);
+
+    SDL_Window* sdl = WinGetSdlWindow(window);
+    int x = -1, y = -1;
+    Check(XWindowOrigin(sdl, &x, &y), "X window found");
+    printf("  screen width %d, X window client origin (%d, %d)\n", screenWidth, x, y);
+    Check(x == screenWidth - kClientWidth && y == 0, "X window at the top right corner");
+    RECT client;
+    GetClientRect(window, &client);
+    Check(client.right == kClientWidth && client.bottom == kClientHeight, "client size as requested");
+
+    SDL_GLContext context = SDL_GL_CreateContext(sdl);
+    Check(context != nullptr, "GL context on the window");
+    if (context) {
+        // Left half red, right half blue, shown, then read back from the window.
+        glViewport(0, 0, kClientWidth, kClientHeight);
+        glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(kClientWidth / 2, 0, kClientWidth / 2, kClientHeight);
+        glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        glFinish();
+        Check(GlPixelIs(10, 20, 0xFF0000) && GlPixelIs(kClientWidth - 10, 20, 0x0000FF), "GL drew both halves");
+        SDL_GL_SwapWindow(sdl);
+        glFinish();
+        Check(ShownPixelIs(sdl, 10, kClientHeight / 2, 0xFF0000), "window shows red on the left");
+        Check(ShownPixelIs(sdl, kClientWidth - 10, kClientHeight / 2, 0x0000FF), "window shows blue on the right");
+        SDL_GL_DeleteContext(context);
+    }
+
+    // The pointer, moved in desktop coordinates, arrives in client coordinates.
+    Check(SetCursorPos(x + 40, y + 30) != FALSE, "pointer moved");
+    g_sawMouseMove = false;
+    DWORD start = GetTickCount();
+    while ((!g_sawMouseMove || g_lastMove != MAKELPARAM(40, 30)) && GetTickCount() - start < 2000)
+        PumpFor(20);
+    printf("  last WM_MOUSEMOVE at (%d, %d)\n", GET_X_LPARAM(g_lastMove), GET_Y_LPARAM(g_lastMove));
+    Check(g_sawMouseMove && g_lastMove == MAKELPARAM(40, 30), "WM_MOUSEMOVE at the client position");
+
+    // Default handling of WM_CLOSE destroys the window.
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    Check(!IsWindow(window), "WM_CLOSE destroyed the window");
+
+    printf("%s\n", g_failures == 0 ? "PASSED" : "FAILED");
+    return g_failures == 0 ? 0 : 1;
+}
