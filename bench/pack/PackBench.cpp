@@ -37,6 +37,7 @@ struct StoredStream {
 struct BenchData {
     std::string root;
     std::vector<std::string> names;
+    std::vector<uint32_t> sizes;
     std::vector<StoredStream> streams;
     uint64_t totalBytes = 0;
 };
@@ -78,6 +79,7 @@ void Generate()
         std::string bytes = MakeFile(random, size, i % 4 == 3 ? 1 : i % 4 == 2 ? 2 : 0);
         std::ofstream(g_data.root + "/tree/" + name, std::ios::binary).write(bytes.data(), bytes.size());
         g_data.names.push_back(name);
+        g_data.sizes.push_back(static_cast<uint32_t>(size));
         g_data.totalBytes += size;
     }
 
@@ -110,9 +112,10 @@ void PackLoadFileData(benchmark::State& state)
     g_packPath = (g_data.root + "/resource.fpk").c_str();
     CHarvester::Init();
     for (auto _ : state) {
-        for (const std::string& name : g_data.names) {
-            CGeFileData file = LoadFileData(name.c_str(), true);
-            benchmark::DoNotOptimize(file.data);
+        for (size_t i = 0; i < g_data.names.size(); ++i) {
+            CGeFileData file = LoadFileData(g_data.names[i].c_str(), true);
+            if (file.size != g_data.sizes[i])
+                state.SkipWithError("a packed file did not load");
             FreeFileData(file);
         }
     }
@@ -136,9 +139,10 @@ void BareDecompress(benchmark::State& state)
 void LooseReadWholeFile(benchmark::State& state)
 {
     for (auto _ : state) {
-        for (const std::string& name : g_data.names) {
-            CGeFileData file = ReadWholeFile((g_data.root + "/tree/" + name).c_str(), true);
-            benchmark::DoNotOptimize(file.data);
+        for (size_t i = 0; i < g_data.names.size(); ++i) {
+            CGeFileData file = ReadWholeFile((g_data.root + "/tree/" + g_data.names[i]).c_str(), true);
+            if (file.size != g_data.sizes[i])
+                state.SkipWithError("a loose file did not load");
             FreeFileData(file);
         }
     }

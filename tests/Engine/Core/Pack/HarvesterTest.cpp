@@ -270,3 +270,17 @@ TEST_F(HarvesterTest, ListingADirectoryOfThePacks)
     CollectFileList("", names);
     EXPECT_EQ(names.count, 0u);
 }
+
+TEST_F(HarvesterTest, APackThatShrankAfterMountingGivesAReadError)
+{
+    WritePack("resource.fpk", {{"a.txt", std::string(20000, 'a')}, {"b.txt", "b"}});
+    ASSERT_EQ(MountFixtureDirectory(dir), 2u);
+    std::string bytes = CTestTempDir::Read(dir / "resource.fpk");
+    dir.Write("resource.fpk", bytes.substr(0, 40)); // a.txt's block now ends early
+
+    CGeFileData file = LoadFileData("a.txt", true);
+    EXPECT_EQ(file.data, nullptr);
+    EXPECT_EQ(file.size, 0u);
+    ASSERT_EQ(boxes.Messages().size(), 1u);
+    EXPECT_EQ(boxes.Messages()[0], "Error 5 while reading a.txt\rfrom resource.fpk");
+}
