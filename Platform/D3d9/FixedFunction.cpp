@@ -16,6 +16,8 @@
 #include <SDL.h>
 
 #include <bitset>
+#include <memory>
+#include <unordered_map>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -228,9 +230,32 @@ void Pipeline::Release() {
     m_initialized = false;
 }
 
-Pipeline& ThePipeline() {
-    static Pipeline pipeline;
-    return pipeline;
+// One pipeline per GL context: programs and buffers belong to the context
+// that made them, and tests open and close devices one after another.
+struct PipelineRegistry {
+    std::unordered_map<SDL_GLContext, std::unique_ptr<Pipeline>> pipelines;
+    SDL_GLContext lastContext = nullptr;
+    Pipeline* last = nullptr;
+    FfpOptions options;
+};
+
+PipelineRegistry& Registry() {
+    static PipelineRegistry registry;
+    return registry;
+}
+
+Pipeline& CurrentPipeline() {
+    PipelineRegistry& r = Registry();
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    if (r.last && context == r.lastContext) return *r.last;
+    std::unique_ptr<Pipeline>& slot = r.pipelines[context];
+    if (!slot) {
+        slot.reset(new Pipeline());
+        slot->SetOptions(r.options);
+    }
+    r.lastContext = context;
+    r.last = slot.get();
+    return *r.last;
 }
 
 }  // namespace
@@ -261,10 +286,23 @@ uint32_t FfpCompileProgram(const FfpKey& key, std::string* error) {
     return program;
 }
 
-bool FfpBindProgram(D3d9State& state) { return ThePipeline().Bind(state); }
+bool FfpBindProgram(D3d9State& state) { return CurrentPipeline().Bind(state); }
 
-void FfpReleaseContext() { ThePipeline().Release(); }
+void FfpReleaseContext() {
+    PipelineRegistry& r = Registry();
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    auto found = r.pipelines.find(context);
+    if (found == r.pipelines.end()) return;
+    found->second->Release();
+    r.pipelines.erase(found);
+    r.last = nullptr;
+    r.lastContext = nullptr;
+}
 
-FfpStats FfpGetStats() { return ThePipeline().Stats(); }
+FfpStats FfpGetStats() { return CurrentPipeline().Stats(); }
 
-void FfpSetOptions(const FfpOptions& options) { ThePipeline().SetOptions(options); }
+void FfpSetOptions(const FfpOptions& options) {
+    PipelineRegistry& r = Registry();
+    r.options = options;
+    for (auto& entry : r.pipelines) entry.second->SetOptions(options);
+}
