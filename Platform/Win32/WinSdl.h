@@ -14,7 +14,11 @@
 bool WinEnsureSdlVideo();
 
 // The SDL window behind a window handle, or null for an unknown handle. Every
-// window is created with SDL_WINDOW_OPENGL, so a GL context can be made for it.
+// window is created with SDL_WINDOW_OPENGL (when the driver has GL), so a GL
+// context can be made for it; GL attributes that choose the window's visual
+// (depth, stencil, double buffering) must be set before CreateWindowExA. The
+// full-screen style (WS_POPUP alone) gives a borderless window; switching the
+// display mode is the device's business (SDL_SetWindowFullscreen).
 SDL_Window* WinGetSdlWindow(HWND window);
 
 // The device outlives its window at shutdown: DestroyWindow hides the SDL

@@ -3,6 +3,7 @@
 #include "WinTestWindow.h"
 
 #include "Platform/Win32/WinCursor.h"
+#include "Platform/Win32/WinMessageBox.h"
 
 namespace {
 
@@ -98,6 +99,34 @@ TEST_F(CursorTest, HiddenCursorComesBackWithTheNextMouseMessage)
     EXPECT_EQ(0, ShowCursor(TRUE));
     Pump();
     EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
+}
+
+} // namespace
+
+namespace {
+
+bool g_confinedDuringBox = true;
+
+int RecordConfinement(const SDL_MessageBoxData*, int* buttonId)
+{
+    WinWindowRecord* window = WinMainWindow();
+    g_confinedDuringBox = window && SDL_GetWindowMouseRect(window->sdl) != nullptr;
+    *buttonId = 4;
+    return 0;
+}
+
+class MessageBoxCursorTest : public TestWindow {};
+
+TEST_F(MessageBoxCursorTest, PointerIsFreeWhileTheBoxIsUp)
+{
+    RECT whole = {640, 0, 1920, 1024};
+    ClipCursor(&whole);
+    WinMessageBoxBackend previous = WinSetMessageBoxBackend(RecordConfinement);
+    EXPECT_EQ(4, MessageBoxA(nullptr, "text", "caption", 0x12));
+    WinSetMessageBoxBackend(previous);
+    EXPECT_FALSE(g_confinedDuringBox);
+    EXPECT_NE(nullptr, SDL_GetWindowMouseRect(WinGetSdlWindow(window_)));
+    ClipCursor(nullptr);
 }
 
 } // namespace

@@ -103,3 +103,26 @@ TEST_F(MouseMessagesTest, QuitSignalAndWindowCloseAskTheProcedure)
 }
 
 } // namespace
+
+namespace {
+
+class RoutingTest : public TestWindow {};
+
+TEST_F(RoutingTest, InputWithoutAKnownWindowGoesToTheDeviceWindow)
+{
+    SDL_Event text = Text("x");
+    text.text.windowID = 0;
+    SDL_Event motion = Motion(3, 4);
+    motion.motion.windowID = 9999;
+    Feed({text, motion});
+    EXPECT_EQ((std::vector<RecordedMessage>{{WM_CHAR, 'x', 1}, {WM_MOUSEMOVE, 0, 0x00040003}}), Input());
+
+    // Window events name their window: a stranger's are ignored.
+    SDL_Event close = Window(SDL_WINDOWEVENT_CLOSE);
+    close.window.windowID = 9999;
+    s_recorded.clear();
+    Feed({close});
+    EXPECT_TRUE(Input().empty());
+}
+
+} // namespace
