@@ -100,6 +100,9 @@ BOOL UpdateWindow(HWND window);
 // raised (no focus stealing from other programs).
 HWND SetFocus(HWND window);
 HWND GetFocus();
+// This program's window while it has the desktop's input focus, else null
+// (another program is in front).
+HWND GetForegroundWindow();
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 
 // Grows a client rectangle to the outer rectangle, by the border sizes of an

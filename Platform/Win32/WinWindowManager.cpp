@@ -369,6 +369,15 @@ HWND GetFocus()
     return g_focus;
 }
 
+HWND GetForegroundWindow()
+{
+    for (auto& window : g_windows) {
+        if (!window->destroyed && window->sdl && (SDL_GetWindowFlags(window->sdl) & SDL_WINDOW_INPUT_FOCUS))
+            return window->handle;
+    }
+    return nullptr;
+}
+
 BOOL SetWindowTextA(HWND window, LPCSTR text)
 {
     WinWindowRecord* record = WinFindWindow(window);

@@ -35,6 +35,17 @@ TEST_F(WindowTest, CreatedHiddenWithGlAtTheRequestedPlace)
     EXPECT_EQ(20, point.y);
 }
 
+TEST_F(WindowTest, FocusBookkeeping)
+{
+    EXPECT_EQ(nullptr, SetFocus(window_));
+    EXPECT_EQ(window_, GetFocus());
+    EXPECT_EQ(window_, SetFocus(window_));
+    // A hidden offscreen window never has the desktop's input focus.
+    EXPECT_EQ(nullptr, GetForegroundWindow());
+    DestroyWindow(window_);
+    EXPECT_EQ(nullptr, GetFocus());
+}
+
 TEST_F(WindowTest, DeviceWindowPlacementAtTheTopRightCorner)
 {
     // What the device wrapper does: grow the client size to the outer size,
