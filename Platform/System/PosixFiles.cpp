@@ -74,18 +74,30 @@ bool SysResolvePathNoCase(const char* path, std::string* resolved)
     return true;
 }
 
+// A directory opens for reading on POSIX but is no file to read.
+static int RefuseDirectory(int fd)
+{
+    struct stat info;
+    if (fd >= 0 && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        errno = EISDIR;
+        return -1;
+    }
+    return fd;
+}
+
 int SysOpenForRead(const char* path)
 {
     std::string name = SysNormalizeSeparators(path);
     int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT)
-        return fd;
+        return RefuseDirectory(fd);
     std::string resolved;
     if (!SysResolvePathNoCase(name.c_str(), &resolved)) {
         errno = ENOENT;
         return -1;
     }
-    return open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+    return RefuseDirectory(open(resolved.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
 bool SysReadFully(int fd, void* buffer, size_t count)

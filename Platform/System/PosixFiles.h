@@ -19,8 +19,8 @@ std::string SysNormalizeSeparators(const char* path);
 // in byte order wins. Returns false when nothing matches.
 bool SysResolvePathNoCase(const char* path, std::string* resolved);
 
-// Opens an existing file for reading, resolving its name as above.
-// Returns the descriptor, or -1 with errno set.
+// Opens an existing file (not a directory) for reading, resolving its name
+// as above. Returns the descriptor, or -1 with errno set.
 int SysOpenForRead(const char* path);
 
 // Reads or writes exactly `count` bytes, retrying after interruptions and

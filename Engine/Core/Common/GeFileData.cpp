@@ -1,5 +1,6 @@
 #include "Engine/Core/Common/GeFileData.h"
 
+#include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Platform/System/PosixFiles.h"
 
@@ -24,13 +25,16 @@ CGeFileData LoadFileData(const char* path, bool reportMissing)
     return ReadWholeFile(path, reportMissing);
 }
 
-CGeFileData ReadWholeFile(const char* path, bool /*reportMissing*/)
+CGeFileData ReadWholeFile(const char* path, bool reportMissing)
 {
     CGeFileData record;
     record.path = path;
     int fd = SysOpenForRead(path);
-    if (fd < 0)
+    if (fd < 0) {
+        if (reportMissing)
+            GeTrace("File '%s' not found", path);
         return record;
+    }
 
     long long size = SysFileSize(fd);
     if (size > 0 && size <= 0xFFFFFFFFll) {

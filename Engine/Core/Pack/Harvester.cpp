@@ -216,7 +216,7 @@ void CHarvester::Unmount()
     s_mountedPackPath.Release();
 }
 
-CGeFileData& CHarvester::GetFile(CGeFileData& out, const char* path, bool /*reportMissing*/)
+CGeFileData& CHarvester::GetFile(CGeFileData& out, const char* path, bool reportMissing)
 {
     out.path.Release();
     out.data = nullptr;
@@ -224,8 +224,11 @@ CGeFileData& CHarvester::GetFile(CGeFileData& out, const char* path, bool /*repo
 
     CGeString name = NormalizeName(path);
     auto* node = s_index.Find(name);
-    if (!node)
+    if (!node) {
+        if (reportMissing)
+            GeTrace("File '%s' is not in the packs of '%s'", name.c_str(), s_mountedPackPath.c_str());
         return out;
+    }
     const PackEntry entry = node->value;
     const CGeString& packName = s_packs[entry.packIndex];
 

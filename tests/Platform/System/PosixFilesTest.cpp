@@ -47,6 +47,8 @@ TEST(PosixFiles, ResolvesNamesWhateverTheirCaseOnDisk)
     close(fd);
     EXPECT_LT(SysOpenForRead((dir / "gui/none.xml").c_str()), 0);
     EXPECT_EQ(errno, ENOENT);
+    EXPECT_LT(SysOpenForRead((dir / "gui").c_str()), 0); // a directory is no file
+    EXPECT_EQ(errno, EISDIR);
 }
 
 TEST(PosixFiles, ShortTransfersAreFailures)

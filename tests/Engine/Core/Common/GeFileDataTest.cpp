@@ -70,6 +70,8 @@ TEST_F(LooseFilesTest, SizeQueryOfLooseFiles)
     EXPECT_TRUE(found);
     EXPECT_EQ(QueryFileSize((dir / "none.bin").c_str(), found), 0u);
     EXPECT_FALSE(found);
+    EXPECT_EQ(QueryFileSize(dir.Path().c_str(), found), 0u); // a directory
+    EXPECT_FALSE(found);
 }
 
 TEST_F(LooseFilesTest, WritesWholeFilesAndReportsFailedWrites)
