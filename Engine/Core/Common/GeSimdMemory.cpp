@@ -1,8 +1,13 @@
 // Memory copy and fill of the accelerated kernel classes. Every body has the effect of
 // the C library's memcpy or memset; they differ only in how they move the bytes:
-// 64-byte blocks of 8-byte moves (MMX), with prefetching and cache-bypassing stores
-// (extended MMX), AMD-style block copies chosen by size (3DNow), and 128-byte blocks of
-// 16-byte cache-bypassing stores (SSE levels).
+// 64-byte blocks of 8-byte moves (MMX), with prefetching (extended MMX), AMD-style
+// block copies chosen by size with cache-bypassing stores for large ones (3DNow).
+//
+// The bodies that the SSE levels use (the SSE copy and the extended-MMX fill) hand the
+// work to the C library. Those levels are the ones every x86-64 processor gets, and the
+// C library picks its vector width and its cache-bypassing threshold from the processor
+// and its cache sizes: measured on an AVX-512 machine, a 128-byte SSE2 streaming copy
+// reached 0.6 to 0.9 of its speed from 4 MiB to 64 MiB, and a streaming fill 0.4.
 #include "Engine/Core/Common/GeSimdKernels.h"
 
 #if GE_SIMD_X86
@@ -15,10 +20,6 @@
 using namespace gesimd;
 
 namespace {
-
-// Below this size a copy or fill stays in the cache: the destination is likely to be
-// read soon, and cache-bypassing stores would only slow it down.
-const size_t kBypassCacheBytes = 1024 * 1024;
 
 // Block counts at which the 3DNow copy changes its way of moving 64-byte blocks.
 const size_t kInCacheBlocks = 1024;
@@ -117,7 +118,8 @@ void CopyBlocks3DNow(Span& s)
         _mm_sfence();
 }
 
-template <bool kStream>
+// Head bytes one by one to 8-byte alignment, 64-byte blocks, 8-byte stores, then the
+// last bytes.
 void Fill(uint8_t* dst, uint8_t value, size_t bytes)
 {
     while (bytes > 0 && !IsAligned(dst, 8)) {
@@ -127,11 +129,9 @@ void Fill(uint8_t* dst, uint8_t value, size_t bytes)
     const uint64_t pattern = 0x0101010101010101ull * value;
     for (; bytes >= 64; dst += 64, bytes -= 64)
         for (size_t i = 0; i < 64; i += 8)
-            Store8<kStream>(dst + i, pattern);
+            Store8<false>(dst + i, pattern);
     for (; bytes >= 8; dst += 8, bytes -= 8)
-        Store8<kStream>(dst, pattern);
-    if (kStream)
-        _mm_sfence();
+        Store8<false>(dst, pattern);
     if (bytes > 0)
         memset(dst, value, bytes);
 }
@@ -153,7 +153,7 @@ void CGeSimdMMX::Memcpy(void* dst, const void* src, size_t bytes) const
 
 void CGeSimdMMX::Memset(void* dst, int32_t value, size_t bytes) const
 {
-    Fill<false>(static_cast<uint8_t*>(dst), static_cast<uint8_t>(value), bytes);
+    Fill(static_cast<uint8_t*>(dst), static_cast<uint8_t>(value), bytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -173,10 +173,8 @@ void CGeSimdMMX_EMMX::Memcpy(void* dst, const void* src, size_t bytes) const
 
 void CGeSimdMMX_EMMX::Memset(void* dst, int32_t value, size_t bytes) const
 {
-    if (bytes >= kBypassCacheBytes)
-        Fill<true>(static_cast<uint8_t*>(dst), static_cast<uint8_t>(value), bytes);
-    else
-        Fill<false>(static_cast<uint8_t*>(dst), static_cast<uint8_t>(value), bytes);
+    if (bytes > 0)
+        memset(dst, value & 0xFF, bytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -203,25 +201,12 @@ void CGeSimdMMX_3DNow2::Memcpy(void* dst, const void* src, size_t bytes) const
 }
 
 // ---------------------------------------------------------------------------
-// SSE levels: copies that fit the cache go to the C library, whose copy is already
-// the fastest in-cache copy; large ones align the destination and stream 128-byte
-// blocks past the cache.
+// SSE levels
 
 void CGeSimdSSE::Memcpy(void* dst, const void* src, size_t bytes) const
 {
-    Span s{static_cast<uint8_t*>(dst), static_cast<const uint8_t*>(src), bytes};
-    if (bytes >= kBypassCacheBytes) {
-        CopyHead(s, 16);
-        for (; s.bytes >= 128; s.Advance(128)) {
-            _mm_prefetch(reinterpret_cast<const char*>(s.src) + 2 * kPrefetchDistance, _MM_HINT_NTA);
-            for (size_t i = 0; i < 128; i += 16) {
-                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.src + i));
-                _mm_stream_si128(reinterpret_cast<__m128i*>(s.dst + i), v);
-            }
-        }
-        _mm_sfence();
-    }
-    CopyRest(s);
+    if (bytes > 0)
+        memcpy(dst, src, bytes);
 }
 
 #endif  // GE_SIMD_X86
