@@ -9,8 +9,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "Platform/Win32/WinCursor.h"
 #include "Platform/Win32/WinMessages.h"
@@ -28,6 +31,13 @@ int g_failures = 0;
 bool g_sawMouseMove = false;
 LPARAM g_lastMove = 0;
 
+struct KeyMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<KeyMessage> g_keyMessages;
+
 void Check(bool ok, const char* what)
 {
     printf("%s: %s\n", ok ? "ok" : "FAILED", what);
@@ -41,6 +51,8 @@ LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         g_sawMouseMove = true;
         g_lastMove = lParam;
     }
+    if (message >= WM_KEYDOWN && message <= WM_SYSCHAR)
+        g_keyMessages.push_back({message, wParam, lParam});
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -100,6 +112,24 @@ bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
     return value == rgb;
 }
 
+// Presses and releases a key through the X server's XTEST extension, loaded
+// at run time (only its library is needed). False when it is missing.
+bool FakeKeyPress(SDL_Window* window, KeySym keysym)
+{
+    typedef int (*FakeKeyEvent)(Display*, unsigned int, Bool, unsigned long);
+    void* library = dlopen("libXtst.so.6", RTLD_NOW);
+    FakeKeyEvent fake = library ? (FakeKeyEvent)dlsym(library, "XTestFakeKeyEvent") : nullptr;
+    SDL_SysWMinfo info;
+    if (!fake || !X11Info(window, &info))
+        return false;
+    Display* display = info.info.x11.display;
+    KeyCode keycode = XKeysymToKeycode(display, keysym);
+    fake(display, keycode, True, 0);
+    fake(display, keycode, False, 0);
+    XSync(display, False);
+    return true;
+}
+
 } // namespace
 
 // SDL's X11 driver opens a D-Bus connection whose buffers D-Bus keeps until
@@ -115,6 +145,9 @@ int main()
         printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
         return 1;
     }
+
+    // A dialog on this display would wait for a click that never comes.
+    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = Procedure;
@@ -175,6 +208,23 @@ int main()
         PumpFor(20);
     printf("  last WM_MOUSEMOVE at (%d, %d)\n", GET_X_LPARAM(g_lastMove), GET_Y_LPARAM(g_lastMove));
     Check(g_sawMouseMove && g_lastMove == MAKELPARAM(40, 30), "WM_MOUSEMOVE at the client position");
+
+    // A real key press, typed into the window under the pointer.
+    g_keyMessages.clear();
+    if (FakeKeyPress(sdl, 0x61 /* XK_a */)) {
+        start = GetTickCount();
+        while (g_keyMessages.size() < 3 && GetTickCount() - start < 2000)
+            PumpFor(20);
+        for (const KeyMessage& m : g_keyMessages)
+            printf("  key message 0x%x (0x%lx, 0x%lx)\n", m.message, (unsigned long)m.wParam, (unsigned long)m.lParam);
+        bool typed = g_keyMessages.size() == 3 && g_keyMessages[0].message == WM_KEYDOWN &&
+                     g_keyMessages[0].wParam == 'A' && g_keyMessages[0].lParam == 0x001E0001 &&
+                     g_keyMessages[1].message == WM_CHAR && g_keyMessages[1].wParam == 'a' &&
+                     g_keyMessages[2].message == WM_KEYUP && g_keyMessages[2].lParam == (LPARAM)0xC01E0001;
+        Check(typed, "key A gives WM_KEYDOWN, WM_CHAR, WM_KEYUP");
+    } else {
+        printf("skipped: no XTEST library for the key check\n");
+    }
 
     // Default handling of WM_CLOSE destroys the window.
     SendMessageA(window, WM_CLOSE, 0, 0);
