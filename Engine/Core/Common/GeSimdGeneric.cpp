@@ -493,8 +493,8 @@ void CGeSimdGeneric::ConvertFloatToInt16Interleaved(int16_t* dst, const float* c
     if (channels == 1) {
         const float* src = channelTable[0];
         for (; done + 8 <= samples; done += 8) {
-            const __m128i packed = _mm_packs_epi32(FourSamplesToInt32(src + done), FourSamplesToInt32(src + done + 4));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + done), packed);
+            const __m128i low = FourSamplesToInt32(src + done), high = FourSamplesToInt32(src + done + 4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + done), _mm_packs_epi32(low, high));
         }
     } else if (channels == 2) {
         const float* left = channelTable[0];

@@ -3,8 +3,8 @@
 // a lower level) and replaces the operations that its feature set speeds up:
 //
 //   CGeSimdMMX          memory copy and fill, alpha insertion, 24-bit expansion, YUV
-//   CGeSimdMMX_EMMX     + prefetching copy, cache-bypassing fill and YUV stores, and the
-//                         prefetching 24-bit expansion (an operation only this family has)
+//   CGeSimdMMX_EMMX     + prefetching copy, its own fill, cache-bypassing YUV stores, and
+//                         the prefetching 24-bit expansion (an operation only this family has)
 //   CGeSimdMMX_3DNow    MMX + the 3DNow block copy
 //   CGeSimdMMX_3DNow2   + the cache-bypassing 3DNow block copy
 //   CGeSimdSSE          extended MMX + float arrays, the SSE copy, sample conversion, mixing

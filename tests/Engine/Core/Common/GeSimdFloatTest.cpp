@@ -68,35 +68,44 @@ struct ArrayCase {
     ArrayOp run;
 };
 
+// An operation on (kernel k, dst d, operands a and b, constant c, count n).
+#define ARRAY_OP(call) \
+    [](const CGeSimd& k, float* d, const float* a, const float* b, float c, int32_t n) { \
+        (void)a, (void)b, (void)c; \
+        k.call; \
+    }
+
 const ArrayCase kElementWise[] = {
-    {"Add", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.Add(d, a, b, n); }},
-    {"AddConst", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.AddConst(d, c, a, n); }},
-    {"Sub", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.Sub(d, a, b, n); }},
-    {"SubConst", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.SubConst(d, c, a, n); }},
-    {"Mul", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.Mul(d, a, b, n); }},
-    {"MulConst", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.MulConst(d, c, a, n); }},
-    {"Div", true, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.Div(d, a, b, n); }},
-    {"DivConst", true, [](const CGeSimd& k, float* d, const float*, const float* b, float c, int32_t n) { k.DivConst(d, c, b, n); }},
-    {"MulAdd", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.MulAdd(d, a, b, n); }},
-    {"MulAddConst", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.MulAddConst(d, c, a, n); }},
-    {"MulSub", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.MulSub(d, a, b, n); }},
-    {"MulSubConst", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.MulSubConst(d, c, a, n); }},
-    {"ClampRange", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.ClampRange(d, a, -c, c, n); }},
-    {"ClampMin", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.ClampMin(d, a, c, n); }},
-    {"ClampMax", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.ClampMax(d, a, c, n); }},
+    {"Add", false, ARRAY_OP(Add(d, a, b, n))},
+    {"AddConst", false, ARRAY_OP(AddConst(d, c, a, n))},
+    {"Sub", false, ARRAY_OP(Sub(d, a, b, n))},
+    {"SubConst", false, ARRAY_OP(SubConst(d, c, a, n))},
+    {"Mul", false, ARRAY_OP(Mul(d, a, b, n))},
+    {"MulConst", false, ARRAY_OP(MulConst(d, c, a, n))},
+    {"Div", true, ARRAY_OP(Div(d, a, b, n))},
+    {"DivConst", true, ARRAY_OP(DivConst(d, c, b, n))},
+    {"MulAdd", false, ARRAY_OP(MulAdd(d, a, b, n))},
+    {"MulAddConst", false, ARRAY_OP(MulAddConst(d, c, a, n))},
+    {"MulSub", false, ARRAY_OP(MulSub(d, a, b, n))},
+    {"MulSubConst", false, ARRAY_OP(MulSubConst(d, c, a, n))},
+    {"ClampRange", false, ARRAY_OP(ClampRange(d, a, -c, c, n))},
+    {"ClampMin", false, ARRAY_OP(ClampMin(d, a, c, n))},
+    {"ClampMax", false, ARRAY_OP(ClampMax(d, a, c, n))},
 };
 
 const ArrayCase kAligned[] = {
-    {"ZeroAligned", false, [](const CGeSimd& k, float* d, const float*, const float*, float, int32_t n) { k.ZeroAligned(d, n); }},
-    {"NegateAligned", false, [](const CGeSimd& k, float* d, const float*, const float*, float, int32_t n) { k.NegateAligned(d, n); }},
-    {"CopyAligned", false, [](const CGeSimd& k, float* d, const float* a, const float*, float, int32_t n) { k.CopyAligned(d, a, n); }},
-    {"AddAligned", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.AddAligned(d, a, b, n); }},
-    {"SubAligned", false, [](const CGeSimd& k, float* d, const float* a, const float* b, float, int32_t n) { k.SubAligned(d, a, b, n); }},
-    {"MulConstAligned", false, [](const CGeSimd& k, float* d, const float* a, const float*, float c, int32_t n) { k.MulConstAligned(d, a, c, n); }},
-    {"AddAssignAligned", false, [](const CGeSimd& k, float* d, const float* a, const float*, float, int32_t n) { k.AddAssignAligned(d, a, n); }},
-    {"SubAssignAligned", false, [](const CGeSimd& k, float* d, const float* a, const float*, float, int32_t n) { k.SubAssignAligned(d, a, n); }},
-    {"MulAssignAligned", false, [](const CGeSimd& k, float* d, const float*, const float*, float c, int32_t n) { k.MulAssignAligned(d, c, n); }},
+    {"ZeroAligned", false, ARRAY_OP(ZeroAligned(d, n))},
+    {"NegateAligned", false, ARRAY_OP(NegateAligned(d, n))},
+    {"CopyAligned", false, ARRAY_OP(CopyAligned(d, a, n))},
+    {"AddAligned", false, ARRAY_OP(AddAligned(d, a, b, n))},
+    {"SubAligned", false, ARRAY_OP(SubAligned(d, a, b, n))},
+    {"MulConstAligned", false, ARRAY_OP(MulConstAligned(d, a, c, n))},
+    {"AddAssignAligned", false, ARRAY_OP(AddAssignAligned(d, a, n))},
+    {"SubAssignAligned", false, ARRAY_OP(SubAssignAligned(d, a, n))},
+    {"MulAssignAligned", false, ARRAY_OP(MulAssignAligned(d, c, n))},
 };
+
+#undef ARRAY_OP
 
 class SimdFloatTest : public ::testing::Test {
 protected:
@@ -314,20 +323,16 @@ TEST_F(SimdFloatTest, DotProductsMatchTheGenericCode)
 
 TEST_F(SimdFloatTest, ComparisonsMatchTheGenericCode)
 {
-    typedef std::function<void(const CGeSimd&, uint8_t*, const float*, float, int32_t)> Plain;
-    typedef std::function<void(const CGeSimd&, uint8_t*, uint8_t, const float*, float, int32_t)> Bit;
-    const Plain plain[4] = {
-        [](const CGeSimd& k, uint8_t* d, const float* s, float c, int32_t n) { k.CmpGT(d, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, const float* s, float c, int32_t n) { k.CmpGE(d, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, const float* s, float c, int32_t n) { k.CmpLT(d, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, const float* s, float c, int32_t n) { k.CmpLE(d, s, c, n); },
+    // Each comparison in both forms: plain (dst, src, c, n) and bit (dst, bit, src, c, n).
+#define COMPARISON(Name)                                                                        \
+    {[](const CGeSimd& k, uint8_t* d, const float* s, float c, int32_t n) { k.Name(d, s, c, n); }, \
+     [](const CGeSimd& k, uint8_t* d, uint8_t b, const float* s, float c, int32_t n) { k.Name##Bit(d, b, s, c, n); }}
+    struct Comparison {
+        std::function<void(const CGeSimd&, uint8_t*, const float*, float, int32_t)> plain;
+        std::function<void(const CGeSimd&, uint8_t*, uint8_t, const float*, float, int32_t)> bit;
     };
-    const Bit bit[4] = {
-        [](const CGeSimd& k, uint8_t* d, uint8_t b, const float* s, float c, int32_t n) { k.CmpGTBit(d, b, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, uint8_t b, const float* s, float c, int32_t n) { k.CmpGEBit(d, b, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, uint8_t b, const float* s, float c, int32_t n) { k.CmpLTBit(d, b, s, c, n); },
-        [](const CGeSimd& k, uint8_t* d, uint8_t b, const float* s, float c, int32_t n) { k.CmpLEBit(d, b, s, c, n); },
-    };
+    const Comparison comparisons[4] = {COMPARISON(CmpGT), COMPARISON(CmpGE), COMPARISON(CmpLT), COMPARISON(CmpLE)};
+#undef COMPARISON
     Random rnd(3);
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -342,13 +347,13 @@ TEST_F(SimdFloatTest, ComparisonsMatchTheGenericCode)
                     Buffer<uint8_t> want(n, offset), got(n, offset);
                     rnd.FillBytes(want);
                     memcpy(got.data(), want.data(), n);
-                    plain[form](generic_, want.data(), src.data(), c, n);
-                    plain[form](*k, got.data(), src.data(), c, n);
+                    comparisons[form].plain(generic_, want.data(), src.data(), c, n);
+                    comparisons[form].plain(*k, got.data(), src.data(), c, n);
                     ASSERT_EQ(want.ToVector(), got.ToVector()) << "plain form " << form << " n " << n;
 
                     const uint8_t b = static_cast<uint8_t>(rnd.Int(0, 9));
-                    bit[form](generic_, want.data(), b, src.data(), c, n);
-                    bit[form](*k, got.data(), b, src.data(), c, n);
+                    comparisons[form].bit(generic_, want.data(), b, src.data(), c, n);
+                    comparisons[form].bit(*k, got.data(), b, src.data(), c, n);
                     ASSERT_EQ(want.ToVector(), got.ToVector()) << "bit form " << form << " bit " << int(b);
                 }
             }

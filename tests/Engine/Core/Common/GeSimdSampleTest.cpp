@@ -119,16 +119,15 @@ TEST_F(SimdSampleTest, MixersMatchTheGenericCode)
         int srcChannels, outChannels;
         std::function<void(const CGeSimd&, float*, const float*, const float*, const float*)> mix;
     };
+#define MIXER(Name) \
+    [](const CGeSimd& k, float* m, const float* s, const float* a, const float* b) { k.Name(m, s, 0, a, b); }
     const Mixer mixers[] = {
-        {"MixMonoToStereo", 1, 2,
-         [](const CGeSimd& k, float* m, const float* s, const float* a, const float* b) { k.MixMonoToStereo(m, s, 0, a, b); }},
-        {"MixStereoToStereo", 2, 2,
-         [](const CGeSimd& k, float* m, const float* s, const float* a, const float* b) { k.MixStereoToStereo(m, s, 0, a, b); }},
-        {"MixMonoToSix", 1, 6,
-         [](const CGeSimd& k, float* m, const float* s, const float* a, const float* b) { k.MixMonoToSix(m, s, 0, a, b); }},
-        {"MixStereoToSix", 2, 6,
-         [](const CGeSimd& k, float* m, const float* s, const float* a, const float* b) { k.MixStereoToSix(m, s, 0, a, b); }},
+        {"MixMonoToStereo", 1, 2, MIXER(MixMonoToStereo)},
+        {"MixStereoToStereo", 2, 2, MIXER(MixStereoToStereo)},
+        {"MixMonoToSix", 1, 6, MIXER(MixMonoToSix)},
+        {"MixStereoToSix", 2, 6, MIXER(MixStereoToSix)},
     };
+#undef MIXER
     Random rnd(21);
     for (bool exactSteps : {true, false}) {
         for (const Mixer& m : mixers) {
