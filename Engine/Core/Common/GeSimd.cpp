@@ -74,4 +74,6 @@ void GeSimdDestroy()
     g_pGeSimdChosen = nullptr;
     g_pGeSimdGeneric = nullptr;
     g_pGeSimdCurrent = nullptr;
+    // A late caller then fails on a null object instead of using a freed one.
+    g_pGeSimd = nullptr;
 }

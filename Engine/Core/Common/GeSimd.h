@@ -153,6 +153,6 @@ void SelectCpuKernels(const char* callerTag);
 
 // Start-up and shutdown of the kernel objects: GeSimdCreate makes the generic object
 // (cpuFlags 2), chooses the implementation and copies it into g_pGeSimd; GeSimdDestroy
-// deletes the chosen and the generic objects and clears the pointers (not g_pGeSimd).
+// deletes the chosen and the generic objects and clears every pointer.
 void GeSimdCreate();
 void GeSimdDestroy();

@@ -149,6 +149,7 @@ TEST_F(CpuProbeTest, SelectionTable)
         GeSimdDestroy();
         EXPECT_EQ(g_pGeSimdCurrent, nullptr);
         EXPECT_EQ(g_pGeSimdGeneric, nullptr);
+        EXPECT_EQ(g_pGeSimd, nullptr);
         g_pGeCpuInfo = nullptr;
     }
 }
