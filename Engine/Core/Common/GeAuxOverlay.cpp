@@ -8,6 +8,8 @@
 #include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GeTextConvert.h"
+#include "Platform/Win32/WinMessages.h"
+#include "Platform/Win32/WinWindow.h"
 
 namespace {
 
@@ -31,6 +33,7 @@ Registries& GetRegistries()
 }
 
 AuxOverlay::OutputFunction s_output = nullptr;
+HWND s_deviceWindow = nullptr;
 
 // The overlay works only in a window: a full-screen game has no place to show
 // it. Before the settings exist the game is still starting and may register.
@@ -72,6 +75,7 @@ bool PassesFilter(const CGeString& channel)
 } // namespace
 
 CGeArray<CGeString> AuxOverlay::channelFilter;
+void (*g_auxCloseDeviceWindow)() = AuxOverlay::CloseDeviceWindow;
 
 void AuxOverlay::RegisterVariable(const GeValueBinding& binding, const char* name)
 {
@@ -153,4 +157,15 @@ AuxOverlay::OutputFunction AuxOverlay::SetOutput(OutputFunction output)
     const OutputFunction previous = s_output;
     s_output = output;
     return previous;
+}
+
+void AuxOverlay::SetDeviceWindow(HWND window)
+{
+    s_deviceWindow = window;
+}
+
+void AuxOverlay::CloseDeviceWindow()
+{
+    if (s_deviceWindow && IsWindow(s_deviceWindow))
+        SendMessageA(s_deviceWindow, WM_CLOSE, 0, 0);
 }

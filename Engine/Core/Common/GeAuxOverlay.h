@@ -10,6 +10,7 @@
 #include "Engine/Core/Common/GeArray.h"
 #include "Engine/Core/Common/GeString.h"
 #include "Engine/Core/Common/GeValue.h"
+#include "Platform/Win32/WinTypes.h"
 
 namespace AuxOverlay {
 
@@ -35,6 +36,11 @@ bool Print(const char* tag, const char* format, ...)
 // most 99 characters), "none" for any other tag.
 CGeString ChannelOfTag(const CGeString& tag);
 
+// Asks the device window, when there is one, to close (WM_CLOSE).
+void CloseDeviceWindow();
+// The device layer names its window here while it exists (null afterwards).
+void SetDeviceWindow(HWND window);
+
 // Where passed messages go (tag's channel, message). The game has no display
 // for them; null, the default, drops them.
 typedef void (*OutputFunction)(const char* channel, const char* message);
@@ -48,3 +54,6 @@ extern CGeArray<CGeString> channelFilter;
 bool IsRegistered(const char* name);
 
 } // namespace AuxOverlay
+
+// The close command, held where a debug console could reach it.
+extern void (*g_auxCloseDeviceWindow)();

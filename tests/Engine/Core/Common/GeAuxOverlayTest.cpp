@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "Engine/Core/Common/GeDeviceConfig.h"
+#include "Platform/Win32/WinMessages.h"
+#include "Platform/Win32/WinWindow.h"
 
 namespace {
 
@@ -190,4 +192,45 @@ TEST_F(AuxOverlayTest, PrintCutsLongMessages)
     AuxOverlay::Print("tag", "%s", longText.c_str());
     ASSERT_EQ(1u, g_printed.size());
     EXPECT_EQ(std::string(4095, 'x'), g_printed[0].second);
+}
+
+namespace {
+
+std::vector<UINT> g_windowMessages;
+
+LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_windowMessages.push_back(message);
+    if (message == WM_CLOSE)
+        return 0; // handled: the window stays until the test destroys it
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(AuxOverlayTest, CloseCommandSendsWmCloseToTheDeviceWindow)
+{
+    // Without a device window the command does nothing.
+    AuxOverlay::SetDeviceWindow(nullptr);
+    g_auxCloseDeviceWindow();
+
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RecordingProcedure;
+    windowClass.lpszClassName = "AuxOverlayTestClass";
+    ASSERT_NE(0, RegisterClassA(&windowClass));
+    HWND window = CreateWindowExA(0, "AuxOverlayTestClass", "overlay", 0, 0, 0, 64, 64, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+
+    g_windowMessages.clear();
+    AuxOverlay::SetDeviceWindow(window);
+    g_auxCloseDeviceWindow();
+    EXPECT_EQ(std::vector<UINT>{WM_CLOSE}, g_windowMessages);
+
+    // A window that is gone is not sent anything.
+    DestroyWindow(window);
+    g_windowMessages.clear();
+    AuxOverlay::CloseDeviceWindow();
+    EXPECT_TRUE(g_windowMessages.empty());
+    AuxOverlay::SetDeviceWindow(nullptr);
 }
