@@ -80,8 +80,9 @@ uint32_t ParseBlendMode(const XmlHandle& handle);
 uint32_t ParseAnimPlayMode(const XmlHandle& handle);
 
 // Number lists: every maximal run of the characters "-0123456789.Ee" is read
-// with atof; anything else separates runs. The output is emptied first.
-// Each returns the count of numbers.
+// with atof; anything else separates runs. Each returns the count of numbers
+// in the text. XmlParseNumber empties its output first; the float and index
+// forms append to theirs (indexes truncated and wrapped to 16 bits).
 uint32_t XmlParseNumber(const char* text, CGeArray<double>& out);
 uint32_t XmlParseFloatList(const char* text, CGeArray<float>& out);
 uint32_t XmlParseIndexList(const char* text, CGeArray<uint16_t>& out);
