@@ -149,16 +149,27 @@ void LooseReadWholeFile(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations() * g_data.totalBytes));
 }
 
-// Keeps each run's time per iteration for the ratios.
+// Keeps each run's wall-clock and CPU time per iteration for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
-        for (const Run& run : runs)
-            seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            realTime[run.run_name.function_name] = run.GetAdjustedRealTime();
+            cpuTime[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
-    std::map<std::string, double> seconds;
+
+    void PrintRatio(const char* what, const char* run, const char* reference)
+    {
+        if (realTime[reference] > 0 && cpuTime[reference] > 0)
+            printf("%-40s %.2fx wall clock, %.2fx CPU\n", what, realTime[run] / realTime[reference],
+                   cpuTime[run] / cpuTime[reference]);
+    }
+
+    std::map<std::string, double> realTime;
+    std::map<std::string, double> cpuTime;
 };
 
 } // namespace
@@ -174,14 +185,10 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    double pack = reporter.seconds["PackLoadFileData"];
-    double bare = reporter.seconds["BareDecompress"];
-    double loose = reporter.seconds["LooseReadWholeFile"];
     printf("\n%zu files, %.0f MiB unpacked\n", g_data.names.size(), g_data.totalBytes / 1048576.0);
-    if (pack > 0 && bare > 0)
-        printf("pack read / bare LZO1X decompression: %.2fx (target: within 1.5x)\n", pack / bare);
-    if (pack > 0 && loose > 0)
-        printf("pack read / loose-file read:           %.2fx\n", pack / loose);
+    reporter.PrintRatio("pack read / bare LZO1X decompression:", "PackLoadFileData", "BareDecompress");
+    printf("%-40s within 1.5x\n", "  target:");
+    reporter.PrintRatio("pack read / loose-file read:", "PackLoadFileData", "LooseReadWholeFile");
 
     CHarvester::Unmount();
     std::error_code ignored;
