@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <lzo/lzo1x.h>
 #include <set>
 #include <unistd.h>
@@ -172,11 +173,21 @@ static bool CollectFiles(const std::string& directory, const std::string& relati
     return true;
 }
 
+// Whether two paths name the same file (the pack may be written into the very
+// directory it packs, and must not pack an older copy of itself).
+static bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ignored;
+    return std::filesystem::equivalent(a, b, ignored);
+}
+
 bool WritePackFromDirectory(const char* packPath, const char* directory, std::string* error)
 {
     std::vector<std::pair<std::string, std::string>> files; // stored name, path on disk
     if (!CollectFiles(directory, "", files, error))
         return false;
+    files.erase(std::remove_if(files.begin(), files.end(), [&](const auto& file) { return SameFile(file.second, packPath); }),
+                files.end());
     std::sort(files.begin(), files.end());
     for (size_t i = 1; i < files.size(); ++i) {
         if (files[i].first == files[i - 1].first) {

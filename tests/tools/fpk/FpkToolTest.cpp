@@ -61,6 +61,15 @@ TEST_F(FpkToolTest, CreateListVerifyAndExtractAgree)
     EXPECT_TRUE(std::filesystem::exists(dir / "back/empty.txt"));
 }
 
+TEST_F(FpkToolTest, APackWrittenIntoItsOwnDirectoryLeavesItselfOut)
+{
+    dir.Write("src/a.txt", "a");
+    for (int run = 0; run < 2; ++run)
+        ASSERT_EQ(Run("create " + Quoted("src/resource.fpk") + " " + Quoted("src")).exitCode, 0);
+    ToolRun list = Run("list " + Quoted("src/resource.fpk"));
+    EXPECT_EQ(LineCount(list.out), 1u) << list.out;
+}
+
 TEST_F(FpkToolTest, BadPacksGiveOneLineAndAFailingExit)
 {
     dir.Write("src/a.txt", std::string(5000, 'a'));
