@@ -182,16 +182,18 @@ uint32_t CHarvester::Init()
         return s_index.count;
     s_mountedPackPath = g_packPath;
 
+    // A new pack path replaces whatever an earlier one mounted, even when
+    // its directory cannot be entered.
     CGeString prefix;
     SplitPackPath(g_packPath, s_root, prefix);
     s_packs.Clear();
+    s_index.Clear();
     {
         CSysCurrentDirectoryScope scope;
         if (!scope.Enter(s_root.c_str()))
             return 0;
         ScanPacks(prefix);
     }
-    s_index.Clear();
     for (uint32_t i = 0; i < s_packs.count; ++i)
         MountPack(i);
     return s_index.count;
@@ -202,9 +204,9 @@ bool CHarvester::MountSinglePack(const CGeString& packFile)
     Unmount();
     s_mountedPackPath = packFile;
     std::string path = SysNormalizeSeparators(packFile.c_str());
-    size_t slash = path.rfind('/');
-    s_root = slash == std::string::npos ? "." : path.substr(0, slash).c_str();
-    s_packs.Add(CGeString(path.substr(slash == std::string::npos ? 0 : slash + 1).c_str()));
+    CGeString baseName;
+    SplitPackPath(packFile, s_root, baseName);
+    s_packs.Add(CGeString(path.substr(path.rfind('/') + 1).c_str())); // npos + 1 is 0
     return MountPack(0);
 }
 

@@ -157,6 +157,7 @@ TEST_F(HarvesterTest, MountingLeavesTheCurrentDirectoryAlone)
     MountFixtureDirectory(dir);
     g_packPath = (dir / "missing/resource.fpk").c_str();
     EXPECT_EQ(CHarvester::Init(), 0u);
+    EXPECT_EQ(LoadAsString("a"), ""); // the earlier mount is gone
     char after[4096];
     ASSERT_TRUE(getcwd(after, sizeof(after)));
     EXPECT_STREQ(before, after);
