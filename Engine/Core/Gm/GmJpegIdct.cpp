@@ -163,9 +163,9 @@ bool JpegScaleQuantTable(const uint16_t* quant, uint16_t* scaled)
     bool fits = true;
     for (int i = 0; i < 64; i++) {
         uint32_t value = ((uint32_t)quant[i] * aan[i] + 2048) >> 12;
-        if (value > 0x7FFF) {
+        if (value < kJpegFastIdctMinScaled || value > 0x7FFF) {
             fits = false;
-            value = 0x7FFF;
+            value = value > 0x7FFF ? 0x7FFF : value;
         }
         scaled[i] = (uint16_t)value;
     }

@@ -19,8 +19,13 @@ void JpegIdctInteger(const int16_t* coefficients, const uint16_t* quant, uint8_t
 void JpegIdctFast(const int16_t* coefficients, const uint16_t* scaledQuant, uint8_t* out, int pitch);
 
 // scaled[i] = round(quant[i] * aan[i] / 4096) with the AAN scale factors in
-// 14-bit fixed point (natural order). False when a scaled value does not fit
-// the fast IDCT's 16-bit lanes; such tables must use JpegIdctInteger.
+// 14-bit fixed point (natural order). False when the fast IDCT cannot carry
+// the table, which must then use JpegIdctInteger: a scaled value above 32767
+// overflows its 16-bit lanes, and one below kJpegFastIdctMinScaled keeps too
+// little of its coefficient after rounding (quantisation as fine as quality
+// 95 and above, where the fast IDCT would be off by 20 levels and more).
+const uint32_t kJpegFastIdctMinScaled = 4;
+
 bool JpegScaleQuantTable(const uint16_t* quant, uint16_t* scaled);
 
 // The AAN scale factors: 16384 times the product of the row and column

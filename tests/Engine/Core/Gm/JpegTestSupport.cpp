@@ -39,7 +39,9 @@ TestImage MakeTestImage(int width, int height, int channels, uint32_t seed)
     return image;
 }
 
-std::vector<uint8_t> EncodeJpeg(const TestImage& image, const EncodeOptions& options)
+namespace {
+
+std::vector<uint8_t> Encode(const TestImage& image, const EncodeOptions& options, bool forceBaseline)
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
@@ -53,7 +55,7 @@ std::vector<uint8_t> EncodeJpeg(const TestImage& image, const EncodeOptions& opt
     cinfo.input_components = image.channels;
     cinfo.in_color_space = image.channels == 1 ? JCS_GRAYSCALE : image.channels == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, options.quality, TRUE);
+    jpeg_set_quality(&cinfo, options.quality, forceBaseline ? TRUE : FALSE);
     if (image.channels == 3) {
         cinfo.comp_info[0].h_samp_factor = options.lumaH;
         cinfo.comp_info[0].v_samp_factor = options.lumaV;
@@ -73,6 +75,18 @@ std::vector<uint8_t> EncodeJpeg(const TestImage& image, const EncodeOptions& opt
     std::vector<uint8_t> file(buffer, buffer + size);
     free(buffer);
     return file;
+}
+
+} // namespace
+
+std::vector<uint8_t> EncodeJpeg(const TestImage& image, const EncodeOptions& options)
+{
+    return Encode(image, options, true);
+}
+
+std::vector<uint8_t> EncodeJpegWideQuant(const TestImage& image, const EncodeOptions& options)
+{
+    return Encode(image, options, false);
 }
 
 TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast)

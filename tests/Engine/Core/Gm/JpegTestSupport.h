@@ -29,6 +29,10 @@ struct EncodeOptions {
 
 std::vector<uint8_t> EncodeJpeg(const TestImage& image, const EncodeOptions& options);
 
+// As EncodeJpeg, but quantisation values may exceed 255 (16-bit DQT tables,
+// an extended sequential frame).
+std::vector<uint8_t> EncodeJpegWideQuant(const TestImage& image, const EncodeOptions& options);
+
 // libjpeg-turbo's decode without fancy upsampling: JDCT_ISLOW when fast is
 // false, JDCT_IFAST otherwise. RGB or grey samples.
 TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast);
