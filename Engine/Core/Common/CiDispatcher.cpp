@@ -31,6 +31,7 @@ void CCiDispatcher::RegisterClient(CCiMessageClient* client, CCiMessageClient* s
 
 void CCiDispatcher::UnregisterClient(CCiMessageClient* client)
 {
+    delivered.Remove(client);
     for (uint32_t i = 0; i < rowCount; i++) {
         while (rows[i].client == client) {
             rowCount--;
@@ -158,6 +159,18 @@ void CCiDeliveredSet::Insert(const CCiMessageClient* client)
     keys[slot] = client;
     stamps[slot] = stamp;
     count++;
+}
+
+void CCiDeliveredSet::Remove(const CCiMessageClient* client)
+{
+    // The slot stays taken (a null key matches no client), so the probe
+    // chains of the other entries stay intact.
+    for (uint32_t slot = SlotOf(client); stamps[slot] == stamp; slot = (slot + 1) & (kSlotCount - 1)) {
+        if (keys[slot] == client) {
+            keys[slot] = nullptr;
+            return;
+        }
+    }
 }
 
 bool CCiDispatcher::RowMatches(const CCiClientRow& row, const CCiMessage& message)
