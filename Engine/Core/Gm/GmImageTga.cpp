@@ -1,0 +1,137 @@
+// TGA reading: uncompressed and run-length true-colour and greyscale images
+// of 8, 16, 24 or 32 bits, stored bottom-up or top-down.
+#include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
+#include "Engine/Core/Gm/GmImage.h"
+#include "Engine/Core/Gm/GmImageBytes.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kTgaHeaderBytes = 18;
+
+uint32_t TgaEngineFormat(uint32_t bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 8: return GM_FMT_A8;
+    case 16: return GM_FMT_X1R5G5B5;
+    case 24: return GM_FMT_R8G8B8;
+    case 32: return GM_FMT_A8R8G8B8;
+    default: return GM_FMT_NONE;
+    }
+}
+
+// Fills the row's padding pixels with copies of its last pixel.
+void PadRow(uint8_t* row, uint32_t width, uint32_t pitch, uint32_t bytesPerPixel)
+{
+    const uint8_t* last = row + (width - 1) * bytesPerPixel;
+    for (uint32_t x = width * bytesPerPixel; x + bytesPerPixel <= pitch; x += bytesPerPixel)
+        memcpy(row + x, last, bytesPerPixel);
+}
+
+// The destination row of the n-th stored row.
+uint8_t* DestinationRow(CGmImage& image, uint32_t storedRow, bool topFirst)
+{
+    const uint32_t row = topFirst ? storedRow : image.height - 1 - storedRow;
+    return image.data + static_cast<size_t>(row) * image.pitch;
+}
+
+// The caller has checked that all rows are there.
+void ReadRawRows(CGmImage& image, const uint8_t* pixels, uint32_t bytesPerPixel, bool topFirst)
+{
+    const size_t rowBytes = static_cast<size_t>(image.width) * bytesPerPixel;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        uint8_t* row = DestinationRow(image, y, topFirst);
+        g_pGeSimd->Memcpy(row, pixels + y * rowBytes, rowBytes);
+        PadRow(row, image.width, image.pitch, bytesPerPixel);
+    }
+}
+
+// Run-length packets: a header byte h, then one pixel repeated (h & 0x7F) + 1
+// times when bit 7 is set, else (h & 0x7F) + 1 literal pixels. Packets run on
+// across rows. False when the data ends before the image is full.
+bool ReadRunLengthRows(CGmImage& image, const uint8_t* src, size_t available, uint32_t bytesPerPixel,
+                       bool topFirst)
+{
+    size_t at = 0;
+    uint32_t left = 0;      // pixels still due from the current packet
+    bool repeat = false;
+    const uint8_t* pixel = nullptr;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        uint8_t* row = DestinationRow(image, y, topFirst);
+        for (uint32_t x = 0; x < image.width; ++x) {
+            if (left == 0) {
+                if (at >= available)
+                    return false;
+                const uint8_t header = src[at++];
+                repeat = (header & 0x80) != 0;
+                left = (header & 0x7Fu) + 1;
+                pixel = src + at;
+            }
+            if (available - at < bytesPerPixel)
+                return false;
+            memcpy(row + x * bytesPerPixel, repeat ? pixel : src + at, bytesPerPixel);
+            if (!repeat)
+                at += bytesPerPixel;
+            if (--left == 0 && repeat)
+                at += bytesPerPixel;
+        }
+        PadRow(row, image.width, image.pitch, bytesPerPixel);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CGmImage::ReadTga(const CGeFileData& file)
+{
+    FreeData();
+    if (!file.data || file.size < kTgaHeaderBytes) {
+        GeTrace("%s: too short for a TGA header\n", file.path.c_str());
+        return false;
+    }
+    const uint8_t* header = file.data;
+    width = ReadLe16(header + 12);
+    height = ReadLe16(header + 14);
+    format = TgaEngineFormat(header[16]);
+    pitch = 0;
+    kind = GM_IMAGE_RAW;
+    if (format == GM_FMT_NONE) {
+        GeTrace("%s: %u bits per pixel are not supported\n", file.path.c_str(), header[16]);
+        return false;
+    }
+    if (width == 0 || height == 0) {
+        GeTrace("%s: empty TGA image\n", file.path.c_str());
+        return false;
+    }
+    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(format);
+    const bool topFirst = (header[17] & 0x20) != 0;
+    const bool runLength = (header[2] & 8) != 0;
+    const uint8_t* pixels = file.data + kTgaHeaderBytes;
+    const size_t available = file.size - kTgaHeaderBytes;
+
+    // Too little data for the claimed size is refused before anything is
+    // allocated. A run-length packet of 1 + bytesPerPixel bytes covers at
+    // most 128 pixels.
+    const uint64_t area = static_cast<uint64_t>(width) * height;
+    const uint64_t needed = runLength ? (area + 127) / 128 * (1 + bytesPerPixel) : area * bytesPerPixel;
+    if (needed > available) {
+        GeTrace("%s: TGA pixel data too short for %u x %u\n", file.path.c_str(), width, height);
+        return false;
+    }
+    const uint32_t rowPitch = PaddedWidth(width) * bytesPerPixel;
+    if (!MakeRaw(width, height, format, rowPitch))
+        return false;
+    if (!runLength) {
+        ReadRawRows(*this, pixels, bytesPerPixel, topFirst);
+        return true;
+    }
+    if (!ReadRunLengthRows(*this, pixels, available, bytesPerPixel, topFirst)) {
+        GeTrace("%s: TGA pixel data cut short\n", file.path.c_str());
+        FreeData();
+        return false;
+    }
+    return true;
+}
