@@ -1,0 +1,533 @@
+// The draw path: vertex arrays from the FVF, textures and samplers per stage,
+// the program for the current state, then the GL draw.
+#include "Platform/D3d9/D3d9Device.h"
+
+#include "Platform/D3d9/D3d9Glsl.h"
+
+#include <cstring>
+#include <string>
+
+D3d9VertexLayout D3d9ParseFvf(DWORD fvf)
+{
+    D3d9VertexLayout layout;
+    layout.fvf = fvf;
+    UINT offset = 0;
+    int betas = 0;
+    DWORD position = fvf & D3DFVF_POSITION_MASK;
+    if (position == D3DFVF_XYZRHW || position == D3DFVF_XYZW) {
+        layout.positionSize = 4;
+        offset = 16;
+    } else if (position >= D3DFVF_XYZ && position <= D3DFVF_XYZB5 && !(position & 1)) {
+        layout.positionSize = 3;
+        offset = 12;
+        if (position >= D3DFVF_XYZB1)
+            betas = (int)(position - D3DFVF_XYZRHW) / 2;
+    }
+    layout.weightOffset = offset;
+    layout.weightCount = betas;
+    if (betas > 0 && (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR))) {
+        layout.hasIndices = true;
+        layout.weightCount = betas - 1;
+        layout.indicesOffset = offset + 4 * (UINT)(betas - 1);
+    }
+    if (layout.weightCount > 4)
+        layout.weightCount = 4;
+    offset += 4 * (UINT)betas;
+    if (fvf & D3DFVF_NORMAL) {
+        layout.normalOffset = (int)offset;
+        offset += 12;
+    }
+    if (fvf & D3DFVF_PSIZE) {
+        layout.pointSizeOffset = (int)offset;
+        offset += 4;
+    }
+    if (fvf & D3DFVF_DIFFUSE) {
+        layout.diffuseOffset = (int)offset;
+        offset += 4;
+    }
+    if (fvf & D3DFVF_SPECULAR) {
+        layout.specularOffset = (int)offset;
+        offset += 4;
+    }
+    layout.texCount = (int)((fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT);
+    if (layout.texCount > kD3d9StageCount)
+        layout.texCount = kD3d9StageCount;
+    static const GLint kSetFloats[4] = {2, 3, 4, 1};
+    for (int i = 0; i < layout.texCount; ++i) {
+        layout.texOffset[i] = offset;
+        layout.texSize[i] = kSetFloats[(fvf >> (16 + 2 * i)) & 3];
+        offset += 4 * (UINT)layout.texSize[i];
+    }
+    layout.stride = offset;
+    return layout;
+}
+
+UINT D3d9VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount)
+{
+    switch (type) {
+    case D3DPT_POINTLIST: return primitiveCount;
+    case D3DPT_LINELIST: return primitiveCount * 2;
+    case D3DPT_LINESTRIP: return primitiveCount + 1;
+    case D3DPT_TRIANGLELIST: return primitiveCount * 3;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN: return primitiveCount + 2;
+    default: return 0;
+    }
+}
+
+static GLenum GlPrimitive(D3DPRIMITIVETYPE type)
+{
+    static const GLenum kModes[] = {GL_POINTS, GL_LINES, GL_LINE_STRIP, GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
+    return kModes[type - 1];
+}
+
+// ---------------------------------------------------------------------------
+// Vertex arrays.
+
+static void* Offset(UINT bytes)
+{
+    return (void*)(uintptr_t)bytes;
+}
+
+// Points the enabled attributes at a buffer. Which attributes are enabled
+// (and the generic values of the others) changes only with the layout.
+void D3d9Device::BindVertexArrays(GLuint vertexBuffer, UINT offset, UINT stride)
+{
+    const D3d9VertexLayout& l = m_layout;
+    DWORD sets[kD3d9StageCount];
+    for (int s = 0; s < kD3d9StageCount; ++s)
+        sets[s] = m_state->stageState[s][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
+    bool sameLayout = m_gl.arrayFvf == l.fvf && std::memcmp(sets, m_gl.arraySets, sizeof sets) == 0;
+    if (sameLayout && m_gl.arrayBuffer == vertexBuffer && m_gl.arrayOffset == offset && m_gl.arrayStride == stride)
+        return;
+
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+    GLsizei s = (GLsizei)stride;
+    glVertexAttribPointer(kD3d9AttrPosition, l.positionSize, GL_FLOAT, GL_FALSE, s, Offset(offset));
+    if (l.weightCount)
+        glVertexAttribPointer(kD3d9AttrBlendWeight, l.weightCount, GL_FLOAT, GL_FALSE, s,
+                              Offset(offset + l.weightOffset));
+    if (l.hasIndices)
+        glVertexAttribIPointer(kD3d9AttrBlendIndices, 4, GL_UNSIGNED_BYTE, s, Offset(offset + l.indicesOffset));
+    if (l.normalOffset >= 0)
+        glVertexAttribPointer(kD3d9AttrNormal, 3, GL_FLOAT, GL_FALSE, s, Offset(offset + (UINT)l.normalOffset));
+    if (l.pointSizeOffset >= 0)
+        glVertexAttribPointer(kD3d9AttrPointSize, 1, GL_FLOAT, GL_FALSE, s, Offset(offset + (UINT)l.pointSizeOffset));
+    // D3DCOLOR is B, G, R, A in memory: GL's BGRA size reads it as RGBA.
+    if (l.diffuseOffset >= 0)
+        glVertexAttribPointer(kD3d9AttrDiffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s,
+                              Offset(offset + (UINT)l.diffuseOffset));
+    if (l.specularOffset >= 0)
+        glVertexAttribPointer(kD3d9AttrSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, s,
+                              Offset(offset + (UINT)l.specularOffset));
+    for (int stage = 0; stage < kD3d9StageCount; ++stage) {
+        DWORD set = sets[stage];
+        if ((int)set < l.texCount)
+            glVertexAttribPointer(kD3d9AttrTexCoord0 + (GLuint)stage, l.texSize[set], GL_FLOAT, GL_FALSE, s,
+                                  Offset(offset + l.texOffset[set]));
+    }
+
+    if (!sameLayout) {
+        auto enable = [](GLuint location, bool on) {
+            if (on)
+                glEnableVertexAttribArray(location);
+            else
+                glDisableVertexAttribArray(location);
+        };
+        enable(kD3d9AttrPosition, l.positionSize != 0);
+        enable(kD3d9AttrBlendWeight, l.weightCount != 0);
+        enable(kD3d9AttrBlendIndices, l.hasIndices);
+        enable(kD3d9AttrNormal, l.normalOffset >= 0);
+        enable(kD3d9AttrPointSize, l.pointSizeOffset >= 0);
+        enable(kD3d9AttrDiffuse, l.diffuseOffset >= 0);
+        enable(kD3d9AttrSpecular, l.specularOffset >= 0);
+        // What a vertex without the element reads: white diffuse, black
+        // specular (so a missing specular adds nothing), (0, 0, 0, 1) else.
+        glVertexAttrib4f(kD3d9AttrPosition, 0.0f, 0.0f, 0.0f, 1.0f);
+        glVertexAttrib4f(kD3d9AttrBlendWeight, 0.0f, 0.0f, 0.0f, 0.0f);
+        glVertexAttribI4ui(kD3d9AttrBlendIndices, 0, 0, 0, 0);
+        glVertexAttrib4f(kD3d9AttrNormal, 0.0f, 0.0f, 0.0f, 1.0f);
+        glVertexAttrib4f(kD3d9AttrPointSize, 1.0f, 0.0f, 0.0f, 1.0f);
+        glVertexAttrib4f(kD3d9AttrDiffuse, 1.0f, 1.0f, 1.0f, 1.0f);
+        glVertexAttrib4f(kD3d9AttrSpecular, 0.0f, 0.0f, 0.0f, 0.0f);
+        for (int stage = 0; stage < kD3d9StageCount; ++stage) {
+            GLuint location = kD3d9AttrTexCoord0 + (GLuint)stage;
+            enable(location, (int)sets[stage] < l.texCount);
+            glVertexAttrib4f(location, 0.0f, 0.0f, 0.0f, 1.0f);
+        }
+        m_gl.arrayFvf = l.fvf;
+        std::memcpy(m_gl.arraySets, sets, sizeof sets);
+    }
+    m_gl.arrayBuffer = vertexBuffer;
+    m_gl.arrayOffset = offset;
+    m_gl.arrayStride = stride;
+}
+
+// ---------------------------------------------------------------------------
+// Textures and samplers.
+
+static GLenum AddressMode(DWORD mode, bool mirrorClamp)
+{
+    switch (mode) {
+    case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    case D3DTADDRESS_MIRRORONCE: return mirrorClamp ? GL_MIRROR_CLAMP_TO_EDGE : GL_CLAMP_TO_EDGE;
+    default: return GL_REPEAT;
+    }
+}
+
+void D3d9Device::ApplySampler(int stage)
+{
+    const DWORD* ss = m_state->samplerState[stage];
+    GLuint sampler = m_samplers[stage];
+    bool linearMin = ss[D3DSAMP_MINFILTER] >= D3DTEXF_LINEAR;
+    GLenum minFilter;
+    switch (ss[D3DSAMP_MIPFILTER]) {
+    case D3DTEXF_NONE: minFilter = linearMin ? GL_LINEAR : GL_NEAREST; break;
+    case D3DTEXF_POINT: minFilter = linearMin ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST; break;
+    default: minFilter = linearMin ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR; break;
+    }
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, (GLint)minFilter);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, ss[D3DSAMP_MAGFILTER] >= D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, (GLint)AddressMode(ss[D3DSAMP_ADDRESSU], m_caps.mirrorClamp));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, (GLint)AddressMode(ss[D3DSAMP_ADDRESSV], m_caps.mirrorClamp));
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, (GLint)AddressMode(ss[D3DSAMP_ADDRESSW], m_caps.mirrorClamp));
+    D3DCOLOR border = ss[D3DSAMP_BORDERCOLOR];
+    float borderColour[4] = {(float)((border >> 16) & 0xFF) / 255.0f, (float)((border >> 8) & 0xFF) / 255.0f,
+                             (float)(border & 0xFF) / 255.0f, (float)(border >> 24) / 255.0f};
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, borderColour);
+    glSamplerParameterf(sampler, GL_TEXTURE_LOD_BIAS, D3d9StateFloat(ss[D3DSAMP_MIPMAPLODBIAS]));
+    // MAXMIPLEVEL names the largest level used.
+    glSamplerParameterf(sampler, GL_TEXTURE_MIN_LOD, (float)ss[D3DSAMP_MAXMIPLEVEL]);
+}
+
+void D3d9Device::BindTexturesAndSamplers()
+{
+    for (int s = 0; s < kD3d9StageCount; ++s) {
+        GLuint texture = m_textures[s] ? m_textures[s]->GlTexture() : 0;
+        if (m_gl.boundTexture[s] != texture) {
+            glActiveTexture(GL_TEXTURE0 + (GLenum)s);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            m_gl.boundTexture[s] = texture;
+        }
+    }
+    if (m_gl.samplerDirty) {
+        for (int s = 0; s < kD3d9StageCount; ++s)
+            if (m_gl.samplerDirty & (1u << s))
+                ApplySampler(s);
+        m_gl.samplerDirty = 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The basic program: stage 0 with the common operations, diffuse and
+// specular colour, alpha test. Stands in for the fixed-function emulation.
+
+enum BasicUniform {
+    kUniformWorldViewProj,
+    kUniformPretransformed,
+    kUniformPositionFix,
+    kUniformColourOp,
+    kUniformAlphaOp,
+    kUniformTextured,
+    kUniformTextureFactor,
+    kUniformSpecularAdd,
+    kUniformAlphaTest,
+    kUniformTexture0,
+    kUniformCount,
+};
+
+static const char* const kBasicUniformNames[kUniformCount] = {
+    "u_worldViewProj", "u_pretransformed", "d3d_PositionFix", "u_colourOp", "u_alphaOp",
+    "u_textured", "u_textureFactor", "u_specularAdd", "u_alphaTest", "u_texture0",
+};
+
+static const char* const kBasicVertexShader = R"(
+layout(location = 0) in vec4 a_position;
+layout(location = 5) in vec4 a_diffuse;
+layout(location = 6) in vec4 a_specular;
+layout(location = 7) in vec4 a_texCoord0;
+uniform mat4 u_worldViewProj;
+uniform bool u_pretransformed;
+out vec4 v_diffuse;
+out vec4 v_specular;
+out vec4 v_texCoord0;
+void main()
+{
+    if (u_pretransformed)
+        gl_Position = d3dPositionFromRhw(a_position);
+    else
+        gl_Position = d3dPositionFromClip(u_worldViewProj * vec4(a_position.xyz, 1.0));
+    v_diffuse = a_diffuse;
+    v_specular = a_specular;
+    v_texCoord0 = a_texCoord0;
+}
+)";
+
+static const char* const kBasicFragmentShader = R"(#version 330 core
+in vec4 v_diffuse;
+in vec4 v_specular;
+in vec4 v_texCoord0;
+uniform sampler2D u_texture0;
+uniform ivec3 u_colourOp;   // operation, argument 1, argument 2
+uniform ivec3 u_alphaOp;
+uniform bool u_textured;
+uniform vec4 u_textureFactor;
+uniform bool u_specularAdd;
+uniform ivec2 u_alphaTest;  // compare function, reference
+out vec4 o_colour;
+
+vec4 Argument(int arg, vec4 texel)
+{
+    int which = arg & 15;
+    vec4 v = which == 2 ? texel : which == 3 ? u_textureFactor : which == 4 ? v_specular : v_diffuse;
+    if ((arg & 32) != 0) v = v.aaaa;
+    if ((arg & 16) != 0) v = 1.0 - v;
+    return v;
+}
+
+vec4 Combine(int op, vec4 a1, vec4 a2)
+{
+    if (op == 2) return a1;
+    if (op == 3) return a2;
+    if (op == 5) return a1 * a2 * 2.0;
+    if (op == 6) return a1 * a2 * 4.0;
+    if (op == 7) return a1 + a2;
+    if (op == 10) return a1 - a2;
+    return a1 * a2;
+}
+
+bool ReadsTexture(ivec3 op)
+{
+    return (op.x != 3 && (op.y & 15) == 2) || (op.x != 2 && (op.z & 15) == 2);
+}
+
+bool Compare(int func, int a, int b)
+{
+    if (func == 1) return false;
+    if (func == 2) return a < b;
+    if (func == 3) return a == b;
+    if (func == 4) return a <= b;
+    if (func == 5) return a > b;
+    if (func == 6) return a != b;
+    if (func == 7) return a >= b;
+    return true;
+}
+
+void main()
+{
+    vec4 texel = texture(u_texture0, v_texCoord0.xy);
+    vec4 colour = v_diffuse;
+    bool stageOff = u_colourOp.x == 1 ||
+        (!u_textured && (ReadsTexture(u_colourOp) || (u_alphaOp.x != 1 && ReadsTexture(u_alphaOp))));
+    if (!stageOff) {
+        colour.rgb = clamp(Combine(u_colourOp.x, Argument(u_colourOp.y, texel), Argument(u_colourOp.z, texel)).rgb, 0.0, 1.0);
+        if (u_alphaOp.x != 1)
+            colour.a = clamp(Combine(u_alphaOp.x, Argument(u_alphaOp.y, texel), Argument(u_alphaOp.z, texel)).a, 0.0, 1.0);
+    }
+    if (u_specularAdd)
+        colour.rgb = min(colour.rgb + v_specular.rgb, 1.0);
+    if (u_alphaTest.x != 0 && !Compare(u_alphaTest.x, int(colour.a * 255.0 + 0.5), u_alphaTest.y))
+        discard;
+    o_colour = colour;
+}
+)";
+
+static GLuint CompileShader(GLenum kind, const std::string& source)
+{
+    GLuint shader = glCreateShader(kind);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        SDL_Log("Direct3D device: shader does not compile: %s", log);
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+GLuint D3d9LinkProgram(const std::string& vertexSource, const std::string& fragmentSource)
+{
+    GLuint vs = CompileShader(GL_VERTEX_SHADER, vertexSource);
+    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
+    GLuint program = 0;
+    if (vs && fs) {
+        program = glCreateProgram();
+        glAttachShader(program, vs);
+        glAttachShader(program, fs);
+        glLinkProgram(program);
+        GLint ok = 0;
+        glGetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            glGetProgramInfoLog(program, sizeof log, nullptr, log);
+            SDL_Log("Direct3D device: program does not link: %s", log);
+            glDeleteProgram(program);
+            program = 0;
+        }
+    }
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    return program;
+}
+
+bool D3d9Device::InitBasicProgram()
+{
+    std::string vertex = std::string("#version 330 core\n") + kD3d9PositionGlsl + kBasicVertexShader;
+    m_basicProgram = D3d9LinkProgram(vertex, kBasicFragmentShader);
+    if (!m_basicProgram)
+        return false;
+    for (int i = 0; i < kUniformCount; ++i)
+        m_basicUniforms[i] = glGetUniformLocation(m_basicProgram, kBasicUniformNames[i]);
+    return true;
+}
+
+// Direct3D's row-vector product a * b.
+static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+    return r;
+}
+
+void D3d9Device::UploadBasicUniforms()
+{
+    D3d9State& st = *m_state;
+    const GLint* u = m_basicUniforms;
+    if (st.dirty & (kD3d9DirtyWorld | kD3d9DirtyViewProjection)) {
+        D3DMATRIX wvp = Multiply(Multiply(st.transform[D3DTS_WORLD], st.transform[D3DTS_VIEW]),
+                                 st.transform[D3DTS_PROJECTION]);
+        // Row-major storage read as column-major gives the transpose, so that
+        // GLSL's M * v equals Direct3D's v * M.
+        glUniformMatrix4fv(u[kUniformWorldViewProj], 1, GL_FALSE, &wvp.m[0][0]);
+    }
+    if (st.dirty & kD3d9DirtyFvf)
+        glUniform1i(u[kUniformPretransformed], (st.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    if (st.dirty & kD3d9DirtyPositionFix)
+        glUniform4fv(u[kUniformPositionFix], 2, &st.positionFix[0][0]);
+    if (st.dirty & kD3d9DirtyStageState) {
+        const DWORD* ts = st.stageState[0];
+        glUniform3i(u[kUniformColourOp], (GLint)ts[D3DTSS_COLOROP], (GLint)ts[D3DTSS_COLORARG1],
+                    (GLint)ts[D3DTSS_COLORARG2]);
+        glUniform3i(u[kUniformAlphaOp], (GLint)ts[D3DTSS_ALPHAOP], (GLint)ts[D3DTSS_ALPHAARG1],
+                    (GLint)ts[D3DTSS_ALPHAARG2]);
+    }
+    if (st.dirty & kD3d9DirtyTextures)
+        glUniform1i(u[kUniformTextured], st.textureFormat[0] != D3DFMT_UNKNOWN);
+    if (st.dirty & kD3d9DirtyRenderState) {
+        const DWORD* rs = st.renderState;
+        D3DCOLOR f = rs[D3DRS_TEXTUREFACTOR];
+        glUniform4f(u[kUniformTextureFactor], (float)((f >> 16) & 0xFF) / 255.0f, (float)((f >> 8) & 0xFF) / 255.0f,
+                    (float)(f & 0xFF) / 255.0f, (float)(f >> 24) / 255.0f);
+        glUniform1i(u[kUniformSpecularAdd], rs[D3DRS_SPECULARENABLE] != 0);
+        glUniform2i(u[kUniformAlphaTest], rs[D3DRS_ALPHATESTENABLE] ? (GLint)rs[D3DRS_ALPHAFUNC] : 0,
+                    (GLint)(rs[D3DRS_ALPHAREF] & 0xFF));
+    }
+    st.dirty = 0;
+}
+
+bool D3d9Device::BindProgram()
+{
+    if (m_gl.program != m_basicProgram) {
+        glUseProgram(m_basicProgram);
+        glUniform1i(m_basicUniforms[kUniformTexture0], 0);
+        m_gl.program = m_basicProgram;
+        m_state->dirty = kD3d9DirtyAll;
+    }
+    if (m_state->dirty)
+        UploadBasicUniforms();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Draws.
+
+bool D3d9Device::PrepareDraw(GLuint vertexBuffer, UINT offset, UINT stride)
+{
+    // While the device is lost draws succeed and change nothing, as in Direct3D.
+    if (m_lost)
+        return false;
+    if (!m_gl.vaoBound) {
+        glBindVertexArray(m_vao);
+        m_gl.vaoBound = true;
+    }
+    BindTargets();
+    ApplyRasterState();
+    ApplyViewport((m_layout.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    BindVertexArrays(vertexBuffer, offset, stride);
+    BindTexturesAndSamplers();
+    return BindProgram();
+}
+
+HRESULT D3d9Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)
+{
+    UINT vertices = D3d9VertexCount(type, primitiveCount);
+    if (!m_stream || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize)
+        return D3DERR_INVALIDCALL;
+    if (vertices == 0)
+        return D3D_OK;
+    UINT stride = m_streamStride ? m_streamStride : m_layout.stride;
+    uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(startVertex + vertices - 1) * stride + m_layout.stride;
+    if (end > m_stream->Data().Length())
+        return D3DERR_INVALIDCALL;
+    if (PrepareDraw(m_stream->Data().GlBuffer(), m_streamOffset, stride))
+        glDrawArrays(GlPrimitive(type), (GLint)startVertex, (GLsizei)vertices);
+    return D3D_OK;
+}
+
+HRESULT D3d9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minIndex,
+                                         UINT numVertices, UINT startIndex, UINT primitiveCount)
+{
+    UINT indices = D3d9VertexCount(type, primitiveCount);
+    if (!m_stream || !m_indices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize)
+        return D3DERR_INVALIDCALL;
+    if (indices == 0 || numVertices == 0)
+        return D3D_OK;
+    UINT indexSize = m_indices->IndexSize();
+    if ((uint64_t)(startIndex + indices) * indexSize > m_indices->Data().Length())
+        return D3DERR_INVALIDCALL;
+    UINT stride = m_streamStride ? m_streamStride : m_layout.stride;
+    int64_t lastVertex = (int64_t)baseVertexIndex + minIndex + numVertices - 1;
+    if ((int64_t)baseVertexIndex + minIndex < 0 ||
+        (uint64_t)m_streamOffset + (uint64_t)lastVertex * stride + m_layout.stride > m_stream->Data().Length())
+        return D3DERR_INVALIDCALL;
+    if (!PrepareDraw(m_stream->Data().GlBuffer(), m_streamOffset, stride))
+        return D3D_OK;
+    GLuint elements = m_indices->Data().GlBuffer();
+    if (m_gl.elementBuffer != elements) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements);
+        m_gl.elementBuffer = elements;
+    }
+    glDrawElementsBaseVertex(GlPrimitive(type), (GLsizei)indices, indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             Offset(startIndex * indexSize), baseVertexIndex);
+    return D3D_OK;
+}
+
+HRESULT D3d9Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride)
+{
+    UINT count = D3d9VertexCount(type, primitiveCount);
+    if (!vertices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize || stride == 0)
+        return D3DERR_INVALIDCALL;
+    // Direct3D leaves stream 0 unset after a draw from memory.
+    SetStreamSource(0, nullptr, 0, 0);
+    if (count == 0)
+        return D3D_OK;
+    GLsizeiptr bytes = (GLsizeiptr)(count - 1) * stride + m_layout.stride;
+    glBindBuffer(GL_ARRAY_BUFFER, m_upBuffer);
+    if (bytes > m_upBufferSize)
+        m_upBufferSize = bytes;
+    glBufferData(GL_ARRAY_BUFFER, m_upBufferSize, nullptr, GL_STREAM_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, vertices);
+    m_gl.arrayBuffer = 0;  // re-point even when nothing else changed
+    if (PrepareDraw(m_upBuffer, 0, stride))
+        glDrawArrays(GlPrimitive(type), 0, (GLsizei)count);
+    return D3D_OK;
+}

@@ -1,0 +1,142 @@
+// Present: the back buffer drawn into the window the right way up, through
+// the gamma ramp (X servers such as Xvfb ignore SDL's hardware gamma, and
+// windowed Direct3D games set the ramp for the whole desktop, so the ramp is
+// applied here for this window only).
+#include "Platform/D3d9/D3d9Device.h"
+
+#include <vector>
+
+// Unit for the gamma lookup; unit kD3d9StageCount is the work unit.
+static const GLenum kGammaUnit = kD3d9StageCount + 1;
+
+static const char* const kPresentVertexShader = R"(#version 330 core
+uniform float u_flipY;
+out vec2 v_uv;
+void main()
+{
+    // One triangle over the whole window.
+    vec2 p = vec2(gl_VertexID == 1 ? 3.0 : -1.0, gl_VertexID == 2 ? 3.0 : -1.0);
+    v_uv = vec2(0.5 + 0.5 * p.x, 0.5 - 0.5 * u_flipY * p.y);
+    gl_Position = vec4(p, 0.0, 1.0);
+}
+)";
+
+static const char* const kPresentFragmentShader = R"(#version 330 core
+uniform sampler2D u_image;
+uniform sampler2D u_ramp;
+in vec2 v_uv;
+out vec4 o_colour;
+float Ramp(float c, int channel)
+{
+    return texelFetch(u_ramp, ivec2(int(c * 255.0 + 0.5), 0), 0)[channel];
+}
+void main()
+{
+    vec3 c = texture(u_image, v_uv).rgb;
+    o_colour = vec4(Ramp(c.r, 0), Ramp(c.g, 1), Ramp(c.b, 2), 1.0);
+}
+)";
+
+bool D3d9Device::InitPresentProgram()
+{
+    m_presentProgram = D3d9LinkProgram(kPresentVertexShader, kPresentFragmentShader);
+    if (!m_presentProgram)
+        return false;
+    glUseProgram(m_presentProgram);
+    glUniform1i(glGetUniformLocation(m_presentProgram, "u_image"), kD3d9StageCount);
+    glUniform1i(glGetUniformLocation(m_presentProgram, "u_ramp"), (GLint)kGammaUnit);
+    // Upper-left clip origin turns the window upside down as well.
+    glUniform1f(glGetUniformLocation(m_presentProgram, "u_flipY"), m_caps.clipControl ? -1.0f : 1.0f);
+    glUseProgram(0);
+    glGenVertexArrays(1, &m_presentVao);
+
+    glGenTextures(1, &m_gammaTexture);
+    glActiveTexture(GL_TEXTURE0 + kGammaUnit);
+    glBindTexture(GL_TEXTURE_2D, m_gammaTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    for (int i = 0; i < 256; ++i) {
+        WORD identity = (WORD)(i * 257);
+        m_gammaRamp.red[i] = m_gammaRamp.green[i] = m_gammaRamp.blue[i] = identity;
+    }
+    m_gammaDirty = true;
+    return true;
+}
+
+void D3d9Device::PresentToWindow()
+{
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(m_window, &width, &height);
+
+    if (m_gammaDirty) {
+        std::vector<WORD> texels(256 * 3);
+        for (int i = 0; i < 256; ++i) {
+            texels[i * 3 + 0] = m_gammaRamp.red[i];
+            texels[i * 3 + 1] = m_gammaRamp.green[i];
+            texels[i * 3 + 2] = m_gammaRamp.blue[i];
+        }
+        glActiveTexture(GL_TEXTURE0 + kGammaUnit);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16, 256, 1, 0, GL_RGB, GL_UNSIGNED_SHORT, texels.data());
+        m_gammaDirty = false;
+    }
+
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    glViewport(0, 0, width, height);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+
+    BindWorkTexture(m_backBuffer->GlTexture());
+    bool sameSize = (UINT)width == m_backBuffer->Width() && (UINT)height == m_backBuffer->Height();
+    GLint filter = sameSize ? GL_NEAREST : GL_LINEAR;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glActiveTexture(GL_TEXTURE0 + kGammaUnit);
+    glBindTexture(GL_TEXTURE_2D, m_gammaTexture);
+    glUseProgram(m_presentProgram);
+    glBindVertexArray(m_presentVao);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+
+    if (m_capturePixels) {
+        // The window's rows run bottom-up.
+        UINT w = m_captureWidth < (UINT)width ? m_captureWidth : (UINT)width;
+        UINT h = m_captureHeight < (UINT)height ? m_captureHeight : (UINT)height;
+        std::vector<uint32_t> rows((size_t)w * h);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glReadPixels(0, height - (GLint)h, (GLsizei)w, (GLsizei)h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
+        for (UINT y = 0; y < h; ++y)
+            for (UINT x = 0; x < w; ++x)
+                m_capturePixels[y * m_captureWidth + x] = rows[(size_t)(h - 1 - y) * w + x];
+        m_capturePixels = nullptr;
+    }
+
+    SDL_GL_SwapWindow(m_window);
+
+    // Back to the device's own GL state.
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_drawFbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
+    glEnable(GL_SCISSOR_TEST);
+    glBindVertexArray(m_vao);
+    glUseProgram(m_gl.program);
+    InvalidateRasterCache();
+}
+
+HRESULT D3d9Device::Present(const RECT*, const RECT*, HWND, const void*)
+{
+    if (m_lost)
+        return D3DERR_DEVICELOST;
+    PresentToWindow();
+    return D3D_OK;
+}
