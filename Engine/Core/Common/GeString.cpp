@@ -37,6 +37,28 @@ void CopyChars(Char* to, const Char* from, uint32_t count)
 }
 
 template <typename Char>
+void FreeChars(Char*& data, uint32_t& length)
+{
+    std::free(data);
+    data = nullptr;
+    length = 0;
+}
+
+// Hands the buffer of (fromData, fromLength) over, freeing the one it replaces;
+// the source is left empty. Moving a string onto itself changes nothing.
+template <typename Char>
+void MoveChars(Char*& data, uint32_t& length, Char*& fromData, uint32_t& fromLength)
+{
+    if (&data == &fromData)
+        return;
+    std::free(data);
+    data = fromData;
+    length = fromLength;
+    fromData = nullptr;
+    fromLength = 0;
+}
+
+template <typename Char>
 void ResizeChars(Char*& data, uint32_t& length, uint32_t n, bool keep)
 {
     if (GeStringCapacity(n) != GeStringCapacity(length)) {
@@ -108,11 +130,16 @@ void JoinChars(Char*& data, uint32_t& length, const Char* left, uint32_t leftLen
     length = n;
 }
 
-// Replaces count characters from position with the text in a new buffer.
+// Replaces count characters from position with the text in a new buffer; an
+// empty string becomes a copy of the text.
 template <typename Char>
 void InsertChars(Char*& data, uint32_t& length, uint32_t position, uint32_t count, const Char* text,
                  uint32_t textLength)
 {
+    if (length == 0) {
+        AssignChars(data, length, text, textLength);
+        return;
+    }
     position = std::min(position, length);
     uint32_t end = count > length - position ? length : position + count;
     uint32_t newLength = position + textLength + (length - end);
@@ -129,10 +156,14 @@ void InsertChars(Char*& data, uint32_t& length, uint32_t position, uint32_t coun
     length = newLength;
 }
 
-// Number of characters that Mid takes; a start past the end gives none.
-uint32_t MidCount(uint32_t length, uint32_t start, uint32_t count)
+// Fills an empty string with up to count characters of (data, length) from
+// start; a start past the end gives none.
+template <typename Char>
+void MidChars(Char*& resultData, uint32_t& resultLength, const Char* data, uint32_t length, uint32_t start,
+              uint32_t count)
 {
-    return start < length ? std::min(count, length - start) : 0;
+    if (start < length)
+        JoinChars<Char>(resultData, resultLength, data + start, std::min(count, length - start), nullptr, 0);
 }
 
 }  // namespace
@@ -150,10 +181,9 @@ CGeString::CGeString(const CGeString& other)
     AssignChars(data, length, other.data, other.length);
 }
 
-CGeString::CGeString(CGeString&& other) noexcept : data(other.data), length(other.length)
+CGeString::CGeString(CGeString&& other) noexcept
 {
-    other.data = nullptr;
-    other.length = 0;
+    MoveChars(data, length, other.data, other.length);
 }
 
 CGeString& CGeString::operator=(const CGeString& other)
@@ -170,21 +200,13 @@ CGeString& CGeString::operator=(const char* text)
 
 CGeString& CGeString::operator=(CGeString&& other) noexcept
 {
-    if (this != &other) {
-        std::free(data);
-        data = other.data;
-        length = other.length;
-        other.data = nullptr;
-        other.length = 0;
-    }
+    MoveChars(data, length, other.data, other.length);
     return *this;
 }
 
 void CGeString::Release()
 {
-    std::free(data);
-    data = nullptr;
-    length = 0;
+    FreeChars(data, length);
 }
 
 void CGeString::Resize(uint32_t n, bool keep)
@@ -199,19 +221,13 @@ void CGeString::Append(const char* text)
 
 void CGeString::Insert(uint32_t position, uint32_t count, const CGeString& text)
 {
-    if (length == 0) {
-        *this = text;
-        return;
-    }
     InsertChars(data, length, position, count, text.data, text.length);
 }
 
 CGeString CGeString::Mid(uint32_t start, uint32_t count) const
 {
     CGeString result;
-    uint32_t n = MidCount(length, start, count);
-    if (n)
-        JoinChars<char>(result.data, result.length, data + start, n, nullptr, 0);
+    MidChars(result.data, result.length, data, length, start, count);
     return result;
 }
 
@@ -264,10 +280,9 @@ CGeWString::CGeWString(const CGeWString& other)
     AssignChars(data, length, other.data, other.length);
 }
 
-CGeWString::CGeWString(CGeWString&& other) noexcept : data(other.data), length(other.length)
+CGeWString::CGeWString(CGeWString&& other) noexcept
 {
-    other.data = nullptr;
-    other.length = 0;
+    MoveChars(data, length, other.data, other.length);
 }
 
 CGeWString& CGeWString::operator=(const CGeWString& other)
@@ -284,21 +299,13 @@ CGeWString& CGeWString::operator=(const char16_t* text)
 
 CGeWString& CGeWString::operator=(CGeWString&& other) noexcept
 {
-    if (this != &other) {
-        std::free(data);
-        data = other.data;
-        length = other.length;
-        other.data = nullptr;
-        other.length = 0;
-    }
+    MoveChars(data, length, other.data, other.length);
     return *this;
 }
 
 void CGeWString::Release()
 {
-    std::free(data);
-    data = nullptr;
-    length = 0;
+    FreeChars(data, length);
 }
 
 void CGeWString::Resize(uint32_t n, bool keep)
@@ -326,19 +333,13 @@ CGeWString CGeWString::Concat(const CGeWString& left, const char16_t* right)
 
 void CGeWString::Insert(uint32_t position, uint32_t count, const CGeWString& text)
 {
-    if (length == 0) {
-        *this = text;
-        return;
-    }
     InsertChars(data, length, position, count, text.data, text.length);
 }
 
 CGeWString CGeWString::Mid(uint32_t start, uint32_t count) const
 {
     CGeWString result;
-    uint32_t n = MidCount(length, start, count);
-    if (n)
-        JoinChars<char16_t>(result.data, result.length, data + start, n, nullptr, 0);
+    MidChars(result.data, result.length, data, length, start, count);
     return result;
 }
 
