@@ -4,6 +4,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GmImage.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
+#include "tests/Engine/Core/Gm/JpegTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,25 @@ Bytes ValidDds(const char* fourCc, bool mips)
     return MakeDds(spec);
 }
 
+Bytes ValidJpeg(int channels, bool progressive)
+{
+    EncodeOptions options;
+    options.progressive = progressive;
+    options.lumaH = options.lumaV = 2;
+    options.restartMcus = progressive ? 0 : 1;
+    return EncodeJpeg(MakeTestImage(19, 11, channels), options);
+}
+
+Bytes JpegInGep(const Bytes& jpeg, uint32_t code, uint32_t width, uint32_t height)
+{
+    GepSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.pixelCode = code;
+    spec.payload = jpeg;
+    return MakeGep(spec);
+}
+
 Bytes Truncated(Bytes bytes, size_t size)
 {
     bytes.resize(std::min(size, bytes.size()));
@@ -110,7 +130,7 @@ TEST(GmImageDamaged, TruncatedAndCorruptFilesFailCleanly)
         const char* name;
         const char* path;
         Bytes file;
-        bool loads;
+        int loads;  // 1 or 0; -1 where the decoder may go either way
     } cases[] = {
         {"tga empty", "x.tga", {}, false},
         {"tga 17 bytes", "x.tga", Truncated(tga, 17), false},
@@ -137,11 +157,24 @@ TEST(GmImageDamaged, TruncatedAndCorruptFilesFailCleanly)
         {"dds 127 bytes", "x.dds", Truncated(ValidDds("DXT5", true), 127), true},
         {"dds huge size", "x.dds", WithLe32(WithLe32(ValidDds("DXT3", true), 12, 0x7FFFFFFF), 16, 0x7FFFFFFF), true},
         {"dds endless mips", "x.dds", WithLe32(ValidDds("DXT3", true), 28, 0xFFFFFFFF), true},
+        {"jpeg empty", "x.jpg", {}, false},
+        {"jpeg start marker only", "x.jpg", Truncated(ValidJpeg(3, false), 2), false},
+        {"jpeg cut in the tables", "x.jpg", Truncated(ValidJpeg(3, false), 100), false},
+        {"jpeg cut in the scan", "x.jpg", Truncated(ValidJpeg(3, false), 400), -1},
+        {"jpeg progressive cut", "x.jpg", Truncated(ValidJpeg(3, true), 400), -1},
+        {"jpeg in a larger gep", "x.gep", JpegInGep(ValidJpeg(3, false), kJpegColourCode, 300, 200), true},
+        {"jpeg in a one-pixel gep", "x.gep", JpegInGep(ValidJpeg(3, false), kJpegColourCode, 1, 1), true},
+        {"jpeg in an empty gep", "x.gep", JpegInGep(ValidJpeg(1, false), kJpegGreyCode, 0, 0), false},
+        {"jpeg in a gep with the plane pitch mode", "x.gep",
+         WithByte(JpegInGep(ValidJpeg(3, false), kJpegColourCode, 19, 11), 13, 2), false},
         {"not an image", "x.bin", Bytes(100, 0xAB), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(LoadEveryWay(c.path, c.file), c.loads);
+        const bool loaded = LoadEveryWay(c.path, c.file);
+        if (c.loads >= 0) {
+            EXPECT_EQ(loaded, c.loads == 1);
+        }
     }
     // The packed DDS reader itself refuses what the upload could not use.
     CGmImage dds;
@@ -163,7 +196,10 @@ TEST(GmImageDamaged, RandomMutationsNeverEscapeTheBuffers)
         {"a.tga", ValidTga(false, 8, false)},  {"a.tga", ValidTga(false, 16, true)},
         {"a.tga", ValidTga(false, 24, false)}, {"a.tga", ValidTga(true, 32, false)},
         {"a.tga", ValidTga(true, 8, true)},    {"a.dds", ValidDds("DXT1", true)},
-        {"a.dds", ValidDds("DXT5", false)},
+        {"a.dds", ValidDds("DXT5", false)},    {"a.jpg", ValidJpeg(3, false)},
+        {"a.jpg", ValidJpeg(1, false)},        {"a.jpg", ValidJpeg(3, true)},
+        {"a.gep", JpegInGep(ValidJpeg(3, false), kJpegColourCode, 19, 11)},
+        {"a.gep", JpegInGep(ValidJpeg(1, true), kJpegGreyCode, 19, 11)},
     };
     for (uint32_t code : {0x001u, 0x002u, 0x003u, 0x004u, 0x101u, 0x102u, 0x103u, 0x104u, 0x1002u, 0x1004u, 0x1102u,
                           0x1104u})
@@ -195,5 +231,6 @@ TEST(GmImageDamaged, RandomMutationsNeverEscapeTheBuffers)
         }
         LoadEveryWay(seed.path, file);
     }
+    RecordProperty("runs", runs);
     EXPECT_GT(runs, 100);
 }
