@@ -3,6 +3,7 @@
 
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GeString.h"
+#include "bench/Support/BenchRatio.h"
 
 #include <benchmark/benchmark.h>
 
@@ -112,40 +113,22 @@ BENCHMARK(StdInsert)->Unit(benchmark::kMillisecond);
 BENCHMARK(GeLookup)->Unit(benchmark::kMillisecond);
 BENCHMARK(StdLookup)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's time for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio(const char* what, const std::string& ours, const std::string& reference) const
-    {
-        auto a = times.find(ours);
-        auto b = times.find(reference);
-        if (a == times.end() || b == times.end() || b->second <= 0)
-            return;
-        std::printf("%-8s CGeStringMap / std::map = %.2f\n", what, a->second / b->second);
-    }
-};
+void PrintRatio(const CBenchRatioReporter& reporter, const char* what, const char* ours, const char* reference)
+{
+    if (double ratio = reporter.RealRatio(ours, reference))
+        std::printf("%-8s CGeStringMap / std::map = %.2f\n", what, ratio);
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nTime ratio for %d keys (below 1 means faster than std::map):\n", kKeyCount);
-    reporter.PrintRatio("insert", "GeInsert", "StdInsert");
-    reporter.PrintRatio("lookup", "GeLookup", "StdLookup");
+    PrintRatio(reporter, "insert", "GeInsert", "StdInsert");
+    PrintRatio(reporter, "lookup", "GeLookup", "StdLookup");
     benchmark::Shutdown();
     return 0;
 }

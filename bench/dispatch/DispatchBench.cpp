@@ -2,13 +2,12 @@
 // message (the usual registration: any sender, any type), against a plain
 // loop that makes the same virtual handler calls directly. Prints the ratio.
 #include "Engine/Core/Common/CiDispatcher.h"
+#include "bench/Support/BenchRatio.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {
@@ -78,30 +77,15 @@ void BM_DirectCalls(benchmark::State& state)
 }
 BENCHMARK(BM_DirectCalls)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's time per iteration for the ratio line.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    double pass = reporter.seconds["BM_DispatchPass"];
-    double direct = reporter.seconds["BM_DirectCalls"];
-    if (pass > 0 && direct > 0)
-        printf("dispatch pass / direct calls: %.2f\n", pass / direct);
+    if (double ratio = reporter.RealRatio("BM_DispatchPass", "BM_DirectCalls"))
+        printf("dispatch pass / direct calls: %.2f\n", ratio);
     benchmark::Shutdown();
     return 0;
 }

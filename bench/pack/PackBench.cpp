@@ -13,6 +13,7 @@
 #include "Engine/Core/Pack/DataPacker.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Engine/Core/Pack/PackScrambler.h"
+#include "bench/Support/BenchRatio.h"
 #include "tools/fpk/FpkWriter.h"
 
 #include <benchmark/benchmark.h>
@@ -21,7 +22,6 @@
 #include <filesystem>
 #include <fstream>
 #include <lzo/lzo1x.h>
-#include <map>
 #include <random>
 #include <unistd.h>
 #include <string>
@@ -149,28 +149,13 @@ void LooseReadWholeFile(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations() * g_data.totalBytes));
 }
 
-// Keeps each run's wall-clock and CPU time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            realTime[run.run_name.function_name] = run.GetAdjustedRealTime();
-            cpuTime[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio(const char* what, const char* run, const char* reference)
-    {
-        if (realTime[reference] > 0 && cpuTime[reference] > 0)
-            printf("%-40s %.2fx wall clock, %.2fx CPU\n", what, realTime[run] / realTime[reference],
-                   cpuTime[run] / cpuTime[reference]);
-    }
-
-    std::map<std::string, double> realTime;
-    std::map<std::string, double> cpuTime;
-};
+void PrintRatio(const CBenchRatioReporter& reporter, const char* what, const char* run, const char* reference)
+{
+    double real = reporter.RealRatio(run, reference);
+    double cpu = reporter.CpuRatio(run, reference);
+    if (real > 0 && cpu > 0)
+        printf("%-40s %.2fx wall clock, %.2fx CPU\n", what, real, cpu);
+}
 
 } // namespace
 
@@ -182,13 +167,13 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("PackLoadFileData", PackLoadFileData)->Unit(benchmark::kMillisecond)->MinTime(2.0);
     benchmark::RegisterBenchmark("BareDecompress", BareDecompress)->Unit(benchmark::kMillisecond)->MinTime(2.0);
     benchmark::RegisterBenchmark("LooseReadWholeFile", LooseReadWholeFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     printf("\n%zu files, %.0f MiB unpacked\n", g_data.names.size(), g_data.totalBytes / 1048576.0);
-    reporter.PrintRatio("pack read / bare LZO1X decompression:", "PackLoadFileData", "BareDecompress");
+    PrintRatio(reporter, "pack read / bare LZO1X decompression:", "PackLoadFileData", "BareDecompress");
     printf("%-40s within 1.5x\n", "  target:");
-    reporter.PrintRatio("pack read / loose-file read:", "PackLoadFileData", "LooseReadWholeFile");
+    PrintRatio(reporter, "pack read / loose-file read:", "PackLoadFileData", "LooseReadWholeFile");
 
     CHarvester::Unmount();
     std::error_code ignored;

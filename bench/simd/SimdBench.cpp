@@ -4,6 +4,7 @@
 // 1280x720 video frame. Prints speed-ups at the end (above 1: the chosen kernels win).
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
+#include "bench/Support/BenchRatio.h"
 
 #include "PlainLoops.h"
 
@@ -12,9 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -207,28 +206,12 @@ void YuvPlain(benchmark::State& state)
 
 // ---------------------------------------------------------------------------
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintSpeedup(const std::string& what, const std::string& chosen, const std::string& reference) const
-    {
-        auto a = times.find(chosen);
-        auto b = times.find(reference);
-        if (a == times.end() || b == times.end() || a->second <= 0)
-            return;
-        std::printf("  %-34s %6.2f\n", (what + ":").c_str(), b->second / a->second);
-    }
-};
+void PrintSpeedup(const CBenchRatioReporter& reporter, const std::string& what, const char* chosen,
+                  const char* reference)
+{
+    if (double ratio = reporter.RealRatio(reference, chosen))
+        std::printf("  %-34s %6.2f\n", (what + ":").c_str(), ratio);
+}
 
 }  // namespace
 
@@ -254,21 +237,21 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("YUV720p/plain", YuvPlain)->Unit(benchmark::kMicrosecond);
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     std::printf("\n%s\nChosen kernels: %s\nSpeed-up of the chosen kernels (reference time / chosen time):\n",
                 g_pGeCpuInfo->description.c_str(), g_pGeSimd->GetName());
-    reporter.PrintSpeedup("Memcpy 64 KiB vs memcpy", "Memcpy/chosen/65536", "Memcpy/memcpy/65536");
-    reporter.PrintSpeedup("Memcpy 16 MiB vs memcpy", "Memcpy/chosen/16777216", "Memcpy/memcpy/16777216");
-    reporter.PrintSpeedup("Memset 64 KiB vs memset", "Memset/chosen/65536", "Memset/memset/65536");
-    reporter.PrintSpeedup("Memset 16 MiB vs memset", "Memset/chosen/16777216", "Memset/memset/16777216");
-    reporter.PrintSpeedup("Mix 4096 frames vs generic", "Mix/chosen", "Mix/generic");
-    reporter.PrintSpeedup("Mix 4096 frames vs plain -O2", "Mix/chosen", "Mix/plain");
-    reporter.PrintSpeedup("ToInt16 4096 frames vs generic", "ToInt16/chosen", "ToInt16/generic");
-    reporter.PrintSpeedup("ToInt16 4096 frames vs plain -O2", "ToInt16/chosen", "ToInt16/plain");
-    reporter.PrintSpeedup("YUV 1280x720 vs generic", "YUV720p/chosen", "YUV720p/generic");
-    reporter.PrintSpeedup("YUV 1280x720 vs plain -O2", "YUV720p/chosen", "YUV720p/plain");
+    PrintSpeedup(reporter, "Memcpy 64 KiB vs memcpy", "Memcpy/chosen/65536", "Memcpy/memcpy/65536");
+    PrintSpeedup(reporter, "Memcpy 16 MiB vs memcpy", "Memcpy/chosen/16777216", "Memcpy/memcpy/16777216");
+    PrintSpeedup(reporter, "Memset 64 KiB vs memset", "Memset/chosen/65536", "Memset/memset/65536");
+    PrintSpeedup(reporter, "Memset 16 MiB vs memset", "Memset/chosen/16777216", "Memset/memset/16777216");
+    PrintSpeedup(reporter, "Mix 4096 frames vs generic", "Mix/chosen", "Mix/generic");
+    PrintSpeedup(reporter, "Mix 4096 frames vs plain -O2", "Mix/chosen", "Mix/plain");
+    PrintSpeedup(reporter, "ToInt16 4096 frames vs generic", "ToInt16/chosen", "ToInt16/generic");
+    PrintSpeedup(reporter, "ToInt16 4096 frames vs plain -O2", "ToInt16/chosen", "ToInt16/plain");
+    PrintSpeedup(reporter, "YUV 1280x720 vs generic", "YUV720p/chosen", "YUV720p/generic");
+    PrintSpeedup(reporter, "YUV 1280x720 vs plain -O2", "YUV720p/chosen", "YUV720p/plain");
 
     benchmark::Shutdown();
     GeSimdDestroy();
