@@ -26,63 +26,69 @@
 #define GE_SIMD_X86 0
 #endif
 
+// The operations on float arrays and float sound samples, from Add to MixToInt16:
+// the generic class implements every one of them and the SSE class replaces every one,
+// so both declare them from this one list.
+#define GE_SIMD_FLOAT_OPERATIONS                                                                   \
+    void Add(float* dst, const float* a, const float* b, int32_t n) const override;                \
+    void AddConst(float* dst, float c, const float* src, int32_t n) const override;                \
+    void Sub(float* dst, const float* a, const float* b, int32_t n) const override;                \
+    void SubConst(float* dst, float c, const float* src, int32_t n) const override;                \
+    void Mul(float* dst, const float* a, const float* b, int32_t n) const override;                \
+    void MulConst(float* dst, float c, const float* src, int32_t n) const override;                \
+    void Div(float* dst, const float* a, const float* b, int32_t n) const override;                \
+    void DivConst(float* dst, float c, const float* src, int32_t n) const override;                \
+    void MulAdd(float* dst, const float* a, const float* b, int32_t n) const override;             \
+    void MulAddConst(float* dst, float c, const float* src, int32_t n) const override;             \
+    void MulSub(float* dst, const float* a, const float* b, int32_t n) const override;             \
+    void MulSubConst(float* dst, float c, const float* src, int32_t n) const override;             \
+    void Dot(float* result, const float* a, const float* b, int32_t n) const override;             \
+    void Dot3Array(float* dst, const float* a, const float* b, int32_t n) const override;          \
+    void Dot3Const(float* dst, const float* c, const float* src, int32_t n) const override;        \
+    void CmpGTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override; \
+    void CmpGT(uint8_t* dst, const float* src, float c, int32_t n) const override;                 \
+    void CmpGEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override; \
+    void CmpGE(uint8_t* dst, const float* src, float c, int32_t n) const override;                 \
+    void CmpLTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override; \
+    void CmpLT(uint8_t* dst, const float* src, float c, int32_t n) const override;                 \
+    void CmpLEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override; \
+    void CmpLE(uint8_t* dst, const float* src, float c, int32_t n) const override;                 \
+    void MinMaxVec3(float* min, float* max, const float* src, int32_t n) const override;           \
+    void MinMaxVec2(float* min, float* max, const float* src, int32_t n) const override;           \
+    void MinMax(float* min, float* max, const float* src, int32_t n) const override;               \
+    void ClampRange(float* dst, const float* src, float lo, float hi, int32_t n) const override;   \
+    void ClampMin(float* dst, const float* src, float lo, int32_t n) const override;               \
+    void ClampMax(float* dst, const float* src, float hi, int32_t n) const override;               \
+    void ZeroAligned(float* dst, int32_t n) const override;                                        \
+    void NegateAligned(float* dst, int32_t n) const override;                                      \
+    void CopyAligned(float* dst, const float* src, int32_t n) const override;                      \
+    void AddAligned(float* dst, const float* a, const float* b, int32_t n) const override;         \
+    void SubAligned(float* dst, const float* a, const float* b, int32_t n) const override;         \
+    void MulConstAligned(float* dst, const float* src, float c, int32_t n) const override;         \
+    void AddAssignAligned(float* dst, const float* src, int32_t n) const override;                 \
+    void SubAssignAligned(float* dst, const float* src, int32_t n) const override;                 \
+    void MulAssignAligned(float* dst, float c, int32_t n) const override;                          \
+    void ConvertInt16ToFloat(float* dst, const int16_t* src, int32_t n, int32_t rate,              \
+                             int32_t channels) const override;                                     \
+    void ConvertFloatTo44k(float* dst, const float* const* channelTable, int32_t n, int32_t rate,  \
+                           int32_t channels) const override;                                       \
+    void MixMonoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes,   \
+                         const float* endVolumes) const override;                                  \
+    void MixStereoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes, \
+                           const float* endVolumes) const override;                                \
+    void MixMonoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,      \
+                      const float* endVolumes) const override;                                     \
+    void MixStereoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,    \
+                        const float* endVolumes) const override;                                   \
+    void MixToInt16(int16_t* dst, const float* src, int32_t n) const override;
+
 class CGeSimdGeneric : public CGeSimd {
 public:
     const char* GetName() const override;
-    void Add(float* dst, const float* a, const float* b, int32_t n) const override;
-    void AddConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Sub(float* dst, const float* a, const float* b, int32_t n) const override;
-    void SubConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Mul(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Div(float* dst, const float* a, const float* b, int32_t n) const override;
-    void DivConst(float* dst, float c, const float* src, int32_t n) const override;
-    void MulAdd(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulAddConst(float* dst, float c, const float* src, int32_t n) const override;
-    void MulSub(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulSubConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Dot(float* result, const float* a, const float* b, int32_t n) const override;
-    void Dot3Array(float* dst, const float* a, const float* b, int32_t n) const override;
-    void Dot3Const(float* dst, const float* c, const float* src, int32_t n) const override;
-    void CmpGTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpGT(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpGEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpGE(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpLTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpLT(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpLEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpLE(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void MinMaxVec3(float* min, float* max, const float* src, int32_t n) const override;
-    void MinMaxVec2(float* min, float* max, const float* src, int32_t n) const override;
-    void MinMax(float* min, float* max, const float* src, int32_t n) const override;
-    void ClampRange(float* dst, const float* src, float lo, float hi, int32_t n) const override;
-    void ClampMin(float* dst, const float* src, float lo, int32_t n) const override;
-    void ClampMax(float* dst, const float* src, float hi, int32_t n) const override;
+    GE_SIMD_FLOAT_OPERATIONS
     void Memcpy(void* dst, const void* src, size_t bytes) const override;
     void Memset(void* dst, int32_t value, size_t bytes) const override;
-    void ZeroAligned(float* dst, int32_t n) const override;
-    void NegateAligned(float* dst, int32_t n) const override;
-    void CopyAligned(float* dst, const float* src, int32_t n) const override;
-    void AddAligned(float* dst, const float* a, const float* b, int32_t n) const override;
-    void SubAligned(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulConstAligned(float* dst, const float* src, float c, int32_t n) const override;
-    void AddAssignAligned(float* dst, const float* src, int32_t n) const override;
-    void SubAssignAligned(float* dst, const float* src, int32_t n) const override;
-    void MulAssignAligned(float* dst, float c, int32_t n) const override;
     void TransformRecords(JointMatrix* dst, const JointPose* src, uint32_t count) const override;
-    void ConvertInt16ToFloat(float* dst, const int16_t* src, int32_t n, int32_t rate,
-                             int32_t channels) const override;
-    void ConvertFloatTo44k(float* dst, const float* const* channelTable, int32_t n, int32_t rate,
-                           int32_t channels) const override;
-    void MixMonoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes,
-                         const float* endVolumes) const override;
-    void MixStereoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes,
-                           const float* endVolumes) const override;
-    void MixMonoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,
-                      const float* endVolumes) const override;
-    void MixStereoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,
-                        const float* endVolumes) const override;
-    void MixToInt16(int16_t* dst, const float* src, int32_t n) const override;
     void Expand565To32(uint32_t* dst, const void* block) const override;
     void SetAlpha(uint32_t* dst, const uint8_t* alpha, int32_t n) const override;
     void ExpandRgb24To32(uint32_t* dst, const uint8_t* src, int32_t n) const override;
@@ -134,58 +140,8 @@ public:
 class CGeSimdSSE : public CGeSimdMMX_EMMX {
 public:
     const char* GetName() const override;
-    void Add(float* dst, const float* a, const float* b, int32_t n) const override;
-    void AddConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Sub(float* dst, const float* a, const float* b, int32_t n) const override;
-    void SubConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Mul(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Div(float* dst, const float* a, const float* b, int32_t n) const override;
-    void DivConst(float* dst, float c, const float* src, int32_t n) const override;
-    void MulAdd(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulAddConst(float* dst, float c, const float* src, int32_t n) const override;
-    void MulSub(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulSubConst(float* dst, float c, const float* src, int32_t n) const override;
-    void Dot(float* result, const float* a, const float* b, int32_t n) const override;
-    void Dot3Array(float* dst, const float* a, const float* b, int32_t n) const override;
-    void Dot3Const(float* dst, const float* c, const float* src, int32_t n) const override;
-    void CmpGTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpGT(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpGEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpGE(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpLTBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpLT(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void CmpLEBit(uint8_t* dst, uint8_t bit, const float* src, float c, int32_t n) const override;
-    void CmpLE(uint8_t* dst, const float* src, float c, int32_t n) const override;
-    void MinMaxVec3(float* min, float* max, const float* src, int32_t n) const override;
-    void MinMaxVec2(float* min, float* max, const float* src, int32_t n) const override;
-    void MinMax(float* min, float* max, const float* src, int32_t n) const override;
-    void ClampRange(float* dst, const float* src, float lo, float hi, int32_t n) const override;
-    void ClampMin(float* dst, const float* src, float lo, int32_t n) const override;
-    void ClampMax(float* dst, const float* src, float hi, int32_t n) const override;
+    GE_SIMD_FLOAT_OPERATIONS
     void Memcpy(void* dst, const void* src, size_t bytes) const override;
-    void ZeroAligned(float* dst, int32_t n) const override;
-    void NegateAligned(float* dst, int32_t n) const override;
-    void CopyAligned(float* dst, const float* src, int32_t n) const override;
-    void AddAligned(float* dst, const float* a, const float* b, int32_t n) const override;
-    void SubAligned(float* dst, const float* a, const float* b, int32_t n) const override;
-    void MulConstAligned(float* dst, const float* src, float c, int32_t n) const override;
-    void AddAssignAligned(float* dst, const float* src, int32_t n) const override;
-    void SubAssignAligned(float* dst, const float* src, int32_t n) const override;
-    void MulAssignAligned(float* dst, float c, int32_t n) const override;
-    void ConvertInt16ToFloat(float* dst, const int16_t* src, int32_t n, int32_t rate,
-                             int32_t channels) const override;
-    void ConvertFloatTo44k(float* dst, const float* const* channelTable, int32_t n, int32_t rate,
-                           int32_t channels) const override;
-    void MixMonoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes,
-                         const float* endVolumes) const override;
-    void MixStereoToStereo(float* mix, const float* src, int32_t count, const float* startVolumes,
-                           const float* endVolumes) const override;
-    void MixMonoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,
-                      const float* endVolumes) const override;
-    void MixStereoToSix(float* mix, const float* src, int32_t count, const float* startVolumes,
-                        const float* endVolumes) const override;
-    void MixToInt16(int16_t* dst, const float* src, int32_t n) const override;
 };
 
 class CGeSimdSSE2 : public CGeSimdSSE {
@@ -200,3 +156,5 @@ public:
 };
 
 #endif  // GE_SIMD_X86
+
+#undef GE_SIMD_FLOAT_OPERATIONS
