@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -160,9 +161,11 @@ inline ::testing::AssertionResult ArgbNear(uint32_t expected, uint32_t actual, i
 {
     for (int shift = 0; shift < 32; shift += 8) {
         int e = (int)((expected >> shift) & 0xFF), a = (int)((actual >> shift) & 0xFF);
-        if (std::abs(e - a) > tolerance)
-            return ::testing::AssertionFailure()
-                   << std::hex << "expected 0x" << expected << ", got 0x" << actual;
+        if (std::abs(e - a) > tolerance) {
+            char text[64];
+            std::snprintf(text, sizeof text, "expected 0x%08X, got 0x%08X", expected, actual);
+            return ::testing::AssertionFailure() << text;
+        }
     }
     return ::testing::AssertionSuccess();
 }
