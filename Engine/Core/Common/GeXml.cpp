@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Engine/Core/Common/GeMap.h"
+#include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Common/GeTextConvert.h"
 
 XmlHandle* g_xmlHandle = nullptr;
@@ -286,6 +287,12 @@ static const bool* NumberCharacterTable()
     static bool table[256];
     static bool built = false;
     if (!built) {
+        // Through the kernel fill once start-up has installed the kernels; a
+        // document read before that clears with the C library.
+        if (g_pGeSimd)
+            g_pGeSimd->Memset(table, 0, sizeof table);
+        else
+            std::memset(table, 0, sizeof table);
         for (const char* c = "-0123456789.Ee"; *c; ++c)
             table[static_cast<unsigned char>(*c)] = true;
         built = true;
