@@ -1,5 +1,6 @@
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace imagefixture {
@@ -104,17 +105,17 @@ Bytes EncodeRunLength(const Bytes& elements, uint32_t elementBytes)
 
 Bytes MakePlane(const Bytes& data, uint32_t pitchWord, int64_t declaredBytes)
 {
-    Bytes out(16, 0);
+    // Sized once and filled in place (GCC 12 misreads inserts behind a fixed header).
+    Bytes out((16 + data.size() + 15) & ~size_t(15), 0);
     PutLe32(out, 0, declaredBytes >= 0 ? static_cast<uint32_t>(declaredBytes) : static_cast<uint32_t>(data.size()));
     PutLe32(out, 4, pitchWord);
-    out.insert(out.end(), data.begin(), data.end());
-    out.resize((out.size() + 15) & ~size_t(15), 0);
+    std::copy(data.begin(), data.end(), out.begin() + 16);
     return out;
 }
 
 Bytes MakeGep(const GepSpec& spec)
 {
-    Bytes out(16, 0);
+    Bytes out(16 + spec.payload.size(), 0);
     out[0] = 'G';
     out[1] = 'E';
     out[2] = 'P';
@@ -123,13 +124,13 @@ Bytes MakeGep(const GepSpec& spec)
     PutLe16(out, 6, spec.height);
     PutLe32(out, 9, spec.pixelCode);
     out[13] = spec.pitchMode;
-    out.insert(out.end(), spec.payload.begin(), spec.payload.end());
+    std::copy(spec.payload.begin(), spec.payload.end(), out.begin() + 16);
     return out;
 }
 
 Bytes MakeDds(const DdsSpec& spec)
 {
-    Bytes out(128, 0);
+    Bytes out(128 + spec.levelData.size(), 0);
     memcpy(out.data(), "DDS ", 4);
     PutLe32(out, 4, 124);
     PutLe32(out, 8, 0x1007 | (spec.mipCountFlag ? 0x20000 : 0));  // caps, height, width, pixel format
@@ -139,7 +140,7 @@ Bytes MakeDds(const DdsSpec& spec)
     PutLe32(out, 76, 32);
     PutLe32(out, 80, spec.fourCcFlag ? 0x4 : 0x40);
     memcpy(&out[84], spec.fourCc, 4);
-    out.insert(out.end(), spec.levelData.begin(), spec.levelData.end());
+    std::copy(spec.levelData.begin(), spec.levelData.end(), out.begin() + 128);
     return out;
 }
 
