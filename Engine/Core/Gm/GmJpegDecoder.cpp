@@ -38,11 +38,6 @@ enum {
     kMarkerTem = 0x01,
 };
 
-inline uint8_t ClampToByte(int value)
-{
-    return (uint8_t)(value < 0 ? 0 : value > 255 ? 255 : value);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -491,20 +486,8 @@ void CGmJpegDecoder::SetupFrame()
     if (m_scanType != kJpegGreyscale)
         m_rowBuffer = static_cast<uint8_t*>(Allocate((uint64_t)m_mcusPerRow * m_mcuWidth * 4));
 
-    BuildColorTables();
+    JpegBuildColorTables(&m_colorTables);
     m_rowInMcu = m_mcuHeight; // no decoded MCU row yet
-}
-
-// Tables of the JFIF conversion in 16 fractional bits.
-void CGmJpegDecoder::BuildColorTables()
-{
-    for (int c = 0; c < 256; c++) {
-        int x = c - 128;
-        m_crToRed[c] = (91882 * x + 32768) >> 16;
-        m_cbToBlue[c] = (116130 * x + 32768) >> 16;
-        m_crToGreen[c] = -46802 * x;
-        m_cbToGreen[c] = -22554 * x + 32768;
-    }
 }
 
 // Both table kinds the scan reads must exist, and each component's
@@ -620,13 +603,5 @@ void CGmJpegDecoder::ConvertRow(int rowInMcu)
     const uint8_t* y = c[0].plane + rowInMcu * c[0].planePitch;
     const uint8_t* cb = c[1].plane + chromaRow * c[1].planePitch;
     const uint8_t* cr = c[2].plane + chromaRow * c[2].planePitch;
-    uint8_t* out = m_rowBuffer;
-    for (int x = 0; x < m_width; x++, out += 4) {
-        int luma = y[x];
-        int blue = cb[x >> chromaShift];
-        int red = cr[x >> chromaShift];
-        out[0] = ClampToByte(luma + m_crToRed[red]);
-        out[1] = ClampToByte(luma + ((m_cbToGreen[blue] + m_crToGreen[red]) >> 16));
-        out[2] = ClampToByte(luma + m_cbToBlue[blue]);
-    }
+    JpegConvertRow(m_colorTables, y, cb, cr, m_width, chromaShift, m_rowBuffer);
 }

@@ -13,6 +13,8 @@
 // is cut short reads as a run of EOI markers, so no read passes the input.
 #pragma once
 
+#include "Engine/Core/Gm/GmJpegColor.h"
+
 #include <cstdint>
 
 class CGeInputStream;
@@ -174,7 +176,6 @@ private:
     void DecodeMcuRow();
     void TransformMcuRow();
     void ConvertRow(int rowInMcu);
-    void BuildColorTables();
 
     // Image.
     int m_width = 0;
@@ -225,11 +226,7 @@ private:
     int m_bitCount = 0;
     int m_pendingMarker = 0;  // a marker met inside entropy-coded data
 
-    // Colour conversion (16 fractional bits).
-    int m_crToRed[256];
-    int m_cbToBlue[256];
-    int32_t m_crToGreen[256];
-    int32_t m_cbToGreen[256];
+    GmJpegColorTables m_colorTables;
 
     // Row output.
     uint8_t* m_rowBuffer = nullptr;

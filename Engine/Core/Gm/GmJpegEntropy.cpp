@@ -181,6 +181,19 @@ int CGmJpegDecoder::DecodeDc(Component& component)
 int CGmJpegDecoder::DecodeAcTerms(const GmJpegHuffTable* table, int16_t* block, int start, int end, int shift)
 {
     for (int k = start; k <= end; k++) {
+        if (m_bitCount < kJpegFastAcBits)
+            FillBits();
+        int32_t fast = table->fastAc[m_bitBuffer >> (64 - kJpegFastAcBits)];
+        if (fast) {
+            int used = fast & 15;
+            m_bitBuffer <<= used;
+            m_bitCount -= used;
+            k += (fast >> 4) & 15;
+            if (k > 63)
+                Fail(kJpegDecodeError);
+            block[kJpegNaturalOrder[k]] = (int16_t)((fast >> 8) * (1 << shift));
+            continue;
+        }
         int symbol = DecodeHuffman(table);
         int run = symbol >> 4;
         int size = symbol & 15;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+const int kJpegFastAcBits = 9;
+
 struct GmJpegHuffTable {
     // Indexed by the next 8 bits of the stream: symbol | length << 8 for a
     // code of at most 8 bits, -1 when the code is longer (or not a code).
@@ -14,6 +16,9 @@ struct GmJpegHuffTable {
     int32_t valueOffset[17];
     int count;
     uint8_t values[256];
+    // AC symbols whose code and magnitude bits together fit 9 bits, indexed
+    // by the next 9 bits: value << 8 | run << 4 | bits used; 0 when not.
+    int32_t fastAc[1 << kJpegFastAcBits];
 };
 
 // Builds table from the 16 code counts (counts[1..16]) and their symbols.

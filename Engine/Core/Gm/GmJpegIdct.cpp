@@ -97,7 +97,7 @@ inline uint8_t ClampSample(int64_t value)
 
 } // namespace
 
-void JpegIdctInteger(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch)
+void JpegIdctIntegerScalar(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch)
 {
     int64_t dequantised[64];
     for (int i = 0; i < 64; i++)
@@ -134,6 +134,149 @@ void JpegIdctInteger(const int16_t* coefficients, const uint16_t* quant, uint8_t
         for (int x = 0; x < 8; x++)
             out[x] = ClampSample((result[x] + ((int64_t)1 << (shift - 1))) >> shift);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The integer IDCT in SSE2: the same products summed exactly in 32-bit lanes
+// (pmaddwd on pairs of inputs), so it gives the scalar version's samples for
+// every block whose dequantised coefficients and first-pass results fit 16
+// bits, which is every block of a stream a real encoder wrote. Blocks whose
+// coefficients do not fit take the scalar version.
+
+#if defined(__SSE2__)
+
+namespace {
+
+inline void Transpose8x8(__m128i* r)
+{
+    __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
+    __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
+    __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
+    __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
+    __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    __m128i b0 = _mm_unpacklo_epi32(a0, a2);
+    __m128i b1 = _mm_unpackhi_epi32(a0, a2);
+    __m128i b2 = _mm_unpacklo_epi32(a1, a3);
+    __m128i b3 = _mm_unpackhi_epi32(a1, a3);
+    __m128i b4 = _mm_unpacklo_epi32(a4, a6);
+    __m128i b5 = _mm_unpackhi_epi32(a4, a6);
+    __m128i b6 = _mm_unpacklo_epi32(a5, a7);
+    __m128i b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// Products of the pairs (a, b) in pair: a * first + b * second.
+inline __m128i Madd(__m128i pair, int16_t first, int16_t second)
+{
+    return _mm_madd_epi16(pair, _mm_set_epi16(second, first, second, first, second, first, second, first));
+}
+
+// One 8-point integer IDCT on eight 16-bit lanes: results descaled by Shift
+// bits with rounding, plus bias, saturated to 16 bits. The constants are the
+// scalar version's, combined where two products share an input.
+template <int Shift>
+inline void Llm8(const __m128i* v, __m128i* out, int bias)
+{
+    const __m128i rounding = _mm_set1_epi32((1 << (Shift - 1)) + (bias << Shift));
+    __m128i z3 = _mm_add_epi16(v[7], v[3]);
+    __m128i z4 = _mm_add_epi16(v[5], v[1]);
+    __m128i halves[2][8];
+    for (int half = 0; half < 2; half++) {
+        auto pair = [half](__m128i a, __m128i b) { return half ? _mm_unpackhi_epi16(a, b) : _mm_unpacklo_epi16(a, b); };
+        // Even part.
+        __m128i p26 = pair(v[2], v[6]);
+        __m128i p04 = pair(v[0], v[4]);
+        __m128i tmp3 = Madd(p26, 4433 + 6270, 4433);   // z2 (0.541 + 0.765) + z3 0.541
+        __m128i tmp2 = Madd(p26, 4433, 4433 - 15137);  // z2 0.541 + z3 (0.541 - 1.848)
+        __m128i tmp0 = Madd(p04, 8192, 8192);
+        __m128i tmp1 = Madd(p04, 8192, -8192);
+        __m128i tmp10 = _mm_add_epi32(tmp0, tmp3);
+        __m128i tmp13 = _mm_sub_epi32(tmp0, tmp3);
+        __m128i tmp11 = _mm_add_epi32(tmp1, tmp2);
+        __m128i tmp12 = _mm_sub_epi32(tmp1, tmp2);
+
+        // Odd part: inputs 7, 5, 3, 1.
+        __m128i p34 = pair(z3, z4);
+        __m128i z3r = Madd(p34, 9633 - 16069, 9633);  // z3 (1.176 - 1.962) + z4 1.176
+        __m128i z4r = Madd(p34, 9633, 9633 - 3196);   // z3 1.176 + z4 (1.176 - 0.390)
+        __m128i p71 = pair(v[7], v[1]);
+        __m128i p53 = pair(v[5], v[3]);
+        __m128i o0 = _mm_add_epi32(Madd(p71, 2446 - 7373, -7373), z3r);
+        __m128i o3 = _mm_add_epi32(Madd(p71, -7373, 12299 - 7373), z4r);
+        __m128i o1 = _mm_add_epi32(Madd(p53, 16819 - 20995, -20995), z4r);
+        __m128i o2 = _mm_add_epi32(Madd(p53, -20995, 25172 - 20995), z3r);
+
+        __m128i* r = halves[half];
+        r[0] = _mm_add_epi32(tmp10, o3);
+        r[7] = _mm_sub_epi32(tmp10, o3);
+        r[1] = _mm_add_epi32(tmp11, o2);
+        r[6] = _mm_sub_epi32(tmp11, o2);
+        r[2] = _mm_add_epi32(tmp12, o1);
+        r[5] = _mm_sub_epi32(tmp12, o1);
+        r[3] = _mm_add_epi32(tmp13, o0);
+        r[4] = _mm_sub_epi32(tmp13, o0);
+        for (int i = 0; i < 8; i++)
+            r[i] = _mm_srai_epi32(_mm_add_epi32(r[i], rounding), Shift);
+    }
+    for (int i = 0; i < 8; i++)
+        out[i] = _mm_packs_epi32(halves[0][i], halves[1][i]);
+}
+
+// Dequantises one row of coefficients; false when a product leaves 16 bits.
+inline bool Dequantise(const int16_t* coefficients, const uint16_t* quant, __m128i* row)
+{
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients));
+    __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(quant));
+    __m128i low = _mm_mullo_epi16(c, q);
+    __m128i high = _mm_mulhi_epi16(c, q);
+    *row = low;
+    // Fits when the high half is the low half's sign, and q was positive.
+    __m128i fits = _mm_cmpeq_epi16(high, _mm_srai_epi16(low, 15));
+    fits = _mm_and_si128(fits, _mm_cmpgt_epi16(q, _mm_set1_epi16(-1)));
+    return _mm_movemask_epi8(fits) == 0xFFFF;
+}
+
+bool IdctIntegerSse2(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch)
+{
+    __m128i v[8];
+    bool fits = true;
+    for (int row = 0; row < 8; row++)
+        fits &= Dequantise(coefficients + row * 8, quant + row * 8, &v[row]);
+    if (!fits)
+        return false;
+    Llm8<kConstBits - kPass1Bits>(v, v, 0); // columns
+    Transpose8x8(v);
+    Llm8<kConstBits + kPass1Bits + 3>(v, v, 128); // rows, level shifted
+    Transpose8x8(v);
+    for (int row = 0; row < 8; row += 2) {
+        __m128i packed = _mm_packus_epi16(v[row], v[row + 1]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + row * pitch), packed);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (row + 1) * pitch), _mm_unpackhi_epi64(packed, packed));
+    }
+    return true;
+}
+
+} // namespace
+
+#endif
+
+void JpegIdctInteger(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch)
+{
+#if defined(__SSE2__)
+    if (IdctIntegerSse2(coefficients, quant, out, pitch))
+        return;
+#endif
+    JpegIdctIntegerScalar(coefficients, quant, out, pitch);
 }
 
 // ---------------------------------------------------------------------------
@@ -235,34 +378,6 @@ inline void Aan8(__m128i* v)
     v[5] = Sub(e2, t5);
     v[4] = Add(e3, t4);
     v[3] = Sub(e3, t4);
-}
-
-inline void Transpose8x8(__m128i* r)
-{
-    __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
-    __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
-    __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
-    __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
-    __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
-    __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
-    __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
-    __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
-    __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-    __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-    __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-    __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-    __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-    __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-    __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-    __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-    r[0] = _mm_unpacklo_epi64(b0, b4);
-    r[1] = _mm_unpackhi_epi64(b0, b4);
-    r[2] = _mm_unpacklo_epi64(b1, b5);
-    r[3] = _mm_unpackhi_epi64(b1, b5);
-    r[4] = _mm_unpacklo_epi64(b2, b6);
-    r[5] = _mm_unpackhi_epi64(b2, b6);
-    r[6] = _mm_unpacklo_epi64(b3, b7);
-    r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
 } // namespace

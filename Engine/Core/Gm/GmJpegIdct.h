@@ -13,6 +13,11 @@ extern const uint8_t kJpegNaturalOrder[64];
 // shifted and clamped, to out with the given pitch.
 void JpegIdctInteger(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch);
 
+// The same transform one sample at a time in 64-bit arithmetic. It is what
+// JpegIdctInteger falls back to for coefficients too large for its 16-bit
+// lanes, and it gives the same samples as the vector form for all others.
+void JpegIdctIntegerScalar(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch);
+
 // The fast scaled IDCT (Arai, Agui and Nakajima) in 16-bit lanes. It takes
 // the quantisation table from JpegScaleQuantTable, which folds the method's
 // output scaling into the dequantisation.

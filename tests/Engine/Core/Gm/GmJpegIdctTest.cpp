@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -103,6 +104,20 @@ TEST(JpegIdct, IntegerIsWithinOneOfTheExactTransform)
     }
 }
 
+// The vector form of the integer IDCT sums the same products exactly.
+TEST(JpegIdct, IntegerVectorFormEqualsTheScalarForm)
+{
+    uint32_t state = 5;
+    for (int i = 0; i < 3000; i++) {
+        Block block = MakeBlock(state, i % 7);
+        uint8_t vector[64];
+        uint8_t scalar[64];
+        JpegIdctInteger(block.coefficients, block.quant, vector, 8);
+        JpegIdctIntegerScalar(block.coefficients, block.quant, scalar, 8);
+        ASSERT_EQ(0, memcmp(vector, scalar, 64)) << i;
+    }
+}
+
 TEST(JpegIdct, FastIsWithinThreeOfTheExactTransform)
 {
     for (int step : { 2, 6 }) {
@@ -143,6 +158,11 @@ TEST(JpegIdct, ExtremeCoefficientsStayInRange)
     }
     uint8_t out[64];
     JpegIdctInteger(block.coefficients, block.quant, out, 8);
+    for (uint16_t& q : block.quant)
+        q = 1; // fits the vector lanes, overflows its sums
+    JpegIdctInteger(block.coefficients, block.quant, out, 8);
+    for (uint16_t& q : block.quant)
+        q = 65535;
     uint16_t scaled[64];
     EXPECT_FALSE(JpegScaleQuantTable(block.quant, scaled));
     for (uint16_t& q : block.quant)

@@ -89,7 +89,7 @@ std::vector<uint8_t> EncodeJpegWideQuant(const TestImage& image, const EncodeOpt
     return Encode(image, options, false);
 }
 
-TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast)
+void DecodeWithLibjpegInto(const std::vector<uint8_t>& file, bool fast, TestImage* image)
 {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr jerr;
@@ -101,17 +101,22 @@ TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast)
     cinfo.do_fancy_upsampling = FALSE;
     cinfo.out_color_space = cinfo.num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    TestImage image;
-    image.width = (int)cinfo.output_width;
-    image.height = (int)cinfo.output_height;
-    image.channels = cinfo.output_components;
-    image.pixels.resize((size_t)image.width * image.height * image.channels);
+    image->width = (int)cinfo.output_width;
+    image->height = (int)cinfo.output_height;
+    image->channels = cinfo.output_components;
+    image->pixels.resize((size_t)image->width * image->height * image->channels);
     while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = &image.pixels[(size_t)cinfo.output_scanline * image.width * image.channels];
+        JSAMPROW row = &image->pixels[(size_t)cinfo.output_scanline * image->width * image->channels];
         jpeg_read_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+}
+
+TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast)
+{
+    TestImage image;
+    DecodeWithLibjpegInto(file, fast, &image);
     return image;
 }
 

@@ -37,6 +37,9 @@ std::vector<uint8_t> EncodeJpegWideQuant(const TestImage& image, const EncodeOpt
 // false, JDCT_IFAST otherwise. RGB or grey samples.
 TestImage DecodeWithLibjpeg(const std::vector<uint8_t>& file, bool fast);
 
+// The same into an image whose buffer is reused when it is large enough.
+void DecodeWithLibjpegInto(const std::vector<uint8_t>& file, bool fast, TestImage* image);
+
 // The engine decoder's result for one stream.
 struct OurDecode {
     int32_t constructError = 0;

@@ -1,0 +1,157 @@
+// Decoding 1024x1024 JPEG images with the engine's decoder (integer and fast
+// IDCT) against libjpeg-turbo (jpeg_read_scanlines with JDCT_ISLOW and
+// JDCT_IFAST, plain upsampling like ours) on the same files in the same run.
+// Prints ms and MPixel/s per case and the time ratios ours / libjpeg-turbo.
+#include "Engine/Core/Gm/GeInputStream.h"
+#include "Engine/Core/Gm/GmJpegDecoder.h"
+#include "tests/Engine/Core/Gm/JpegTestSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kSize = 1024;
+
+struct Sample {
+    const char* name;
+    int channels;
+    int lumaH, lumaV;
+    bool progressive;
+};
+
+const Sample kSamples[] = {
+    { "baseline420", 3, 2, 2, false },
+    { "baseline444", 3, 1, 1, false },
+    { "grey", 1, 1, 1, false },
+    { "progressive420", 3, 2, 2, true },
+};
+
+// A photograph-like picture: smooth shading, texture noise and edges.
+TestImage MakePicture(int channels)
+{
+    TestImage image;
+    image.width = kSize;
+    image.height = kSize;
+    image.channels = channels;
+    image.pixels.resize((size_t)kSize * kSize * channels);
+    uint32_t state = 1;
+    for (int y = 0; y < kSize; y++) {
+        for (int x = 0; x < kSize; x++) {
+            state = state * 214013u + 2531011u;
+            int noise = (int)((state >> 16) & 15) - 8;
+            bool edge = ((x / 97) + (y / 61)) % 3 == 0;
+            for (int c = 0; c < channels; c++) {
+                int value = (c == 0 ? x / 4 : c == 1 ? y / 4 : (x + y) / 8) + noise + (edge ? 60 : 0);
+                image.pixels[((size_t)y * kSize + x) * channels + c] = (uint8_t)(value < 0 ? 0 : value > 255 ? 255 : value);
+            }
+        }
+    }
+    return image;
+}
+
+std::vector<uint8_t> Encode(const Sample& sample)
+{
+    EncodeOptions options;
+    options.quality = 85;
+    options.lumaH = sample.lumaH;
+    options.lumaV = sample.lumaV;
+    options.progressive = sample.progressive;
+    return EncodeJpeg(MakePicture(sample.channels), options);
+}
+
+const std::vector<uint8_t>& File(int index)
+{
+    static std::vector<std::vector<uint8_t>> files;
+    if (files.empty()) {
+        for (const Sample& sample : kSamples)
+            files.push_back(Encode(sample));
+    }
+    return files[index];
+}
+
+void DecodeOurs(benchmark::State& state, int index, bool fast)
+{
+    const std::vector<uint8_t>& file = File(index);
+    std::vector<uint8_t> image((size_t)kSize * kSize * 4);
+    for (auto _ : state) {
+        CGeMemoryStream stream(file.data(), (uint32_t)file.size());
+        CGmJpegDecoder decoder(&stream, fast);
+        if (decoder.Begin() != 0) {
+            state.SkipWithError("decode failed");
+            return;
+        }
+        const uint8_t* row;
+        uint32_t bytes;
+        uint8_t* out = image.data();
+        while (decoder.DecodeRow(&row, &bytes) == 0) {
+            memcpy(out, row, bytes);
+            out += bytes;
+        }
+        benchmark::DoNotOptimize(image.data());
+    }
+    state.counters["MPixel/s"] = benchmark::Counter((double)kSize * kSize / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void DecodeLibjpeg(benchmark::State& state, int index, bool fast)
+{
+    const std::vector<uint8_t>& file = File(index);
+    TestImage image;
+    DecodeWithLibjpegInto(file, fast, &image); // the buffer, once
+    for (auto _ : state) {
+        DecodeWithLibjpegInto(file, fast, &image);
+        benchmark::DoNotOptimize(image.pixels.data());
+    }
+    state.counters["MPixel/s"] = benchmark::Counter((double)kSize * kSize / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Keeps each benchmark's time per iteration for the ratio lines.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> seconds;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+std::string Name(const char* decoder, int index, const char* idct)
+{
+    return std::string(decoder) + "/" + kSamples[index].name + "/" + idct;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int count = (int)(sizeof(kSamples) / sizeof(kSamples[0]));
+    for (int i = 0; i < count; i++) {
+        benchmark::RegisterBenchmark(Name("ours", i, "integer").c_str(), DecodeOurs, i, false)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(Name("libjpeg", i, "islow").c_str(), DecodeLibjpeg, i, false)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(Name("ours", i, "fast").c_str(), DecodeOurs, i, true)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(Name("libjpeg", i, "ifast").c_str(), DecodeLibjpeg, i, true)->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printf("\ntime ratio ours / libjpeg-turbo (below 1: ours is faster)\n");
+    for (int i = 0; i < count; i++) {
+        double integer = reporter.seconds[Name("ours", i, "integer")];
+        double islow = reporter.seconds[Name("libjpeg", i, "islow")];
+        double fast = reporter.seconds[Name("ours", i, "fast")];
+        double ifast = reporter.seconds[Name("libjpeg", i, "ifast")];
+        if (integer > 0 && islow > 0 && fast > 0 && ifast > 0)
+            printf("%-16s integer / ISLOW %.2f   fast / IFAST %.2f\n", kSamples[i].name, integer / islow, fast / ifast);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
