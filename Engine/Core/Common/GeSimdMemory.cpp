@@ -118,6 +118,18 @@ void CopyBlocks3DNow(Span& s)
         _mm_sfence();
 }
 
+// Both 3DNow levels: the block copy from the first 8-byte boundary of the destination.
+template <bool kStreamLarge>
+void Copy3DNow(void* dst, const void* src, size_t bytes)
+{
+    Span s{static_cast<uint8_t*>(dst), static_cast<const uint8_t*>(src), bytes};
+    if (bytes >= 64) {
+        CopyHead(s, 8);
+        CopyBlocks3DNow<kStreamLarge>(s);
+    }
+    CopyRest(s);
+}
+
 // Head bytes one by one to 8-byte alignment, 64-byte blocks, 8-byte stores, then the
 // last bytes.
 void Fill(uint8_t* dst, uint8_t value, size_t bytes)
@@ -182,22 +194,12 @@ void CGeSimdMMX_EMMX::Memset(void* dst, int32_t value, size_t bytes) const
 
 void CGeSimdMMX_3DNow::Memcpy(void* dst, const void* src, size_t bytes) const
 {
-    Span s{static_cast<uint8_t*>(dst), static_cast<const uint8_t*>(src), bytes};
-    if (bytes >= 64) {
-        CopyHead(s, 8);
-        CopyBlocks3DNow<false>(s);
-    }
-    CopyRest(s);
+    Copy3DNow<false>(dst, src, bytes);
 }
 
 void CGeSimdMMX_3DNow2::Memcpy(void* dst, const void* src, size_t bytes) const
 {
-    Span s{static_cast<uint8_t*>(dst), static_cast<const uint8_t*>(src), bytes};
-    if (bytes >= 64) {
-        CopyHead(s, 8);
-        CopyBlocks3DNow<true>(s);
-    }
-    CopyRest(s);
+    Copy3DNow<true>(dst, src, bytes);
 }
 
 // ---------------------------------------------------------------------------
