@@ -100,40 +100,34 @@ int SysOpenForRead(const char* path)
     return RefuseDirectory(open(resolved.c_str(), O_RDONLY | O_CLOEXEC));
 }
 
-bool SysReadFully(int fd, void* buffer, size_t count)
+// Calls transfer (read or write) until count bytes have moved; a call that
+// moves nothing ends the loop as a failure.
+template <typename Byte, typename Transfer>
+static bool TransferFully(int fd, Byte* at, size_t count, Transfer transfer)
 {
-    char* at = static_cast<char*>(buffer);
     while (count > 0) {
-        ssize_t got = read(fd, at, count);
-        if (got < 0 && errno == EINTR)
+        ssize_t moved = transfer(fd, at, count);
+        if (moved < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            if (got == 0)
+        if (moved <= 0) {
+            if (moved == 0)
                 errno = EIO;
             return false;
         }
-        at += got;
-        count -= static_cast<size_t>(got);
+        at += moved;
+        count -= static_cast<size_t>(moved);
     }
     return true;
 }
 
+bool SysReadFully(int fd, void* buffer, size_t count)
+{
+    return TransferFully(fd, static_cast<char*>(buffer), count, read);
+}
+
 bool SysWriteFully(int fd, const void* buffer, size_t count)
 {
-    const char* at = static_cast<const char*>(buffer);
-    while (count > 0) {
-        ssize_t put = write(fd, at, count);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = EIO;
-            return false;
-        }
-        at += put;
-        count -= static_cast<size_t>(put);
-    }
-    return true;
+    return TransferFully(fd, static_cast<const char*>(buffer), count, write);
 }
 
 long long SysFileSize(int fd)
