@@ -49,6 +49,22 @@ void ReadRawRows(CGmImage& image, const uint8_t* pixels, uint32_t bytesPerPixel,
     }
 }
 
+// count copies of one pixel.
+void FillSpan(uint8_t* out, const uint8_t* pixel, uint32_t count, uint32_t bytesPerPixel)
+{
+    if (bytesPerPixel == 1) {
+        memset(out, pixel[0], count);
+    } else if (bytesPerPixel == 4) {
+        uint32_t value;
+        memcpy(&value, pixel, 4);
+        for (uint32_t i = 0; i < count; ++i)
+            memcpy(out + i * 4, &value, 4);
+    } else {
+        for (uint32_t i = 0; i < count; ++i)
+            memcpy(out + i * bytesPerPixel, pixel, bytesPerPixel);
+    }
+}
+
 // Run-length packets: a header byte h, then one pixel repeated (h & 0x7F) + 1
 // times when bit 7 is set, else (h & 0x7F) + 1 literal pixels. Packets run on
 // across rows. False when the data ends before the image is full.
@@ -56,26 +72,33 @@ bool ReadRunLengthRows(CGmImage& image, const uint8_t* src, size_t available, ui
                        bool topFirst)
 {
     size_t at = 0;
-    uint32_t left = 0;      // pixels still due from the current packet
+    uint32_t left = 0;  // pixels still due from the current packet
     bool repeat = false;
-    const uint8_t* pixel = nullptr;
     for (uint32_t y = 0; y < image.height; ++y) {
         uint8_t* row = DestinationRow(image, y, topFirst);
-        for (uint32_t x = 0; x < image.width; ++x) {
+        for (uint32_t x = 0; x < image.width;) {
             if (left == 0) {
                 if (at >= available)
                     return false;
                 const uint8_t header = src[at++];
                 repeat = (header & 0x80) != 0;
                 left = (header & 0x7Fu) + 1;
-                pixel = src + at;
             }
-            if (available - at < bytesPerPixel)
-                return false;
-            memcpy(row + x * bytesPerPixel, repeat ? pixel : src + at, bytesPerPixel);
-            if (!repeat)
-                at += bytesPerPixel;
-            if (--left == 0 && repeat)
+            const uint32_t span = left < image.width - x ? left : image.width - x;
+            uint8_t* out = row + static_cast<size_t>(x) * bytesPerPixel;
+            if (repeat) {
+                if (available - at < bytesPerPixel)
+                    return false;
+                FillSpan(out, src + at, span, bytesPerPixel);
+            } else {
+                if ((available - at) / bytesPerPixel < span)
+                    return false;
+                memcpy(out, src + at, static_cast<size_t>(span) * bytesPerPixel);
+                at += static_cast<size_t>(span) * bytesPerPixel;
+            }
+            x += span;
+            left -= span;
+            if (left == 0 && repeat)
                 at += bytesPerPixel;
         }
         PadRow(row, image.width, image.pitch, bytesPerPixel);
