@@ -4,7 +4,10 @@
 // applied here for this window only).
 #include "Platform/D3d9/D3d9Device.h"
 
+#include <cstring>
 #include <vector>
+
+#include "Platform/Win32/WinSdl.h"
 
 // Unit for the gamma lookup; unit kD3d9StageCount is the work unit.
 static const GLenum kGammaUnit = kD3d9StageCount + 1;
@@ -69,6 +72,17 @@ void D3d9Device::PresentToWindow()
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(m_window, &width, &height);
 
+    // The desktop ramp of the windowed path (SetDeviceGammaRamp) replaces the
+    // device's own when it was set since the last frame.
+    static_assert(sizeof(WinGammaRamp) == sizeof(D3DGAMMARAMP), "three rows of 256 words");
+    uint32_t windowSerial = WinGetGammaRamp(nullptr);
+    if (windowSerial != m_windowGammaSerial) {
+        WinGammaRamp desktop;
+        WinGetGammaRamp(&desktop);
+        memcpy(&m_gammaRamp, &desktop, sizeof(m_gammaRamp));
+        m_windowGammaSerial = windowSerial;
+        m_gammaDirty = true;
+    }
     if (m_gammaDirty) {
         std::vector<WORD> texels(256 * 3);
         for (int i = 0; i < 256; ++i) {
