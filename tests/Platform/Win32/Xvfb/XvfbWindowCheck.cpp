@@ -1,8 +1,10 @@
 // End-to-end check of the window layer on a real X server (run under
 // xvfb-run with SDL_VIDEODRIVER=x11): the device-style window opens at the
-// top right corner of the screen, shows what GL draws into it, and the
-// pointer moved with SetCursorPos comes back as WM_MOUSEMOVE in client
-// coordinates. Exit code 0 on success; every failure prints why.
+// top right corner of the screen, shows what GL and the Direct3D-shaped device
+// draw into it (through the desktop gamma ramp), the pointer moved with
+// SetCursorPos comes back as WM_MOUSEMOVE in client coordinates, and a real
+// key press as key and character messages. Exit code 0 on success; every
+// failure prints why.
 #include <GL/gl.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -15,7 +17,9 @@
 #include <cstring>
 #include <vector>
 
+#include "Platform/D3d9/D3d9.h"
 #include "Platform/Win32/WinCursor.h"
+#include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Platform/Win32/WinSdl.h"
 #include "Platform/Win32/WinTime.h"
@@ -112,6 +116,46 @@ bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
     return value == rgb;
 }
 
+// What the engine's device wrapper does: a Direct3D device on the window,
+// cleared and presented, first plainly, then through a desktop gamma ramp that
+// halves every channel.
+void CheckDevice(HWND window, SDL_Window* sdl)
+{
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    Check(d3d != nullptr, "Direct3D object");
+    if (!d3d)
+        return;
+    D3DPRESENT_PARAMETERS params = {};
+    params.BackBufferWidth = kClientWidth;
+    params.BackBufferHeight = kClientHeight;
+    params.BackBufferFormat = D3DFMT_X8R8G8B8;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.hDeviceWindow = window;
+    params.Windowed = TRUE;
+    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3DDevice9* device = nullptr;
+    HRESULT result = d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0x40, &params, &device);
+    Check(result == D3D_OK && device, "device on the window");
+    if (device) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00C000, 1.0f, 0);
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        Check(ShownPixelIs(sdl, kClientWidth / 2, kClientHeight / 2, 0x00C000), "device frame shown");
+
+        WORD ramp[3][256];
+        for (int i = 0; i < 256; i++)
+            ramp[0][i] = ramp[1][i] = ramp[2][i] = (WORD)(i * 257 / 2);
+        HDC dc = GetDC(GetDesktopWindow());
+        SetDeviceGammaRamp(dc, ramp);
+        ReleaseDC(GetDesktopWindow(), dc);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00C000, 1.0f, 0);
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+        Check(ShownPixelIs(sdl, kClientWidth / 2, kClientHeight / 2, 0x006000), "desktop gamma ramp applied at present");
+        device->Release();
+    }
+    d3d->Release();
+}
+
 // Presses and releases a key through the X server's XTEST extension, loaded
 // at run time (only its library is needed). False when it is missing.
 bool FakeKeyPress(SDL_Window* window, KeySym keysym)
@@ -199,6 +243,8 @@ int main()
         Check(ShownPixelIs(sdl, kClientWidth - 10, kClientHeight / 2, 0x0000FF), "window shows blue on the right");
         SDL_GL_DeleteContext(context);
     }
+
+    CheckDevice(window, sdl);
 
     // The pointer, moved in desktop coordinates, arrives in client coordinates.
     Check(SetCursorPos(x + 40, y + 30) != FALSE, "pointer moved");
