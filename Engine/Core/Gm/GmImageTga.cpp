@@ -132,8 +132,17 @@ bool CGmImage::ReadTga(const CGeFileData& file)
     const uint32_t bytesPerPixel = GetFormatBytesPerPixel(format);
     const bool topFirst = (header[17] & 0x20) != 0;
     const bool runLength = (header[2] & 8) != 0;
-    const uint8_t* pixels = file.data + kTgaHeaderBytes;
-    const size_t available = file.size - kTgaHeaderBytes;
+    // The pixels follow the image-ID field and the colour map, when the file
+    // has them (byte 0 is the ID length; bytes 5-6 and 7 the map's entry
+    // count and entry bits).
+    const size_t mapBytes = header[1] ? ReadLe16(header + 5) * ((header[7] + 7u) / 8) : 0;
+    const size_t pixelsAt = kTgaHeaderBytes + header[0] + mapBytes;
+    if (pixelsAt > file.size) {
+        GeTrace("%s: TGA header fields run past the file\n", file.path.c_str());
+        return false;
+    }
+    const uint8_t* pixels = file.data + pixelsAt;
+    const size_t available = file.size - pixelsAt;
 
     // Too little data for the claimed size is refused before anything is
     // allocated. A run-length packet of 1 + bytesPerPixel bytes covers at

@@ -158,3 +158,44 @@ TEST(GmImageTga, ReadingAgainReplacesTheImage)
     EXPECT_EQ(image.format, GM_FMT_A8);
     EXPECT_EQ(image.data[0], 42);
 }
+
+// Files with an image-ID field or a colour map keep their pixels behind them.
+TEST(GmImageTga, PixelsFollowTheIdFieldAndTheColourMap)
+{
+    TgaSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitsPerPixel = 24;
+    spec.pixels = Numbered(2, 3);
+    const Bytes plain = MakeTga(spec);
+    const struct {
+        const char* name;
+        uint8_t idLength;
+        uint8_t mapType;
+        uint16_t mapEntries;
+        uint8_t mapBits;
+        size_t extraBytes;
+    } cases[] = {
+        {"id field", 5, 0, 0, 0, 5},
+        {"colour map of 3 x 24 bits", 0, 1, 3, 24, 9},
+        {"both, 15-bit map", 2, 1, 4, 15, 2 + 8},
+        {"map entries without a map", 0, 0, 7, 32, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes file(plain.begin(), plain.begin() + 18);
+        file[0] = c.idLength;
+        file[1] = c.mapType;
+        file[5] = c.mapEntries & 0xFF;
+        file[6] = c.mapEntries >> 8;
+        file[7] = c.mapBits;
+        file.insert(file.end(), c.extraBytes, 0xEE);
+        file.insert(file.end(), plain.begin() + 18, plain.end());
+        CGmImage image;
+        ASSERT_TRUE(LoadImage(FileOver("x.tga", file), image));
+        ExpectRows(image, spec.pixels, 2, 1, 3);
+        // The same header fields pointing past the end of the file.
+        file.resize(18 + c.extraBytes - (c.extraBytes ? 1 : 0));
+        EXPECT_FALSE(LoadImage(FileOver("x.tga", file), image));
+    }
+}
