@@ -161,6 +161,7 @@ private:
     void FillBits();
     int GetBits(int count);
     int DecodeHuffman(const GmJpegHuffTable* table);
+    int DecodeLongHuffman(const GmJpegHuffTable* table);
     int ReceiveExtend(int size);
     void CheckRestart();
     void ProcessRestart();

@@ -49,18 +49,22 @@ int CGmJpegDecoder::GetBits(int count)
     return value;
 }
 
-int CGmJpegDecoder::DecodeHuffman(const GmJpegHuffTable* table)
+inline int CGmJpegDecoder::DecodeHuffman(const GmJpegHuffTable* table)
 {
     if (m_bitCount < 16)
         FillBits();
     int entry = table->lookup[m_bitBuffer >> 56];
-    if (entry >= 0) {
-        int length = entry >> 8;
-        m_bitBuffer <<= length;
-        m_bitCount -= length;
-        return entry & 0xFF;
-    }
-    // Longer than 8 bits: try each further length in turn.
+    if (entry < 0)
+        return DecodeLongHuffman(table);
+    int length = entry >> 8;
+    m_bitBuffer <<= length;
+    m_bitCount -= length;
+    return entry & 0xFF;
+}
+
+// A code longer than 8 bits: each further length in turn.
+int CGmJpegDecoder::DecodeLongHuffman(const GmJpegHuffTable* table)
+{
     uint32_t next16 = (uint32_t)(m_bitBuffer >> 48);
     for (int length = 9; length <= 16; length++) {
         int32_t code = (int32_t)(next16 >> (16 - length));

@@ -175,6 +175,24 @@ inline void Transpose8x8(__m128i* r)
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
+// True when every AC coefficient of the block is zero, as in most blocks
+// of smooth areas and of chroma.
+inline bool HasOnlyDc(const int16_t* coefficients)
+{
+    const __m128i* rows = reinterpret_cast<const __m128i*>(coefficients);
+    __m128i any = _mm_and_si128(_mm_loadu_si128(rows), _mm_set_epi16(-1, -1, -1, -1, -1, -1, -1, 0));
+    for (int row = 1; row < 8; row++)
+        any = _mm_or_si128(any, _mm_loadu_si128(rows + row));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+}
+
+inline void FillBlock(uint8_t sample, uint8_t* out, int pitch)
+{
+    __m128i row = _mm_set1_epi8((char)sample);
+    for (int y = 0; y < 8; y++, out += pitch)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), row);
+}
+
 // Products of the pairs (a, b) in pair: a * first + b * second.
 inline __m128i Madd(__m128i pair, int16_t first, int16_t second)
 {
@@ -248,6 +266,12 @@ inline bool Dequantise(const int16_t* coefficients, const uint16_t* quant, __m12
 
 bool IdctIntegerSse2(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int pitch)
 {
+    if (HasOnlyDc(coefficients)) {
+        // Both passes reduce to the DC term: the scalar shortcut's value.
+        int64_t dc = (int64_t)coefficients[0] * quant[0] * (1 << kPass1Bits);
+        FillBlock(ClampSample((dc + (1 << (kPass1Bits + 2))) >> (kPass1Bits + 3)), out, pitch);
+        return true;
+    }
     __m128i v[8];
     bool fits = true;
     for (int row = 0; row < 8; row++)
@@ -384,6 +408,13 @@ inline void Aan8(__m128i* v)
 
 void JpegIdctFast(const int16_t* coefficients, const uint16_t* scaledQuant, uint8_t* out, int pitch)
 {
+    if (HasOnlyDc(coefficients)) {
+        // Every lane of both passes holds the dequantised DC term, in 16 bits.
+        int16_t dc = (int16_t)(coefficients[0] * scaledQuant[0]);
+        int sample = ((int16_t)(dc + 16) >> 5) + 128;
+        FillBlock((uint8_t)(sample < 0 ? 0 : sample > 255 ? 255 : sample), out, pitch);
+        return;
+    }
     __m128i v[8];
     for (int row = 0; row < 8; row++) {
         __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + row * 8));

@@ -147,6 +147,31 @@ TEST(JpegIdct, FineQuantisationIsNotForTheFastIdct)
     EXPECT_EQ(4, scaled[63]);
 }
 
+// Blocks with only a DC term take a shortcut in both IDCTs.
+TEST(JpegIdct, DcOnlyBlocksAreFlat)
+{
+    for (int dc = -130; dc <= 130; dc++) {
+        Block block = {};
+        for (uint16_t& q : block.quant)
+            q = 16;
+        block.coefficients[0] = (int16_t)dc;
+        uint8_t expected[64];
+        ReferenceIdct(block, expected);
+        uint16_t scaled[64];
+        ASSERT_TRUE(JpegScaleQuantTable(block.quant, scaled));
+        uint8_t integer[64];
+        uint8_t fast[64];
+        JpegIdctInteger(block.coefficients, block.quant, integer, 8);
+        JpegIdctFast(block.coefficients, scaled, fast, 8);
+        for (int k = 0; k < 64; k++) {
+            ASSERT_EQ(integer[0], integer[k]);
+            ASSERT_EQ(fast[0], fast[k]);
+        }
+        EXPECT_LE(abs(integer[0] - expected[0]), 1) << dc;
+        EXPECT_LE(abs(fast[0] - expected[0]), 1) << dc;
+    }
+}
+
 TEST(JpegIdct, ExtremeCoefficientsStayInRange)
 {
     // The largest values a corrupt stream can produce: no overflow (UBSan),
