@@ -107,11 +107,7 @@ const ArrayCase kAligned[] = {
 
 #undef ARRAY_OP
 
-class SimdFloatTest : public ::testing::Test {
-protected:
-    std::vector<std::unique_ptr<CGeSimd>> kernels_ = AllKernels();
-    const CGeSimd& generic_ = *kernels_[0];
-};
+class SimdFloatTest : public KernelTest {};
 
 // ---------------------------------------------------------------------------
 // Documented cases, every implementation

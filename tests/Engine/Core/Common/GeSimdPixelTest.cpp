@@ -14,11 +14,7 @@ using namespace simdtest;
 
 namespace {
 
-class SimdPixelTest : public ::testing::Test {
-protected:
-    std::vector<std::unique_ptr<CGeSimd>> kernels_ = AllKernels();
-    const CGeSimd& generic_ = *kernels_[0];
-};
+class SimdPixelTest : public KernelTest {};
 
 TEST_F(SimdPixelTest, Expand565LeavesTheLowBitsEmpty)
 {

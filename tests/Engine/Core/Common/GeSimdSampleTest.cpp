@@ -28,11 +28,7 @@ size_t OutputFloats(int32_t n, int32_t rate, int32_t channels)
     return static_cast<size_t>(n / 2) * 2 * repeats;
 }
 
-class SimdSampleTest : public ::testing::Test {
-protected:
-    std::vector<std::unique_ptr<CGeSimd>> kernels_ = AllKernels();
-    const CGeSimd& generic_ = *kernels_[0];
-};
+class SimdSampleTest : public KernelTest {};
 
 TEST_F(SimdSampleTest, Int16ToFloatRepeatsSamplesUpTo44k)
 {

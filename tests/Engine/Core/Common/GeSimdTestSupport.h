@@ -33,6 +33,13 @@ inline std::vector<std::unique_ptr<CGeSimd>> AllKernels()
     return all;
 }
 
+// The fixture of the kernel tests: one object of every implementation.
+class KernelTest : public ::testing::Test {
+protected:
+    std::vector<std::unique_ptr<CGeSimd>> kernels_ = AllKernels();
+    const CGeSimd& generic_ = *kernels_[0];
+};
+
 #if GE_SIMD_X86
 // Whether k is, or derives from, the implementation Level.
 template <class Level>
