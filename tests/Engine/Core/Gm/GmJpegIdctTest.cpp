@@ -14,6 +14,18 @@
 
 namespace {
 
+// kCosine[i][u] = cos((2i + 1) u pi / 16)
+const struct CosineTable {
+    double values[8][8];
+    CosineTable()
+    {
+        for (int i = 0; i < 8; i++)
+            for (int u = 0; u < 8; u++)
+                values[i][u] = std::cos((2 * i + 1) * u * M_PI / 16);
+    }
+    const double* operator[](int i) const { return values[i]; }
+} kCosine;
+
 struct Block {
     int16_t coefficients[64];
     uint16_t quant[64];
@@ -37,7 +49,7 @@ Block MakeBlock(uint32_t& state, int quantStep)
             double sum = 0;
             for (int y = 0; y < 8; y++)
                 for (int x = 0; x < 8; x++)
-                    sum += pixels[y * 8 + x] * std::cos((2 * x + 1) * u * M_PI / 16) * std::cos((2 * y + 1) * v * M_PI / 16);
+                    sum += pixels[y * 8 + x] * kCosine[x][u] * kCosine[y][v];
             double cu = u ? 1.0 : M_SQRT1_2;
             double cv = v ? 1.0 : M_SQRT1_2;
             int q = 1 + (u + v) * quantStep;
@@ -58,7 +70,7 @@ void ReferenceIdct(const Block& block, uint8_t* out)
                     double cu = u ? 1.0 : M_SQRT1_2;
                     double cv = v ? 1.0 : M_SQRT1_2;
                     double value = (double)block.coefficients[v * 8 + u] * block.quant[v * 8 + u];
-                    sum += cu * cv * value * std::cos((2 * x + 1) * u * M_PI / 16) * std::cos((2 * y + 1) * v * M_PI / 16);
+                    sum += cu * cv * value * kCosine[x][u] * kCosine[y][v];
                 }
             }
             long sample = std::lround(sum / 4 + 128);
