@@ -65,8 +65,13 @@ function(qm_tests target)
     set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ${ARG_ENV})
     gtest_discover_tests(${target}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-        PROPERTIES ENVIRONMENT "${_env}"
         DISCOVERY_TIMEOUT 60)
+    # The environment is set after discovery, on the list of found tests:
+    # gtest_discover_tests' PROPERTIES would split it into name/value pairs.
+    set(_env_script ${CMAKE_CURRENT_BINARY_DIR}/${target}_environment.cmake)
+    file(WRITE ${_env_script} "if(${target}_TESTS)\n"
+        "  set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT \"${_env}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_env_script})
 endfunction()
 
 # qm_benchmark(<target> <source> [LIBS <targets...>])
