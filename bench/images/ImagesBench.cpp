@@ -6,6 +6,7 @@
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GmImage.h"
+#include "bench/Support/BenchRatio.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
 #include "tests/Engine/Core/Gm/JpegTestSupport.h"
 
@@ -131,23 +132,11 @@ void Libjpeg(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations() * kDecodedBytes));
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            realTime[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void PrintRatio(const char* run, const char* reference)
-    {
-        if (realTime[run] > 0 && realTime[reference] > 0)
-            printf("%-16s %6.2fx the time of %s\n", run, realTime[run] / realTime[reference], reference);
-    }
-
-    std::map<std::string, double> realTime;
-};
+void PrintRatio(const CBenchRatioReporter& reporter, const char* run, const char* reference)
+{
+    if (double ratio = reporter.RealRatio(run, reference))
+        printf("%-16s %6.2fx the time of %s\n", run, ratio, reference);
+}
 
 }  // namespace
 
@@ -163,13 +152,13 @@ int main(int argc, char** argv)
     for (const char* name : {"TgaRaw32", "TgaRle32"})
         benchmark::RegisterBenchmark(name, LoadTga, name)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Libjpeg", Libjpeg)->Unit(benchmark::kMicrosecond);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
     printf("\nDecoding %u x %u pixels (%zu MiB as 32-bit):\n", kSide, kSide, kDecodedBytes >> 20);
     for (const char* name : {"GepRaw32", "GepRgb24", "GepRle32", "GepRle565Alpha", "TgaRaw32", "TgaRle32"})
-        reporter.PrintRatio(name, "Memcpy");
-    reporter.PrintRatio("GepJpeg", "Libjpeg");
+        PrintRatio(reporter, name, "Memcpy");
+    PrintRatio(reporter, "GepJpeg", "Libjpeg");
     benchmark::Shutdown();
     return 0;
 }

@@ -4,6 +4,7 @@
 // Prints ms and MPixel/s per case and the time ratios ours / libjpeg-turbo.
 #include "Engine/Core/Gm/GeInputStream.h"
 #include "Engine/Core/Gm/GmJpegDecoder.h"
+#include "bench/Support/BenchRatio.h"
 #include "tests/Engine/Core/Gm/JpegTestSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -111,19 +111,6 @@ void DecodeLibjpeg(benchmark::State& state, int index, bool fast)
     state.counters["MPixel/s"] = benchmark::Counter((double)kSize * kSize / 1e6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Keeps each benchmark's time per iteration for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            seconds[run.benchmark_name()] = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 std::string Name(const char* decoder, int index, const char* idct)
 {
     return std::string(decoder) + "/" + kSamples[index].name + "/" + idct;
@@ -141,16 +128,14 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(Name("libjpeg", i, "ifast").c_str(), DecodeLibjpeg, i, true)->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printf("\ntime ratio ours / libjpeg-turbo (below 1: ours is faster)\n");
     for (int i = 0; i < count; i++) {
-        double integer = reporter.seconds[Name("ours", i, "integer")];
-        double islow = reporter.seconds[Name("libjpeg", i, "islow")];
-        double fast = reporter.seconds[Name("ours", i, "fast")];
-        double ifast = reporter.seconds[Name("libjpeg", i, "ifast")];
-        if (integer > 0 && islow > 0 && fast > 0 && ifast > 0)
-            printf("%-16s integer / ISLOW %.2f   fast / IFAST %.2f\n", kSamples[i].name, integer / islow, fast / ifast);
+        double integer = reporter.RealRatio(Name("ours", i, "integer"), Name("libjpeg", i, "islow"));
+        double fast = reporter.RealRatio(Name("ours", i, "fast"), Name("libjpeg", i, "ifast"));
+        if (integer > 0 && fast > 0)
+            printf("%-16s integer / ISLOW %.2f   fast / IFAST %.2f\n", kSamples[i].name, integer, fast);
     }
     benchmark::Shutdown();
     return 0;
