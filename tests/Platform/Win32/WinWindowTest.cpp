@@ -35,6 +35,25 @@ TEST_F(WindowTest, CreatedHiddenWithGlAtTheRequestedPlace)
     EXPECT_EQ(20, point.y);
 }
 
+TEST_F(WindowTest, ShowTitleAndClassValues)
+{
+    SDL_Window* sdl = WinGetSdlWindow(window_);
+    EXPECT_FALSE(ShowWindow(window_, SW_SHOWNORMAL)); // it was hidden
+    EXPECT_TRUE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN);
+    EXPECT_TRUE(UpdateWindow(window_));
+    EXPECT_TRUE(ShowWindow(window_, SW_HIDE));
+    EXPECT_FALSE(SDL_GetWindowFlags(sdl) & SDL_WINDOW_SHOWN);
+
+    // The caption is code-page text: "Qasimar" and a Cyrillic word.
+    ASSERT_TRUE(SetWindowTextA(window_, "Qasimar \xEA\xEE\xF2"));
+    EXPECT_STREQ("Qasimar \xD0\xBA\xD0\xBE\xD1\x82", SDL_GetWindowTitle(sdl));
+
+    EXPECT_EQ(nullptr, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(102)));
+    HICON icon = (HICON)(uintptr_t)0x1234;
+    EXPECT_EQ(0u, SetClassLongA(window_, GCL_HICON, (LONG_PTR)icon));
+    EXPECT_EQ((ULONG_PTR)icon, SetClassLongA(window_, GCL_HICON, 0));
+}
+
 TEST_F(WindowTest, FocusBookkeeping)
 {
     EXPECT_EQ(nullptr, SetFocus(window_));
