@@ -18,15 +18,10 @@ enum {
     kMarkerSof0 = 0xC0,
     kMarkerSof1 = 0xC1,
     kMarkerSof2 = 0xC2,
-    kMarkerSof3 = 0xC3,
     kMarkerDht = 0xC4,
-    kMarkerSof5 = 0xC5,
-    kMarkerSof7 = 0xC7,
     kMarkerJpg = 0xC8,
     kMarkerSof9 = 0xC9,
-    kMarkerSof11 = 0xCB,
     kMarkerDac = 0xCC,
-    kMarkerSof13 = 0xCD,
     kMarkerSof15 = 0xCF,
     kMarkerRst0 = 0xD0,
     kMarkerRst7 = 0xD7,
@@ -65,7 +60,7 @@ int CGmJpegDecoder::Begin()
 {
     if (m_ready)
         return 0;
-    if (m_error)
+    if (m_error || m_released)
         return -1;
     try {
         SetupFrame();
@@ -138,8 +133,11 @@ void* CGmJpegDecoder::Allocate(uint64_t size)
     return reinterpret_cast<void*>(address);
 }
 
+// The decoder cannot go on without its memory: afterwards it only fails.
 void CGmJpegDecoder::FreeAll()
 {
+    m_ready = false;
+    m_released = true;
     for (int i = 0; i < m_allocationCount; i++)
         free(m_allocations[i]);
     m_allocationCount = 0;
@@ -231,11 +229,10 @@ void CGmJpegDecoder::FindStartOfImage()
         previous = current;
         current = GetByte();
     }
-    // The next byte must start a marker; look at it without taking it.
-    int next = GetByte();
-    if (next != 0xFF)
+    // The next byte must start a marker; the marker reader goes on from it.
+    if (GetByte() != 0xFF)
         Fail(kJpegNotJpeg);
-    m_inputPosition--;
+    m_markerStarted = true;
 }
 
 // The next marker code: other bytes up to a 0xFF and fill bytes are skipped,
@@ -249,10 +246,13 @@ int CGmJpegDecoder::NextMarker()
         return marker;
     }
     for (;;) {
-        int c;
-        do
-            c = GetByte();
-        while (c != 0xFF);
+        int c = 0xFF;
+        if (!m_markerStarted) {
+            do
+                c = GetByte();
+            while (c != 0xFF);
+        }
+        m_markerStarted = false;
         do
             c = GetByte();
         while (c == 0xFF);

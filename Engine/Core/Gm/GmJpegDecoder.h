@@ -93,7 +93,7 @@ public:
     // *rowBytes bytes: width pixels of GetBytesPerPixel bytes each.
     int DecodeRow(const uint8_t** row, uint32_t* rowBytes);
 
-    // Frees every block of working memory.
+    // Frees every block of working memory; later calls fail.
     void FreeAll();
 
     int GetWidth() const { return m_width; }
@@ -226,6 +226,7 @@ private:
     uint64_t m_bitBuffer = 0; // next bits at the top
     int m_bitCount = 0;
     int m_pendingMarker = 0;  // a marker met inside entropy-coded data
+    bool m_markerStarted = false; // its 0xFF already taken
 
     GmJpegColorTables m_colorTables;
 
@@ -241,5 +242,6 @@ private:
 
     int32_t m_error = 0;
     bool m_ready = false;
+    bool m_released = false; // FreeAll ran
     bool m_useMmx;
 };

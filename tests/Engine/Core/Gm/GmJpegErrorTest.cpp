@@ -228,6 +228,16 @@ TEST(JpegRows, AllRowsThenOne)
     EXPECT_EQ(1, open.NextRow());
 }
 
+// FreeAll takes the planes the rows live in: no row comes afterwards.
+TEST(JpegRows, NothingAfterFreeAll)
+{
+    BegunDecoder open(TinyJpeg(2).Build());
+    ASSERT_EQ(0, open.NextRow());
+    open.decoder.FreeAll();
+    EXPECT_EQ(-1, open.NextRow());
+    EXPECT_EQ(-1, open.decoder.Begin());
+}
+
 // Streams that fail or misbehave below the decoder.
 class ScriptedStream : public CGeInputStream {
 public:
