@@ -1,0 +1,58 @@
+#include "tests/fuzz/ImageLoaderFuzz.h"
+
+#include "Engine/Core/Common/GeCpuInfo.h"
+#include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
+#include "Engine/Core/Gm/GmImage.h"
+
+namespace {
+
+void StartKernels()
+{
+    if (!g_pGeCpuInfo)
+        GeCpuProbeCreate();
+    if (!g_pGeSimd)
+        GeSimdCreate();
+}
+
+// Resamples a decoded image to a small size, so that the scalers see every
+// format and row padding the decoders produce.
+void Resample(const CGmImage& image)
+{
+    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(image.format);
+    if (image.kind != GM_IMAGE_RAW || !image.data || bytesPerPixel == 0)
+        return;
+    CGmImage scaled;
+    scaled.width = image.width % 7 + 1;
+    scaled.height = image.height % 5 + 1;
+    scaled.format = image.format;
+    scaled.pitch = (scaled.width + 1) * bytesPerPixel;
+    CGmImage::ScaleBilinear(scaled, image);
+    CGmImage::ScaleNearest(scaled, image);
+}
+
+}  // namespace
+
+int FuzzImageLoader(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    StartKernels();
+    static const char* const kNames[] = {"f.tga", "f.gep", "f.jpg", "f.dds"};
+    CGeFileData file;
+    file.path = kNames[data[0] < 3 ? data[0] : 3];
+    file.data = const_cast<uint8_t*>(data + 1);
+    file.size = static_cast<uint32_t>(size - 1);
+
+    DetectImageType(file);
+    CGmImage packed(GM_IMAGE_PACKED);
+    if (packed.ReadPacked(file) && packed.kind == GM_IMAGE_PACKED) {
+        CGmImage decoded;
+        if (CGmImage::DecodeGep(packed, decoded))
+            Resample(decoded);
+    }
+    CGmImage image;
+    if (LoadImage(file, image))
+        Resample(image);
+    return 0;
+}
