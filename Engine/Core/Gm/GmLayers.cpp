@@ -1,0 +1,3 @@
+#include "Engine/Core/Gm/GmLayers.h"
+
+CGmLayers* g_pGmLayers = nullptr;

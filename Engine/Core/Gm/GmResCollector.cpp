@@ -1,0 +1,3 @@
+#include "Engine/Core/Gm/GmResCollector.h"
+
+CGmResCollector* g_pGmResCollector = nullptr;
