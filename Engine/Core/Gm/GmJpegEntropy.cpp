@@ -17,6 +17,22 @@ const int kMarkerRst0 = 0xD0;
 // the data that should have come before it.
 void CGmJpegDecoder::FillBits()
 {
+    // Most of the time the next 8 bytes hold no 0xFF: take the whole bytes
+    // that fit at once.
+    if (!m_pendingMarker && m_bitCount <= 56 && m_inputPosition + 8 <= m_inputCount) {
+        uint64_t word;
+        memcpy(&word, m_input + m_inputPosition, sizeof(word));
+        word = __builtin_bswap64(word);
+        uint64_t inverted = ~word;
+        bool hasFF = ((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) != 0;
+        if (!hasFF) {
+            int bytes = (64 - m_bitCount) >> 3;
+            uint64_t taken = bytes == 8 ? word : word & ~(~0ull >> (8 * bytes));
+            m_bitBuffer |= taken >> m_bitCount;
+            m_bitCount += 8 * bytes;
+            m_inputPosition += bytes;
+        }
+    }
     while (m_bitCount <= 56) {
         int byte = 0;
         if (!m_pendingMarker) {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-const int kJpegFastAcBits = 9;
+const int kJpegFastAcBits = 11;
 
 struct GmJpegHuffTable {
     // Indexed by the next 8 bits of the stream: symbol | length << 8 for a
@@ -16,8 +16,9 @@ struct GmJpegHuffTable {
     int32_t valueOffset[17];
     int count;
     uint8_t values[256];
-    // AC symbols whose code and magnitude bits together fit 9 bits, indexed
-    // by the next 9 bits: value << 8 | run << 4 | bits used; 0 when not.
+    // AC symbols whose code and magnitude bits together fit kJpegFastAcBits,
+    // indexed by that many next bits: value << 8 | run << 4 | bits used; 0
+    // for the others.
     int32_t fastAc[1 << kJpegFastAcBits];
 };
 
