@@ -4,6 +4,8 @@
 #include "Platform/D3d9/D3d9Device.h"
 
 #include "Platform/D3d9/D3d9Testing.h"
+#include "Platform/D3d9/FixedFunction.h"
+#include "Platform/Win32/WinSdl.h"
 
 #include <cstring>
 
@@ -90,7 +92,7 @@ bool D3d9Device::InitGl()
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     for (int s = 0; s < kD3d9StageCount; ++s)
         glBindSampler((GLuint)s, m_samplers[s]);
-    return InitBasicProgram() && InitPresentProgram();
+    return InitPresentProgram();
 }
 
 bool D3d9Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& params)
@@ -179,6 +181,7 @@ D3d9Device::~D3d9Device()
     SDL_GL_MakeCurrent(m_window, m_context);
     ReleaseBindings();
     ReleaseSwapChain();
+    FfpReleaseContext();
     // Whatever the caller still holds outlives the device as an empty shell.
     while (m_resources) {
         D3d9ResourceLink* resource = m_resources;
@@ -192,7 +195,6 @@ D3d9Device::~D3d9Device()
     glDeleteVertexArrays(1, &m_presentVao);
     glDeleteSamplers(kD3d9StageCount, m_samplers);
     glDeleteBuffers(1, &m_upBuffer);
-    glDeleteProgram(m_basicProgram);
     glDeleteProgram(m_presentProgram);
     glDeleteTextures(1, &m_gammaTexture);
     SDL_GL_MakeCurrent(m_window, nullptr);
@@ -334,18 +336,25 @@ HRESULT D3d9Device::GetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE
     return D3D_OK;
 }
 
+// One ramp for the device and for GDI's SetDeviceGammaRamp, which windowed
+// games use instead; Present applies whichever was set last.
 void D3d9Device::SetGammaRamp(UINT, DWORD, const D3DGAMMARAMP* ramp)
 {
     if (!ramp)
         return;
-    m_gammaRamp = *ramp;
-    m_gammaDirty = true;
+    WinGammaRamp shared;
+    static_assert(sizeof shared == sizeof *ramp, "both ramps are 3 x 256 words");
+    std::memcpy(&shared, ramp, sizeof shared);
+    WinStoreGammaRamp(shared);
 }
 
 void D3d9Device::GetGammaRamp(UINT, D3DGAMMARAMP* ramp)
 {
-    if (ramp)
-        *ramp = m_gammaRamp;
+    if (!ramp)
+        return;
+    WinGammaRamp shared;
+    WinGetGammaRamp(&shared);
+    std::memcpy(ramp, &shared, sizeof shared);
 }
 
 HRESULT D3d9Device::BeginScene()

@@ -171,12 +171,10 @@ private:
     void BindVertexArrays(GLuint vertexBuffer, UINT offset, UINT stride);
     void BindTexturesAndSamplers();
     void ApplySampler(int stage);
-    bool BindProgram();
-    bool InitBasicProgram();
-    void UploadBasicUniforms();
 
     // Present (D3d9DevicePresent.cpp).
     bool InitPresentProgram();
+    void UploadGammaRamp();
     void PresentToWindow();
 
     DWORD m_refs = 1;
@@ -208,8 +206,6 @@ private:
     GLuint m_samplers[kD3d9StageCount] = {};
     GLuint m_upBuffer = 0;
     GLsizeiptr m_upBufferSize = 0;
-    GLuint m_basicProgram = 0;
-    GLint m_basicUniforms[16] = {};
     GLuint m_presentProgram = 0;
     GLuint m_presentVao = 0;
     GLuint m_gammaTexture = 0;
@@ -222,7 +218,6 @@ private:
         uint32_t samplerDirty = 0xFF;
         GLuint boundTexture[kD3d9StageCount + 1] = {};  // + the work unit
         GLuint elementBuffer = 0;
-        GLuint program = 0;
         int viewportMode = -1;  // 0 transformed, 1 pre-transformed
         // Vertex arrays as last pointed.
         GLuint arrayBuffer = 0;
@@ -233,10 +228,8 @@ private:
         UINT depthBits = 24;
     } m_gl;
 
-    // Gamma ramp applied by Present.
-    D3DGAMMARAMP m_gammaRamp = {};
-    bool m_gammaDirty = true;
-    uint32_t m_windowGammaSerial = 0;
+    // Serial of the shared gamma ramp last uploaded (WinGetGammaRamp).
+    uint32_t m_gammaSerial = 0;
 
     // Test switches.
     bool m_lost = false;

@@ -2,7 +2,7 @@
 // the program for the current state, then the GL draw.
 #include "Platform/D3d9/D3d9Device.h"
 
-#include "Platform/D3d9/D3d9Glsl.h"
+#include "Platform/D3d9/FixedFunction.h"
 
 #include <cstring>
 #include <string>
@@ -221,118 +221,7 @@ void D3d9Device::BindTexturesAndSamplers()
 }
 
 // ---------------------------------------------------------------------------
-// The basic program: stage 0 with the common operations, diffuse and
-// specular colour, alpha test. Stands in for the fixed-function emulation.
-
-enum BasicUniform {
-    kUniformWorldViewProj,
-    kUniformPretransformed,
-    kUniformPositionFix,
-    kUniformColourOp,
-    kUniformAlphaOp,
-    kUniformTextured,
-    kUniformTextureFactor,
-    kUniformSpecularAdd,
-    kUniformAlphaTest,
-    kUniformTexture0,
-    kUniformCount,
-};
-
-static const char* const kBasicUniformNames[kUniformCount] = {
-    "u_worldViewProj", "u_pretransformed", "d3d_PositionFix", "u_colourOp", "u_alphaOp",
-    "u_textured", "u_textureFactor", "u_specularAdd", "u_alphaTest", "u_texture0",
-};
-
-static const char* const kBasicVertexShader = R"(
-layout(location = 0) in vec4 a_position;
-layout(location = 5) in vec4 a_diffuse;
-layout(location = 6) in vec4 a_specular;
-layout(location = 7) in vec4 a_texCoord0;
-uniform mat4 u_worldViewProj;
-uniform bool u_pretransformed;
-out vec4 v_diffuse;
-out vec4 v_specular;
-out vec4 v_texCoord0;
-void main()
-{
-    if (u_pretransformed)
-        gl_Position = d3dPositionFromRhw(a_position);
-    else
-        gl_Position = d3dPositionFromClip(u_worldViewProj * vec4(a_position.xyz, 1.0));
-    v_diffuse = a_diffuse;
-    v_specular = a_specular;
-    v_texCoord0 = a_texCoord0;
-}
-)";
-
-static const char* const kBasicFragmentShader = R"(#version 330 core
-in vec4 v_diffuse;
-in vec4 v_specular;
-in vec4 v_texCoord0;
-uniform sampler2D u_texture0;
-uniform ivec3 u_colourOp;   // operation, argument 1, argument 2
-uniform ivec3 u_alphaOp;
-uniform bool u_textured;
-uniform vec4 u_textureFactor;
-uniform bool u_specularAdd;
-uniform ivec2 u_alphaTest;  // compare function, reference
-out vec4 o_colour;
-
-vec4 Argument(int arg, vec4 texel)
-{
-    int which = arg & 15;
-    vec4 v = which == 2 ? texel : which == 3 ? u_textureFactor : which == 4 ? v_specular : v_diffuse;
-    if ((arg & 32) != 0) v = v.aaaa;
-    if ((arg & 16) != 0) v = 1.0 - v;
-    return v;
-}
-
-vec4 Combine(int op, vec4 a1, vec4 a2)
-{
-    if (op == 2) return a1;
-    if (op == 3) return a2;
-    if (op == 5) return a1 * a2 * 2.0;
-    if (op == 6) return a1 * a2 * 4.0;
-    if (op == 7) return a1 + a2;
-    if (op == 10) return a1 - a2;
-    return a1 * a2;
-}
-
-bool ReadsTexture(ivec3 op)
-{
-    return (op.x != 3 && (op.y & 15) == 2) || (op.x != 2 && (op.z & 15) == 2);
-}
-
-bool Compare(int func, int a, int b)
-{
-    if (func == 1) return false;
-    if (func == 2) return a < b;
-    if (func == 3) return a == b;
-    if (func == 4) return a <= b;
-    if (func == 5) return a > b;
-    if (func == 6) return a != b;
-    if (func == 7) return a >= b;
-    return true;
-}
-
-void main()
-{
-    vec4 texel = texture(u_texture0, v_texCoord0.xy);
-    vec4 colour = v_diffuse;
-    bool stageOff = u_colourOp.x == 1 ||
-        (!u_textured && (ReadsTexture(u_colourOp) || (u_alphaOp.x != 1 && ReadsTexture(u_alphaOp))));
-    if (!stageOff) {
-        colour.rgb = clamp(Combine(u_colourOp.x, Argument(u_colourOp.y, texel), Argument(u_colourOp.z, texel)).rgb, 0.0, 1.0);
-        if (u_alphaOp.x != 1)
-            colour.a = clamp(Combine(u_alphaOp.x, Argument(u_alphaOp.y, texel), Argument(u_alphaOp.z, texel)).a, 0.0, 1.0);
-    }
-    if (u_specularAdd)
-        colour.rgb = min(colour.rgb + v_specular.rgb, 1.0);
-    if (u_alphaTest.x != 0 && !Compare(u_alphaTest.x, int(colour.a * 255.0 + 0.5), u_alphaTest.y))
-        discard;
-    o_colour = colour;
-}
-)";
+// Programs.
 
 static GLuint CompileShader(GLenum kind, const std::string& source)
 {
@@ -377,76 +266,6 @@ GLuint D3d9LinkProgram(const std::string& vertexSource, const std::string& fragm
     return program;
 }
 
-bool D3d9Device::InitBasicProgram()
-{
-    std::string vertex = std::string("#version 330 core\n") + kD3d9PositionGlsl + kBasicVertexShader;
-    m_basicProgram = D3d9LinkProgram(vertex, kBasicFragmentShader);
-    if (!m_basicProgram)
-        return false;
-    for (int i = 0; i < kUniformCount; ++i)
-        m_basicUniforms[i] = glGetUniformLocation(m_basicProgram, kBasicUniformNames[i]);
-    return true;
-}
-
-// Direct3D's row-vector product a * b.
-static D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b)
-{
-    D3DMATRIX r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
-    return r;
-}
-
-void D3d9Device::UploadBasicUniforms()
-{
-    D3d9State& st = *m_state;
-    const GLint* u = m_basicUniforms;
-    if (st.dirty & (kD3d9DirtyWorld | kD3d9DirtyViewProjection)) {
-        D3DMATRIX wvp = Multiply(Multiply(st.transform[D3DTS_WORLD], st.transform[D3DTS_VIEW]),
-                                 st.transform[D3DTS_PROJECTION]);
-        // Row-major storage read as column-major gives the transpose, so that
-        // GLSL's M * v equals Direct3D's v * M.
-        glUniformMatrix4fv(u[kUniformWorldViewProj], 1, GL_FALSE, &wvp.m[0][0]);
-    }
-    if (st.dirty & kD3d9DirtyFvf)
-        glUniform1i(u[kUniformPretransformed], (st.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
-    if (st.dirty & kD3d9DirtyPositionFix)
-        glUniform4fv(u[kUniformPositionFix], 2, &st.positionFix[0][0]);
-    if (st.dirty & kD3d9DirtyStageState) {
-        const DWORD* ts = st.stageState[0];
-        glUniform3i(u[kUniformColourOp], (GLint)ts[D3DTSS_COLOROP], (GLint)ts[D3DTSS_COLORARG1],
-                    (GLint)ts[D3DTSS_COLORARG2]);
-        glUniform3i(u[kUniformAlphaOp], (GLint)ts[D3DTSS_ALPHAOP], (GLint)ts[D3DTSS_ALPHAARG1],
-                    (GLint)ts[D3DTSS_ALPHAARG2]);
-    }
-    if (st.dirty & kD3d9DirtyTextures)
-        glUniform1i(u[kUniformTextured], st.textureFormat[0] != D3DFMT_UNKNOWN);
-    if (st.dirty & kD3d9DirtyRenderState) {
-        const DWORD* rs = st.renderState;
-        D3DCOLOR f = rs[D3DRS_TEXTUREFACTOR];
-        glUniform4f(u[kUniformTextureFactor], (float)((f >> 16) & 0xFF) / 255.0f, (float)((f >> 8) & 0xFF) / 255.0f,
-                    (float)(f & 0xFF) / 255.0f, (float)(f >> 24) / 255.0f);
-        glUniform1i(u[kUniformSpecularAdd], rs[D3DRS_SPECULARENABLE] != 0);
-        glUniform2i(u[kUniformAlphaTest], rs[D3DRS_ALPHATESTENABLE] ? (GLint)rs[D3DRS_ALPHAFUNC] : 0,
-                    (GLint)(rs[D3DRS_ALPHAREF] & 0xFF));
-    }
-    st.dirty = 0;
-}
-
-bool D3d9Device::BindProgram()
-{
-    if (m_gl.program != m_basicProgram) {
-        glUseProgram(m_basicProgram);
-        glUniform1i(m_basicUniforms[kUniformTexture0], 0);
-        m_gl.program = m_basicProgram;
-        m_state->dirty = kD3d9DirtyAll;
-    }
-    if (m_state->dirty)
-        UploadBasicUniforms();
-    return true;
-}
-
 // ---------------------------------------------------------------------------
 // Draws.
 
@@ -464,7 +283,8 @@ bool D3d9Device::PrepareDraw(GLuint vertexBuffer, UINT offset, UINT stride)
     ApplyViewport((m_layout.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
     BindVertexArrays(vertexBuffer, offset, stride);
     BindTexturesAndSamplers();
-    return BindProgram();
+    // The program of the current state, with its uniforms brought up to date.
+    return FfpBindProgram(*m_state);
 }
 
 HRESULT D3d9Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)

@@ -4,10 +4,9 @@
 // applied here for this window only).
 #include "Platform/D3d9/D3d9Device.h"
 
-#include <cstring>
-#include <vector>
-
 #include "Platform/Win32/WinSdl.h"
+
+#include <vector>
 
 // Unit for the gamma lookup; unit kD3d9StageCount is the work unit.
 static const GLenum kGammaUnit = kD3d9StageCount + 1;
@@ -40,6 +39,22 @@ void main()
 }
 )";
 
+void D3d9Device::UploadGammaRamp()
+{
+    WinGammaRamp ramp;
+    m_gammaSerial = WinGetGammaRamp(&ramp);
+    std::vector<WORD> texels(256 * 3);
+    for (int i = 0; i < 256; ++i) {
+        texels[i * 3 + 0] = ramp.red[i];
+        texels[i * 3 + 1] = ramp.green[i];
+        texels[i * 3 + 2] = ramp.blue[i];
+    }
+    glActiveTexture(GL_TEXTURE0 + kGammaUnit);
+    glBindTexture(GL_TEXTURE_2D, m_gammaTexture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16, 256, 1, 0, GL_RGB, GL_UNSIGNED_SHORT, texels.data());
+}
+
 bool D3d9Device::InitPresentProgram()
 {
     m_presentProgram = D3d9LinkProgram(kPresentVertexShader, kPresentFragmentShader);
@@ -59,11 +74,7 @@ bool D3d9Device::InitPresentProgram()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    for (int i = 0; i < 256; ++i) {
-        WORD identity = (WORD)(i * 257);
-        m_gammaRamp.red[i] = m_gammaRamp.green[i] = m_gammaRamp.blue[i] = identity;
-    }
-    m_gammaDirty = true;
+    UploadGammaRamp();
     return true;
 }
 
@@ -72,30 +83,11 @@ void D3d9Device::PresentToWindow()
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(m_window, &width, &height);
 
-    // The desktop ramp of the windowed path (SetDeviceGammaRamp) replaces the
-    // device's own when it was set since the last frame.
-    static_assert(sizeof(WinGammaRamp) == sizeof(D3DGAMMARAMP), "three rows of 256 words");
-    uint32_t windowSerial = WinGetGammaRamp(nullptr);
-    if (windowSerial != m_windowGammaSerial) {
-        WinGammaRamp desktop;
-        WinGetGammaRamp(&desktop);
-        memcpy(&m_gammaRamp, &desktop, sizeof(m_gammaRamp));
-        m_windowGammaSerial = windowSerial;
-        m_gammaDirty = true;
-    }
-    if (m_gammaDirty) {
-        std::vector<WORD> texels(256 * 3);
-        for (int i = 0; i < 256; ++i) {
-            texels[i * 3 + 0] = m_gammaRamp.red[i];
-            texels[i * 3 + 1] = m_gammaRamp.green[i];
-            texels[i * 3 + 2] = m_gammaRamp.blue[i];
-        }
-        glActiveTexture(GL_TEXTURE0 + kGammaUnit);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16, 256, 1, 0, GL_RGB, GL_UNSIGNED_SHORT, texels.data());
-        m_gammaDirty = false;
-    }
+    if (WinGetGammaRamp(nullptr) != m_gammaSerial)
+        UploadGammaRamp();
 
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDrawBuffer(GL_BACK);
     glViewport(0, 0, width, height);
@@ -143,7 +135,7 @@ void D3d9Device::PresentToWindow()
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_readFbo);
     glEnable(GL_SCISSOR_TEST);
     glBindVertexArray(m_vao);
-    glUseProgram(m_gl.program);
+    glUseProgram((GLuint)program);
     InvalidateRasterCache();
 }
 

@@ -212,6 +212,9 @@ TEST_P(D3d9DeviceLife, PresentAppliesTheGammaRampTheRightWayUp)
     ASSERT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
     EXPECT_TRUE(ArgbNear(0xFFBF2000, window[3]));
     EXPECT_TRUE(ArgbNear(0xFFFF0000, window[kSize * 7 + 3])) << "black rows below: red inverted";
+    for (int i = 0; i < 256; ++i)
+        ramp.red[i] = ramp.green[i] = ramp.blue[i] = (WORD)(i * 257);
+    d->SetGammaRamp(0, D3DSGR_NO_CALIBRATION, &ramp);
 }
 
 D3D9_FIXTURE_PATHS(D3d9DeviceLife);
