@@ -250,21 +250,31 @@ CGeString operator+(const CGeString& left, const CGeString& right)
     return result;
 }
 
-CGeString ToLowerString(const CGeString& text)
+// Copies text through convert, byte by byte, up to its first zero byte. Names
+// are cut at 1023 bytes, the size of the engine's name buffers.
+template <typename Convert>
+static CGeString ConvertNameBytes(const CGeString& text, Convert convert)
 {
-    // Names are cut at 1023 bytes, the size of the engine's name buffers.
     const uint32_t kMaxBytes = 1023;
     CGeString result;
     uint32_t n = uint32_t(strnlen(text.c_str(), std::min(text.length, kMaxBytes)));
     if (n == 0)
         return result;
     result.Resize(n, false);
-    for (uint32_t i = 0; i < n; ++i) {
-        char c = text.data[i];
-        result.data[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    }
+    for (uint32_t i = 0; i < n; ++i)
+        result.data[i] = convert(text.data[i]);
     result.data[n] = 0;
     return result;
+}
+
+CGeString ToLowerString(const CGeString& text)
+{
+    return ConvertNameBytes(text, [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; });
+}
+
+CGeString ToUpperString(const CGeString& text)
+{
+    return ConvertNameBytes(text, [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; });
 }
 
 // ---------------------------------------------------------------------------

@@ -86,8 +86,10 @@ public:
 CGeString operator+(const CGeString& left, const char* right);
 CGeString operator+(const CGeString& left, const CGeString& right);
 
-// Lower-cases the ASCII letters of at most the first 1023 bytes of text.
+// Lower-cases or upper-cases the ASCII letters of at most the first 1023
+// bytes of text.
 CGeString ToLowerString(const CGeString& text);
+CGeString ToUpperString(const CGeString& text);
 
 class CGeWString {
 public:

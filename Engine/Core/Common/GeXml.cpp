@@ -11,9 +11,6 @@
 
 XmlHandle* g_xmlHandle = nullptr;
 
-// Names are cut at 1023 bytes, the size of the engine's name buffers.
-static const uint32_t kMaxWordBytes = 1023;
-
 // Debug traces are compiled out; the call sites stay to show what would be said.
 static void XmlTrace(const CGeString&) {}
 
@@ -367,19 +364,4 @@ int32_t ParseIntegerText(const char* text)
         value = (value << 4) | digit;
     }
     return static_cast<int32_t>(value);
-}
-
-CGeString ToUpperString(const CGeString& text)
-{
-    CGeString result;
-    const uint32_t n = static_cast<uint32_t>(strnlen(text.c_str(), text.length < kMaxWordBytes ? text.length : kMaxWordBytes));
-    if (n == 0)
-        return result;
-    result.Resize(n, false);
-    for (uint32_t i = 0; i < n; ++i) {
-        const char c = text.data[i];
-        result.data[i] = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-    }
-    result.data[n] = 0;
-    return result;
 }

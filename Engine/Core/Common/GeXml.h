@@ -90,6 +90,3 @@ uint32_t XmlParseIndexList(const char* text, CGeArray<uint16_t>& out);
 // Hexadecimal text with an optional "0x" prefix; texts shorter than three
 // characters give 0, and reading stops at the first non-hex character.
 int32_t ParseIntegerText(const char* text);
-
-// The ASCII upper-case form of at most the first 1023 bytes.
-CGeString ToUpperString(const CGeString& text);
