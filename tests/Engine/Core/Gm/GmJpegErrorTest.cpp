@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -17,8 +18,13 @@ typedef std::vector<uint8_t> Bytes;
 
 Bytes Segment(int marker, const Bytes& payload)
 {
-    Bytes out = { 0xFF, (uint8_t)marker, (uint8_t)((payload.size() + 2) >> 8), (uint8_t)(payload.size() + 2) };
-    out.insert(out.end(), payload.begin(), payload.end());
+    size_t length = payload.size() + 2;
+    Bytes out(length + 2);
+    out[0] = 0xFF;
+    out[1] = (uint8_t)marker;
+    out[2] = (uint8_t)(length >> 8);
+    out[3] = (uint8_t)length;
+    std::copy(payload.begin(), payload.end(), out.begin() + 4);
     return out;
 }
 
