@@ -1,21 +1,23 @@
 // Mesa's software rasteriser keeps a few allocations for the life of the
-// process. SDL unloads the driver when the last GL window goes, after which
+// process. SDL unloads the GL driver when the last GL window goes, after which
 // the leak checker can no longer name the module and so cannot be told to
-// ignore it (lsan.supp). Loading the driver libraries once more, never to be
-// unloaded, keeps their names for the report.
-#include <dlfcn.h>
+// ignore it (lsan.supp). Keeping SDL's video and GL library loaded for the
+// whole run keeps the driver's name for the report.
+#include <SDL.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 
-struct PinDriver {
-    PinDriver()
+class KeepGlLoaded : public ::testing::Environment {
+public:
+    void SetUp() override
     {
-        static const char* const kLibraries[] = {
-            "libEGL_mesa.so.0", "libglapi.so.0", "libLLVM-15.so.1", "/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
-        };
-        for (const char* name : kLibraries)
-            dlopen(name, RTLD_NOW | RTLD_GLOBAL | RTLD_NODELETE);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+            SDL_GL_LoadLibrary(nullptr);
     }
-} s_pinDriver;
+};
+
+const ::testing::Environment* const s_keepGlLoaded = ::testing::AddGlobalTestEnvironment(new KeepGlLoaded);
 
 }  // namespace
