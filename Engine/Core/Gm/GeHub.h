@@ -25,7 +25,7 @@ void GeCoreShutdown();
 
 class CGeHub {
 public:
-    static const uint32_t kMaxDevices = 8;
+    static constexpr uint32_t kMaxDevices = 8;
 
     // Creates device slot 0 (wrapper with its window, render-state cache,
     // resource manager), makes it current, then the debug buffers, one empty

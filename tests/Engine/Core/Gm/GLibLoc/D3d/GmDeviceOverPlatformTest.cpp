@@ -1,0 +1,123 @@
+// The wrapper over the platform's own GL device, seen through the recording
+// decorator: the calls that really reach the device are counted, and the
+// platform's lost-device switch drives the recovery.
+#include "DeviceTestFixture.h"
+
+#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmRenderStateCache.h"
+#include "Platform/D3d9/D3d9Testing.h"
+#include "Platform/Win32/WinMessages.h"
+
+#include <gmock/gmock.h>
+
+using ::testing::ElementsAre;
+
+class PlatformDeviceTest : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        IDirect3D9* platform = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(nullptr, platform);
+        s_direct3D.reset(new RecordingDirect3D(platform));
+        settings.width = 32;
+        settings.height = 16;
+        settings.refreshRate = 1; // no display mode matches: the size stays
+        Create();
+        ASSERT_NE(nullptr, Device()->inner);
+    }
+
+    // Clears, presents and reads back what the window was given.
+    bool PresentedFrameIs(uint32_t color)
+    {
+        std::vector<uint32_t> pixels(32 * 16, 0x12345678);
+        wrapper->Clear(GE_CLEAR_TARGET, color, 1.0f);
+        D3d9CaptureNextPresent(Device()->inner, pixels.data(), 32, 16);
+        wrapper->Present();
+        for (uint32_t pixel : pixels) {
+            if (pixel != color)
+                return false;
+        }
+        return true;
+    }
+};
+
+TEST_F(PlatformDeviceTest, FramesReachTheWindowUnlessMinimised)
+{
+    EXPECT_EQ(0, wrapper->m_failed);
+    EXPECT_TRUE(PresentedFrameIs(0xFF204080));
+
+    SendMessageA(wrapper->GetWindow(), WM_SIZE, SIZE_MINIMIZED, 0);
+    Device()->ClearCalls();
+    wrapper->BeginScene();
+    wrapper->SetZEnable(0);
+    wrapper->DrawPrimitive(4, 0, 1);
+    wrapper->EndScene();
+    wrapper->Present();
+    EXPECT_TRUE(Device()->calls.empty());
+    EXPECT_THAT(s_sleeps, ElementsAre(1u, 1u));
+
+    SendMessageA(wrapper->GetWindow(), WM_SIZE, SIZE_RESTORED, 0);
+    wrapper->BeginScene();
+    wrapper->EndScene();
+    EXPECT_EQ(0, wrapper->m_failed);
+    EXPECT_TRUE(PresentedFrameIs(0xFF0000FF));
+}
+
+TEST_F(PlatformDeviceTest, ADeviceThatStaysLostIsResetTwentyOneTimesThenRecovers)
+{
+    D3d9SimulateDeviceLost(Device()->inner, 21);
+    wrapper->Present();
+    EXPECT_EQ(21, Device()->Count("Reset"));
+    EXPECT_EQ(std::vector<DWORD>(20, 50u), s_sleeps);
+    EXPECT_EQ(1, wrapper->m_failed);
+
+    Device()->ClearCalls();
+    wrapper->SetCullMode(1);
+    EXPECT_EQ(0, Device()->Count("SetRenderState"));
+
+    wrapper->Present();
+    EXPECT_EQ(1, Device()->Count("Reset"));
+    EXPECT_EQ(0, wrapper->m_failed);
+    EXPECT_TRUE(PresentedFrameIs(0xFFFF8000));
+}
+
+TEST_F(PlatformDeviceTest, ARealDeviceErrorMarksTheWrapperFailed)
+{
+    // Ending a scene that never began is an invalid call on any device.
+    wrapper->EndScene();
+    EXPECT_EQ(1, wrapper->m_failed);
+    ASSERT_EQ(1u, s_trace.size());
+    EXPECT_THAT(s_trace[0], ::testing::HasSubstr("Error: D3DERR_INVALIDCALL\n"));
+    // The next frame's Present resets the device and clears the flag.
+    wrapper->Present();
+    EXPECT_EQ(0, wrapper->m_failed);
+}
+
+TEST_F(PlatformDeviceTest, RenderStateCacheResetSendsTheDefaultStates)
+{
+    CGmRenderStateCache cache(wrapper.get());
+    Device()->ClearCalls();
+    cache.Reset();
+    EXPECT_THAT(Device()->Matching("SetRenderState"),
+                ElementsAre("SetRenderState(7, 0)", "SetRenderState(14, 0)", "SetRenderState(8, 3)",
+                            "SetRenderState(9, 2)", "SetRenderState(16, 1)", "SetRenderState(24, 0)",
+                            "SetRenderState(26, 0)", "SetRenderState(28, 0)", "SetRenderState(52, 0)",
+                            "SetRenderState(136, 1)", "SetRenderState(137, 0)", "SetRenderState(140, 0)"));
+    EXPECT_EQ(0u, wrapper->m_cullMode);
+    EXPECT_EQ(0, wrapper->m_failed);
+}
+
+TEST(HubSlots, ANinthDeviceIsRefused)
+{
+    for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
+        CGeHub::s_wrappers[slot] = nullptr;
+    // Filled slots need no real devices for the count check.
+    CGeHub::s_deviceCount = CGeHub::kMaxDevices;
+    GeDeviceConfig settings;
+    SetDefaultDeviceConfig(settings);
+    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::CreateDevice(settings));
+    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::s_deviceCount);
+    CGeHub::s_deviceCount = 0;
+}
