@@ -112,6 +112,13 @@ D3d9Surface::~D3d9Surface()
         glDeleteRenderbuffers(1, &m_glRenderbuffer);
 }
 
+void D3d9Surface::DetachFromDevice()
+{
+    D3d9ResourceLink::DetachFromDevice();
+    m_glTexture = 0;
+    m_glRenderbuffer = 0;
+}
+
 bool D3d9Surface::Created() const
 {
     switch (m_kind) {
@@ -231,7 +238,14 @@ D3d9Texture::~D3d9Texture()
         delete level;
     if (m_device)
         m_device->ForgetTexture(m_glTexture);
-    glDeleteTextures(1, &m_glTexture);
+    if (m_glTexture)
+        glDeleteTextures(1, &m_glTexture);
+}
+
+void D3d9Texture::DetachFromDevice()
+{
+    D3d9ResourceLink::DetachFromDevice();
+    m_glTexture = 0;
 }
 
 UINT D3d9Texture::LevelWidth(UINT level) const
@@ -319,7 +333,8 @@ D3d9BufferData::D3d9BufferData(UINT length, DWORD usage) : m_memory(length, 0), 
 
 D3d9BufferData::~D3d9BufferData()
 {
-    glDeleteBuffers(1, &m_glBuffer);
+    if (m_glBuffer)
+        glDeleteBuffers(1, &m_glBuffer);
 }
 
 HRESULT D3d9BufferData::Lock(UINT offset, UINT size, void** data, DWORD flags)
@@ -346,7 +361,7 @@ HRESULT D3d9BufferData::Unlock()
     if (!m_locked)
         return D3DERR_INVALIDCALL;
     m_locked = false;
-    if (m_readOnly || m_lockSize == 0)
+    if (m_readOnly || m_lockSize == 0 || !m_glBuffer)
         return D3D_OK;
     glBindBuffer(GL_COPY_WRITE_BUFFER, m_glBuffer);
     if (m_discard) {
@@ -372,6 +387,12 @@ D3d9VertexBuffer::~D3d9VertexBuffer()
         m_device->ForgetBuffer(m_data.GlBuffer());
 }
 
+void D3d9VertexBuffer::DetachFromDevice()
+{
+    D3d9ResourceLink::DetachFromDevice();
+    m_data.ForgetGlBuffer();
+}
+
 D3d9IndexBuffer::D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format)
     : D3d9Object(device), m_data(length, usage), m_indexSize(format == D3DFMT_INDEX32 ? 4 : 2)
 {
@@ -381,4 +402,10 @@ D3d9IndexBuffer::~D3d9IndexBuffer()
 {
     if (m_device)
         m_device->ForgetBuffer(m_data.GlBuffer());
+}
+
+void D3d9IndexBuffer::DetachFromDevice()
+{
+    D3d9ResourceLink::DetachFromDevice();
+    m_data.ForgetGlBuffer();
 }

@@ -17,7 +17,10 @@ public:
     explicit D3d9ResourceLink(D3d9Device* device);
     virtual ~D3d9ResourceLink();
     D3d9Device* Device() const { return m_device; }
-    void DetachFromDevice() { m_device = nullptr; }
+    // The device and its GL context are going away: the GL names died with
+    // the context and must not be deleted later, when another context may
+    // be current and own the same numbers.
+    virtual void DetachFromDevice() { m_device = nullptr; }
 
     D3d9ResourceLink* m_prev = nullptr;
     D3d9ResourceLink* m_next = nullptr;
@@ -63,6 +66,7 @@ public:
     // Level `level` of `texture`.
     D3d9Surface(D3d9Device* device, D3d9Texture* texture, UINT level);
     ~D3d9Surface() override;
+    void DetachFromDevice() override;
 
     bool Created() const;
 
@@ -108,6 +112,7 @@ public:
     D3d9Texture(D3d9Device* device, const D3d9FormatInfo* info, UINT width, UINT height, UINT levels,
                 DWORD usage, D3DPOOL pool);
     ~D3d9Texture() override;
+    void DetachFromDevice() override;
 
     bool Created() const { return m_glTexture != 0; }
 
@@ -153,6 +158,7 @@ public:
     D3d9BufferData(UINT length, DWORD usage);
     ~D3d9BufferData();
     bool Created() const { return m_glBuffer != 0; }
+    void ForgetGlBuffer() { m_glBuffer = 0; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags);
     HRESULT Unlock();
     GLuint GlBuffer() const { return m_glBuffer; }
@@ -174,6 +180,7 @@ class D3d9VertexBuffer final : public D3d9Object<IDirect3DVertexBuffer9> {
 public:
     D3d9VertexBuffer(D3d9Device* device, UINT length, DWORD usage, DWORD fvf);
     ~D3d9VertexBuffer() override;
+    void DetachFromDevice() override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
     HRESULT Unlock() override { return m_data.Unlock(); }
@@ -187,6 +194,7 @@ class D3d9IndexBuffer final : public D3d9Object<IDirect3DIndexBuffer9> {
 public:
     D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format);
     ~D3d9IndexBuffer() override;
+    void DetachFromDevice() override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
     HRESULT Unlock() override { return m_data.Unlock(); }

@@ -126,3 +126,68 @@ TEST_P(D3d9Coverage, CullingFollowsDirect3DWinding)
 }
 
 D3D9_FIXTURE_PATHS(D3d9Coverage);
+
+class D3d9Texels : public D3d9Fixture {};
+
+// With the half-pixel offset a 4x4 texture maps texel for pixel even with
+// linear filtering; without it every pixel falls between four texels.
+TEST_P(D3d9Texels, HalfPixelOffsetMapsTexelsOntoPixels)
+{
+    uint32_t texels[16];
+    for (int i = 0; i < 16; ++i)
+        texels[i] = 0xFF000000u | (uint32_t)(i * 16) << 16 | (uint32_t)(255 - i * 16) << 8 | (uint32_t)(i * 5);
+    IDirect3DTexture9* texture = MakeTexture(4, 4, D3DFMT_A8R8G8B8, texels, 16);
+    UseTexture(texture, D3DTEXF_LINEAR);
+    FillPixels(0, 0, 4, 4, 0xFFFFFFFF);
+    std::vector<uint32_t> pixels = ReadTarget();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(texels[y * 4 + x], pixels[y * kSize + x]) << x << "," << y;
+
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawQuad(0.0f, 0.0f, 4.0f, 4.0f, 0xFFFFFFFF);
+    uint32_t mean = 0xFF000000;
+    for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t sum = ((texels[0] >> shift) & 0xFF) + ((texels[1] >> shift) & 0xFF) + ((texels[4] >> shift) & 0xFF) +
+                       ((texels[5] >> shift) & 0xFF);
+        mean |= ((sum + 2) / 4) << shift;
+    }
+    EXPECT_TRUE(ArgbNear(mean, Pixel(1, 1)));
+    texture->Release();
+}
+
+TEST(D3d9VertexLayout, FvfCodesGiveDirect3DOffsets)
+{
+    D3d9VertexLayout l = D3d9ParseFvf(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    EXPECT_EQ(24u, l.stride);
+    EXPECT_EQ(12, l.diffuseOffset);
+    EXPECT_EQ(16u, l.texOffset[0]);
+
+    l = D3d9ParseFvf(0x50202);  // XYZ, two sets of three floats
+    EXPECT_EQ(2, l.texCount);
+    EXPECT_EQ(3, l.texSize[1]);
+    EXPECT_EQ(24u, l.texOffset[1]);
+    EXPECT_EQ(36u, l.stride);
+
+    // XYZB3 with the last beta holding indices: two float weights, then the
+    // index bytes, then the normal.
+    l = D3d9ParseFvf(D3DFVF_XYZB3 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE1(0));
+    EXPECT_EQ(2, l.weightCount);
+    EXPECT_TRUE(l.hasIndices);
+    EXPECT_EQ(20u, l.indicesOffset);
+    EXPECT_EQ(24, l.normalOffset);
+    EXPECT_EQ(1, l.texSize[0]);
+    EXPECT_EQ(40u, l.stride);
+
+    l = D3d9ParseFvf(D3DFVF_XYZRHW | D3DFVF_SPECULAR);
+    EXPECT_EQ(4, l.positionSize);
+    EXPECT_EQ(16, l.specularOffset);
+    EXPECT_EQ(-1, l.diffuseOffset);
+    EXPECT_EQ(20u, l.stride);
+
+    EXPECT_EQ(6u, D3d9VertexCount(D3DPT_TRIANGLELIST, 2));
+    EXPECT_EQ(4u, D3d9VertexCount(D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_EQ(3u, D3d9VertexCount(D3DPT_LINESTRIP, 2));
+}
+
+D3D9_FIXTURE_PATHS(D3d9Texels);

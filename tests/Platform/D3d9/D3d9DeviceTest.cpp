@@ -161,14 +161,45 @@ TEST_P(D3d9DeviceLife, ReferencesFollowDirect3DRules)
     EXPECT_EQ(1u, texture->Release()) << "the device still holds it";
     d->SetTexture(0, nullptr);
 
-    // A resource that outlives its device stays safe to release.
+    // Resources that outlive their device stay safe to use and release, and
+    // do not delete what a later device's context owns under the same names.
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(D3D_OK, d->CreateVertexBuffer(64, 0, 0, D3DPOOL_DEFAULT, &vb, nullptr));
+    ASSERT_EQ(D3D_OK, d->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &texture, nullptr));
     EXPECT_EQ(0u, m_device->Release());
     m_device = nullptr;
     IDirect3DDevice9* none = nullptr;
     EXPECT_EQ(D3DERR_INVALIDCALL, vb->GetDevice(&none));
+    void* data = nullptr;
+    ASSERT_EQ(D3D_OK, vb->Lock(0, 0, &data, 0));
+    EXPECT_EQ(D3D_OK, vb->Unlock());
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(D3D_OK, texture->LockRect(0, &locked, nullptr, 0));
+    EXPECT_EQ(D3D_OK, texture->UnlockRect(0));
     EXPECT_EQ(0u, vb->Release());
+    EXPECT_EQ(0u, texture->Release());
+}
+
+// The engine's depth formats make depth textures whose level 0 serves as the
+// depth-stencil surface.
+TEST_P(D3d9DeviceLife, DepthTexturesServeAsDepthSurfaces)
+{
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(D3DERR_INVALIDCALL, d->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_D24S8, D3DPOOL_DEFAULT,
+                                                   &texture, nullptr)) << "a depth format needs the depth usage";
+    ASSERT_EQ(D3D_OK, d->CreateTexture(8, 8, 1, D3DUSAGE_DEPTHSTENCIL, D3DFMT_D24S8, D3DPOOL_DEFAULT, &texture, nullptr));
+    IDirect3DSurface9* level = nullptr;
+    texture->GetSurfaceLevel(0, &level);
+    ASSERT_EQ(D3D_OK, d->SetDepthStencilSurface(level));
+    d->Clear(0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.25f, 0);
+    d->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    FillPixels(0, 0, 8, 8, 0xFFFFFFFF, 0.5f);
+    EXPECT_EQ(0xFF000000u, Pixel(3, 3));
+    FillPixels(0, 0, 8, 8, 0xFFFFFFFF, 0.125f);
+    EXPECT_EQ(0xFFFFFFFFu, Pixel(3, 3));
+    d->SetDepthStencilSurface(nullptr);
+    level->Release();
+    texture->Release();
 }
 
 TEST_P(D3d9DeviceLife, InvalidArgumentsAreRefused)
