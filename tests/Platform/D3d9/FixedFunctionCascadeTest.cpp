@@ -174,6 +174,53 @@ TEST_P(FixedFunctionCascade, StageWithoutItsTextureIsSkipped) {
     Expect(cases, false);
 }
 
+// BUMPENVMAP moves the next stage's coordinates by its (du, dv) through the
+// bump matrix; it has no colour of its own, so CURRENT passes it by.
+TEST_P(FixedFunctionCascade, BumpMappingOffsetsTheNextStage) {
+    const int8_t offset[2] = {64, 0};  // du = 0.5
+    IDirect3DTexture9* bump = MakeTexture(1, 1, D3DFMT_V8U8, offset, 2);
+    const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
+    for (float m00 : {0.0f, 1.0f}) {
+        Baseline();
+        dev->SetTexture(0, bump);
+        dev->SetTexture(1, Texture(2, 1, texels));
+        dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_BUMPENVMAP);
+        dev->SetTextureStageState(0, D3DTSS_BUMPENVMAT00, D3d9FloatBits(m00));
+        dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        dev->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+        dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+        dev->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        Clear();
+        DrawRhwQuad(kDiffuse, 0.2f, 0.5f);
+        D3DCOLOR pixel = Pixel(2, 2);
+        EXPECT_EQ(m00 == 0.0f ? 0 : 255, R(pixel)) << "M00 " << m00;  // u 0.2, or 0.2 + 0.5
+        EXPECT_EQ(204, A(pixel)) << "CURRENT after the bump stage is the diffuse colour";
+    }
+    dev->SetTexture(0, nullptr);
+    bump->Release();
+}
+
+// PREMODULATE passes ARG1 on, and the next stage reads CURRENT multiplied by
+// its own texture.
+TEST_P(FixedFunctionCascade, PremodulateMultipliesIntoTheNextStage) {
+    Baseline();
+    dev->SetTexture(1, Texture(1, 1, &kTexel));
+    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_PREMODULATE);
+    dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    dev->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    dev->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    Clear();
+    DrawRhwQuad(kDiffuse);
+    D3DCOLOR pixel = Pixel(6, 6);
+    EXPECT_TRUE(RgbNear(pixel, 82, 31, 31));
+    EXPECT_TRUE(Near(204, A(pixel)));  // the alpha operation was not PREMODULATE
+}
+
 TEST_P(FixedFunctionCascade, SpecularIsAddedOnlyWhenEnabledAndPresent) {
     struct SpecularCase {
         const char* name;

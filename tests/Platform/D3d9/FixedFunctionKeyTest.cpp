@@ -193,6 +193,17 @@ TEST(FixedFunctionKey, DifferentBehaviourGivesDifferentKeys) {
     for (const Pair& pair : pairs) ExpectKeys(pair, false);
 }
 
+TEST(FixedFunctionKey, UntexturedStageRuleCanBeSwitchedOff) {
+    StateFixture f;
+    f.state->textureFormat[0] = D3DFMT_UNKNOWN;
+    EXPECT_EQ(0, FfpBuildKey(*f.state).stageCount);
+    FfpOptions sampleAnyway;
+    sampleAnyway.skipStagesWithoutTexture = false;
+    FfpKey key = FfpBuildKey(*f.state, sampleAnyway);
+    EXPECT_EQ(1, key.stageCount);
+    EXPECT_EQ(1, key.stages[0].sampled);
+}
+
 TEST(FixedFunctionKey, VertexBlendFollowsTheDeclarationRule) {
     StateFixture f;
     f.state->fvf = D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
