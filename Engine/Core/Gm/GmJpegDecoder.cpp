@@ -391,6 +391,7 @@ void CGmJpegDecoder::ReadSof(int marker)
         Fail(kJpegTooManyComponents);
     if (length != 8 + 3 * m_componentCount)
         Fail(kJpegBadSofLength);
+    m_bytesPerPixel = m_componentCount == 1 ? 1 : 4;
     for (int i = 0; i < m_componentCount; i++) {
         Component& component = m_components[i];
         component.id = GetByte();

@@ -68,6 +68,7 @@ TEST_P(JpegFormatTest, HeadersDescribeTheImage)
     EXPECT_EQ(format.height, decoder.GetHeight());
     EXPECT_EQ(format.channels, decoder.GetComponentCount());
     EXPECT_EQ(format.progressive, decoder.IsProgressive());
+    EXPECT_EQ(format.channels == 1 ? 1 : 4, decoder.GetBytesPerPixel()); // known before Begin
     ASSERT_EQ(0, decoder.Begin());
     EXPECT_EQ(0, decoder.Begin()); // already ready
     EXPECT_EQ(format.scanType, decoder.GetScanType());
