@@ -191,25 +191,28 @@ TEST_P(FixedFunctionVertex, ProjectedCoordinates) {
     EXPECT_EQ(0, R(Pixel(4, 4)));  // 0.8 / 2 = 0.4: texel 0; unprojected 0.8 would be texel 1
 }
 
-// Camera-space reflection vector: R = 2 (E.N) N - E with E towards the eye.
-TEST_P(FixedFunctionVertex, ReflectionVectorCoordinates) {
+// Camera-space normal and reflection vector (R = 2 (E.N) N - E, E towards
+// the eye) as coordinates: u is their x, +-0.6 and +-0.96 here.
+TEST_P(FixedFunctionVertex, NormalAndReflectionCoordinates) {
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
     dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     dev->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
-    dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
     D3DMATRIX projection = Diagonal(200, 200, 1, 1);
     dev->SetTransform(D3DTS_PROJECTION, &projection);
-    for (float nx : {0.6f, -0.6f}) {
-        const float h = 0.005f;
-        NormalVertex quad[4] = {{-h, h, 0.5f, nx, 0, -0.8f},
-                                {h, h, 0.5f, nx, 0, -0.8f},
-                                {-h, -h, 0.5f, nx, 0, -0.8f},
-                                {h, -h, 0.5f, nx, 0, -0.8f}};
-        Clear();
-        DrawStrip(kNormalFvf, quad);
-        EXPECT_EQ(nx > 0 ? 255 : 0, R(Pixel(4, 4))) << "normal x " << nx;  // R.x = +-0.96
+    for (DWORD source : {D3DTSS_TCI_CAMERASPACENORMAL, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR}) {
+        dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, source);
+        for (float nx : {0.6f, -0.6f}) {
+            const float h = 0.005f;
+            NormalVertex quad[4] = {{-h, h, 0.5f, nx, 0, -0.8f},
+                                    {h, h, 0.5f, nx, 0, -0.8f},
+                                    {-h, -h, 0.5f, nx, 0, -0.8f},
+                                    {h, -h, 0.5f, nx, 0, -0.8f}};
+            Clear();
+            DrawStrip(kNormalFvf, quad);
+            EXPECT_EQ(nx > 0 ? 255 : 0, R(Pixel(4, 4))) << "source " << std::hex << source << " normal x " << nx;
+        }
     }
 }
 
