@@ -180,6 +180,61 @@ TEST_P(D3d9Raster, StencilLessPassesWhereTheStencilIsAboveTheReference)
     EXPECT_EQ(0xFF000000u, Pixel(6, 1));
 }
 
+// Two-pass z-pass stencil shadows as the engine draws them: clockwise faces
+// with INCR, counter-clockwise faces with DECR, then a sprite where the
+// stencil is above 0. A volume that crosses the plane shadows it; a volume
+// wholly in front of the plane cancels out.
+TEST_P(D3d9Raster, StencilShadowVolumesMarkWhereTheyCrossThePlane)
+{
+    struct Vertex {
+        float x, y, z;
+        D3DCOLOR diffuse;
+    };
+    auto quad = [](float x0, float x1, float z, bool clockwise, Vertex* out) {
+        Vertex tl = {x0, 1, z, 0xFF808080}, tr = {x1, 1, z, 0xFF808080};
+        Vertex bl = {x0, -1, z, 0xFF808080}, br = {x1, -1, z, 0xFF808080};
+        Vertex cw[6] = {tl, tr, bl, tr, br, bl};
+        Vertex ccw[6] = {tl, bl, tr, tr, bl, br};
+        std::memcpy(out, clockwise ? cw : ccw, sizeof cw);
+    };
+    Vertex plane[6], fronts[12], backs[12];
+    quad(-1, 1, 0.5f, true, plane);
+    quad(-1, 0, 0.3f, true, fronts);      // left volume: 0.3 .. 0.7, crosses the plane
+    quad(0, 1, 0.1f, true, fronts + 6);   // right volume: 0.1 .. 0.2, in front of it
+    quad(-1, 0, 0.7f, false, backs);
+    quad(0, 1, 0.2f, false, backs + 6);
+
+    d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    d->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, plane, sizeof(Vertex));
+
+    d->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    d->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+    d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_INCR);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, fronts, sizeof(Vertex));
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, backs, sizeof(Vertex));
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_DECR);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, fronts, sizeof(Vertex));
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 4, backs, sizeof(Vertex));
+
+    d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_LESS);
+    d->SetRenderState(D3DRS_STENCILREF, 0);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    d->SetFVF(kRhwFvf);
+    FillPixels(0, 0, 8, 8, 0xFFFF0000);
+    EXPECT_EQ(0xFFFF0000u, Pixel(1, 4));
+    EXPECT_EQ(0xFFFF0000u, Pixel(3, 0));
+    EXPECT_EQ(0xFF808080u, Pixel(4, 4));
+    EXPECT_EQ(0xFF808080u, Pixel(7, 7));
+}
+
 TEST_P(D3d9Raster, ColourWriteMaskKeepsMaskedChannels)
 {
     ClearTo(0x11223344);
