@@ -309,6 +309,15 @@ void D3d9Device::BindTargets()
     GLenum buffer = GL_COLOR_ATTACHMENT0;
     glDrawBuffers(1, &buffer);
     m_gl.rasterDirty |= kRasterDepthBias;
+    // A format GL cannot render to leaves draws without effect; say so once.
+    GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
+    static bool s_reported = false;
+    if (status != GL_FRAMEBUFFER_COMPLETE && !s_reported) {
+        SDL_Log("Direct3D device: render target format %u with depth format %u cannot be drawn to (GL status 0x%X)",
+                (unsigned)m_renderTarget->Info().format,
+                m_depthStencil ? (unsigned)m_depthStencil->Info().format : 0u, status);
+        s_reported = true;
+    }
 }
 
 static bool IsColourTarget(const D3d9Surface* s)

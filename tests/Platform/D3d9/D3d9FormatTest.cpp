@@ -148,6 +148,45 @@ TEST_P(D3d9Formats, RandomBlocksDecodeAsTheDriverDoes)
     }
 }
 
+// Render-target formats: drawn into, then read back in their own layout.
+TEST_P(D3d9Formats, RenderTargetsReadBackInTheirOwnFormat)
+{
+    struct Case {
+        D3DFORMAT format;
+        uint32_t expected;
+        uint32_t mask;  // bits Direct3D defines
+    } cases[] = {
+        {D3DFMT_A8R8G8B8, 0x80FF4000, 0xFFFFFFFF},
+        {D3DFMT_X8R8G8B8, 0x00FF4000, 0x00FFFFFF},
+        {D3DFMT_R5G6B5, 0xFA00, 0xFFFF},
+        {D3DFMT_A1R5G5B5, 0xFD00, 0xFFFF},
+        {D3DFMT_X1R5G5B5, 0x7D00, 0x7FFF},
+        {D3DFMT_A4R4G4B4, 0x8F40, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(D3D_OK, d->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, c.format, D3DPOOL_DEFAULT, &texture,
+                                           nullptr));
+        IDirect3DSurface9* surface = nullptr;
+        texture->GetSurfaceLevel(0, &surface);
+        d->SetRenderTarget(0, surface);
+        d->SetDepthStencilSurface(nullptr);
+        FillPixels(0, 0, 4, 4, 0x80FF4000);
+        IDirect3DSurface9* copy = nullptr;
+        ASSERT_EQ(D3D_OK, d->CreateOffscreenPlainSurface(4, 4, c.format, D3DPOOL_SYSTEMMEM, &copy, nullptr));
+        ASSERT_EQ(D3D_OK, d->GetRenderTargetData(surface, copy));
+        D3DLOCKED_RECT locked = {};
+        copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+        uint32_t value = 0;
+        std::memcpy(&value, (const uint8_t*)locked.pBits + locked.Pitch * 2, c.format <= D3DFMT_X8R8G8B8 ? 4 : 2);
+        copy->UnlockRect();
+        EXPECT_EQ(c.expected & c.mask, value & c.mask) << "format " << c.format;
+        copy->Release();
+        surface->Release();
+        texture->Release();
+    }
+}
+
 TEST_P(D3d9Formats, BadLocksAndUpdatesAreRefused)
 {
     IDirect3DTexture9* texture = nullptr;
