@@ -8,6 +8,7 @@
 #include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
+#include "tests/Support/KeepGlLoaded.h"
 
 #include <gmock/gmock.h>
 
