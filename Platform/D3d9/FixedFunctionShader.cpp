@@ -150,6 +150,8 @@ void EmitLighting(const FfpKey& key, std::string& out) {
                "        if (nl > 0.0) {\n"
                "            diffuseSum += uLights[i].diffuse.rgb * (nl * scale);\n";
         if (key.litSpecular) {
+            // Without LOCALVIEWER the viewer is infinitely far down the camera's
+            // view axis: the direction to it is (0, 0, -1) for every vertex.
             out += "            vec3 eye = uFlags.y != 0.0 ? normalize(-cameraPos.xyz) : vec3(0.0, 0.0, -1.0);\n"
                    "            float nh = dot(cameraNormal, normalize(eye + toLight));\n"
                    "            if (nh > 0.0) specularSum += uLights[i].specular.rgb * (pow(nh, uLightParams.x) * scale);\n";
