@@ -176,6 +176,10 @@ TEST_P(FixedFunctionLighting, SpecularWithLocalViewer) {
     EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 208, 208, 208));
     Material({0, 0, 0, 1}, {}, Grey(1.0f), {}, 4.0f);
     EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 113, 113, 113));
+    // A distant viewer looks along +z: the light behind it reflects straight back.
+    dev->SetRenderState(D3DRS_LOCALVIEWER, FALSE);
+    EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 255, 255, 255));
+    dev->SetRenderState(D3DRS_LOCALVIEWER, TRUE);
     dev->SetRenderState(D3DRS_SPECULARENABLE, FALSE);
     EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 0, 0, 0));
 }
