@@ -189,6 +189,20 @@ TEST_P(FixedFunctionVertex, ProjectedCoordinates) {
     Clear();
     DrawStrip(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0), quad);
     EXPECT_EQ(0, R(Pixel(4, 4)));  // 0.8 / 2 = 0.4: texel 0; unprojected 0.8 would be texel 1
+
+    // Pre-transformed vertices keep their coordinates (the matrix is not
+    // applied) but are still divided.
+    D3DMATRIX doubleU = Diagonal(2, 1, 1, 1);
+    dev->SetTransform(D3DTS_TEXTURE0, &doubleU);
+    struct RhwVertex3 {
+        float x, y, z, rhw, u, v, q;
+    };
+    const float lo = -0.5f, hi = float(kSize) - 0.5f;
+    RhwVertex3 rhwQuad[4] = {{lo, lo, 0.5f, 1, 0.8f, 0, 2}, {hi, lo, 0.5f, 1, 0.8f, 0, 2},
+                             {lo, hi, 0.5f, 1, 0.8f, 0, 2}, {hi, hi, 0.5f, 1, 0.8f, 0, 2}};
+    Clear();
+    DrawStrip(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0), rhwQuad);
+    EXPECT_EQ(0, R(Pixel(4, 4)));  // 0.4 again; with the matrix it would be 0.8
 }
 
 // Camera-space normal and reflection vector (R = 2 (E.N) N - E, E towards
