@@ -293,7 +293,7 @@ void D3d9FillCaps(D3DCAPS9* caps, DWORD maxTextureSide)
     caps->MaxActiveLights = kD3d9LightCount;
     caps->MaxVertexBlendMatrices = 4;
     caps->MaxVertexBlendMatrixIndex = 255;
-    caps->MaxPrimitiveCount = 0xFFFFF;
+    caps->MaxPrimitiveCount = kD3d9MaxPrimitiveCount;
     caps->MaxVertexIndex = 0xFFFFFF;
     caps->MaxStreams = 1;
     caps->VertexShaderVersion = D3DVS_VERSION(0, 0);

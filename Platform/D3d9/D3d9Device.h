@@ -37,6 +37,9 @@ struct D3d9VertexLayout {
     GLint texSize[8] = {};
 };
 
+// The largest primitive count of one draw (D3DCAPS9::MaxPrimitiveCount).
+constexpr UINT kD3d9MaxPrimitiveCount = 0xFFFFF;
+
 D3d9VertexLayout D3d9ParseFvf(DWORD fvf);
 UINT D3d9VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 

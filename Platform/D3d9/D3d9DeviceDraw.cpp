@@ -64,6 +64,10 @@ D3d9VertexLayout D3d9ParseFvf(DWORD fvf)
 
 UINT D3d9VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount)
 {
+    // Larger counts than the device reports in its caps are refused, which
+    // also keeps the products below from overflowing.
+    if (primitiveCount > kD3d9MaxPrimitiveCount)
+        return 0;
     switch (type) {
     case D3DPT_POINTLIST: return primitiveCount;
     case D3DPT_LINELIST: return primitiveCount * 2;
@@ -290,12 +294,13 @@ bool D3d9Device::PrepareDraw(GLuint vertexBuffer, UINT offset, UINT stride)
 HRESULT D3d9Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)
 {
     UINT vertices = D3d9VertexCount(type, primitiveCount);
-    if (!m_stream || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize)
+    if (!m_stream || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize ||
+        primitiveCount > kD3d9MaxPrimitiveCount)
         return D3DERR_INVALIDCALL;
     if (vertices == 0)
         return D3D_OK;
     UINT stride = m_streamStride ? m_streamStride : m_layout.stride;
-    uint64_t end = (uint64_t)m_streamOffset + (uint64_t)(startVertex + vertices - 1) * stride + m_layout.stride;
+    uint64_t end = (uint64_t)m_streamOffset + ((uint64_t)startVertex + vertices - 1) * stride + m_layout.stride;
     if (end > m_stream->Data().Length())
         return D3DERR_INVALIDCALL;
     if (PrepareDraw(m_stream->Data().GlBuffer(), m_streamOffset, stride))
@@ -307,12 +312,13 @@ HRESULT D3d9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIn
                                          UINT numVertices, UINT startIndex, UINT primitiveCount)
 {
     UINT indices = D3d9VertexCount(type, primitiveCount);
-    if (!m_stream || !m_indices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize)
+    if (!m_stream || !m_indices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize ||
+        primitiveCount > kD3d9MaxPrimitiveCount)
         return D3DERR_INVALIDCALL;
     if (indices == 0 || numVertices == 0)
         return D3D_OK;
     UINT indexSize = m_indices->IndexSize();
-    if ((uint64_t)(startIndex + indices) * indexSize > m_indices->Data().Length())
+    if (((uint64_t)startIndex + indices) * indexSize > m_indices->Data().Length())
         return D3DERR_INVALIDCALL;
     UINT stride = m_streamStride ? m_streamStride : m_layout.stride;
     int64_t lastVertex = (int64_t)baseVertexIndex + minIndex + numVertices - 1;
@@ -334,7 +340,8 @@ HRESULT D3d9Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIn
 HRESULT D3d9Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride)
 {
     UINT count = D3d9VertexCount(type, primitiveCount);
-    if (!vertices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize || stride == 0)
+    if (!vertices || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || !m_layout.positionSize || stride == 0 ||
+        primitiveCount > kD3d9MaxPrimitiveCount)
         return D3DERR_INVALIDCALL;
     // Direct3D leaves stream 0 unset after a draw from memory.
     SetStreamSource(0, nullptr, 0, 0);

@@ -461,10 +461,10 @@ HRESULT D3d9Device::UpdateSurface(IDirect3DSurface9* source, const RECT* sourceR
         return D3DERR_INVALIDCALL;
     RECT r = sourceRect ? *sourceRect : RECT{0, 0, (LONG)src->Width(), (LONG)src->Height()};
     POINT at = destPoint ? *destPoint : POINT{0, 0};
-    LONG w = r.right - r.left, h = r.bottom - r.top;
+    int64_t w = (int64_t)r.right - r.left, h = (int64_t)r.bottom - r.top;
     if (r.left < 0 || r.top < 0 || w <= 0 || h <= 0 || (UINT)r.right > src->Width() ||
-        (UINT)r.bottom > src->Height() || at.x < 0 || at.y < 0 || (UINT)(at.x + w) > dst->Width() ||
-        (UINT)(at.y + h) > dst->Height())
+        (UINT)r.bottom > src->Height() || at.x < 0 || at.y < 0 || (int64_t)at.x + w > (int64_t)dst->Width() ||
+        (int64_t)at.y + h > (int64_t)dst->Height())
         return D3DERR_INVALIDCALL;
     const D3d9FormatInfo& info = src->Info();
     if (info.blockBytes && ((r.left | r.top | at.x | at.y) % 4))

@@ -97,6 +97,8 @@ TEST_P(D3d9DeviceLife, IndexedDrawsReadSixteenAndThirtyTwoBitIndices)
         ib->Release();
     }
     EXPECT_EQ(D3DERR_INVALIDCALL, d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 2, 2)) << "past the vertices";
+    EXPECT_EQ(D3DERR_INVALIDCALL, d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 0x55555556)) << "count overflows";
+    EXPECT_EQ(D3DERR_INVALIDCALL, d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0xFFFFFFFF, 1)) << "start overflows";
     EXPECT_EQ(D3D_OK, d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2));
     d->SetStreamSource(0, nullptr, 0, 0);
     vb->Release();
