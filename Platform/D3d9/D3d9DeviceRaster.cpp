@@ -507,6 +507,12 @@ HRESULT D3d9Device::StretchRect(IDirect3DSurface9* source, const RECT* sourceRec
         return D3DERR_INVALIDCALL;
     RECT s = sourceRect ? *sourceRect : RECT{0, 0, (LONG)src->Width(), (LONG)src->Height()};
     RECT d = destRect ? *destRect : RECT{0, 0, (LONG)dst->Width(), (LONG)dst->Height()};
+    auto inside = [](const RECT& r, const D3d9Surface* surface) {
+        return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom &&
+               (UINT)r.right <= surface->Width() && (UINT)r.bottom <= surface->Height();
+    };
+    if (!inside(s, src) || !inside(d, dst))
+        return D3DERR_INVALIDCALL;
 
     GLenum attachment = GL_COLOR_ATTACHMENT0;
     GLbitfield mask = GL_COLOR_BUFFER_BIT;

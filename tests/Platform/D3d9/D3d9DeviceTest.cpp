@@ -32,6 +32,8 @@ TEST_P(D3d9DeviceLife, RenderTexturesKeepTheirRowsTheRightWayUp)
     RECT half = {0, 0, 4, 2};
     RECT dest = {4, 4, 8, 6};
     ASSERT_EQ(D3D_OK, d->StretchRect(surface, &half, backBuffer, &dest, D3DTEXF_NONE));
+    RECT outside = {2, 0, 6, 2};
+    EXPECT_EQ(D3DERR_INVALIDCALL, d->StretchRect(surface, &outside, backBuffer, &dest, D3DTEXF_NONE));
     EXPECT_EQ(0xFFFF0000u, Pixel(5, 4));
     EXPECT_EQ(0xFF000000u, Pixel(5, 5));
     surface->Release();
