@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-void GmSleep(DWORD milliseconds);
-
 // One guarded device call: skipped while failed or minimised, its result
 // checked with the call's own text.
 #define GM_GUARDED(text, call)                                       \

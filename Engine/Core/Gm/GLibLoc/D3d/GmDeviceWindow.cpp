@@ -11,8 +11,6 @@
 #include "Platform/Win32/WinErrorText.h"
 #include "Platform/Win32/WinMessages.h"
 
-void GmTrace(const char* format, ...);
-
 namespace {
 
 // Every device window and its wrapper, from creation to WM_DESTROY.

@@ -60,7 +60,6 @@ GmTraceFunction GmSetTraceFunction(GmTraceFunction function)
     return previous;
 }
 
-// The debug trace of the device layer: silent unless a test listens.
 void GmTrace(const char* format, ...)
 {
     if (!g_trace)

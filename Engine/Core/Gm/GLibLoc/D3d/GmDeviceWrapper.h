@@ -190,3 +190,12 @@ GmSleepFunction GmSetSleepFunction(GmSleepFunction function);
 // Receives every device-layer trace line (failed calls, reset results).
 typedef void (*GmTraceFunction)(const char* text);
 GmTraceFunction GmSetTraceFunction(GmTraceFunction function);
+
+// The device layer's debug trace (silent unless a trace function is set) and
+// its sleep, both through the seams above.
+void GmTrace(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+void GmSleep(DWORD milliseconds);

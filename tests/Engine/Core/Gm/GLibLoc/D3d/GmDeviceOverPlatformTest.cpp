@@ -7,10 +7,13 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Platform/D3d9/D3d9Testing.h"
+#include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinMessages.h"
 #include "tests/Support/KeepGlLoaded.h"
 
 #include <gmock/gmock.h>
+
+#include <cstdio>
 
 using ::testing::ElementsAre;
 
@@ -30,18 +33,21 @@ protected:
     }
 
     // Clears, presents and reads back what the window was given.
-    bool PresentedFrameIs(uint32_t color)
+    bool PresentedFrameIs(uint32_t color, uint32_t shown)
     {
         std::vector<uint32_t> pixels(32 * 16, 0x12345678);
         wrapper->Clear(GE_CLEAR_TARGET, color, 1.0f);
         D3d9CaptureNextPresent(Device()->inner, pixels.data(), 32, 16);
         wrapper->Present();
         for (uint32_t pixel : pixels) {
-            if (pixel != color)
+            if (pixel != shown) {
+                printf("shown %08x, expected %08x\n", pixel, shown);
                 return false;
+            }
         }
         return true;
     }
+    bool PresentedFrameIs(uint32_t color) { return PresentedFrameIs(color, color); }
 };
 
 TEST_F(PlatformDeviceTest, FramesReachTheWindowUnlessMinimised)
@@ -108,6 +114,81 @@ TEST_F(PlatformDeviceTest, RenderStateCacheResetSendsTheDefaultStates)
                             "SetRenderState(136, 1)", "SetRenderState(137, 0)", "SetRenderState(140, 0)"));
     EXPECT_EQ(0u, wrapper->m_cullMode);
     EXPECT_EQ(0, wrapper->m_failed);
+}
+
+TEST_F(PlatformDeviceTest, ResetLeavesTheDefaultStatesOnTheDevice)
+{
+    wrapper->SetCullMode(2);
+    wrapper->SetZWriteEnable(0);
+    wrapper->ResetDevice();
+    IDirect3DDevice9* device = Device()->inner;
+    const struct {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+    } expected[] = {{D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_ZENABLE, 1},         {D3DRS_ZWRITEENABLE, 1},
+                    {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRS_STENCILENABLE, 0},   {D3DRS_ALPHABLENDENABLE, 1},
+                    {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_FILLMODE, D3DFILL_SOLID}};
+    for (const auto& e : expected) {
+        DWORD value = 0xDEAD;
+        ASSERT_EQ(D3D_OK, device->GetRenderState(e.state, &value));
+        EXPECT_EQ(e.value, value) << e.state;
+    }
+    DWORD value = 0;
+    device->GetSamplerState(5, D3DSAMP_ADDRESSU, &value);
+    EXPECT_EQ((DWORD)D3DTADDRESS_WRAP, value);
+    device->GetTextureStageState(5, D3DTSS_TEXCOORDINDEX, &value);
+    EXPECT_EQ(5u, value);
+}
+
+TEST_F(PlatformDeviceTest, DrawingIntoATextureLeavesTheBackBufferAlone)
+{
+    IDirect3DDevice9* device = Device()->inner;
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3D_OK, device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
+                                            &texture, nullptr));
+    wrapper->Clear(GE_CLEAR_TARGET, 0xFF0000FF, 1.0f);
+    wrapper->SetRenderTarget(texture);
+    EXPECT_EQ(0, wrapper->m_failed);
+    wrapper->Clear(GE_CLEAR_TARGET, 0xFFFF0000, 1.0f);
+    wrapper->RestoreRenderTarget();
+    EXPECT_EQ(0, wrapper->m_failed);
+    EXPECT_EQ(nullptr, wrapper->m_argbSurface);
+
+    // The texture holds the red clear; the window still gets blue.
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(D3D_OK, texture->GetSurfaceLevel(0, &level));
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(D3D_OK, device->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy, nullptr));
+    ASSERT_EQ(D3D_OK, device->GetRenderTargetData(level, copy));
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, copy->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+    EXPECT_EQ(0xFFFF0000u, *(const uint32_t*)locked.pBits);
+    copy->UnlockRect();
+    copy->Release();
+    level->Release();
+    texture->Release();
+
+    std::vector<uint32_t> pixels(32 * 16, 0);
+    D3d9CaptureNextPresent(device, pixels.data(), 32, 16);
+    wrapper->Present();
+    EXPECT_EQ(0xFF0000FFu, pixels[0]);
+}
+
+TEST_F(PlatformDeviceTest, GammaReachesTheShownFrameAndDestructionRestoresIt)
+{
+    GeDeviceConfig* previous = g_videoSettings;
+    g_videoSettings = nullptr;
+    // (128 / 255) ^ 1.5 on the 16-bit scale is 23306, 91 in eight bits.
+    wrapper->SetGamma(0.5f);
+    EXPECT_TRUE(PresentedFrameIs(0xFF808080, 0xFF5B5B5B));
+    wrapper.reset();
+    g_videoSettings = previous;
+
+    WORD ramp[3][256];
+    HDC dc = GetDC(GetDesktopWindow());
+    ASSERT_TRUE(GetDeviceGammaRamp(dc, ramp));
+    ReleaseDC(GetDesktopWindow(), dc);
+    EXPECT_EQ(128 * 257, ramp[1][128]);
 }
 
 TEST(HubSlots, ANinthDeviceIsRefused)
