@@ -1,8 +1,12 @@
 #include "DeviceTestFixture.h"
 
+#include "Platform/Win32/WinInternal.h"
 #include "Platform/Win32/WinMessages.h"
+#include "Platform/Win32/WinSdl.h"
 
 #include <gmock/gmock.h>
+
+#include <cstring>
 
 using ::testing::ElementsAre;
 
@@ -167,4 +171,69 @@ TEST_F(DeviceWindowTest, EachLiveWindowHasAClassOfItsOwnNumber)
     SendMessageA(second.GetWindow(), WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_EQ(1, second.m_minimised);
     EXPECT_EQ(0, wrapper->m_minimised);
+}
+
+namespace {
+
+// The game's hook when the player confirms quitting: default handling, inside
+// the window procedure's own WM_CLOSE.
+LRESULT QuittingHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_hookCalls.push_back({'q', message});
+    if (message == WM_CLOSE)
+        return DefWindowProcA(window, message, wParam, lParam);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(DeviceWindowTest, AHookThatClosesInsideCloseEndsTheLoopSafely)
+{
+    wrapper->m_callbacks.Add(First);
+    wrapper->m_messageHook = QuittingHook;
+    HWND window = wrapper->GetWindow();
+    EXPECT_EQ(0, Send(WM_CLOSE));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(0, wrapper->m_running);
+    EXPECT_EQ("aq", Callers(WM_CLOSE));
+    EXPECT_EQ("", Callers(WM_DESTROY));
+}
+
+// The window layer's own translation of SDL's window events, read by the pump.
+TEST_F(DeviceWindowTest, DesktopEventsReachTheFlagsThroughThePump)
+{
+    const Uint32 id = SDL_GetWindowID(WinGetSdlWindow(wrapper->GetWindow()));
+    auto windowEvent = [id](SDL_WindowEventID what) {
+        SDL_Event event;
+        memset(&event, 0, sizeof(event));
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = id;
+        event.window.event = (Uint8)what;
+        return event;
+    };
+    const struct {
+        SDL_WindowEventID event;
+        uint8_t active;
+        uint8_t minimised;
+    } steps[] = {
+        {SDL_WINDOWEVENT_FOCUS_LOST, 0, 0},
+        {SDL_WINDOWEVENT_FOCUS_GAINED, 1, 0},
+        {SDL_WINDOWEVENT_MINIMIZED, 1, 1},
+        {SDL_WINDOWEVENT_FOCUS_LOST, 0, 1},
+        {SDL_WINDOWEVENT_RESTORED, 0, 0},
+        {SDL_WINDOWEVENT_FOCUS_GAINED, 1, 0},
+    };
+    for (const auto& step : steps) {
+        SDL_Event event = windowEvent(step.event);
+        WinTranslateSdlEvents(&event, 1);
+        PumpWindowMessages();
+        EXPECT_EQ(step.active, wrapper->m_active) << int(step.event);
+        EXPECT_EQ(step.minimised, wrapper->m_minimised) << int(step.event);
+    }
+
+    // The close button: nobody listens, so the window goes and the loop ends.
+    SDL_Event close = windowEvent(SDL_WINDOWEVENT_CLOSE);
+    WinTranslateSdlEvents(&close, 1);
+    PumpWindowMessages();
+    EXPECT_EQ(0, wrapper->m_running);
 }
