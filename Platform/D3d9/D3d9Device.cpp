@@ -126,7 +126,7 @@ bool D3d9Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& params)
         m_autoDepthStencil = new D3d9Surface(this, D3d9SurfaceKind::kDepthBuffer, depth, p.BackBufferWidth,
                                              p.BackBufferHeight, D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL);
     SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-    return true;
+    return m_backBuffer->Created() && (!m_autoDepthStencil || m_autoDepthStencil->Created());
 }
 
 void D3d9Device::ReleaseSwapChain()
@@ -319,7 +319,8 @@ HRESULT D3d9Device::Reset(D3DPRESENT_PARAMETERS* params)
         return D3DERR_DEVICELOST;
     }
     SDL_GL_MakeCurrent(m_window, m_context);
-    ReleaseBindings();
+    // Refused parameters leave the device as it was; the bound targets keep
+    // their references until the new swap chain replaces them.
     if (!CreateSwapChain(*params))
         return D3DERR_INVALIDCALL;
     ResetState();
@@ -403,6 +404,19 @@ HRESULT D3d9Device::TakeInjectedFailure()
     return m_creationFailure;
 }
 
+// A new resource whose GL storage could not be had is dropped and reported
+// the way Direct3D reports a full video memory.
+template <class Resource, class Interface>
+static HRESULT HandOut(Resource* created, Interface** out)
+{
+    if (!created->Created()) {
+        created->Release();
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *out = created;
+    return D3D_OK;
+}
+
 static D3d9Device* OurDevice(IDirect3DDevice9* device)
 {
     return dynamic_cast<D3d9Device*>(device);
@@ -450,8 +464,7 @@ HRESULT D3d9Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD us
         return D3DERR_INVALIDCALL;
     if (HRESULT injected = TakeInjectedFailure())
         return injected;
-    *texture = new D3d9Texture(this, info, width, height, levels, usage, pool);
-    return D3D_OK;
+    return HandOut(new D3d9Texture(this, info, width, height, levels, usage, pool), texture);
 }
 
 HRESULT D3d9Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL, IDirect3DVertexBuffer9** buffer,
@@ -462,8 +475,7 @@ HRESULT D3d9Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DP
     *buffer = nullptr;
     if (HRESULT injected = TakeInjectedFailure())
         return injected;
-    *buffer = new D3d9VertexBuffer(this, length, usage, fvf);
-    return D3D_OK;
+    return HandOut(new D3d9VertexBuffer(this, length, usage, fvf), buffer);
 }
 
 HRESULT D3d9Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL,
@@ -474,8 +486,7 @@ HRESULT D3d9Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format
     *buffer = nullptr;
     if (HRESULT injected = TakeInjectedFailure())
         return injected;
-    *buffer = new D3d9IndexBuffer(this, length, usage, format);
-    return D3D_OK;
+    return HandOut(new D3d9IndexBuffer(this, length, usage, format), buffer);
 }
 
 HRESULT D3d9Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE, DWORD, BOOL,
@@ -489,9 +500,9 @@ HRESULT D3d9Device::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format
         return D3DERR_INVALIDCALL;
     if (HRESULT injected = TakeInjectedFailure())
         return injected;
-    *surface = new D3d9Surface(this, D3d9SurfaceKind::kColourBuffer, info, width, height, D3DPOOL_DEFAULT,
-                               D3DUSAGE_RENDERTARGET);
-    return D3D_OK;
+    return HandOut(new D3d9Surface(this, D3d9SurfaceKind::kColourBuffer, info, width, height, D3DPOOL_DEFAULT,
+                                D3DUSAGE_RENDERTARGET),
+                surface);
 }
 
 HRESULT D3d9Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE,
@@ -505,9 +516,9 @@ HRESULT D3d9Device::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT
         return D3DERR_INVALIDCALL;
     if (HRESULT injected = TakeInjectedFailure())
         return injected;
-    *surface = new D3d9Surface(this, D3d9SurfaceKind::kDepthBuffer, info, width, height, D3DPOOL_DEFAULT,
-                               D3DUSAGE_DEPTHSTENCIL);
-    return D3D_OK;
+    return HandOut(new D3d9Surface(this, D3d9SurfaceKind::kDepthBuffer, info, width, height, D3DPOOL_DEFAULT,
+                                D3DUSAGE_DEPTHSTENCIL),
+                surface);
 }
 
 HRESULT D3d9Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,

@@ -37,6 +37,26 @@ template class D3d9Object<IDirect3DTexture9>;
 template class D3d9Object<IDirect3DVertexBuffer9>;
 template class D3d9Object<IDirect3DIndexBuffer9>;
 
+// GL reports a failed allocation only through its error flag. Clearing the
+// flags before a creation and reading them after tells whether it worked.
+static void ClearGlErrors()
+{
+    for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+static bool GlRanOutOfMemory()
+{
+    bool outOfMemory = false;
+    for (int i = 0; i < 16; ++i) {
+        GLenum error = glGetError();
+        if (error == GL_NO_ERROR)
+            break;
+        outOfMemory |= error == GL_OUT_OF_MEMORY;
+    }
+    return outOfMemory;
+}
+
 // A lock rectangle must lie inside the surface; for block formats it must
 // also start and end on block edges (or at the surface's edge).
 static bool ValidLockRect(const D3d9FormatInfo& info, const RECT& r, UINT width, UINT height)
@@ -70,6 +90,7 @@ D3d9Surface::D3d9Surface(D3d9Device* device, D3d9SurfaceKind kind, const D3d9For
       m_usage(usage)
 {
     m_pitch = D3d9RowPitch(*info, width);
+    ClearGlErrors();
     switch (kind) {
     case D3d9SurfaceKind::kMemory:
         m_memory.assign((size_t)m_pitch * D3d9RowCount(*info, height), 0);
@@ -88,6 +109,11 @@ D3d9Surface::D3d9Surface(D3d9Device* device, D3d9SurfaceKind kind, const D3d9For
         break;
     case D3d9SurfaceKind::kTextureLevel:
         break;
+    }
+    if (GlRanOutOfMemory()) {
+        glDeleteTextures(1, &m_glTexture);
+        glDeleteRenderbuffers(1, &m_glRenderbuffer);
+        m_glTexture = m_glRenderbuffer = 0;
     }
 }
 
@@ -208,6 +234,7 @@ D3d9Texture::D3d9Texture(D3d9Device* device, const D3d9FormatInfo* info, UINT wi
     if (levels == 0 || levels > fullChain)
         levels = fullChain;
 
+    ClearGlErrors();
     glGenTextures(1, &m_glTexture);
     m_device->BindWorkTexture(m_glTexture);
     // A level range that matches what exists keeps GL from treating the
@@ -225,6 +252,11 @@ D3d9Texture::D3d9Texture(D3d9Device* device, const D3d9FormatInfo* info, UINT wi
             glTexImage2D(GL_TEXTURE_2D, (GLint)level, (GLint)info->internalFormat, w, h, 0, info->uploadFormat,
                          info->uploadType, nullptr);
         }
+    }
+    if (GlRanOutOfMemory()) {
+        m_device->ForgetTexture(m_glTexture);
+        glDeleteTextures(1, &m_glTexture);
+        m_glTexture = 0;
     }
     m_locks.resize(levels);
     m_levels.resize(levels);
@@ -325,10 +357,15 @@ void D3d9Texture::Upload(UINT level, const RECT& rect, const void* data, UINT pi
 
 D3d9BufferData::D3d9BufferData(UINT length, DWORD usage) : m_memory(length, 0), m_usage(usage)
 {
+    ClearGlErrors();
     glGenBuffers(1, &m_glBuffer);
     glBindBuffer(GL_COPY_WRITE_BUFFER, m_glBuffer);
     glBufferData(GL_COPY_WRITE_BUFFER, (GLsizeiptr)length, nullptr,
                  (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    if (GlRanOutOfMemory()) {
+        glDeleteBuffers(1, &m_glBuffer);
+        m_glBuffer = 0;
+    }
 }
 
 D3d9BufferData::~D3d9BufferData()

@@ -181,6 +181,7 @@ public:
     D3d9VertexBuffer(D3d9Device* device, UINT length, DWORD usage, DWORD fvf);
     ~D3d9VertexBuffer() override;
     void DetachFromDevice() override;
+    bool Created() const { return m_data.Created(); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
     HRESULT Unlock() override { return m_data.Unlock(); }
@@ -195,6 +196,7 @@ public:
     D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format);
     ~D3d9IndexBuffer() override;
     void DetachFromDevice() override;
+    bool Created() const { return m_data.Created(); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
     HRESULT Unlock() override { return m_data.Unlock(); }

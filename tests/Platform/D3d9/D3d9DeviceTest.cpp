@@ -130,6 +130,12 @@ TEST_P(D3d9DeviceLife, SimulatedLossFailsPresentAndResetsUntilItEnds)
     EXPECT_EQ(D3D_OK, d->TestCooperativeLevel());
     EXPECT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
 
+    // Parameters the device cannot meet are refused and leave it working.
+    D3DPRESENT_PARAMETERS bad = params;
+    bad.BackBufferFormat = D3DFMT_DXT1;
+    EXPECT_EQ(D3DERR_INVALIDCALL, d->Reset(&bad));
+    EXPECT_EQ(D3D_OK, d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0));
+
     // Reset brings back creation's state: no depth buffer asked for this time.
     DWORD cull = 0;
     d->GetRenderState(D3DRS_CULLMODE, &cull);
