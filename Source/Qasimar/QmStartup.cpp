@@ -10,8 +10,7 @@
 
 #include <climits>
 
-int32_t g_referenceScreenWidth = 0;
-int32_t g_referenceScreenHeight = 0;
+int32_t g_referenceScreenSize[2] = {0, 0};
 CGmStaticCamera* g_staticCamera = nullptr;
 
 namespace {
@@ -19,12 +18,22 @@ namespace {
 // Nothing is drawn yet: each frame shows the cleared back buffer.
 const uint32_t kClearColor = 0xFF000000;
 
+// The device part of the record: every field up to and including the gamma.
+void CopyDeviceParameters(GeDeviceConfig& to, const GeDeviceConfig& from)
+{
+    const int32_t soundCard = to.soundCard;
+    const float soundVolume = to.soundVolume;
+    to = from;
+    to.soundCard = soundCard;
+    to.soundVolume = soundVolume;
+}
+
 } // namespace
 
 bool StartGame(int32_t referenceWidth, int32_t referenceHeight, QmSettingsReader readSettings)
 {
-    g_referenceScreenWidth = referenceWidth;
-    g_referenceScreenHeight = referenceHeight;
+    g_referenceScreenSize[0] = referenceWidth;
+    g_referenceScreenSize[1] = referenceHeight;
 
     // Data comes from the packs beside the program's working directory.
     char directory[PATH_MAX];
@@ -37,12 +46,16 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight, QmSettingsReader
     CGeHub::Init(*g_videoSettings);
     if (!g_pGmDevice->GetDevice())
         return false;
+    // The settings now hold what the device really uses (the chosen mode).
+    CopyDeviceParameters(*g_videoSettings, g_pGmDevice->m_settings);
 
-    SetupViewport();
-    g_pGmDevice->SetGamma(g_videoSettings->gamma);
+    for (uint32_t stage = 0; stage < 2; ++stage)
+        g_pGmDevice->SetSamplerFilters(stage, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
     g_pGmDevice->SetZEnable(1);
     g_pGmDevice->SetZWriteEnable(1);
     g_pGmDevice->SetZFunc();
+    SetupViewport();
+    g_pGmDevice->SetGamma(g_videoSettings->gamma);
     return true;
 }
 
@@ -60,10 +73,10 @@ void SetupViewport()
         g_staticCamera = new CGmStaticCamera();
     CGmStaticCamera& camera = *g_staticCamera;
     CGeHub::s_cameras2d[CGeHub::s_currentSlot] = &camera;
-    camera.screenWidth = g_referenceScreenWidth;
-    camera.screenHeight = g_referenceScreenHeight;
-    camera.boundWidth = (float)g_referenceScreenWidth;
-    camera.boundHeight = (float)g_referenceScreenHeight;
+    camera.screenWidth = g_referenceScreenSize[0];
+    camera.screenHeight = g_referenceScreenSize[1];
+    camera.boundWidth = (float)g_referenceScreenSize[0];
+    camera.boundHeight = (float)g_referenceScreenSize[1];
     camera.requestedViewport = {0, 0, g_pGmDevice->BackBufferWidth(), g_pGmDevice->BackBufferHeight(), 0.0f, 1.0f};
     camera.SetViewport(CGeHub::GetViewportOverride());
     g_pGmDevice->SetViewPort(camera.currentViewport);

@@ -1,9 +1,10 @@
 // The program's start-up and shutdown routines and its main loop.
 //
 // Start-up, in this order: the pack path (working directory + "resource.fpk"),
-// the engine core, the settings, the engine hub with device slot 0, the 2D
-// camera's viewport, the settings' gamma and the depth states. Shutdown ends
-// the hub, then the core.
+// the engine core, the settings, the engine hub with device slot 0 (whose
+// parameters in force go back into the settings), linear filtering on the
+// first two sampler stages, the depth states, the 2D camera's viewport and the
+// settings' gamma. Shutdown ends the hub, then the core.
 #pragma once
 
 #include "Engine/Core/Common/GeDeviceConfig.h"
@@ -12,9 +13,8 @@
 
 class CGmStaticCamera;
 
-// The reference screen from which 2D sizes are given.
-extern int32_t g_referenceScreenWidth;
-extern int32_t g_referenceScreenHeight;
+// The reference screen (width, height) for which all 2D layout is authored.
+extern int32_t g_referenceScreenSize[2];
 
 // The program-wide 2D camera.
 extern CGmStaticCamera* g_staticCamera;

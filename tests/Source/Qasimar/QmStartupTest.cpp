@@ -28,7 +28,9 @@ void SmallWindow(GeDeviceConfig& settings)
     settings.windowed = 1;
     settings.width = 160;
     settings.height = 128;
+    settings.refreshRate = 1; // no display mode has it: the size is kept
     settings.gamma = 1.2f;
+    settings.soundVolume = 0.25f;
 }
 
 } // namespace
@@ -51,10 +53,16 @@ TEST(QmStartup, OpensTheWindowPresentsFramesUntilClosedAndShutsDown)
     EXPECT_EQ(160u, g_staticCamera->currentViewport.Width);
     EXPECT_EQ(128u, g_staticCamera->currentViewport.Height);
     EXPECT_EQ(160.0f / 1280.0f, g_staticCamera->scaleX);
-    // Settings applied after the device: gamma and the depth states.
+    // Settings applied after the device: gamma, filters and the depth states.
     EXPECT_FLOAT_EQ(1.2f, g_pGmDevice->m_gamma);
     EXPECT_EQ(1, g_pGmDevice->m_zEnabled);
     EXPECT_EQ(1, g_pGmDevice->m_zWrite);
+    EXPECT_EQ((uint32_t)D3DTEXF_LINEAR, g_pGmDevice->m_filters[1][1]);
+    // The settings hold the parameters in force; the audio part stays.
+    EXPECT_EQ(160, g_videoSettings->width);
+    EXPECT_EQ(1, g_videoSettings->refreshRate);
+    EXPECT_EQ(0.25f, g_videoSettings->soundVolume);
+    EXPECT_EQ(1280, g_referenceScreenSize[0]);
 
     // A frame shows the cleared back buffer.
     std::vector<uint32_t> pixels(160 * 128, 0x12345678);
