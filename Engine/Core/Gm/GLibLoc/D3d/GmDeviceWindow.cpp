@@ -92,8 +92,8 @@ LRESULT DeviceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     bool handled = false;
     LRESULT result = 0;
     if (wrapper) {
-        // A callback may remove itself while it runs: index and count are
-        // read afresh on every step.
+        // The count is read on every step, so a callback may remove itself
+        // while it runs (the one after it then waits for the next message).
         for (uint32_t i = 0; i < wrapper->m_callbacks.Count(); ++i) {
             GmMessageHook callback = wrapper->m_callbacks[i];
             if (callback) {

@@ -119,7 +119,7 @@ public:
     uint32_t BackBufferWidth() const { return m_presentParams.BackBufferWidth; }
     uint32_t BackBufferHeight() const { return m_presentParams.BackBufferHeight; }
 
-    // Fields, in the order of the original record.
+    // Fields. Public: the hub, the start-up and the tests read them directly.
     uint8_t m_windowed = 0;
     GmDeviceInfo m_info;
     CGeArray<GmDisplayMode> m_modes;
