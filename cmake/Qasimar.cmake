@@ -50,9 +50,14 @@ function(qm_library target)
     endif()
 endfunction()
 
+# The leak checker's settings for every test program: the suppressions for
+# what the GL driver and SDL keep until exit, and no scan of thread-local
+# storage (the checker's tracer crashed walking the GL driver's threads).
+set(QM_LSAN_OPTIONS "suppressions=${PROJECT_SOURCE_DIR}/tests/Support/lsan.supp:use_tls=0")
+
 # qm_tests(<target> [LIBS <targets...>] [ENV <VAR=value...>])
 # One GoogleTest executable from every .cpp directly in the current test directory,
-# registered test by test in CTest.
+# registered test by test in CTest. ENV comes after the defaults and so overrides them.
 function(qm_tests target)
     cmake_parse_arguments(ARG "" "" "LIBS;ENV" ${ARGN})
     file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -62,7 +67,7 @@ function(qm_tests target)
     add_executable(${target} ${_sources})
     target_compile_options(${target} PRIVATE ${QM_WARNINGS})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-    set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ${ARG_ENV})
+    set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LSAN_OPTIONS=${QM_LSAN_OPTIONS} ${ARG_ENV})
     gtest_discover_tests(${target}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         DISCOVERY_TIMEOUT 60)
@@ -80,4 +85,23 @@ function(qm_benchmark target source)
     add_executable(${target} ${source})
     target_compile_options(${target} PRIVATE ${QM_WARNINGS})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} benchmark::benchmark)
+endfunction()
+
+# qm_xvfb_check(<target> <source> [LIBS <targets...>])
+# A check program that needs a real X server: run by xvfb-run with SDL's x11
+# driver, registered as a test named after <source>. Skipped (exit code 77) on
+# machines without xvfb-run; not built without libX11.
+function(qm_xvfb_check target source)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    pkg_check_modules(X11 IMPORTED_TARGET x11)
+    if(NOT X11_FOUND)
+        return()
+    endif()
+    get_filename_component(_name ${source} NAME_WE)
+    add_executable(${target} ${source})
+    target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} PkgConfig::X11)
+    add_test(NAME ${_name}
+        COMMAND sh -c "command -v xvfb-run >/dev/null 2>&1 || exit 77; exec xvfb-run -a -s '-screen 0 1024x768x24' env SDL_VIDEODRIVER=x11 LSAN_OPTIONS=${QM_LSAN_OPTIONS} \"$0\"" $<TARGET_FILE:${target}>)
+    set_tests_properties(${_name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
 endfunction()

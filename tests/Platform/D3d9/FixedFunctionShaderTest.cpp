@@ -3,6 +3,7 @@
 // mode is pushed through the generator and the driver's compiler.
 #include "Platform/D3d9/FixedFunction.h"
 #include "Platform/D3d9/FixedFunctionShader.h"
+#include "Platform/Win32/WinSdl.h"
 
 #ifndef GL_GLEXT_PROTOTYPES
 #define GL_GLEXT_PROTOTYPES 1
@@ -20,15 +21,15 @@ namespace {
 class GlContext : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return;
+        if (!WinEnsureSdlVideo()) return;
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
         s_window = SDL_CreateWindow("ffp", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (s_window) s_context = SDL_GL_CreateContext(s_window);
     }
-    // The context lives to the end of the process: unloading the GL driver
-    // would leave its allocations without a module that owns them.
+    // The context lives to the end of the process, like the GL library that
+    // the window layer keeps loaded.
     void SetUp() override {
         if (!s_context) GTEST_SKIP() << "no GL 3.3 context: " << SDL_GetError();
     }

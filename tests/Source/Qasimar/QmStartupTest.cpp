@@ -11,7 +11,6 @@
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
 #include "tests/Support/ErrorBoxRecorder.h"
-#include "tests/Support/KeepGlLoaded.h"
 
 #include <gtest/gtest.h>
 

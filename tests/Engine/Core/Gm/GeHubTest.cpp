@@ -18,7 +18,6 @@
 #include "Engine/Core/Pack/Harvester.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "tests/Support/ErrorBoxRecorder.h"
-#include "tests/Support/KeepGlLoaded.h"
 #include "tests/Support/TestTempDir.h"
 #include "tools/fpk/FpkWriter.h"
 

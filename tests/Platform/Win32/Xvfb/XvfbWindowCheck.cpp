@@ -6,15 +6,9 @@
 // key press as key and character messages. Exit code 0 on success; every
 // failure prints why.
 #include <GL/gl.h>
-#include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <dlfcn.h>
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "Platform/D3d9/D3d9.h"
@@ -24,6 +18,7 @@
 #include "Platform/Win32/WinSdl.h"
 #include "Platform/Win32/WinTime.h"
 #include "Platform/Win32/WinWindow.h"
+#include "tests/Support/XvfbCheck.h"
 
 namespace {
 
@@ -31,7 +26,6 @@ const int kClientWidth = 320;
 const int kClientHeight = 200;
 const DWORD kDeviceWindowStyle = 0x80CF0000;
 
-int g_failures = 0;
 bool g_sawMouseMove = false;
 LPARAM g_lastMove = 0;
 
@@ -41,13 +35,6 @@ struct KeyMessage {
     LPARAM lParam;
 };
 std::vector<KeyMessage> g_keyMessages;
-
-void Check(bool ok, const char* what)
-{
-    printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    if (!ok)
-        g_failures++;
-}
 
 LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -73,23 +60,6 @@ void PumpFor(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
-bool X11Info(SDL_Window* window, SDL_SysWMinfo* info)
-{
-    SDL_VERSION(&info->version);
-    return SDL_GetWindowWMInfo(window, info) && info->subsystem == SDL_SYSWM_X11;
-}
-
-// Where the X server really has the window: its client area's root position.
-bool XWindowOrigin(SDL_Window* window, int* x, int* y)
-{
-    SDL_SysWMinfo info;
-    if (!X11Info(window, &info))
-        return false;
-    Window child;
-    return XTranslateCoordinates(info.info.x11.display, info.info.x11.window,
-                                 DefaultRootWindow(info.info.x11.display), 0, 0, x, y, &child) != 0;
-}
-
 // A pixel of the GL buffer being read; GL counts rows from the bottom.
 bool GlPixelIs(int x, int yFromTop, unsigned long rgb)
 {
@@ -97,22 +67,6 @@ bool GlPixelIs(int x, int yFromTop, unsigned long rgb)
     glReadPixels(x, kClientHeight - 1 - yFromTop, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     unsigned long value = ((unsigned long)pixel[0] << 16) | ((unsigned long)pixel[1] << 8) | pixel[2];
     printf("  GL pixel (%d, %d) = %06lx\n", x, yFromTop, value);
-    return value == rgb;
-}
-
-// A pixel as the X server shows it in the window (24-bit TrueColor screen).
-bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
-{
-    SDL_SysWMinfo info;
-    if (!X11Info(window, &info))
-        return false;
-    XSync(info.info.x11.display, False);
-    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image)
-        return false;
-    unsigned long value = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    printf("  shown pixel (%d, %d) = %06lx\n", x, y, value);
     return value == rgb;
 }
 
@@ -176,22 +130,10 @@ bool FakeKeyPress(SDL_Window* window, KeySym keysym)
 
 } // namespace
 
-// SDL's X11 driver opens a D-Bus connection whose buffers D-Bus keeps until
-// the process ends.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
-
 int main()
 {
-    if (!WinEnsureSdlVideo() || strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
-        printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
+    if (!XvfbStartVideo())
         return 1;
-    }
-
-    // A dialog on this display would wait for a click that never comes.
-    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = Procedure;
@@ -276,6 +218,5 @@ int main()
     SendMessageA(window, WM_CLOSE, 0, 0);
     Check(!IsWindow(window), "WM_CLOSE destroyed the window");
 
-    printf("%s\n", g_failures == 0 ? "PASSED" : "FAILED");
-    return g_failures == 0 ? 0 : 1;
+    return XvfbCheckResult();
 }

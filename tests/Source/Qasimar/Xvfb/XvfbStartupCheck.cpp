@@ -4,73 +4,24 @@
 // and closing the window through the window manager's protocol (what the
 // close button sends) ends the main loop, after which everything shuts down.
 // Exit code 0 on success; every failure prints why.
-#include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
 
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Platform/Win32/WinSdl.h"
 #include "Platform/Win32/WinTime.h"
 #include "Source/Qasimar/QmStartup.h"
+#include "tests/Support/XvfbCheck.h"
 
 namespace {
 
 const int kClientWidth = 320;
 const int kClientHeight = 200;
 
-int g_failures = 0;
-
-void Check(bool ok, const char* what)
-{
-    printf("%s: %s\n", ok ? "ok" : "FAILED", what);
-    if (!ok)
-        g_failures++;
-}
-
 void SmallWindow(GeDeviceConfig& settings)
 {
     settings.windowed = 1;
     settings.width = kClientWidth;
     settings.height = kClientHeight;
-}
-
-bool X11Info(SDL_Window* window, SDL_SysWMinfo* info)
-{
-    SDL_VERSION(&info->version);
-    return window && SDL_GetWindowWMInfo(window, info) && info->subsystem == SDL_SYSWM_X11;
-}
-
-// Where the X server really has the window: its client area's root position.
-bool XWindowOrigin(SDL_Window* window, int* x, int* y)
-{
-    SDL_SysWMinfo info;
-    if (!X11Info(window, &info))
-        return false;
-    Window child;
-    return XTranslateCoordinates(info.info.x11.display, info.info.x11.window,
-                                 DefaultRootWindow(info.info.x11.display), 0, 0, x, y, &child) != 0;
-}
-
-// A pixel as the X server shows it in the window (24-bit TrueColor screen).
-bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
-{
-    SDL_SysWMinfo info;
-    if (!X11Info(window, &info))
-        return false;
-    XSync(info.info.x11.display, False);
-    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image)
-        return false;
-    unsigned long value = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    printf("  shown pixel (%d, %d) = %06lx\n", x, y, value);
-    return value == rgb;
 }
 
 // What a window manager sends when the close button is pressed.
@@ -105,21 +56,10 @@ void FramesFor(DWORD milliseconds)
 
 } // namespace
 
-// SDL's X11 driver opens a D-Bus connection whose buffers D-Bus keeps until
-// the process ends.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
-
 int main()
 {
-    if (!WinEnsureSdlVideo() || strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
-        printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
+    if (!XvfbStartVideo())
         return 1;
-    }
-    // A dialog on this display would wait for a click that never comes.
-    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
 
     Check(StartGame(1280, 1024, SmallWindow), "start-up made the window and the device");
     if (!g_pGmDevice || !g_pGmDevice->GetDevice()) {
@@ -152,6 +92,5 @@ int main()
 
     ShutdownGame();
     Check(g_pGmDevice == nullptr, "shut down");
-    printf("%s\n", g_failures == 0 ? "PASSED" : "FAILED");
-    return g_failures == 0 ? 0 : 1;
+    return XvfbCheckResult();
 }

@@ -9,7 +9,6 @@
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinMessages.h"
-#include "tests/Support/KeepGlLoaded.h"
 
 #include <gmock/gmock.h>
 

@@ -1,0 +1,77 @@
+// Shared by the check programs that run on a real X server (under xvfb-run
+// with SDL_VIDEODRIVER=x11): the pass/fail tally they print, the start of SDL's
+// x11 driver, and what the X server itself says about a window.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "Platform/Win32/WinSdl.h"
+
+inline int g_xvfbFailures = 0;
+
+// Prints one result line; a failure makes the program's exit code 1.
+inline void Check(bool ok, const char* what)
+{
+    printf("%s: %s\n", ok ? "ok" : "FAILED", what);
+    if (!ok)
+        g_xvfbFailures++;
+}
+
+// The last line and the exit code.
+inline int XvfbCheckResult()
+{
+    printf("%s\n", g_xvfbFailures == 0 ? "PASSED" : "FAILED");
+    return g_xvfbFailures == 0 ? 0 : 1;
+}
+
+// SDL video through the window layer, on the x11 driver; false (with the
+// reason printed) otherwise. Message boxes are refused: a dialog on this
+// display would wait for a click that never comes.
+inline bool XvfbStartVideo()
+{
+    if (!WinEnsureSdlVideo() || strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
+        printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
+        return false;
+    }
+    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
+    return true;
+}
+
+inline bool X11Info(SDL_Window* window, SDL_SysWMinfo* info)
+{
+    SDL_VERSION(&info->version);
+    return window && SDL_GetWindowWMInfo(window, info) && info->subsystem == SDL_SYSWM_X11;
+}
+
+// Where the X server really has the window: its client area's root position.
+inline bool XWindowOrigin(SDL_Window* window, int* x, int* y)
+{
+    SDL_SysWMinfo info;
+    if (!X11Info(window, &info))
+        return false;
+    Window child;
+    return XTranslateCoordinates(info.info.x11.display, info.info.x11.window,
+                                 DefaultRootWindow(info.info.x11.display), 0, 0, x, y, &child) != 0;
+}
+
+// A pixel as the X server shows it in the window (24-bit TrueColor screen).
+inline bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
+{
+    SDL_SysWMinfo info;
+    if (!X11Info(window, &info))
+        return false;
+    XSync(info.info.x11.display, False);
+    XImage* image = XGetImage(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    unsigned long value = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    printf("  shown pixel (%d, %d) = %06lx\n", x, y, value);
+    return value == rgb;
+}
