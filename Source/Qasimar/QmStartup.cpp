@@ -1,5 +1,6 @@
 #include "Source/Qasimar/QmStartup.h"
 
+#include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
@@ -12,6 +13,10 @@
 
 int32_t g_referenceScreenSize[2] = {0, 0};
 CGmStaticCamera* g_staticCamera = nullptr;
+uint8_t g_showAuxGeom = 0;
+uint8_t g_showAuxInfo = 0;
+uint8_t g_showAuxProfiler = 0;
+uint8_t g_cameraMovement = 0;
 
 namespace {
 
@@ -26,6 +31,14 @@ void CopyDeviceParameters(GeDeviceConfig& to, const GeDeviceConfig& from)
     to = from;
     to.soundCard = soundCard;
     to.soundVolume = soundVolume;
+}
+
+void RegisterDebugSwitches()
+{
+    AuxOverlay::RegisterVariable({&g_showAuxGeom, GE_VALUE_BOOL}, "show_aux_geom");
+    AuxOverlay::RegisterVariable({&g_showAuxInfo, GE_VALUE_BOOL}, "show_aux_info");
+    AuxOverlay::RegisterVariable({&g_showAuxProfiler, GE_VALUE_BOOL}, "show_aux_profiler");
+    AuxOverlay::RegisterVariable({&g_cameraMovement, GE_VALUE_BOOL}, "camera_movement");
 }
 
 } // namespace
@@ -48,6 +61,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight, QmSettingsReader
         return false;
     // The settings now hold what the device really uses (the chosen mode).
     CopyDeviceParameters(*g_videoSettings, g_pGmDevice->m_settings);
+    RegisterDebugSwitches();
 
     for (uint32_t stage = 0; stage < 2; ++stage)
         g_pGmDevice->SetSamplerFilters(stage, D3DTEXF_LINEAR, D3DTEXF_LINEAR);

@@ -2,9 +2,9 @@
 //
 // Start-up, in this order: the pack path (working directory + "resource.fpk"),
 // the engine core, the settings, the engine hub with device slot 0 (whose
-// parameters in force go back into the settings), linear filtering on the
-// first two sampler stages, the depth states, the 2D camera's viewport and the
-// settings' gamma. Shutdown ends the hub, then the core.
+// parameters in force go back into the settings), the debug switches, linear
+// filtering on the first two sampler stages, the depth states, the 2D camera's
+// viewport and the settings' gamma. Shutdown ends the hub, then the core.
 #pragma once
 
 #include "Engine/Core/Common/GeDeviceConfig.h"
@@ -18,6 +18,14 @@ extern int32_t g_referenceScreenSize[2];
 
 // The program-wide 2D camera.
 extern CGmStaticCamera* g_staticCamera;
+
+// The debug switches, watched by the debug overlay under the names
+// "show_aux_geom", "show_aux_info", "show_aux_profiler" and "camera_movement"
+// (the free debug camera moves while the last one is set).
+extern uint8_t g_showAuxGeom;
+extern uint8_t g_showAuxInfo;
+extern uint8_t g_showAuxProfiler;
+extern uint8_t g_cameraMovement;
 
 // Fills the settings record between the core's defaults and the device's
 // creation; null keeps the defaults.

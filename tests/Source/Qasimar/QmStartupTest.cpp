@@ -3,6 +3,7 @@
 // window is closed, and everything is gone afterwards.
 #include "Source/Qasimar/QmStartup.h"
 
+#include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
@@ -62,6 +63,9 @@ TEST(QmStartup, OpensTheWindowPresentsFramesUntilClosedAndShutsDown)
     EXPECT_EQ(1, g_videoSettings->refreshRate);
     EXPECT_EQ(0.25f, g_videoSettings->soundVolume);
     EXPECT_EQ(1280, g_referenceScreenSize[0]);
+    // A windowed game watches its debug switches.
+    for (const char* name : {"show_aux_geom", "show_aux_info", "show_aux_profiler", "camera_movement"})
+        EXPECT_TRUE(AuxOverlay::IsRegistered(name)) << name;
 
     // A frame shows the cleared back buffer.
     std::vector<uint32_t> pixels(160 * 128, 0x12345678);

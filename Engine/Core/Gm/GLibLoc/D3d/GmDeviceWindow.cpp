@@ -3,6 +3,7 @@
 // hook, and the message pump.
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 
+#include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeErrorNames.h"
 #include "Engine/Core/Common/GeFormat.h"
@@ -22,6 +23,10 @@ CGeMap<HWND, CGmDeviceWrapper*>& WindowMap()
 
 const DWORD kWindowedStyle = WS_POPUP | WS_OVERLAPPEDWINDOW; // 0x80CF0000
 const DWORD kFullScreenStyle = WS_POPUP;
+
+// The window the debug overlay's close command reaches: the newest device
+// window, until it is destroyed.
+HWND g_overlayWindow = nullptr;
 
 } // namespace
 
@@ -58,6 +63,8 @@ HWND CGmDeviceWrapper::CreateDeviceWindow(int x, int y, int width, int height)
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     m_running = 1;
+    g_overlayWindow = window;
+    AuxOverlay::SetDeviceWindow(window);
     return window;
 }
 
@@ -69,6 +76,10 @@ LRESULT DeviceWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         case WM_DESTROY:
             wrapper->m_running = 0;
             WindowMap().EraseKey(window);
+            if (window == g_overlayWindow) {
+                g_overlayWindow = nullptr;
+                AuxOverlay::SetDeviceWindow(nullptr);
+            }
             wrapper = nullptr; // no callback sees WM_DESTROY
             break;
         case WM_SIZE:

@@ -1,5 +1,6 @@
 #include "DeviceTestFixture.h"
 
+#include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Platform/Win32/WinInternal.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Platform/Win32/WinSdl.h"
@@ -171,6 +172,25 @@ TEST_F(DeviceWindowTest, EachLiveWindowHasAClassOfItsOwnNumber)
     SendMessageA(second.GetWindow(), WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_EQ(1, second.m_minimised);
     EXPECT_EQ(0, wrapper->m_minimised);
+}
+
+TEST_F(DeviceWindowTest, TheOverlaysCloseCommandReachesTheNewestDeviceWindowWhileItLives)
+{
+    CGmDeviceWrapper second(settings);
+    wrapper->m_messageHook = GameHook;
+    second.m_messageHook = GameHook;
+    g_auxCloseDeviceWindow();
+    EXPECT_EQ("h", Callers(WM_CLOSE));
+    EXPECT_EQ(1, wrapper->m_running);
+
+    // Nobody answers on the newest window: it goes, and the command with it.
+    second.m_messageHook = nullptr;
+    g_auxCloseDeviceWindow();
+    EXPECT_EQ(0, second.m_running);
+    g_hookCalls.clear();
+    g_auxCloseDeviceWindow();
+    EXPECT_EQ("", Callers(WM_CLOSE));
+    EXPECT_EQ(1, wrapper->m_running);
 }
 
 namespace {
