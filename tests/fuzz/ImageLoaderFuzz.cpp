@@ -15,6 +15,21 @@ void StartKernels()
         GeSimdCreate();
 }
 
+volatile uint8_t g_rowSink;
+
+// Reads width pixels of every row, as the texture upload and the TGA writer
+// do, so that a decoded image whose rows are too short shows up here.
+void ReadEveryRow(const CGmImage& image, uint32_t bytesPerPixel)
+{
+    uint8_t sum = 0;
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* row = image.data + static_cast<size_t>(y) * image.pitch;
+        for (size_t i = 0; i < static_cast<size_t>(image.width) * bytesPerPixel; ++i)
+            sum = static_cast<uint8_t>(sum + row[i]);
+    }
+    g_rowSink = sum;
+}
+
 // Resamples a decoded image to a small size, so that the scalers see every
 // format and row padding the decoders produce.
 void Resample(const CGmImage& image)
@@ -22,6 +37,7 @@ void Resample(const CGmImage& image)
     const uint32_t bytesPerPixel = GetFormatBytesPerPixel(image.format);
     if (image.kind != GM_IMAGE_RAW || !image.data || bytesPerPixel == 0)
         return;
+    ReadEveryRow(image, bytesPerPixel);
     CGmImage scaled;
     scaled.width = image.width % 7 + 1;
     scaled.height = image.height % 5 + 1;

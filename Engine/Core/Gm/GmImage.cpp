@@ -28,7 +28,10 @@ bool CGmImage::MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat
     pitch = newPitch;
     kind = GM_IMAGE_RAW;
     const uint64_t bytes = static_cast<uint64_t>(newHeight) * newPitch;
-    if (bytes == 0 || bytes > kMaxImageBytes) {
+    // Whoever reads a raw image takes width pixels from every row, so a row
+    // must hold them: a ".gep" header may name any pitch.
+    const uint64_t rowBytes = static_cast<uint64_t>(newWidth) * GetFormatBytesPerPixel(newFormat);
+    if (bytes == 0 || bytes > kMaxImageBytes || rowBytes > newPitch) {
         GeTrace("image of %u x %u with pitch %u refused\n", newWidth, newHeight, newPitch);
         return false;
     }

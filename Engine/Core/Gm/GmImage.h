@@ -89,7 +89,8 @@ public:
 
     // Makes this record a raw image of the given shape with height x pitch
     // bytes of zeroed pixels, unless it already is one. False when the size is
-    // zero or beyond kMaxImageBytes, or the memory is not there.
+    // zero or beyond kMaxImageBytes, when a row of pitch bytes cannot hold
+    // width pixels, or when the memory is not there.
     bool MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat, uint32_t newPitch);
 
     // Bytes of pixel data a raw image holds (height x pitch).

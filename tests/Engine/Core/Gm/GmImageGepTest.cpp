@@ -217,6 +217,29 @@ TEST(GmImageGep, PitchModeTwoTakesThePitchFromTheFirstPlane)
     EXPECT_EQ(0, memcmp(image.data, kArgb, sizeof(kArgb)));
 }
 
+// A plane pitch too small for a row of the image would leave every reader
+// of the decoded image (texture upload, scalers, writer) reading past it.
+TEST(GmImageGep, PitchModeTwoBelowTheRowIsRefused)
+{
+    const struct {
+        uint32_t code;
+        uint32_t pitch;
+        bool decodes;
+    } cases[] = {
+        {0x002, 16, true}, {0x002, 15, false}, {0x002, 1, false}, {0x1104, 12, false},
+        {0x003, 8, true}, {0x003, 7, false}, {0x103, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.code << std::dec << " pitch " << c.pitch);
+        GepSpec spec = Spec(c.code, MakePlane(Argb32(), c.pitch));
+        spec.pitchMode = 2;
+        bool ok = !c.decodes;
+        const Bytes out = Decode(spec, &ok);
+        EXPECT_EQ(ok, c.decodes);
+        EXPECT_EQ(out.size(), c.decodes ? c.pitch * kHeight : 0u);
+    }
+}
+
 TEST(GmImageGep, LayoutsWithoutAPixelFormatAreUndecodable)
 {
     for (uint32_t code : {0x000u, 0x006u, 0x0FFu, 0x106u}) {

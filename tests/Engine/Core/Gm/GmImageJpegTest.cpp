@@ -132,6 +132,25 @@ TEST(GmImageJpeg, GepPayloadOfAnotherSizeIsClippedToTheImage)
     }
 }
 
+// The decoder finds the stream behind a plane header, whose pitch word a
+// pitch-mode-2 header takes: a pitch shorter than a row is refused.
+TEST(GmImageJpeg, GepPlanePitchMustHoldARow)
+{
+    const Bytes jpeg = EncodeJpeg(MakeTestImage(20, 12, 3), EncodeOptions());
+    for (uint32_t pitch : {80u, 96u, 79u, 4u}) {
+        SCOPED_TRACE(pitch);
+        GepSpec spec = JpegGep(kJpegColourCode, 20, 12, MakePlane(jpeg, pitch));
+        spec.pitchMode = 2;
+        CGmImage image;
+        const bool decoded = LoadImage(FileOver("x.gep", MakeGep(spec)), image);
+        EXPECT_EQ(decoded, pitch >= 80u);
+        if (decoded) {
+            EXPECT_EQ(image.pitch, pitch);
+            ExpectSamples(image, DecodeWithOurs(jpeg, UseMmx()).image, 20, 12);
+        }
+    }
+}
+
 TEST(GmImageJpeg, GreyGepPayloadDecodesToOneBytePixels)
 {
     const Bytes grey = EncodeJpeg(MakeTestImage(10, 6, 1), EncodeOptions());
