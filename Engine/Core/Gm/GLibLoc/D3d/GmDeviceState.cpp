@@ -248,12 +248,7 @@ void CGmDeviceWrapper::SetRenderTarget(IDirect3DTexture9* target)
     if (!m_device)
         return;
     // A second switch before the restore would lose the saved surfaces.
-    if (m_argbSurface)
-        m_argbSurface->Release();
-    if (m_depthSurface)
-        m_depthSurface->Release();
-    m_argbSurface = nullptr;
-    m_depthSurface = nullptr;
+    ReleaseSavedSurfaces();
     m_device->GetRenderTarget(0, &m_argbSurface);
     m_device->GetDepthStencilSurface(&m_depthSurface);
     if (!target)
@@ -269,6 +264,11 @@ void CGmDeviceWrapper::RestoreRenderTarget()
 {
     GM_GUARDED("m_device->SetRenderTarget(0, m_argbSurface)", SetRenderTarget(0, m_argbSurface));
     GM_GUARDED("m_device->SetDepthStencilSurface(m_depthSurface)", SetDepthStencilSurface(m_depthSurface));
+    ReleaseSavedSurfaces();
+}
+
+void CGmDeviceWrapper::ReleaseSavedSurfaces()
+{
     if (m_argbSurface)
         m_argbSurface->Release();
     if (m_depthSurface)

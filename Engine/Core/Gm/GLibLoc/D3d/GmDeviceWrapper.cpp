@@ -135,10 +135,7 @@ CGmDeviceWrapper::~CGmDeviceWrapper()
     if (m_device) {
         ReleaseDepthSurface();
         SetGamma(1.0f);
-        if (m_argbSurface)
-            m_argbSurface->Release();
-        if (m_depthSurface)
-            m_depthSurface->Release();
+        ReleaseSavedSurfaces();
         m_device->Release();
         m_device = nullptr;
     }

@@ -169,6 +169,8 @@ private:
     HRESULT CreateD3dDevice();
     void ReadDeviceInfo();
     void ReleaseDepthSurface();
+    // Gives back the surfaces SetRenderTarget saved, if any.
+    void ReleaseSavedSurfaces();
     void SetAddress(uint32_t stage, uint32_t engineMode, D3DSAMPLERSTATETYPE state, uint32_t* cache);
 };
 

@@ -561,6 +561,14 @@ TEST_F(DeviceTest, RenderTargetSwitchSavesAndRestoresTheSurfaces)
     wrapper->m_minimised = 1;
     wrapper->RestoreRenderTarget();
     EXPECT_EQ(1, backBuffer.refs);
+
+    // A second switch without a restore, then the end: nothing is kept.
+    wrapper->m_minimised = 0;
+    wrapper->SetRenderTarget(nullptr);
+    wrapper->SetRenderTarget(nullptr);
+    EXPECT_EQ(2, backBuffer.refs);
+    wrapper.reset();
+    EXPECT_EQ(1, backBuffer.refs);
 }
 
 TEST_F(DeviceTest, DefaultStatesInTheirOrder)
