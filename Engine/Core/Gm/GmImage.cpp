@@ -18,8 +18,13 @@ void CGmImage::FreeData()
 
 bool CGmImage::MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat, uint32_t newPitch)
 {
-    if (kind == GM_IMAGE_RAW && data && width == newWidth && height == newHeight && format == newFormat &&
-        pitch == newPitch)
+    const uint64_t bytes = static_cast<uint64_t>(newHeight) * newPitch;
+    // Whoever reads a raw image takes width pixels from every row, so a row
+    // must hold them: a ".gep" header may name any pitch.
+    const uint64_t rowBytes = static_cast<uint64_t>(newWidth) * GetFormatBytesPerPixel(newFormat);
+    const bool usable = bytes > 0 && bytes <= kMaxImageBytes && rowBytes <= newPitch;
+    if (usable && kind == GM_IMAGE_RAW && data && width == newWidth && height == newHeight &&
+        format == newFormat && pitch == newPitch)
         return true;
     FreeData();
     width = newWidth;
@@ -27,11 +32,7 @@ bool CGmImage::MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat
     format = newFormat;
     pitch = newPitch;
     kind = GM_IMAGE_RAW;
-    const uint64_t bytes = static_cast<uint64_t>(newHeight) * newPitch;
-    // Whoever reads a raw image takes width pixels from every row, so a row
-    // must hold them: a ".gep" header may name any pitch.
-    const uint64_t rowBytes = static_cast<uint64_t>(newWidth) * GetFormatBytesPerPixel(newFormat);
-    if (bytes == 0 || bytes > kMaxImageBytes || rowBytes > newPitch) {
+    if (!usable) {
         GeTrace("image of %u x %u with pitch %u refused\n", newWidth, newHeight, newPitch);
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace imagefixture;
@@ -238,6 +239,21 @@ TEST(GmImageGep, PitchModeTwoBelowTheRowIsRefused)
         EXPECT_EQ(ok, c.decodes);
         EXPECT_EQ(out.size(), c.decodes ? c.pitch * kHeight : 0u);
     }
+    // Nor is such a record taken as the destination when it already has the
+    // shape (the texture upload hands in its own).
+    GepSpec spec = Spec(0x002, MakePlane(Argb32(), 8));
+    spec.pitchMode = 2;
+    CGmImage packed(GM_IMAGE_PACKED);
+    ASSERT_TRUE(packed.ReadGepHeader(FileOver("x.gep", MakeGep(spec))));
+    CGmImage destination;
+    destination.kind = GM_IMAGE_RAW;
+    destination.width = kWidth;
+    destination.height = kHeight;
+    destination.format = GM_FMT_A8R8G8B8;
+    destination.pitch = 8;
+    destination.data = static_cast<uint8_t*>(malloc(8 * kHeight));
+    EXPECT_FALSE(CGmImage::DecodeGep(packed, destination));
+    EXPECT_EQ(destination.data, nullptr);
 }
 
 TEST(GmImageGep, LayoutsWithoutAPixelFormatAreUndecodable)
