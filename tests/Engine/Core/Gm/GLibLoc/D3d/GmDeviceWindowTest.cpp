@@ -1,6 +1,7 @@
 #include "DeviceTestFixture.h"
 
 #include "Engine/Core/Common/GeAuxOverlay.h"
+#include "Platform/Win32/WinCursor.h"
 #include "Platform/Win32/WinInternal.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Platform/Win32/WinSdl.h"
@@ -63,6 +64,26 @@ protected:
         return SendMessageA(wrapper->GetWindow(), message, wParam, lParam);
     }
 };
+
+TEST_F(DeviceWindowTest, ClassTitleAndStyleOfTheWindowedAndTheFullScreenWindow)
+{
+    for (uint8_t windowed : {1, 0}) {
+        SCOPED_TRACE(::testing::Message() << "windowed " << int(windowed));
+        settings.windowed = windowed;
+        wrapper.reset(); // the only device window, so its class is number 1
+        wrapper.reset(new CGmDeviceWrapper(settings));
+        const WinWindowRecord* record = WinFindWindow(wrapper->GetWindow());
+        ASSERT_NE(nullptr, record);
+        EXPECT_EQ(windowed ? 0x80CF0000u : 0x80000000u, record->style);
+        EXPECT_STREQ("Ge device window", SDL_GetWindowTitle(record->sdl));
+        EXPECT_EQ("GE_D3dDevWnd_#1", record->windowClass->name);
+        EXPECT_EQ(&DeviceWindowProc, record->windowClass->proc);
+        EXPECT_EQ(0u, record->windowClass->style);
+        EXPECT_EQ(nullptr, record->windowClass->icon);
+        EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), record->windowClass->cursor);
+        wrapper.reset();
+    }
+}
 
 TEST_F(DeviceWindowTest, ActivityMessagesSetTheFlags)
 {
