@@ -203,19 +203,6 @@ D3d9Device::~D3d9Device()
         m_releaseWindow(m_window);
 }
 
-DWORD D3d9Device::AddRef()
-{
-    return ++m_refs;
-}
-
-DWORD D3d9Device::Release()
-{
-    DWORD refs = --m_refs;
-    if (refs == 0)
-        delete this;
-    return refs;
-}
-
 // ---------------------------------------------------------------------------
 // Resource bookkeeping.
 

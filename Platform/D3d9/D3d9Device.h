@@ -10,6 +10,8 @@
 
 #include "Platform/D3d9/D3d9.h"
 #include "Platform/D3d9/D3d9Gl.h"
+#include "Platform/D3d9/D3d9Glsl.h"
+#include "Platform/D3d9/D3d9RefCounted.h"
 #include "Platform/D3d9/D3d9Resources.h"
 #include "Platform/D3d9/D3d9State.h"
 
@@ -46,17 +48,11 @@ UINT D3d9VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 // The capabilities every device of this layer has.
 void D3d9FillCaps(D3DCAPS9* caps, DWORD maxTextureSide);
 
-// Compiles and links a GLSL program; 0 (with the log in SDL's log) on failure.
-GLuint D3d9LinkProgram(const std::string& vertexSource, const std::string& fragmentSource);
-
-class D3d9Device final : public IDirect3DDevice9 {
+class D3d9Device final : public D3d9RefCounted<IDirect3DDevice9> {
 public:
     // Makes a GL context for the window and the device's back buffer. Null
     // (with *result set) when the context or the buffers cannot be made.
     static D3d9Device* Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, HRESULT* result);
-
-    DWORD AddRef() override;
-    DWORD Release() override;
 
     HRESULT TestCooperativeLevel() override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
@@ -180,7 +176,6 @@ private:
     void UploadGammaRamp();
     void PresentToWindow();
 
-    DWORD m_refs = 1;
     SDL_Window* m_window;
     SDL_GLContext m_context;
     void (*m_releaseWindow)(SDL_Window*) = nullptr;

@@ -5,7 +5,6 @@
 #include "Platform/D3d9/FixedFunction.h"
 
 #include <cstring>
-#include <string>
 
 D3d9VertexLayout D3d9ParseFvf(DWORD fvf)
 {
@@ -222,52 +221,6 @@ void D3d9Device::BindTexturesAndSamplers()
                 ApplySampler(s);
         m_gl.samplerDirty = 0;
     }
-}
-
-// ---------------------------------------------------------------------------
-// Programs.
-
-static GLuint CompileShader(GLenum kind, const std::string& source)
-{
-    GLuint shader = glCreateShader(kind);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint ok = 0;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = {};
-        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        SDL_Log("Direct3D device: shader does not compile: %s", log);
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
-GLuint D3d9LinkProgram(const std::string& vertexSource, const std::string& fragmentSource)
-{
-    GLuint vs = CompileShader(GL_VERTEX_SHADER, vertexSource);
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, fragmentSource);
-    GLuint program = 0;
-    if (vs && fs) {
-        program = glCreateProgram();
-        glAttachShader(program, vs);
-        glAttachShader(program, fs);
-        glLinkProgram(program);
-        GLint ok = 0;
-        glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            char log[1024] = {};
-            glGetProgramInfoLog(program, sizeof log, nullptr, log);
-            SDL_Log("Direct3D device: program does not link: %s", log);
-            glDeleteProgram(program);
-            program = 0;
-        }
-    }
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    return program;
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "Platform/D3d9/D3d9.h"
 
 #include "Platform/D3d9/D3d9Device.h"
+#include "Platform/D3d9/D3d9RefCounted.h"
 #include "Platform/Win32/WinSdl.h"
 
 #include <algorithm>
@@ -10,18 +11,9 @@
 
 namespace {
 
-class D3d9Direct3D final : public IDirect3D9 {
+class D3d9Direct3D final : public D3d9RefCounted<IDirect3D9> {
 public:
     D3d9Direct3D() { ReadModes(); }
-
-    DWORD AddRef() override { return ++m_refs; }
-    DWORD Release() override
-    {
-        DWORD refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
 
     UINT GetAdapterCount() override { return 1; }
 
@@ -97,7 +89,6 @@ private:
         }
     }
 
-    DWORD m_refs = 1;
     std::vector<D3DDISPLAYMODE> m_modes;
 };
 

@@ -11,9 +11,18 @@
 // exactly on pixel centres cover the rows Direct3D's top-left rule gives.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Text to paste into a vertex shader (GLSL 3.30) before its main().
 //   vec4 d3dPositionFromRhw(vec4 xyzrhw): a pre-transformed vertex
 //     (render-target pixels, depth, 1/w).
 //   vec4 d3dPositionFromClip(vec4 clip): Direct3D clip coordinates
 //     (v * World * View * Projection), drawn into the viewport.
 extern const char* const kD3d9PositionGlsl;
+
+// Compiles and links a GLSL program in the current context; 0 on failure. The
+// driver's messages (with the failing shader's source) are appended to *error
+// when given, and go to SDL's log otherwise.
+uint32_t D3d9LinkProgram(const std::string& vertexSource, const std::string& fragmentSource,
+                         std::string* error = nullptr);

@@ -5,6 +5,7 @@
 
 #include "Platform/D3d9/D3d9.h"
 #include "Platform/D3d9/D3d9Format.h"
+#include "Platform/D3d9/D3d9RefCounted.h"
 
 #include <vector>
 
@@ -31,21 +32,10 @@ protected:
 
 // Reference counting and GetDevice, shared by every resource class.
 template <class Interface>
-class D3d9Object : public Interface, public D3d9ResourceLink {
+class D3d9Object : public D3d9RefCounted<Interface>, public D3d9ResourceLink {
 public:
     explicit D3d9Object(D3d9Device* device) : D3d9ResourceLink(device) {}
-    DWORD AddRef() override { return ++m_refs; }
-    DWORD Release() override
-    {
-        DWORD refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
     HRESULT GetDevice(IDirect3DDevice9** device) override;
-
-protected:
-    DWORD m_refs = 1;
 };
 
 class D3d9Texture;

@@ -5,6 +5,7 @@
 // uploaded only when its refilled image differs from what the GPU holds.
 #include "Platform/D3d9/FixedFunction.h"
 
+#include "Platform/D3d9/D3d9Glsl.h"
 #include "Platform/D3d9/FixedFunctionCache.h"
 #include "Platform/D3d9/FixedFunctionShader.h"
 #include "Platform/D3d9/FixedFunctionUniforms.h"
@@ -29,21 +30,6 @@ struct ProgramInfo {
     GLint positionFix;          // location of d3d_PositionFix
     uint64_t positionFixSerial; // value last uploaded to this program
 };
-
-GLuint CompileShader(GLenum type, const std::string& source, std::string* error) {
-    GLuint shader = glCreateShader(type);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLint ok = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (ok) return shader;
-    char log[2048] = {};
-    glGetShaderInfoLog(shader, sizeof log - 1, nullptr, log);
-    *error += std::string(type == GL_VERTEX_SHADER ? "vertex" : "fragment") + " shader: " + log + "\n" + source;
-    glDeleteShader(shader);
-    return 0;
-}
 
 class Pipeline {
 public:
@@ -262,28 +248,7 @@ Pipeline& CurrentPipeline() {
 
 uint32_t FfpCompileProgram(const FfpKey& key, std::string* error) {
     std::string ignored;
-    if (!error) error = &ignored;
-    GLuint vs = CompileShader(GL_VERTEX_SHADER, FfpVertexShaderSource(key), error);
-    GLuint fs = CompileShader(GL_FRAGMENT_SHADER, FfpFragmentShaderSource(key), error);
-    GLuint program = 0;
-    if (vs && fs) {
-        program = glCreateProgram();
-        glAttachShader(program, vs);
-        glAttachShader(program, fs);
-        glLinkProgram(program);
-        GLint ok = GL_FALSE;
-        glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (!ok) {
-            char log[2048] = {};
-            glGetProgramInfoLog(program, sizeof log - 1, nullptr, log);
-            *error += std::string("link: ") + log;
-            glDeleteProgram(program);
-            program = 0;
-        }
-    }
-    if (vs) glDeleteShader(vs);
-    if (fs) glDeleteShader(fs);
-    return program;
+    return D3d9LinkProgram(FfpVertexShaderSource(key), FfpFragmentShaderSource(key), error ? error : &ignored);
 }
 
 bool FfpBindProgram(D3d9State& state) { return CurrentPipeline().Bind(state); }
