@@ -21,6 +21,24 @@ void D3d9FailNextCreations(IDirect3DDevice9* device, int count, HRESULT result);
 // applied, into `pixels` (A8R8G8B8, top row first, width x height).
 void D3d9CaptureNextPresent(IDirect3DDevice9* device, uint32_t* pixels, UINT width, UINT height);
 
+// Present parameters for a windowed device: one back buffer of the given size
+// and format, discarded at each Present, presented at once, no automatic
+// depth buffer. Tests and benchmarks start from these and change what they need.
+inline D3DPRESENT_PARAMETERS D3d9WindowedParameters(UINT width, UINT height, D3DFORMAT format,
+                                                    HWND window = nullptr)
+{
+    D3DPRESENT_PARAMETERS params = {};
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    params.BackBufferFormat = format;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.hDeviceWindow = window;
+    params.Windowed = TRUE;
+    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return params;
+}
+
 // Devices created after this call behave as if GL lacked clip control and/or
 // S3TC compression, so that the fallback paths can be tested here.
 void D3d9ForceGlFallbacks(bool noClipControl, bool noS3tc);

@@ -7,6 +7,7 @@
 // shows they drew the same image.
 #include "Platform/D3d9/D3d9Device.h"
 #include "Platform/D3d9/D3d9Gl.h"
+#include "Platform/D3d9/D3d9Testing.h"
 #include "bench/Support/BenchRatio.h"
 
 #include <benchmark/benchmark.h>
@@ -90,12 +91,7 @@ void CloseWindow(SDL_Window* window)
 void BM_DeviceLayer(benchmark::State& state)
 {
     SDL_Window* window = OpenWindow();
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = kWidth;
-    params.BackBufferHeight = kHeight;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.Windowed = TRUE;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kWidth, kHeight, D3DFMT_X8R8G8B8);
     HRESULT hr = D3D_OK;
     IDirect3DDevice9* device = D3d9Device::Create(window, params, &hr);
     if (!device) {

@@ -110,11 +110,7 @@ TEST_P(D3d9DeviceLife, IndexedDrawsReadSixteenAndThirtyTwoBitIndices)
 // A lost device cannot happen on GL; the switch walks the recovery path.
 TEST_P(D3d9DeviceLife, SimulatedLossFailsPresentAndResetsUntilItEnds)
 {
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = kSize;
-    params.BackBufferHeight = kSize;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kSize, kSize, D3DFMT_X8R8G8B8);
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
     EXPECT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
 

@@ -64,16 +64,8 @@ TEST(D3d9Direct3D, CreatesADeviceOnAWin32Window)
     HWND window = MakeWindow(64, 48);
     ASSERT_NE(nullptr, window);
 
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = 64;
-    params.BackBufferHeight = 48;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.hDeviceWindow = window;
-    params.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(64, 48, D3DFMT_X8R8G8B8, window);
     params.AutoDepthStencilFormat = D3DFMT_D24S8;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     IDirect3DDevice9* device = nullptr;
     EXPECT_EQ(D3DERR_INVALIDCALL, d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0x40, &params, nullptr));
     D3DPRESENT_PARAMETERS noWindow = params;

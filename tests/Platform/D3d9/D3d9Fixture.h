@@ -33,16 +33,9 @@ protected:
         m_window = SDL_CreateWindow("d3d9 test", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         ASSERT_NE(nullptr, m_window) << SDL_GetError();
         D3d9ForceGlFallbacks(GetParam(), GetParam());
-        D3DPRESENT_PARAMETERS params = {};
-        params.BackBufferWidth = kSize;
-        params.BackBufferHeight = kSize;
-        params.BackBufferFormat = D3DFMT_A8R8G8B8;
-        params.BackBufferCount = 1;
-        params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        params.Windowed = TRUE;
+        D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kSize, kSize, D3DFMT_A8R8G8B8);
         params.EnableAutoDepthStencil = TRUE;
         params.AutoDepthStencilFormat = D3DFMT_D24S8;
-        params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         HRESULT hr = D3D_OK;
         m_device = D3d9Device::Create(m_window, params, &hr);
         D3d9ForceGlFallbacks(false, false);

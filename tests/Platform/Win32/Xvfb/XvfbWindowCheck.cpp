@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Platform/D3d9/D3d9.h"
+#include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinCursor.h"
 #include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinMessages.h"
@@ -79,15 +80,7 @@ void CheckDevice(HWND window, SDL_Window* sdl)
     Check(d3d != nullptr, "Direct3D object");
     if (!d3d)
         return;
-    D3DPRESENT_PARAMETERS params = {};
-    params.BackBufferWidth = kClientWidth;
-    params.BackBufferHeight = kClientHeight;
-    params.BackBufferFormat = D3DFMT_X8R8G8B8;
-    params.BackBufferCount = 1;
-    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    params.hDeviceWindow = window;
-    params.Windowed = TRUE;
-    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kClientWidth, kClientHeight, D3DFMT_X8R8G8B8, window);
     IDirect3DDevice9* device = nullptr;
     HRESULT result = d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0x40, &params, &device);
     Check(result == D3D_OK && device, "device on the window");
