@@ -413,36 +413,25 @@ HRESULT D3d9BufferData::Unlock()
     return D3D_OK;
 }
 
-D3d9VertexBuffer::D3d9VertexBuffer(D3d9Device* device, UINT length, DWORD usage, DWORD)
-    : D3d9Object(device), m_data(length, usage)
+template <class Interface, D3DRESOURCETYPE Type>
+D3d9Buffer<Interface, Type>::D3d9Buffer(D3d9Device* device, UINT length, DWORD usage)
+    : D3d9Object<Interface>(device), m_data(length, usage)
 {
 }
 
-D3d9VertexBuffer::~D3d9VertexBuffer()
+template <class Interface, D3DRESOURCETYPE Type>
+D3d9Buffer<Interface, Type>::~D3d9Buffer()
 {
-    if (m_device)
-        m_device->ForgetBuffer(m_data.GlBuffer());
+    if (this->m_device)
+        this->m_device->ForgetBuffer(m_data.GlBuffer());
 }
 
-void D3d9VertexBuffer::DetachFromDevice()
+template <class Interface, D3DRESOURCETYPE Type>
+void D3d9Buffer<Interface, Type>::DetachFromDevice()
 {
     D3d9ResourceLink::DetachFromDevice();
     m_data.ForgetGlBuffer();
 }
 
-D3d9IndexBuffer::D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format)
-    : D3d9Object(device), m_data(length, usage), m_indexSize(format == D3DFMT_INDEX32 ? 4 : 2)
-{
-}
-
-D3d9IndexBuffer::~D3d9IndexBuffer()
-{
-    if (m_device)
-        m_device->ForgetBuffer(m_data.GlBuffer());
-}
-
-void D3d9IndexBuffer::DetachFromDevice()
-{
-    D3d9ResourceLink::DetachFromDevice();
-    m_data.ForgetGlBuffer();
-}
+template class D3d9Buffer<IDirect3DVertexBuffer9, D3DRTYPE_VERTEXBUFFER>;
+template class D3d9Buffer<IDirect3DIndexBuffer9, D3DRTYPE_INDEXBUFFER>;

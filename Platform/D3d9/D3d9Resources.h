@@ -166,13 +166,16 @@ private:
     UINT m_lockSize = 0;
 };
 
-class D3d9VertexBuffer final : public D3d9Object<IDirect3DVertexBuffer9> {
+// What vertex and index buffers share: the data, its locks, and giving the GL
+// buffer back to the device.
+template <class Interface, D3DRESOURCETYPE Type>
+class D3d9Buffer : public D3d9Object<Interface> {
 public:
-    D3d9VertexBuffer(D3d9Device* device, UINT length, DWORD usage, DWORD fvf);
-    ~D3d9VertexBuffer() override;
+    D3d9Buffer(D3d9Device* device, UINT length, DWORD usage);
+    ~D3d9Buffer() override;
     void DetachFromDevice() override;
     bool Created() const { return m_data.Created(); }
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    D3DRESOURCETYPE GetType() override { return Type; }
     HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
     HRESULT Unlock() override { return m_data.Unlock(); }
     const D3d9BufferData& Data() const { return m_data; }
@@ -181,19 +184,19 @@ private:
     D3d9BufferData m_data;
 };
 
-class D3d9IndexBuffer final : public D3d9Object<IDirect3DIndexBuffer9> {
+class D3d9VertexBuffer final : public D3d9Buffer<IDirect3DVertexBuffer9, D3DRTYPE_VERTEXBUFFER> {
 public:
-    D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format);
-    ~D3d9IndexBuffer() override;
-    void DetachFromDevice() override;
-    bool Created() const { return m_data.Created(); }
-    D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
-    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override { return m_data.Lock(offset, size, data, flags); }
-    HRESULT Unlock() override { return m_data.Unlock(); }
-    const D3d9BufferData& Data() const { return m_data; }
+    D3d9VertexBuffer(D3d9Device* device, UINT length, DWORD usage, DWORD) : D3d9Buffer(device, length, usage) {}
+};
+
+class D3d9IndexBuffer final : public D3d9Buffer<IDirect3DIndexBuffer9, D3DRTYPE_INDEXBUFFER> {
+public:
+    D3d9IndexBuffer(D3d9Device* device, UINT length, DWORD usage, D3DFORMAT format)
+        : D3d9Buffer(device, length, usage), m_indexSize(format == D3DFMT_INDEX32 ? 4 : 2)
+    {
+    }
     UINT IndexSize() const { return m_indexSize; }
 
 private:
-    D3d9BufferData m_data;
     UINT m_indexSize;
 };
