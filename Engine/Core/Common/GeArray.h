@@ -63,6 +63,9 @@ public:
     // The new places are left unconstructed: the caller constructs them.
     void InsertGap(uint32_t index, uint32_t n)
     {
+        // Nothing to open; moving each element onto itself would destroy it.
+        if (n == 0)
+            return;
         if (index > count)
             index = count;
         const uint32_t oldCount = count;

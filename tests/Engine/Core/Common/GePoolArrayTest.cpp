@@ -283,6 +283,20 @@ TEST_F(ArrayTest, InsertGapMovesTheTailUp)
     }
 }
 
+TEST(Array, OpeningNoPlacesLeavesTheElementsAlone)
+{
+    CGeArray<CGeString> array;
+    array.Add("alpha");
+    array.Add("beta");
+    array.Add("gamma");
+    for (uint32_t index : {0u, 1u, 3u})
+        array.InsertGap(index, 0);
+    ASSERT_EQ(array.count, 3u);
+    EXPECT_STREQ(array[0].c_str(), "alpha");
+    EXPECT_STREQ(array[1].c_str(), "beta");
+    EXPECT_STREQ(array[2].c_str(), "gamma");
+}
+
 TEST_F(ArrayTest, CopiesTakeTheDefaultGrowStep)
 {
     CGeArray<Tracked> source;
