@@ -96,11 +96,19 @@ TEST_F(ImgConvToolTest, BadFilesGiveOneLineAndAFailingExit)
     DdsSpec dds;
     dds.width = dds.height = 4;
     dds.levelData.assign(8, 0);
+    // A plane pitch of 1 byte for rows of four 4-byte pixels.
+    GepSpec shortPitch;
+    shortPitch.width = 4;
+    shortPitch.height = 2;
+    shortPitch.pixelCode = 0x002;
+    shortPitch.pitchMode = 2;
+    shortPitch.payload = MakePlane(Bytes(32, 7), 1);
     const struct {
         const char* name;
         Bytes bytes;
     } cases[] = {
         {"cut.tga", truncated},
+        {"short-pitch.gep", MakeGep(shortPitch)},
         {"noise.jpg", Bytes(300, 0x5A)},
         {"texture.dds", MakeDds(dds)},
         {"unknown.bin", Bytes(64, 0)},
