@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -369,6 +370,123 @@ TEST_F(DispatcherTest, FullQueueRefusesPostsInsteadOfOverflowing)
     EXPECT_EQ(received, (int)CCiMessageQueue::kSlotCount);
     poster.PostMessage(1);
     EXPECT_EQ(PendingCount(), 1u);
+}
+
+// Random frames of posting, registering, unregistering, destroying and
+// switching delivery off, against a plain model of the rules: rows in table
+// order, holes filled from the end, each client once per message, messages in
+// posting order, a destroyed sender's messages gone.
+TEST_F(DispatcherTest, RandomFramesFollowAPlainModelOfTheRules)
+{
+    struct ModelRow {
+        int client, senderFilter;   // client slots; -1: any sender
+        uint32_t typeFilter;
+    };
+    struct ModelMessage {
+        int sender;
+        uint32_t code;
+    };
+    std::mt19937 random(21);
+    const int kSlots = 12;
+    const uint32_t kTypes[] = { 0xFFFF, 7, 8 };
+    std::vector<std::unique_ptr<RecordingClient>> clients(kSlots);
+    std::vector<ModelRow> rows;
+    std::vector<ModelMessage> pending;
+    bool deliveryOn = false;
+
+    auto slotOf = [&](const CCiMessageClient* client) {
+        for (int i = 0; i < kSlots; i++) {
+            if (clients[i].get() == client)
+                return i;
+        }
+        return -1;
+    };
+    auto unregister = [&](int slot) {
+        for (size_t i = 0; i < rows.size(); i++) {
+            while (i < rows.size() && rows[i].client == slot) {
+                rows[i] = rows.back();
+                rows.pop_back();
+            }
+        }
+    };
+
+    for (int step = 0; step < 20000; step++) {
+        const int slot = int(random() % kSlots);
+        switch (random() % 8) {
+        case 0:   // a client comes or goes (not while a row names it as sender)
+            if (clients[slot]) {
+                if (std::any_of(rows.begin(), rows.end(), [&](const ModelRow& r) { return r.senderFilter == slot; }))
+                    break;
+                clients[slot].reset();
+                unregister(slot);
+                pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                             [&](const ModelMessage& m) { return m.sender == slot; }),
+                              pending.end());
+            } else {
+                clients[slot].reset(new RecordingClient(kTypes[random() % 3]));
+                rows.push_back({ slot, -1, 0xFFFF });
+            }
+            break;
+        case 1: {   // an extra row with a sender or a type filter
+            const int sender = int(random() % kSlots);
+            if (clients[slot] && clients[sender] && rows.size() < CCiDispatcher::kMaxRows) {
+                const bool bySender = random() % 2;
+                const uint32_t type = kTypes[random() % 3];
+                dispatcher->RegisterClient(clients[slot].get(), bySender ? clients[sender].get() : nullptr, type);
+                rows.push_back({ slot, bySender ? sender : -1, type });
+            }
+            break;
+        }
+        case 2:
+            if (clients[slot]) {
+                dispatcher->UnregisterClient(clients[slot].get());
+                unregister(slot);
+            }
+            break;
+        case 3:
+        case 4:
+        case 5:
+            if (clients[slot]) {
+                const uint32_t code = random() % 100;
+                clients[slot]->PostMessage(code);
+                pending.push_back({ slot, code });
+            }
+            break;
+        case 6:
+            if (random() % 4 == 0) {
+                dispatcher->deliveryEnabled = 0;
+                deliveryOn = false;
+            }
+            break;
+        case 7: {
+            std::vector<Delivery> expected;
+            for (const ModelMessage& m : deliveryOn ? pending : std::vector<ModelMessage>()) {
+                std::vector<int> served;
+                for (const ModelRow& row : rows) {
+                    if (std::find(served.begin(), served.end(), row.client) != served.end())
+                        continue;
+                    const bool matches = row.senderFilter >= 0
+                                             ? row.senderFilter == m.sender
+                                             : row.typeFilter == 0xFFFF ||
+                                                   row.typeFilter == clients[m.sender]->GetTypeId();
+                    if (matches) {
+                        expected.push_back({ clients[row.client].get(), clients[m.sender].get(), m.code });
+                        served.push_back(row.client);
+                    }
+                }
+            }
+            g_deliveries.clear();
+            dispatcher->RunPass();
+            ASSERT_EQ(g_deliveries, expected) << "step " << step;
+            pending.clear();
+            deliveryOn = true;
+            break;
+        }
+        }
+        ASSERT_EQ(dispatcher->rowCount, rows.size());
+        for (size_t i = 0; i < rows.size(); i++)
+            ASSERT_EQ(slotOf(dispatcher->rows[i].client), rows[i].client) << "row " << i;
+    }
 }
 
 TEST(MessageClient, WithoutADispatcherIsInert)
