@@ -489,6 +489,92 @@ TEST_F(DispatcherTest, RandomFramesFollowAPlainModelOfTheRules)
     }
 }
 
+// Handlers that destroy and create clients (the message's sender among them),
+// unregister, post and switch delivery off, at random. Under the sanitizers
+// this shows any call into a destroyed client; besides, no client hears one
+// message twice and no pending message names a destroyed sender.
+TEST_F(DispatcherTest, RandomHandlersThatChangeTheClientsKeepThePassSafe)
+{
+    struct Heard {
+        uint32_t client, code;   // each client and each posted code is unique
+        bool operator<(const Heard& other) const
+        {
+            return client != other.client ? client < other.client : code < other.code;
+        }
+    };
+    class SerialClient : public CCiMessageClient {
+    public:
+        SerialClient(uint32_t serial, uint32_t type, std::function<void()> action, std::vector<Heard>& heard)
+            : serial(serial), action(std::move(action)), heard(heard)
+        {
+            SetTypeId(type);
+        }
+        void HandleMessage(CCiMessageClient*, uint32_t code) override
+        {
+            heard.push_back({ serial, code });
+            action();
+        }
+        const uint32_t serial;
+        std::function<void()> action;
+        std::vector<Heard>& heard;
+    };
+
+    std::mt19937 random(33);
+    const int kSlots = 16;
+    std::vector<std::unique_ptr<SerialClient>> clients(kSlots);
+    std::vector<Heard> heard;
+    uint32_t serials = 0, codes = 0;
+    std::function<void()> act;
+
+    auto create = [&](int slot) {
+        clients[slot].reset(new SerialClient(serials++, random() % 2 ? 0xFFFFu : 5u, act, heard));
+        if (random() % 3 == 0)
+            dispatcher->RegisterClient(clients[slot].get(), nullptr, 5);
+    };
+    act = [&] {
+        const int slot = int(random() % kSlots);
+        switch (random() % 6) {
+        case 0: clients[slot].reset(); break;
+        case 1: if (!clients[slot]) create(slot); break;
+        case 2: if (clients[slot]) dispatcher->UnregisterClient(clients[slot].get()); break;
+        case 3: if (clients[slot]) clients[slot]->PostMessage(codes++); break;
+        case 4: if (random() % 20 == 0) dispatcher->deliveryEnabled = 0; break;
+        default: break;
+        }
+    };
+    for (int i = 0; i < kSlots; i++)
+        create(i);
+
+    for (int frame = 0; frame < 3000; frame++) {
+        for (int posts = int(random() % 6); posts > 0; posts--) {
+            const int slot = int(random() % kSlots);
+            if (clients[slot])
+                clients[slot]->PostMessage(codes++);
+            else
+                create(slot);
+        }
+        heard.clear();
+        dispatcher->RunPass();
+
+        std::sort(heard.begin(), heard.end());
+        for (size_t i = 1; i < heard.size(); i++) {
+            ASSERT_TRUE(heard[i - 1] < heard[i])
+                << "client " << heard[i].client << " heard message " << heard[i].code << " twice";
+        }
+        for (const CCiMessageQueue& queue : dispatcher->queues) {
+            const CCiMessage* m = queue.head;
+            for (bool first = true; m && (first || m != queue.head); first = false, m = m->next) {
+                ASSERT_TRUE(std::any_of(clients.begin(), clients.end(),
+                                        [m](const std::unique_ptr<SerialClient>& c) { return c.get() == m->sender; }))
+                    << "a pending message names a destroyed sender";
+            }
+        }
+    }
+    for (auto& client : clients)
+        client.reset();
+    EXPECT_EQ(dispatcher->rowCount, 0u);
+}
+
 TEST(MessageClient, WithoutADispatcherIsInert)
 {
     g_dispatcher = nullptr;
