@@ -31,7 +31,8 @@ void CCiDispatcher::RegisterClient(CCiMessageClient* client, CCiMessageClient* s
 
 void CCiDispatcher::UnregisterClient(CCiMessageClient* client)
 {
-    delivered.Remove(client);
+    // The delivered set keeps the client: one that is given new rows during a
+    // pass has still heard the message being delivered.
     for (uint32_t i = 0; i < rowCount; i++) {
         while (rows[i].client == client) {
             rowCount--;

@@ -52,8 +52,8 @@ public:
     void Clear();
     bool Contains(const CCiMessageClient* client) const;
     void Insert(const CCiMessageClient* client);
-    // Forgets a client that goes away, so that a new client that the allocator
-    // places at the same address is not taken for one already served.
+    // Forgets a client that is destroyed, so that a new client that the
+    // allocator places at the same address is not taken for one already served.
     void Remove(const CCiMessageClient* client);
     uint32_t Count() const { return count; }
 

@@ -15,6 +15,7 @@ CCiMessageClient::~CCiMessageClient()
     if (dispatcher) {
         dispatcher->PurgeClient(this);
         dispatcher->UnregisterClient(this);
+        dispatcher->delivered.Remove(this);
     }
 }
 

@@ -228,6 +228,23 @@ TEST_F(DispatcherTest, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
     joined->~RecordingClient();
 }
 
+TEST_F(DispatcherTest, AServedClientWhoseRowsChangeDuringThePassIsNotCalledAgain)
+{
+    RecordingClient poster, listener, changer;
+    // changer, served after listener, gives listener new rows that match the
+    // message being delivered.
+    changer.onMessage = [&](CCiMessageClient*, uint32_t) {
+        dispatcher->UnregisterClient(&listener);
+        dispatcher->RegisterClient(&listener, &poster, 0xFFFF);
+    };
+    EnableDelivery();
+    poster.PostMessage(1);
+    dispatcher->RunPass();
+    EXPECT_EQ(std::count_if(g_deliveries.begin(), g_deliveries.end(),
+                            [&](const Delivery& d) { return d.receiver == &listener; }),
+              1);
+}
+
 TEST_F(DispatcherTest, SwitchingDeliveryOffInAHandlerSilencesTheRestOfThePass)
 {
     RecordingClient changer, other;
@@ -536,7 +553,14 @@ TEST_F(DispatcherTest, RandomHandlersThatChangeTheClientsKeepThePassSafe)
         switch (random() % 6) {
         case 0: clients[slot].reset(); break;
         case 1: if (!clients[slot]) create(slot); break;
-        case 2: if (clients[slot]) dispatcher->UnregisterClient(clients[slot].get()); break;
+        case 2:
+            // Unregistered, and perhaps given a fresh row at the end.
+            if (clients[slot]) {
+                dispatcher->UnregisterClient(clients[slot].get());
+                if (random() % 2)
+                    dispatcher->RegisterClient(clients[slot].get(), nullptr, 0xFFFF);
+            }
+            break;
         case 3: if (clients[slot]) clients[slot]->PostMessage(codes++); break;
         case 4: if (random() % 20 == 0) dispatcher->deliveryEnabled = 0; break;
         default: break;
