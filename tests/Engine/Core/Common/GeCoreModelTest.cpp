@@ -4,6 +4,7 @@
 #include "Engine/Core/Common/GeArray.h"
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GePath.h"
+#include "Engine/Core/Common/GePoolList.h"
 #include "Engine/Core/Common/GeString.h"
 #include "Engine/Core/Common/GeStringText.h"
 #include "Engine/Core/Common/GeTextConvert.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <list>
 #include <map>
 #include <memory>
 #include <random>
@@ -264,6 +266,53 @@ TEST(CoreModel, ArrayOperationsMatchStdVector)
             if (step % 97 == 0) {
                 for (uint32_t i = 0; i < array.count; ++i)
                     ASSERT_EQ(*array[i].value, model[i]);
+            }
+        }
+    }
+    EXPECT_EQ(Owned::live, 0);
+}
+
+TEST(CoreModel, PoolListOperationsMatchStdList)
+{
+    std::mt19937 random(19);
+    {
+        CGePoolList<Owned> list;
+        std::list<int> model;
+        for (int step = 0; step < 20000; ++step) {
+            const uint32_t op = random() % 5;
+            if (op <= 1 || model.empty()) {
+                list.PushBack(Owned(step));
+                model.push_back(step);
+            } else if (op == 2) {
+                list.PopFront();
+                model.pop_front();
+            } else if (op == 3) {
+                // A random range first..last, detached as one chain.
+                const uint32_t from = random() % model.size();
+                const uint32_t to = from + random() % (model.size() - from);
+                auto* first = list.head;
+                for (uint32_t i = 0; i < from; ++i)
+                    first = first->next;
+                auto* last = first;
+                for (uint32_t i = from; i < to; ++i)
+                    last = last->next;
+                list.UnlinkRange(first, last);
+                model.erase(std::next(model.begin(), from), std::next(model.begin(), to + 1));
+            } else if (random() % 100 == 0) {
+                list.Destroy();
+                model.clear();
+            }
+            ASSERT_EQ(list.count, model.size());
+            ASSERT_EQ(Owned::live, (int)model.size());
+            ASSERT_EQ(list.head == nullptr, model.empty());
+            ASSERT_EQ(list.tail == nullptr, model.empty());
+            if (step % 53 == 0) {
+                auto it = model.begin();
+                for (auto* node = list.head; node; node = node->next, ++it) {
+                    ASSERT_EQ(node->prev ? node->prev->next : list.head, node);
+                    ASSERT_EQ(*node->value.value, *it);
+                }
+                ASSERT_EQ(it, model.end());
             }
         }
     }
