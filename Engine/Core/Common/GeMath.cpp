@@ -61,6 +61,11 @@ bool Vec3::EqualsWithin(const Vec3& a, const Vec3& b, float tolerance)
            std::fabs(a.z - b.z) <= tolerance;
 }
 
+bool CGeRect::Contains(float px, float py) const
+{
+    return x <= px && px < x + width && y <= py && py < y + height;
+}
+
 // Scalars --------------------------------------------------------------------
 
 float SqrtF(float x)

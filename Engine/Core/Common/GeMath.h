@@ -46,6 +46,14 @@ struct Quat {
     float x, y, z, w;
 };
 
+// A float rectangle. Contains is half-open, x <= px < x + width and
+// y <= py < y + height, so rectangles that share an edge never both hold a point.
+struct CGeRect {
+    float x, y, width, height;
+
+    bool Contains(float px, float py) const;
+};
+
 struct Matrix4 {
     float m[16];
 

@@ -80,6 +80,20 @@ TEST(GeMathVec3, CrossLengthAndTolerance)
     EXPECT_FALSE(Vec3::EqualsWithin(Vec3{1, 2, 3}, Vec3{1, 2, 3.75f}, 0.5f));
 }
 
+TEST(GeMathRect, ContainsIsHalfOpen)
+{
+    const CGeRect rect{0, 0, 10, 10};
+    EXPECT_TRUE(rect.Contains(0, 0));
+    EXPECT_TRUE(rect.Contains(9.99f, 9.99f));
+    EXPECT_FALSE(rect.Contains(10, 5));
+    EXPECT_FALSE(rect.Contains(5, 10));
+    EXPECT_FALSE(rect.Contains(-0.01f, 5));
+    // Two rectangles that share an edge never both hold a point on it.
+    const CGeRect right{10, 0, 10, 10};
+    EXPECT_TRUE(right.Contains(10, 5));
+    EXPECT_FALSE(CGeRect({0, 0, 0, 0}).Contains(0, 0));
+}
+
 TEST(GeMathVec2, InequalityTreatsNanAsDifferent)
 {
     EXPECT_FALSE((Vec2{1, 2} != Vec2{1, 2}));
