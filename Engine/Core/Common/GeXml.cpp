@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Common/GeTextConvert.h"
+#include "Engine/Core/Common/GeXmlNesting.h"
 
 XmlHandle* g_xmlHandle = nullptr;
 
@@ -16,18 +18,28 @@ static void XmlTrace(const CGeString&) {}
 
 // Loading -----------------------------------------------------------------------
 
-void XmlParseDocumentText(const uint8_t* bytes, uint32_t size, TiXmlDocument& document)
+// No game file nests its elements anywhere near this deep; TinyXML's
+// recursion would run out of stack some ten times deeper.
+static const uint32_t kMaxXmlNesting = 1000;
+
+bool XmlParseDocumentText(const uint8_t* bytes, uint32_t size, TiXmlDocument& document)
 {
-    // TinyXML wants a terminated text; the file data has no terminator.
-    char* text = static_cast<char*>(std::malloc(size_t(size) + 1));
+    // TinyXML wants a terminated text; the file data has no terminator. The
+    // zeros after it catch TinyXML's steps past the end (see GeXmlNesting.h).
+    const size_t allocated = size_t(size) + 1 + kXmlTextPadding;
+    char* text = static_cast<char*>(std::malloc(allocated));
     if (!text)
-        return;
+        return true;
     if (size)
         std::memcpy(text, bytes, size);
-    text[size] = 0;
-    TiXmlBase::SetCondenseWhiteSpace(false);
-    document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+    std::memset(text + size, 0, allocated - size);
+    const bool fits = XmlNestingWithin(text, kMaxXmlNesting);
+    if (fits) {
+        TiXmlBase::SetCondenseWhiteSpace(false);
+        document.Parse(text, nullptr, TIXML_DEFAULT_ENCODING);
+    }
     std::free(text);
+    return fits;
 }
 
 // Reporting ---------------------------------------------------------------------
@@ -87,11 +99,49 @@ int32_t XmlGetInt(const char* name, const XmlHandle& handle)
     return value ? TextToInt(value) : 0;
 }
 
+// atof as the game's files are written for: blanks, then a decimal number
+// (sign, digits, point, exponent), 0 when there is none. The C library here
+// would also read "0x1A", "inf" and "nan", which no file means and which
+// would put non-numbers into positions and sizes.
+static double TextToDouble(const char* text)
+{
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    const char* start = p;
+    if (*p == '+' || *p == '-')
+        ++p;
+    const char* digits = p;
+    while (isDigit(*p))
+        ++p;
+    bool anyDigit = p != digits;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        while (isDigit(*p))
+            ++p;
+        anyDigit = anyDigit || p != fraction;
+    }
+    if (!anyDigit)
+        return 0.0;
+    if (*p == 'e' || *p == 'E') {
+        const char* exponent = p + 1;
+        if (*exponent == '+' || *exponent == '-')
+            ++exponent;
+        if (isDigit(*exponent)) {
+            p = exponent;
+            while (isDigit(*p))
+                ++p;
+        }
+    }
+    return std::strtod(std::string(start, p).c_str(), nullptr);
+}
+
 const char* XmlGetDouble(const char* name, const XmlHandle& handle, double* out)
 {
     const char* value = FindAttribute(name, handle);
     if (out)
-        *out = value ? std::atof(value) : 0.0;
+        *out = value ? TextToDouble(value) : 0.0;
     return value;
 }
 
@@ -309,8 +359,8 @@ uint32_t XmlParseNumber(const char* text, CGeArray<double>& out)
             ++p;
             continue;
         }
-        // atof reads as much of the run as makes a number: "1-2" gives 1.
-        out.Add(std::atof(reinterpret_cast<const char*>(p)));
+        // The number is read as much as it goes: "1-2" gives 1.
+        out.Add(TextToDouble(reinterpret_cast<const char*>(p)));
         while (*p && isNumberChar[*p])
             ++p;
     }

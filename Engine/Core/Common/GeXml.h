@@ -29,8 +29,10 @@ extern XmlHandle* g_xmlHandle;
 // does not parse cleanly still gives true with whatever TinyXML made of it.
 bool XmlLoadDocument(const CGeString& path, TiXmlDocument& document);
 bool XmlLoadDocumentFromDisk(const CGeString& path, TiXmlDocument& document);
-// Parses size bytes of text (no terminator needed) into the document.
-void XmlParseDocumentText(const uint8_t* bytes, uint32_t size, TiXmlDocument& document);
+// Parses size bytes of text (no terminator needed) into the document. A text
+// whose elements nest more than 1000 deep is refused: the document stays
+// empty and the result is false.
+bool XmlParseDocumentText(const uint8_t* bytes, uint32_t size, TiXmlDocument& document);
 
 // Reports a missing attribute with the element's path ("root -> ... -> name").
 void XmlReportMissing(const TiXmlElement* element, const char* name);

@@ -2,6 +2,7 @@
 #include "Engine/Core/Common/GeXml.h"
 
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLog.h"
 
 static bool ParseFileData(CGeFileData& file, TiXmlDocument& document)
 {
@@ -9,7 +10,8 @@ static bool ParseFileData(CGeFileData& file, TiXmlDocument& document)
         FreeFileData(file);
         return false;
     }
-    XmlParseDocumentText(file.data, file.size, document);
+    if (!XmlParseDocumentText(file.data, file.size, document))
+        GeLog(1, "XML file '%s' nests its elements too deep, not read", file.path.c_str());
     FreeFileData(file);
     return true;
 }

@@ -83,6 +83,14 @@ TEST(GeXml, ScalarGettersAndTheirDefaults)
     EXPECT_TRUE(XmlHasAttribute("t", h));
     EXPECT_FALSE(XmlHasAttribute("missing", h));
 
+    // Numbers are decimal: what the C library here reads beyond that (hexadecimal,
+    // infinities, not-a-numbers) reads as 0, as the files were written for.
+    XmlElementFixture odd("<e hex='0x1A' inf='inf' nan='-nan' blank=' +1.5e1x' dot='.e3'/>");
+    const XmlHandle o = OnElement(odd);
+    for (const char* name : {"hex", "inf", "nan", "dot"})
+        EXPECT_EQ(0.0f, XmlGetFloat(name, o)) << name;
+    EXPECT_EQ(15.0f, XmlGetFloat("blank", o));
+
     // A handle without an element reads every attribute as missing.
     const XmlHandle empty;
     EXPECT_EQ(nullptr, XmlGetText("t", empty));
@@ -178,6 +186,11 @@ TEST(GeXml, ParseNumberSplitsOnAnythingButNumberCharacters)
         {"  7;\t8\n", {7, 8}},
         {"x=4.25 y=E", {4.25, 0}},     // a lone E is still a run
         {"0.5 2E-1", {0.5, 0.2}},
+        // Only decimal numbers: no hexadecimal, infinities or not-a-numbers.
+        {"0x10 -inf 2", {0, 10, 0, 2}},
+        // A number reads on past its run, as atof does: "1e+2" is 100, then
+        // the run "2" after the unmarked '+' is a number of its own.
+        {"-nan -.5 1e+2", {0, -0.5, 100, 2}},
     };
     CGeArray<double> out;
     out.Add(99.0); // emptied first
