@@ -46,6 +46,7 @@ D3d9Device* D3d9Device::Create(SDL_Window* window, const D3DPRESENT_PARAMETERS& 
         return nullptr;
     }
     device->ResetState();
+    device->ApplyWindowMode(!params.Windowed);
     *result = D3D_OK;
     return device;
 }
@@ -197,6 +198,7 @@ D3d9Device::~D3d9Device()
     glDeleteBuffers(1, &m_upBuffer);
     glDeleteProgram(m_presentProgram);
     glDeleteTextures(1, &m_gammaTexture);
+    ApplyWindowMode(false);
     SDL_GL_MakeCurrent(m_window, nullptr);
     SDL_GL_DeleteContext(m_context);
     if (m_releaseWindow)
@@ -311,6 +313,7 @@ HRESULT D3d9Device::Reset(D3DPRESENT_PARAMETERS* params)
     if (!CreateSwapChain(*params))
         return D3DERR_INVALIDCALL;
     ResetState();
+    ApplyWindowMode(!params->Windowed);
     m_lost = false;
     return D3D_OK;
 }

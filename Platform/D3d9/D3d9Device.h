@@ -175,6 +175,7 @@ private:
     bool InitPresentProgram();
     void UploadGammaRamp();
     void PresentToWindow();
+    void ApplyWindowMode(bool fullScreen);
 
     SDL_Window* m_window;
     SDL_GLContext m_context;

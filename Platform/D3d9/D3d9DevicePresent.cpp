@@ -78,10 +78,27 @@ bool D3d9Device::InitPresentProgram()
     return true;
 }
 
+// Full screen takes the desktop as it is (no display mode switch) and scales
+// the back buffer into it; windowed shows it 1:1 in the window as created.
+void D3d9Device::ApplyWindowMode(bool fullScreen)
+{
+    bool isFullScreen = (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (fullScreen != isFullScreen &&
+        SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+        SDL_Log("Direct3D device: cannot switch full screen %s: %s", fullScreen ? "on" : "off", SDL_GetError());
+    int width = fullScreen ? (int)m_backBuffer->Width() : 0;
+    int height = fullScreen ? (int)m_backBuffer->Height() : 0;
+    WinSetBackBufferScaling(m_window, width, height);
+}
+
 void D3d9Device::PresentToWindow()
 {
     int width = 0, height = 0;
     SDL_GL_GetDrawableSize(m_window, &width, &height);
+    // Windowed, the back buffer fills the window; full screen keeps its shape.
+    SDL_Rect dest = {0, 0, width, height};
+    if (!m_params.Windowed)
+        dest = WinLetterbox((int)m_backBuffer->Width(), (int)m_backBuffer->Height(), width, height);
 
     if (WinGetGammaRamp(nullptr) != m_gammaSerial)
         UploadGammaRamp();
@@ -90,18 +107,22 @@ void D3d9Device::PresentToWindow()
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glDrawBuffer(GL_BACK);
-    glViewport(0, 0, width, height);
     glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (dest.w != width || dest.h != height) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glViewport(dest.x, height - dest.y - dest.h, dest.w, dest.h);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_STENCIL_TEST);
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
     BindWorkTexture(m_backBuffer->GlTexture());
-    bool sameSize = (UINT)width == m_backBuffer->Width() && (UINT)height == m_backBuffer->Height();
+    bool sameSize = (UINT)dest.w == m_backBuffer->Width() && (UINT)dest.h == m_backBuffer->Height();
     GLint filter = sameSize ? GL_NEAREST : GL_LINEAR;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);

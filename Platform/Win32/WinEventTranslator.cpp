@@ -11,6 +11,7 @@
 //   its Windows-1251 byte; characters outside the code page arrive as '?'.
 // - Mouse positions are clamped into the client area (SDL reports positions
 //   outside it while a button drags); moves in a row are merged into one.
+//   In full screen they are back-buffer positions (WinFullScreen.cpp).
 // - Leaving the window always gives WM_MOUSELEAVE, so no button stays down.
 // - Keys released while the window loses focus give WM_KEYUP.
 // - SDL_QUIT (a signal) is WM_CLOSE for the device window.
@@ -53,8 +54,7 @@ int Clamp(int value, int low, int high)
 
 LPARAM ClientPosition(const WinWindowRecord* window, int x, int y, int* clampedX, int* clampedY)
 {
-    *clampedX = Clamp(x, 0, window->clientWidth - 1);
-    *clampedY = Clamp(y, 0, window->clientHeight - 1);
+    WinMapClientPosition(window, x, y, clampedX, clampedY);
     WinCursorSetClientPosition(*clampedX, *clampedY);
     return MAKELPARAM(*clampedX, *clampedY);
 }
@@ -187,7 +187,9 @@ void TranslateWheel(const SDL_MouseWheelEvent& event)
 
 LPARAM ClientSize(const WinWindowRecord* window)
 {
-    return MAKELPARAM(window->clientWidth, window->clientHeight);
+    int width, height;
+    WinClientSize(window, &width, &height);
+    return MAKELPARAM(width, height);
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& event)

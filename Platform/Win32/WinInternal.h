@@ -32,6 +32,9 @@ struct WinWindowRecord {
     bool maximized;
     int clientWidth; // as last reported by SDL
     int clientHeight;
+    // Back buffer shown scaled into the window (full screen); 0 when 1:1.
+    int scaledWidth;
+    int scaledHeight;
 };
 
 // Live windows only (not destroyed).
@@ -41,6 +44,13 @@ WinWindowRecord* WinFindWindowBySdlId(Uint32 sdlId);
 // events for unknown SDL windows): the oldest live window, i.e. the device
 // window. Null when there is none.
 WinWindowRecord* WinMainWindow();
+
+// A position in the SDL window as a client position: the back-buffer pixel
+// under it while the device scales (clamped to the back buffer), else the SDL
+// position clamped to the client area.
+void WinMapClientPosition(const WinWindowRecord* window, int x, int y, int* clientX, int* clientY);
+// The client size messages and GetClientRect report.
+void WinClientSize(const WinWindowRecord* window, int* width, int* height);
 
 // The client area's desktop position.
 void WinClientOrigin(const WinWindowRecord* window, int* x, int* y);

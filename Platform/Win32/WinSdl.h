@@ -48,3 +48,15 @@ WinMessageBoxBackend WinSetMessageBoxBackend(WinMessageBoxBackend backend);
 // Releases the ClipCursor confinement around a modal dialog and restores it.
 void WinSuspendCursorClip();
 void WinResumeCursorClip();
+
+// Full screen shows the back buffer scaled into the whole window with its
+// aspect ratio kept and black bars beside or above it. The rectangle the back
+// buffer (sourceWidth x sourceHeight) takes inside an area of areaWidth x
+// areaHeight, centred; empty when either size is empty.
+SDL_Rect WinLetterbox(int sourceWidth, int sourceHeight, int areaWidth, int areaHeight);
+
+// The device tells the window layer that it shows a back buffer of width x
+// height scaled into this window (full screen), so that mouse messages, WM_SIZE
+// and GetClientRect speak back-buffer pixels, as the engine's 2D maths expects.
+// 0 x 0 ends the scaling (windowed: client and back buffer are the same).
+void WinSetBackBufferScaling(SDL_Window* window, int width, int height);

@@ -236,6 +236,8 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR title, DWORD st
     record->sdlHolders = 0;
     record->minimized = false;
     record->maximized = false;
+    record->scaledWidth = 0;
+    record->scaledHeight = 0;
     SDL_GetWindowSize(sdl, &record->clientWidth, &record->clientHeight);
     HWND handle = record->handle;
     g_windows.push_back(std::move(record));
@@ -425,7 +427,10 @@ BOOL GetClientRect(HWND window, RECT* rect)
         return FALSE;
     }
     int width = 0, height = 0;
-    SDL_GetWindowSize(record->sdl, &width, &height);
+    if (record->scaledWidth > 0)
+        WinClientSize(record, &width, &height);
+    else
+        SDL_GetWindowSize(record->sdl, &width, &height);
     *rect = {0, 0, width, height};
     return TRUE;
 }
