@@ -227,6 +227,9 @@ private:
         UINT depthBits = 24;
     } m_gl;
 
+    // The window's place before it went full screen.
+    SDL_Rect m_windowedRect = {};
+
     // Serial of the shared gamma ramp last uploaded (WinGetGammaRamp).
     uint32_t m_gammaSerial = 0;
 

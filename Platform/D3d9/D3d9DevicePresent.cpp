@@ -6,6 +6,7 @@
 
 #include "Platform/Win32/WinSdl.h"
 
+#include <cstring>
 #include <vector>
 
 // Unit for the gamma lookup; unit kD3d9StageCount is the work unit.
@@ -83,9 +84,27 @@ bool D3d9Device::InitPresentProgram()
 void D3d9Device::ApplyWindowMode(bool fullScreen)
 {
     bool isFullScreen = (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0;
-    if (fullScreen != isFullScreen &&
-        SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
-        SDL_Log("Direct3D device: cannot switch full screen %s: %s", fullScreen ? "on" : "off", SDL_GetError());
+    if (fullScreen && !isFullScreen) {
+        // On X, asking the window manager is not enough where there is none
+        // (a bare X server): the window also covers its display by itself, and
+        // gets its own place back when it leaves full screen. Other drivers
+        // keep the size (the headless one could not grow its GL surface).
+        SDL_GetWindowPosition(m_window, &m_windowedRect.x, &m_windowedRect.y);
+        SDL_GetWindowSize(m_window, &m_windowedRect.w, &m_windowedRect.h);
+        const char* driver = SDL_GetCurrentVideoDriver();
+        SDL_Rect display;
+        if (driver && strcmp(driver, "x11") == 0 &&
+            SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(m_window), &display) == 0) {
+            SDL_SetWindowPosition(m_window, display.x, display.y);
+            SDL_SetWindowSize(m_window, display.w, display.h);
+        }
+        if (SDL_SetWindowFullscreen(m_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            SDL_Log("Direct3D device: no full screen: %s", SDL_GetError());
+    } else if (!fullScreen && isFullScreen) {
+        SDL_SetWindowFullscreen(m_window, 0);
+        SDL_SetWindowSize(m_window, m_windowedRect.w, m_windowedRect.h);
+        SDL_SetWindowPosition(m_window, m_windowedRect.x, m_windowedRect.y);
+    }
     int width = fullScreen ? (int)m_backBuffer->Width() : 0;
     int height = fullScreen ? (int)m_backBuffer->Height() : 0;
     WinSetBackBufferScaling(m_window, width, height);
