@@ -46,8 +46,10 @@ static std::string TakeEngineError(const char* fallback)
 
 static bool Mount(const char* pack)
 {
-    if (!std::filesystem::is_regular_file(pack)) {
-        fprintf(stderr, "fpk: %s: no such pack\n", pack);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(pack, error)) {
+        const bool exists = std::filesystem::exists(pack, error);
+        fprintf(stderr, "fpk: %s: %s\n", pack, exists ? "not a pack file" : "no such pack");
         return false;
     }
     GeLog(0, "%s", "");

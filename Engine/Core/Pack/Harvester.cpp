@@ -190,8 +190,10 @@ uint32_t CHarvester::Init()
     s_index.Clear();
     {
         CSysCurrentDirectoryScope scope;
-        if (!scope.Enter(s_root.c_str()))
+        if (!scope.Enter(s_root.c_str())) {
+            GeTrace("CHarvester::Init: cannot enter '%s'", s_root.c_str());
             return 0;
+        }
         ScanPacks(prefix);
     }
     for (uint32_t i = 0; i < s_packs.count; ++i)

@@ -89,6 +89,11 @@ TEST_F(FpkToolTest, BadPacksGiveOneLineAndAFailingExit)
         EXPECT_EQ(LineCount(verify.err), 1u) << pack << ": " << verify.err;
     }
     EXPECT_NE(Run("verify " + Quoted("crc.fpk")).err.find("CRC32 not equal!"), std::string::npos);
+    EXPECT_NE(Run("verify " + Quoted("absent.fpk")).err.find("no such pack"), std::string::npos);
+    std::filesystem::create_directories(dir / "folder.fpk");
+    ToolRun folder = Run("list " + Quoted("folder.fpk"));
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.err.find("not a pack file"), std::string::npos) << folder.err;
 }
 
 TEST_F(FpkToolTest, RefusesNamesThatWouldCollideOrEscape)
