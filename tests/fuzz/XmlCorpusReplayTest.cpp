@@ -1,21 +1,8 @@
 // Replays the XML reader's committed fuzz corpus in every build.
+#include "tests/fuzz/CorpusReplay.h"
 #include "tests/fuzz/XmlReaderFuzz.h"
-
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
-#include <iterator>
-#include <string>
 
 TEST(FuzzCorpus, XmlReaderSurvivesEveryInput)
 {
-    size_t replayed = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(QM_FUZZ_CORPUS "/xml_reader")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        SCOPED_TRACE(entry.path().filename().string());
-        EXPECT_EQ(FuzzXmlReader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0);
-        ++replayed;
-    }
-    EXPECT_GE(replayed, 10u);
+    EXPECT_GE(ReplayCorpus("xml_reader", FuzzXmlReader), 10u);
 }
