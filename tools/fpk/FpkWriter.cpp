@@ -127,11 +127,15 @@ bool CFpkWriter::Finish(std::string* error)
     return ok;
 }
 
-static std::string LowerCase(std::string text)
+// The name the reader looks the file up by: lower case, and a '\' (legal in
+// a file name here) read as the separator it is in every data name.
+static std::string StoredName(std::string text)
 {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c + 32);
+        else if (c == '\\')
+            c = '/';
     }
     return text;
 }
@@ -167,7 +171,7 @@ static bool CollectFiles(const std::string& directory, const std::string& relati
             if (!CollectFiles(path, name, files, error))
                 return false;
         } else {
-            files.emplace_back(LowerCase(name), path);
+            files.emplace_back(StoredName(name), path);
         }
     }
     return true;

@@ -105,6 +105,13 @@ TEST_F(FpkToolTest, RefusesNamesThatWouldCollideOrEscape)
     EXPECT_EQ(LineCount(create.err), 1u);
     EXPECT_FALSE(std::filesystem::exists(dir / "twice.fpk"));
 
+    // A backslash in a file name is a separator to the reader.
+    dir.Write("slashes/a\\b.txt", "1");
+    dir.Write("slashes/A/b.txt", "2");
+    ToolRun slashes = Run("create " + Quoted("slashes.fpk") + " " + Quoted("slashes"));
+    EXPECT_EQ(slashes.exitCode, 1);
+    EXPECT_NE(slashes.err.find("the same stored name"), std::string::npos) << slashes.err;
+
     CFpkWriter writer;
     std::string error;
     const uint8_t byte = 'x';
