@@ -18,9 +18,11 @@ public:
             if (run.run_type != Run::RT_Iteration || run.error_occurred)
                 continue;
             const double toSeconds = 1.0 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            // With --benchmark_repetitions the fastest repetition counts: it is
+            // the one least disturbed by the rest of the machine.
             Times& times = m_times[RunName(run)];
-            times.real = run.GetAdjustedRealTime() * toSeconds;
-            times.cpu = run.GetAdjustedCPUTime() * toSeconds;
+            times.real = Fastest(times.real, run.GetAdjustedRealTime() * toSeconds);
+            times.cpu = Fastest(times.cpu, run.GetAdjustedCPUTime() * toSeconds);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -37,6 +39,8 @@ public:
     }
 
 private:
+    static double Fastest(double kept, double now) { return kept > 0 && kept < now ? kept : now; }
+
     struct Times {
         double real = 0;  // seconds per iteration
         double cpu = 0;
