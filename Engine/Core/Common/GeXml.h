@@ -43,7 +43,9 @@ bool XmlHasAttribute(const char* name, const XmlHandle& handle);
 const char* XmlGetText(const char* name, const XmlHandle& handle);  // null when missing
 bool XmlGetBool(const char* name, const XmlHandle& handle);         // only "true", any case
 int32_t XmlGetInt(const char* name, const XmlHandle& handle);       // atoi; 0 when missing
-// The value text (null when missing); value, when given, receives atof of it or 0.
+// The value text (null when missing); value, when given, receives the decimal
+// number the text starts with, as atof reads it (no hexadecimal, inf or nan),
+// or 0.
 const char* XmlGetDouble(const char* name, const XmlHandle& handle, double* value = nullptr);
 float XmlGetFloat(const char* name, const XmlHandle& handle);
 CGeWString XmlGetWideText(const char* name, const XmlHandle& handle); // UTF-8 to UTF-16
@@ -82,9 +84,10 @@ uint32_t ParseBlendMode(const XmlHandle& handle);
 uint32_t ParseAnimPlayMode(const XmlHandle& handle);
 
 // Number lists: every maximal run of the characters "-0123456789.Ee" is read
-// with atof; anything else separates runs. Each returns the count of numbers
-// in the text. XmlParseNumber empties its output first; the float and index
-// forms append to theirs (indexes truncated and wrapped to 16 bits).
+// as a decimal number (as XmlGetDouble reads one); anything else separates
+// runs. Each returns the count of numbers in the text. XmlParseNumber empties
+// its output first; the float and index forms append to theirs (indexes
+// truncated and wrapped to 16 bits).
 uint32_t XmlParseNumber(const char* text, CGeArray<double>& out);
 uint32_t XmlParseFloatList(const char* text, CGeArray<float>& out);
 uint32_t XmlParseIndexList(const char* text, CGeArray<uint16_t>& out);
