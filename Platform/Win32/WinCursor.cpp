@@ -49,23 +49,21 @@ int Clamp(int value, int low, int high)
     return value < low ? low : value;
 }
 
-// The part of the desktop rectangle over the client area, in client pixels.
+// The desktop rectangle as SDL window pixels over the client area (through
+// the full-screen scaling when it is on).
 void ApplySdlConfinement()
 {
     WinWindowRecord* record;
     SDL_Window* window = DeviceSdlWindow(&record);
     if (!window)
         return;
-    int originX, originY, width, height;
+    int originX, originY;
     WinClientOrigin(record, &originX, &originY);
-    SDL_GetWindowSize(window, &width, &height);
-    int left = Clamp(g_cursor.clipRect.left - originX, 0, width);
-    int top = Clamp(g_cursor.clipRect.top - originY, 0, height);
-    int right = Clamp(g_cursor.clipRect.right - originX, 0, width);
-    int bottom = Clamp(g_cursor.clipRect.bottom - originY, 0, height);
-    if (right <= left || bottom <= top)
+    RECT client = {g_cursor.clipRect.left - originX, g_cursor.clipRect.top - originY,
+                   g_cursor.clipRect.right - originX, g_cursor.clipRect.bottom - originY};
+    SDL_Rect rect = WinMapSdlRect(record, client);
+    if (rect.w <= 0 || rect.h <= 0)
         return;
-    SDL_Rect rect = {left, top, right - left, bottom - top};
     if (SDL_SetWindowMouseRect(window, &rect) != 0)
         SDL_SetWindowMouseGrab(window, SDL_TRUE);
 }
@@ -153,7 +151,13 @@ BOOL SetCursorPos(int x, int y)
     WinClientOrigin(record, &originX, &originY);
     g_cursor.clientX = x - originX;
     g_cursor.clientY = y - originY;
-    SDL_WarpMouseInWindow(window, g_cursor.clientX, g_cursor.clientY);
+    int windowX, windowY;
+    WinMapSdlPosition(record, g_cursor.clientX, g_cursor.clientY, &windowX, &windowY);
+    // Full screen: the pointer cannot leave the image, so it is where the
+    // move that follows the warp will report it.
+    if (record->scaledWidth > 0)
+        WinMapClientPosition(record, windowX, windowY, &g_cursor.clientX, &g_cursor.clientY);
+    SDL_WarpMouseInWindow(window, windowX, windowY);
     return TRUE;
 }
 

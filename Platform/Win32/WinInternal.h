@@ -49,6 +49,15 @@ WinWindowRecord* WinMainWindow();
 // under it while the device scales (clamped to the back buffer), else the SDL
 // position clamped to the client area.
 void WinMapClientPosition(const WinWindowRecord* window, int x, int y, int* clientX, int* clientY);
+// The other way, for SetCursorPos: the SDL window pixel that shows client
+// position (x, y). While the device scales, the centre of that back-buffer
+// pixel (clamped to the back buffer), so that WinMapClientPosition gives the
+// position back; else the position as it is.
+void WinMapSdlPosition(const WinWindowRecord* window, int clientX, int clientY, int* x, int* y);
+// And for ClipCursor: the SDL window pixels that WinMapClientPosition maps
+// into the client rectangle (right and bottom exclusive), cut to the image or
+// the window. Empty (w or h <= 0) when nothing of it is visible.
+SDL_Rect WinMapSdlRect(const WinWindowRecord* window, const RECT& client);
 // The client size messages and GetClientRect report.
 void WinClientSize(const WinWindowRecord* window, int* width, int* height);
 

@@ -2,6 +2,8 @@
 // pillarbox) and mouse positions mapped back onto the back buffer.
 #include "WinTestWindow.h"
 
+#include "Platform/Win32/WinCursor.h"
+
 namespace {
 
 struct LetterboxCase {
@@ -106,6 +108,118 @@ TEST_F(FullScreenMouseTest, WindowedAgainMeansClientPositionsAsTheyAre)
     RECT client = {};
     ASSERT_TRUE(GetClientRect(window_, &client));
     EXPECT_EQ(1280, client.right);
+}
+
+} // namespace
+
+namespace {
+
+// SetCursorPos and ClipCursor speak desktop positions over the client area
+// (desktop 640, 0); while the device scales, those are back-buffer pixels and
+// must reach SDL as the window pixels showing them. The window really is
+// 1920 x 1080 here, so SDL's own motion after a warp lands inside it.
+class FullScreenCursorTest : public FullScreenMouseTest {
+protected:
+    void Show(int backWidth, int backHeight)
+    {
+        SDL_SetWindowSize(WinGetSdlWindow(window_), 1920, 1080);
+        WinSetBackBufferScaling(WinGetSdlWindow(window_), backWidth, backHeight);
+        Feed({Window(SDL_WINDOWEVENT_SIZE_CHANGED, 1920, 1080)});
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        s_recorded.clear();
+    }
+
+    void TearDown() override
+    {
+        ClipCursor(nullptr);
+        FullScreenMouseTest::TearDown();
+    }
+};
+
+struct WarpCase {
+    int backWidth, backHeight; // 0 x 0: 1:1
+    int desktopX, desktopY;
+    int windowX, windowY;      // where SDL warps the pointer
+    int cursorX, cursorY;      // GetCursorPos afterwards
+};
+
+TEST_F(FullScreenCursorTest, SetCursorPosWarpsToTheWindowPixelShowingThePosition)
+{
+    // 1280 x 1024 is shown 1350 x 1080 from x = 285.
+    const WarpCase cases[] = {
+        {1280, 1024, 640, 0, 285, 0, 640, 0},            // top left
+        {1280, 1024, 1919, 1023, 1634, 1079, 1919, 1023}, // bottom right
+        {1280, 1024, 1280, 512, 960, 540, 1280, 512},     // centre
+        {1280, 1024, 654, 95, 300, 100, 654, 95},         // (14.5 * 1.0547, 95.5 * 1.0547)
+        {1280, 1024, 0, -50, 285, 0, 640, 0},             // left of the back buffer: its edge
+        {1280, 1024, 5000, 5000, 1634, 1079, 1919, 1023}, // far outside
+        {0, 0, 740, 200, 100, 200, 740, 200},             // 1:1: desktop minus origin
+        {0, 0, 2540, 1000, 1900, 1000, 2540, 1000},
+    };
+    for (const WarpCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "back buffer " << c.backWidth << " x " << c.backHeight
+                                          << ", desktop (" << c.desktopX << ", " << c.desktopY << ")");
+        Show(c.backWidth, c.backHeight);
+        ASSERT_TRUE(SetCursorPos(c.desktopX, c.desktopY));
+        POINT cursor;
+        GetCursorPos(&cursor);
+        EXPECT_EQ(c.cursorX, cursor.x);
+        EXPECT_EQ(c.cursorY, cursor.y);
+
+        // The move SDL makes for the warp comes back as the same position.
+        SDL_Event motion;
+        SDL_PumpEvents();
+        ASSERT_EQ(1, SDL_PeepEvents(&motion, 1, SDL_GETEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION));
+        EXPECT_EQ(c.windowX, motion.motion.x);
+        EXPECT_EQ(c.windowY, motion.motion.y);
+        Feed({motion});
+        EXPECT_EQ((std::vector<RecordedMessage>{{WM_MOUSEMOVE, 0, MAKELPARAM(c.cursorX - 640, c.cursorY)}}),
+                  Input());
+    }
+}
+
+struct ConfineCase {
+    int backWidth, backHeight; // 0 x 0: 1:1
+    RECT desktop;
+    SDL_Rect expected; // in SDL window pixels
+};
+
+TEST_F(FullScreenCursorTest, ClipCursorConfinesToTheWindowPixelsShowingTheRectangle)
+{
+    const ConfineCase cases[] = {
+        {1280, 1024, {640, 0, 1920, 1024}, {285, 0, 1350, 1080}},    // the whole back buffer
+        {1280, 1024, {740, 200, 940, 400}, {390, 211, 211, 211}},    // inside
+        {1280, 1024, {0, -100, 740, 100}, {285, 0, 105, 105}},       // cut to the image
+        {640, 480, {640, 0, 960, 240}, {240, 0, 720, 540}},          // 2.25 times: a quarter
+        {0, 0, {740, 200, 940, 400}, {100, 200, 200, 200}},          // 1:1
+        {0, 0, {0, 100, 3000, 200}, {0, 100, 1920, 100}},
+    };
+    for (const ConfineCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "back buffer " << c.backWidth << " x " << c.backHeight << ", rect {"
+                                          << c.desktop.left << ", " << c.desktop.top << ", " << c.desktop.right
+                                          << ", " << c.desktop.bottom << "}");
+        Show(c.backWidth, c.backHeight);
+        ASSERT_TRUE(ClipCursor(&c.desktop));
+        const SDL_Rect* confined = SDL_GetWindowMouseRect(WinGetSdlWindow(window_));
+        ASSERT_NE(nullptr, confined);
+        EXPECT_TRUE(SDL_RectEquals(&c.expected, confined))
+            << "{" << confined->x << ", " << confined->y << ", " << confined->w << ", " << confined->h << "}";
+
+        // Every pixel of the confinement maps inside the rectangle, and the
+        // next pixel past its right and bottom edges (inside the image) outside.
+        const WinWindowRecord* record = WinFindWindow(window_);
+        RECT client = {c.desktop.left - 640, c.desktop.top, c.desktop.right - 640, c.desktop.bottom};
+        int x, y;
+        WinMapClientPosition(record, confined->x, confined->y, &x, &y);
+        EXPECT_TRUE(x >= client.left && y >= client.top) << x << ", " << y;
+        WinMapClientPosition(record, confined->x + confined->w - 1, confined->y + confined->h - 1, &x, &y);
+        EXPECT_TRUE(x < client.right && y < client.bottom) << x << ", " << y;
+        if (c.backWidth > 0 && c.desktop.right - 640 < c.backWidth) {
+            WinMapClientPosition(record, confined->x + confined->w, confined->y + confined->h, &x, &y);
+            EXPECT_TRUE(x >= client.right && y >= client.bottom) << x << ", " << y;
+        }
+        ClipCursor(nullptr);
+    }
 }
 
 } // namespace
