@@ -2,13 +2,10 @@
 
 #include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Platform/Win32/WinCursor.h"
-#include "Platform/Win32/WinInternal.h"
 #include "Platform/Win32/WinMessages.h"
-#include "Platform/Win32/WinSdl.h"
+#include "Platform/Win32/WinTesting.h"
 
 #include <gmock/gmock.h>
-
-#include <cstring>
 
 using ::testing::ElementsAre;
 
@@ -72,15 +69,15 @@ TEST_F(DeviceWindowTest, ClassTitleAndStyleOfTheWindowedAndTheFullScreenWindow)
         settings.windowed = windowed;
         wrapper.reset(); // the only device window, so its class is number 1
         wrapper.reset(new CGmDeviceWrapper(settings));
-        const WinWindowRecord* record = WinFindWindow(wrapper->GetWindow());
-        ASSERT_NE(nullptr, record);
-        EXPECT_EQ(windowed ? 0x80CF0000u : 0x80000000u, record->style);
-        EXPECT_STREQ("Ge device window", SDL_GetWindowTitle(record->sdl));
-        EXPECT_EQ("GE_D3dDevWnd_#1", record->windowClass->name);
-        EXPECT_EQ(&DeviceWindowProc, record->windowClass->proc);
-        EXPECT_EQ(0u, record->windowClass->style);
-        EXPECT_EQ(nullptr, record->windowClass->icon);
-        EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), record->windowClass->cursor);
+        WinTestWindowFacts window;
+        ASSERT_TRUE(WinTestDescribeWindow(wrapper->GetWindow(), &window));
+        EXPECT_EQ(windowed ? 0x80CF0000u : 0x80000000u, window.style);
+        EXPECT_EQ("Ge device window", window.title);
+        EXPECT_EQ("GE_D3dDevWnd_#1", window.className);
+        EXPECT_EQ(&DeviceWindowProc, window.classProcedure);
+        EXPECT_EQ(0u, window.classStyle);
+        EXPECT_EQ(nullptr, window.classIcon);
+        EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), window.classCursor);
         wrapper.reset();
     }
 }
@@ -240,41 +237,31 @@ TEST_F(DeviceWindowTest, AHookThatClosesInsideCloseEndsTheLoopSafely)
     EXPECT_EQ("", Callers(WM_DESTROY));
 }
 
-// The window layer's own translation of SDL's window events, read by the pump.
+// The window layer's own translation of the desktop's window events, read by the pump.
 TEST_F(DeviceWindowTest, DesktopEventsReachTheFlagsThroughThePump)
 {
-    const Uint32 id = SDL_GetWindowID(WinGetSdlWindow(wrapper->GetWindow()));
-    auto windowEvent = [id](SDL_WindowEventID what) {
-        SDL_Event event;
-        memset(&event, 0, sizeof(event));
-        event.type = SDL_WINDOWEVENT;
-        event.window.windowID = id;
-        event.window.event = (Uint8)what;
-        return event;
-    };
+    const HWND window = wrapper->GetWindow();
     const struct {
-        SDL_WindowEventID event;
+        WinTestDesktopEvent event;
         uint8_t active;
         uint8_t minimised;
     } steps[] = {
-        {SDL_WINDOWEVENT_FOCUS_LOST, 0, 0},
-        {SDL_WINDOWEVENT_FOCUS_GAINED, 1, 0},
-        {SDL_WINDOWEVENT_MINIMIZED, 1, 1},
-        {SDL_WINDOWEVENT_FOCUS_LOST, 0, 1},
-        {SDL_WINDOWEVENT_RESTORED, 0, 0},
-        {SDL_WINDOWEVENT_FOCUS_GAINED, 1, 0},
+        {WinTestDesktopEvent::FocusLost, 0, 0},
+        {WinTestDesktopEvent::FocusGained, 1, 0},
+        {WinTestDesktopEvent::Minimized, 1, 1},
+        {WinTestDesktopEvent::FocusLost, 0, 1},
+        {WinTestDesktopEvent::Restored, 0, 0},
+        {WinTestDesktopEvent::FocusGained, 1, 0},
     };
     for (const auto& step : steps) {
-        SDL_Event event = windowEvent(step.event);
-        WinTranslateSdlEvents(&event, 1);
+        ASSERT_TRUE(WinTestInjectDesktopEvent(window, step.event));
         PumpWindowMessages();
         EXPECT_EQ(step.active, wrapper->m_active) << int(step.event);
         EXPECT_EQ(step.minimised, wrapper->m_minimised) << int(step.event);
     }
 
     // The close button: nobody listens, so the window goes and the loop ends.
-    SDL_Event close = windowEvent(SDL_WINDOWEVENT_CLOSE);
-    WinTranslateSdlEvents(&close, 1);
+    ASSERT_TRUE(WinTestInjectDesktopEvent(window, WinTestDesktopEvent::CloseRequest));
     PumpWindowMessages();
     EXPECT_EQ(0, wrapper->m_running);
 }
