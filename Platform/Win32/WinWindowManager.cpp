@@ -2,6 +2,8 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -113,6 +115,11 @@ bool WinEnsureSdlVideo()
     // it with the last GL window, and a device re-created later would load it
     // again. Failing is fine here; window creation then goes without GL.
     SDL_GL_LoadLibrary(nullptr);
+    // Without a display SDL falls back to drawing off screen on its own; say
+    // so, or a player who started the game on such a machine sees nothing.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!getenv("SDL_VIDEODRIVER") && driver && strcmp(driver, "offscreen") == 0)
+        fprintf(stderr, "No display found: windows are drawn off screen.\n");
     return true;
 }
 
