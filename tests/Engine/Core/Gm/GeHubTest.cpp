@@ -190,7 +190,7 @@ TEST_F(HubTest, LostDeviceRecoversThroughTwentyOneResets)
 {
     CGeHub::Init(*g_videoSettings);
     HeldResource texture;
-    g_pGmResourceManager->Register(&texture, GE_RES_TEXTURE);
+    g_pGmResourceManager->Use(&texture, GE_RES_TEXTURE);
     texture.held = true;
 
     // One more failing Reset than the wrapper tries in one go.

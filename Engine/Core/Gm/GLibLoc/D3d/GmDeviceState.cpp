@@ -2,6 +2,9 @@
 // setters, binding and drawing, transforms, render targets and the default
 // state after every creation and reset.
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmIndexBuffer.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmTextureBase.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
 
 #include <cstring>
 
@@ -168,15 +171,16 @@ void CGmDeviceWrapper::RestoreSamplerFilters()
 // ---------------------------------------------------------------------------
 // Binding and drawing.
 
-void CGmDeviceWrapper::SetStreamSource(IDirect3DVertexBuffer9* vertexBuffer, uint32_t stride)
+void CGmDeviceWrapper::SetStreamSource(const CGmVertexBuffer* vertexBuffer, uint32_t stride)
 {
-    GM_GUARDED("m_device->SetStreamSource(streamIndex, srcVb->m_vb, 0, stride)",
-               SetStreamSource(0, vertexBuffer, 0, stride));
+    IDirect3DVertexBuffer9* buffer = vertexBuffer ? vertexBuffer->D3dBuffer() : nullptr;
+    GM_GUARDED("m_device->SetStreamSource(streamIndex, srcVb->m_vb, 0, stride)", SetStreamSource(0, buffer, 0, stride));
 }
 
-void CGmDeviceWrapper::SetIndices(IDirect3DIndexBuffer9* indexBuffer)
+void CGmDeviceWrapper::SetIndices(const CGmIndexBuffer* indexBuffer)
 {
-    GM_GUARDED("m_device->SetIndices(ib->m_ib)", SetIndices(indexBuffer));
+    IDirect3DIndexBuffer9* buffer = indexBuffer ? indexBuffer->D3dBuffer() : nullptr;
+    GM_GUARDED("m_device->SetIndices(ib->m_ib)", SetIndices(buffer));
 }
 
 void CGmDeviceWrapper::SetFVF(uint32_t engineFlags)
@@ -243,8 +247,9 @@ HRESULT CGmDeviceWrapper::SetViewProjection(const float* view, const float* proj
 // ---------------------------------------------------------------------------
 // Render targets.
 
-void CGmDeviceWrapper::SetRenderTarget(IDirect3DTexture9* target)
+void CGmDeviceWrapper::SetRenderTarget(const CGmTextureBase* targetTexture)
 {
+    IDirect3DTexture9* target = targetTexture ? targetTexture->m_texture : nullptr;
     if (!m_device)
         return;
     // A second switch before the restore would lose the saved surfaces.

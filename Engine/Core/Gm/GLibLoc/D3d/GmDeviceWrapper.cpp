@@ -5,6 +5,7 @@
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeErrorNames.h"
 #include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmGpuResource.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Platform/Win32/WinGdi.h"
@@ -132,6 +133,9 @@ CGmDeviceWrapper::CGmDeviceWrapper(const GeDeviceConfig& settings)
 
 CGmDeviceWrapper::~CGmDeviceWrapper()
 {
+    for (CGeResource* owned : m_owned)
+        delete owned;
+    m_owned.Clear();
     if (m_device) {
         ReleaseDepthSurface();
         SetGamma(1.0f);

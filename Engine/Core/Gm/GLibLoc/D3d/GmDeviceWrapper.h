@@ -22,6 +22,11 @@
 
 #include <cstdint>
 
+class CGeResource;
+class CGmIndexBuffer;
+class CGmTextureBase;
+class CGmVertexBuffer;
+
 // The game's window hook and the input devices' callbacks.
 typedef LRESULT (*GmMessageHook)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -87,9 +92,10 @@ public:
     void SetAddressV(uint32_t stage, uint32_t engineMode);
     void RestoreSamplerFilters();
 
-    // Binding and drawing (guarded). Buffers are given as their Direct3D objects.
-    void SetStreamSource(IDirect3DVertexBuffer9* vertexBuffer, uint32_t stride);
-    void SetIndices(IDirect3DIndexBuffer9* indexBuffer);
+    // Binding and drawing (guarded). A null buffer, or one without its
+    // Direct3D object, unbinds.
+    void SetStreamSource(const CGmVertexBuffer* vertexBuffer, uint32_t stride);
+    void SetIndices(const CGmIndexBuffer* indexBuffer);
     void SetFVF(uint32_t engineFlags);
     void DrawPrimitive(uint32_t engineType, uint32_t startVertex, uint32_t primitiveCount);
     void DrawIndexedPrimitive(uint32_t engineType, int32_t baseVertexIndex, uint32_t minIndex,
@@ -100,8 +106,9 @@ public:
     HRESULT ResetWorldTransform();
     HRESULT SetViewProjection(const float* view, const float* projection);
 
-    // Render targets: a texture's level 0 (null keeps the current target), and back.
-    void SetRenderTarget(IDirect3DTexture9* target);
+    // Render targets: a texture's level 0 (null, or a texture without its
+    // Direct3D texture, keeps the current target), and back.
+    void SetRenderTarget(const CGmTextureBase* target);
     void RestoreRenderTarget();
 
     // The device state after every creation and reset.
@@ -123,6 +130,9 @@ public:
     uint8_t m_windowed = 0;
     GmDeviceInfo m_info;
     CGeArray<GmDisplayMode> m_modes;
+    // Objects that live as long as the device: deleted with the wrapper,
+    // before the device goes.
+    CGeArray<CGeResource*> m_owned;
     float m_world[256][16];
     D3DMATRIX m_worldD3d[256];
     float m_view[16];

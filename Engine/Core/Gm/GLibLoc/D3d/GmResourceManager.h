@@ -1,6 +1,12 @@
 // The per-device register of GPU resources that hold a device object, with
-// their use scores. Before a device reset it releases every device object;
-// each resource re-creates its own at its next use.
+// their use scores.
+//
+// Resources get their device objects at their first Use. When a creation
+// fails (the device-object limit, or video memory running out), a texture
+// first takes over the Direct3D texture of an idle compatible texture; failing
+// that, idle resources lose their device objects, lowest score first, until
+// the creation succeeds. Before a device reset every device object goes; each
+// resource re-creates its own at its next use.
 #pragma once
 
 #include "Engine/Core/Common/GeMap.h"
@@ -21,23 +27,37 @@ public:
     CGmResourceManager(const CGmResourceManager&) = delete;
     CGmResourceManager& operator=(const CGmResourceManager&) = delete;
 
-    // Used resources gain a point (at most 1000) and lose the flag; idle ones
-    // lose a point (at least 0).
+    // Makes sure the resource holds a device object and marks it used. Called
+    // right before a resource is bound; subTypeId is the resource's own. When
+    // nothing idle can make room, the resource stays without a device object.
+    void Use(CGmGpuResource* resource, uint32_t subTypeId);
+
+    // Used resources gain a point (at most kGmMaxUseScore) and lose the flag;
+    // idle ones lose a point (at least 0).
     void AgeScores();
 
     // Releases and forgets every registered resource of that sub-TypeId.
     void ReleaseByType(uint32_t subTypeId);
 
-    // Registers a resource that holds a device object (score 0, used).
-    void Register(CGmGpuResource* resource, uint32_t subTypeId);
-
-    // Releases the device object of one registered resource and forgets it.
+    // Releases the device object of one registered resource and forgets it;
+    // nothing when it is not registered.
     void Unregister(CGmGpuResource* resource);
 
     uint32_t Count() const { return m_entries.Count(); }
+    bool IsRegistered(const CGmGpuResource* resource) const
+    {
+        return m_entries.Find(const_cast<CGmGpuResource*>(resource)) != nullptr;
+    }
 
 private:
-    CGeMap<CGmGpuResource*, Entry> m_entries; // keyed by address
+    using Map = CGeMap<CGmGpuResource*, Entry>;
+
+    // The idle entry with the lowest score (the first in address order among
+    // equals), of textures compatible with `texture` when it is set; or null.
+    Map::Node* FindIdle(const CGmGpuResource* texture) const;
+    bool HandOverTexture(CGmGpuResource* texture);
+
+    Map m_entries; // keyed by address
 };
 
 // The current device's manager (the engine hub keeps it).

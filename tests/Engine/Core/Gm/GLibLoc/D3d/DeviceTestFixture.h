@@ -5,11 +5,13 @@
 
 #include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Platform/D3d9/D3d9Testing.h"
 #include "RecordingDevice.h"
 #include "tests/Support/ErrorBoxRecorder.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,4 +75,39 @@ private:
     GmDirect3DCreateFunction m_previousCreate = nullptr;
     GmSleepFunction m_previousSleep = nullptr;
     GmTraceFunction m_previousTrace = nullptr;
+};
+
+// The same wrapper over the platform's own GL device (32 by 16), seen through
+// the recording decorator.
+class PlatformDeviceTest : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        IDirect3D9* platform = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(nullptr, platform);
+        s_direct3D.reset(new RecordingDirect3D(platform));
+        settings.width = 32;
+        settings.height = 16;
+        settings.refreshRate = 1; // no display mode matches: the size stays
+        Create();
+        ASSERT_NE(nullptr, Device()->inner);
+    }
+
+    // Clears, presents and reads back what the window was given.
+    bool PresentedFrameIs(uint32_t color, uint32_t shown)
+    {
+        std::vector<uint32_t> pixels(32 * 16, 0x12345678);
+        wrapper->Clear(GE_CLEAR_TARGET, color, 1.0f);
+        D3d9CaptureNextPresent(Device()->inner, pixels.data(), 32, 16);
+        wrapper->Present();
+        for (uint32_t pixel : pixels) {
+            if (pixel != shown) {
+                printf("shown %08x, expected %08x\n", pixel, shown);
+                return false;
+            }
+        }
+        return true;
+    }
+    bool PresentedFrameIs(uint32_t color) { return PresentedFrameIs(color, color); }
 };

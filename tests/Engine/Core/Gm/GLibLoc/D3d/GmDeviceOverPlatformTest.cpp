@@ -4,6 +4,7 @@
 #include "DeviceTestFixture.h"
 
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmTextureBase.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Platform/D3d9/D3d9Testing.h"
@@ -15,39 +16,6 @@
 #include <cstdio>
 
 using ::testing::ElementsAre;
-
-class PlatformDeviceTest : public DeviceTest {
-protected:
-    void SetUp() override
-    {
-        DeviceTest::SetUp();
-        IDirect3D9* platform = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(nullptr, platform);
-        s_direct3D.reset(new RecordingDirect3D(platform));
-        settings.width = 32;
-        settings.height = 16;
-        settings.refreshRate = 1; // no display mode matches: the size stays
-        Create();
-        ASSERT_NE(nullptr, Device()->inner);
-    }
-
-    // Clears, presents and reads back what the window was given.
-    bool PresentedFrameIs(uint32_t color, uint32_t shown)
-    {
-        std::vector<uint32_t> pixels(32 * 16, 0x12345678);
-        wrapper->Clear(GE_CLEAR_TARGET, color, 1.0f);
-        D3d9CaptureNextPresent(Device()->inner, pixels.data(), 32, 16);
-        wrapper->Present();
-        for (uint32_t pixel : pixels) {
-            if (pixel != shown) {
-                printf("shown %08x, expected %08x\n", pixel, shown);
-                return false;
-            }
-        }
-        return true;
-    }
-    bool PresentedFrameIs(uint32_t color) { return PresentedFrameIs(color, color); }
-};
 
 TEST_F(PlatformDeviceTest, FramesReachTheWindowUnlessMinimised)
 {
@@ -139,6 +107,18 @@ TEST_F(PlatformDeviceTest, ResetLeavesTheDefaultStatesOnTheDevice)
     EXPECT_EQ(5u, value);
 }
 
+// Lends a Direct3D texture to the wrapper's render-target switch.
+class LentTexture : public CGmTextureBase {
+public:
+    explicit LentTexture(IDirect3DTexture9* texture) { m_texture = texture; }
+    ~LentTexture() override { m_texture = nullptr; }
+    bool EnsureCreated() override { return m_texture != nullptr; }
+    void ReleaseDeviceObject() override {}
+    void Upload() override {}
+    bool CreateD3dTexture(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, bool) override { return false; }
+    bool IsCompatible(const CGmTextureBase&) const override { return false; }
+};
+
 TEST_F(PlatformDeviceTest, DrawingIntoATextureLeavesTheBackBufferAlone)
 {
     IDirect3DDevice9* device = Device()->inner;
@@ -146,7 +126,8 @@ TEST_F(PlatformDeviceTest, DrawingIntoATextureLeavesTheBackBufferAlone)
     ASSERT_EQ(D3D_OK, device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT,
                                             &texture, nullptr));
     wrapper->Clear(GE_CLEAR_TARGET, 0xFF0000FF, 1.0f);
-    wrapper->SetRenderTarget(texture);
+    LentTexture target(texture);
+    wrapper->SetRenderTarget(&target);
     EXPECT_EQ(0, wrapper->m_failed);
     wrapper->Clear(GE_CLEAR_TARGET, 0xFFFF0000, 1.0f);
     wrapper->RestoreRenderTarget();

@@ -334,9 +334,9 @@ TEST_F(DeviceTest, LostDeviceReleasesTheDeviceObjectsAndResets)
     Create();
     CountingResource texture, vertices, other;
     CGmResourceManager manager;
-    manager.Register(&texture, GE_RES_TEXTURE);
-    manager.Register(&vertices, GE_RES_VERTEX_BUFFER);
-    manager.Register(&other, 5);
+    manager.Use(&texture, GE_RES_TEXTURE);
+    manager.Use(&vertices, GE_RES_VERTEX_BUFFER);
+    manager.Use(&other, 5);
     g_pGmResourceManager = &manager;
 
     Device()->results["Present"] = D3DERR_DEVICELOST;
