@@ -39,6 +39,12 @@ static bool FindNoCase(const std::string& directory, const std::string& name, st
 
 bool SysResolvePathNoCase(const char* path, std::string* resolved)
 {
+    // A host path may hold a '\' in a name: what exists as given is taken
+    // as given.
+    if (path && path[0] && PathExists(path)) {
+        *resolved = path;
+        return true;
+    }
     std::string wanted = SysNormalizeSeparators(path);
     if (wanted.empty())
         return false;
@@ -88,8 +94,12 @@ static int RefuseDirectory(int fd)
 
 int SysOpenForRead(const char* path)
 {
-    std::string name = SysNormalizeSeparators(path);
+    std::string name = path ? path : "";
     int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR) && name.find('\\') != std::string::npos) {
+        name = SysNormalizeSeparators(path);
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd >= 0 || errno != ENOENT)
         return RefuseDirectory(fd);
     std::string resolved;

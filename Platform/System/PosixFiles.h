@@ -13,7 +13,9 @@
 // Turns every '\' into '/' (data paths are written with either).
 std::string SysNormalizeSeparators(const char* path);
 
-// Finds the file or directory that `path` names, matching each component
+// Finds the file or directory that `path` names. A path that exists exactly
+// as given is taken as it is (a host path may hold a '\' inside a name);
+// otherwise every '\' is a separator and each component is matched
 // case-insensitively (ASCII letters) when the exact name does not exist.
 // An exact match of a component is preferred; among case variants the first
 // in byte order wins. Returns false when nothing matches.

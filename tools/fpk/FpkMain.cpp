@@ -7,18 +7,22 @@
 //
 // Packs are read through the engine's own reader (CHarvester), so the tool
 // and the game can never disagree about what a pack holds. Every fault gives
-// a one-line message on stderr and a non-zero exit.
+// a non-zero exit and one line on stderr per cause: a file table that does not
+// fit its pack is one line, not one per file. A failed create leaves whatever
+// was at OUT untouched.
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "tools/fpk/FpkWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 static std::string s_engineError; // the last message of the engine's error box
 
@@ -88,26 +92,68 @@ static bool IsSafeName(const std::string& name)
     return true;
 }
 
+// Where the blocks that the file table names end, against where the table
+// itself begins. The writer puts the table right behind the last block, so a
+// gap or an overlap means the offsets were shifted, most often by bytes put in
+// front of the pack; every block then fails for that one cause.
+static std::string TableMisfit(const char* pack)
+{
+    FILE* file = fopen(pack, "rb");
+    uint8_t trailer[4] = {};
+    long long size = -1;
+    if (file && fseeko(file, -4, SEEK_END) == 0 && fread(trailer, 1, 4, file) == 4)
+        size = ftello(file);
+    if (file)
+        fclose(file);
+    if (size < 0)
+        return "";
+    const uint32_t fatLength = trailer[0] | trailer[1] << 8 | trailer[2] << 16 | static_cast<uint32_t>(trailer[3]) << 24;
+    const long long tableStart = size - 4 - fatLength;
+    long long blocksEnd = 0;
+    const CHarvester::Index& index = CHarvester::GetIndex();
+    for (auto* node = index.first; node; node = index.Next(node))
+        blocksEnd = std::max<long long>(blocksEnd, static_cast<long long>(node->value.offset) + node->value.size);
+    if (blocksEnd == tableStart)
+        return "";
+    return "the offsets of its file table do not fit the file: the blocks end at byte " + std::to_string(blocksEnd) +
+           ", the table starts at byte " + std::to_string(tableStart) +
+           (blocksEnd < tableStart ? " (bytes put in front of the pack?)" : "");
+}
+
+// The output directory, made when missing; one line when it cannot be.
+static bool MakeOutputDirectory(const char* outDir)
+{
+    std::error_code error;
+    std::filesystem::create_directories(outDir, error);
+    if (std::filesystem::is_directory(outDir))
+        return true;
+    const std::string reason = error ? error.message() : "something else of that name is in the way";
+    fprintf(stderr, "fpk: %s: the output folder cannot be made: %s\n", outDir, reason.c_str());
+    return false;
+}
+
 // Unpacks every file; with an output directory also writes it there.
 static int ForEachFile(const char* pack, const char* outDir)
 {
-    if (!Mount(pack))
+    if (!Mount(pack) || (outDir && !MakeOutputDirectory(outDir)))
         return 1;
-    int failures = 0;
+    std::vector<std::string> problems; // one line per file that fails
+    bool anyUnpacked = false;
     const CHarvester::Index& index = CHarvester::GetIndex();
     for (auto* node = index.first; node; node = index.Next(node)) {
         const char* name = node->key.c_str();
         CGeFileData file;
         CHarvester::GetFile(file, name, true);
         bool ok = file.data != nullptr;
+        anyUnpacked = anyUnpacked || ok;
         if (!ok)
-            fprintf(stderr, "fpk: %s: '%s': %s\n", pack, name, TakeEngineError("does not unpack").c_str());
+            problems.push_back(std::string(pack) + ": '" + name + "': " + TakeEngineError("does not unpack"));
         if (ok && outDir) {
             std::error_code error;
             std::filesystem::path target = std::filesystem::path(outDir) / name;
             ok = IsSafeName(name);
             if (!ok)
-                fprintf(stderr, "fpk: %s: refusing to write '%s' outside the output directory\n", pack, name);
+                problems.push_back(std::string(pack) + ": refusing to write '" + name + "' outside the output directory");
             if (ok)
                 std::filesystem::create_directories(target.parent_path(), error);
             CGeFileData out;
@@ -115,24 +161,30 @@ static int ForEachFile(const char* pack, const char* outDir)
             out.data = file.data;
             out.size = file.size;
             if (ok && !WriteWholeFile(out)) {
-                fprintf(stderr, "fpk: cannot write %s\n", target.string().c_str());
+                problems.push_back("cannot write " + target.string());
                 ok = false;
             }
         }
-        failures += ok ? 0 : 1;
         FreeFileData(file);
     }
-    if (failures == 0 && !outDir)
+    // When nothing unpacks and the table does not fit the file, that is the
+    // one cause worth a line.
+    const std::string misfit = anyUnpacked || problems.empty() ? "" : TableMisfit(pack);
+    if (!misfit.empty())
+        problems.assign(1, std::string(pack) + ": " + misfit);
+    for (const std::string& problem : problems)
+        fprintf(stderr, "fpk: %s\n", problem.c_str());
+    if (problems.empty() && !outDir)
         printf("%s: %u files OK\n", pack, index.count);
-    return failures == 0 ? 0 : 1;
+    return problems.empty() ? 0 : 1;
 }
 
+// A failed create leaves whatever was at the pack path as it was.
 static int Create(const char* pack, const char* directory)
 {
     std::string error;
     if (!WritePackFromDirectory(pack, directory, &error)) {
         fprintf(stderr, "fpk: %s\n", error.c_str());
-        std::remove(pack);
         return 1;
     }
     return 0;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <lzo/lzo1x.h>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 static void AppendU32(std::vector<uint8_t>& out, uint32_t value)
@@ -60,9 +61,9 @@ CFpkWriter::~CFpkWriter()
         close(fd);
 }
 
-bool CFpkWriter::Open(const char* packPath, std::string* error)
+bool CFpkWriter::Open(const char* packPath, std::string* error, const char* shownName)
 {
-    path = packPath;
+    path = shownName ? shownName : packPath;
     fd = open(packPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = path + ": " + strerror(errno);
@@ -156,6 +157,22 @@ static bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::
     return ok;
 }
 
+// What a directory entry that is neither a regular file nor a folder is, for
+// the line that refuses it.
+static const char* SpecialFileKind(mode_t mode)
+{
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device node";
+    return "not a regular file";
+}
+
+// Only regular files and folders are packed: reading a pipe or a device could
+// block for ever or never end, so anything else is refused before the pack is
+// begun. Links are followed.
 static bool CollectFiles(const std::string& directory, const std::string& relative,
                          std::vector<std::pair<std::string, std::string>>& files, std::string* error)
 {
@@ -170,9 +187,18 @@ static bool CollectFiles(const std::string& directory, const std::string& relati
         if (entry.isDirectory) {
             if (!CollectFiles(path, name, files, error))
                 return false;
-        } else {
-            files.emplace_back(StoredName(name), path);
+            continue;
         }
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0) {
+            *error = path + ": " + strerror(errno);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            *error = path + ": " + SpecialFileKind(info.st_mode) + ", only regular files and folders are packed";
+            return false;
+        }
+        files.emplace_back(StoredName(name), path);
     }
     return true;
 }
@@ -185,10 +211,74 @@ static bool SameFile(const std::string& a, const std::string& b)
     return std::filesystem::equivalent(a, b, ignored);
 }
 
+// The pack is written into a new file beside its destination and renamed over
+// it only when complete, so a failure never costs the user an existing file.
+class CPackTempFile {
+public:
+    ~CPackTempFile()
+    {
+        if (!path.empty())
+            unlink(path.c_str());
+    }
+
+    bool Create(const std::string& destination, std::string* error)
+    {
+        std::vector<char> pattern(destination.begin(), destination.end());
+        static const char suffix[] = ".tmp-XXXXXX";
+        pattern.insert(pattern.end(), suffix, suffix + sizeof(suffix));
+        int fd = mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            *error = destination + ": cannot create a file beside it: " + strerror(errno);
+            return false;
+        }
+        path = pattern.data();
+        // mkstemp makes the file private; a pack gets the mode of the file it
+        // replaces, or the usual mode of a new file.
+        struct stat old;
+        mode_t mode;
+        if (stat(destination.c_str(), &old) == 0) {
+            mode = old.st_mode & 07777;
+        } else {
+            const mode_t mask = umask(0);
+            umask(mask);
+            mode = 0666 & ~mask;
+        }
+        const bool ok = fchmod(fd, mode) == 0;
+        close(fd);
+        if (!ok)
+            *error = destination + ": " + strerror(errno);
+        return ok;
+    }
+
+    bool RenameTo(const std::string& destination, std::string* error)
+    {
+        if (rename(path.c_str(), destination.c_str()) != 0) {
+            *error = destination + ": " + strerror(errno);
+            return false;
+        }
+        path.clear();
+        return true;
+    }
+
+    std::string path;
+};
+
+// An existing destination must be a regular file: a folder, a pipe or a
+// device given by mistake is refused before anything is written.
+static bool CheckDestination(const char* packPath, std::string* error)
+{
+    struct stat info;
+    if (stat(packPath, &info) != 0 || S_ISREG(info.st_mode))
+        return true;
+    const char* kind = S_ISDIR(info.st_mode) ? "a folder" : SpecialFileKind(info.st_mode);
+    *error = std::string(packPath) + ": " + kind + ", not a pack file; nothing written";
+    return false;
+}
+
 bool WritePackFromDirectory(const char* packPath, const char* directory, std::string* error)
 {
     std::vector<std::pair<std::string, std::string>> files; // stored name, path on disk
-    if (!CollectFiles(directory, "", files, error))
+    if (!CheckDestination(packPath, error) || !CollectFiles(directory, "", files, error))
         return false;
     files.erase(std::remove_if(files.begin(), files.end(), [&](const auto& file) { return SameFile(file.second, packPath); }),
                 files.end());
@@ -200,13 +290,16 @@ bool WritePackFromDirectory(const char* packPath, const char* directory, std::st
         }
     }
 
+    CPackTempFile temp;
+    if (!temp.Create(packPath, error))
+        return false;
     CFpkWriter writer;
-    if (!writer.Open(packPath, error))
+    if (!writer.Open(temp.path.c_str(), error, packPath))
         return false;
     std::vector<uint8_t> bytes;
     for (const auto& file : files) {
         if (!ReadFile(file.second, bytes, error) || !writer.AddFile(file.first, bytes.data(), bytes.size(), error))
             return false;
     }
-    return writer.Finish(error);
+    return writer.Finish(error) && temp.RenameTo(packPath, error);
 }

@@ -25,7 +25,9 @@ public:
     CFpkWriter(const CFpkWriter&) = delete;
     CFpkWriter& operator=(const CFpkWriter&) = delete;
 
-    bool Open(const char* path, std::string* error);
+    // Creates or truncates the file at path; messages name the file
+    // shownName when given (the pack a temporary file will become).
+    bool Open(const char* path, std::string* error, const char* shownName = nullptr);
     bool AddFile(const std::string& name, const uint8_t* data, size_t size, std::string* error);
     // Writes the FAT block and the trailer and closes the file.
     bool Finish(std::string* error);
@@ -40,5 +42,8 @@ private:
 };
 
 // Packs every file below directory (recursively, in name order) under its
-// relative path, lower-cased with '/' separators.
+// relative path, lower-cased with '/' separators. Anything in the tree that is
+// neither a regular file nor a folder is refused, as is a packPath that exists
+// and is not a regular file. The pack is built beside packPath and replaces it
+// only when complete: on failure packPath is untouched.
 bool WritePackFromDirectory(const char* packPath, const char* directory, std::string* error);

@@ -162,10 +162,11 @@ void CHarvester::ScanPacks(const CGeString& prefix)
     }
 }
 
-// The directory and the base name of a pack path, with '/' separators.
+// The directory and the base name of a pack path. A pack path is a path on
+// this host, not a data name: a '\' in it is part of a name and no separator.
 static void SplitPackPath(const CGeString& packPath, CGeString& directory, CGeString& baseName)
 {
-    std::string path = SysNormalizeSeparators(packPath.c_str());
+    std::string path = packPath.c_str();
     size_t slash = path.rfind('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (slash == std::string::npos)
@@ -205,7 +206,7 @@ bool CHarvester::MountSinglePack(const CGeString& packFile)
 {
     Unmount();
     s_mountedPackPath = packFile;
-    std::string path = SysNormalizeSeparators(packFile.c_str());
+    std::string path = packFile.c_str();
     CGeString baseName;
     SplitPackPath(packFile, s_root, baseName);
     s_packs.Add(CGeString(path.substr(path.rfind('/') + 1).c_str())); // npos + 1 is 0

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -18,7 +19,8 @@ class FpkToolTest : public ::testing::Test {
 protected:
     ToolRun Run(const std::string& arguments)
     {
-        std::string command = std::string(FPK_EXECUTABLE) + " " + arguments + " >" + (dir / "stdout") + " 2>" + (dir / "stderr");
+        // A tool that blocks fails the test instead of hanging it.
+        std::string command = "timeout 30 " + std::string(FPK_EXECUTABLE) + " " + arguments + " >" + (dir / "stdout") + " 2>" + (dir / "stderr");
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, CTestTempDir::Read(dir / "stdout"), CTestTempDir::Read(dir / "stderr")};
     }
@@ -31,6 +33,16 @@ protected:
 size_t LineCount(const std::string& text)
 {
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// The names in a directory, to see that no temporary file stayed behind.
+std::vector<std::string> Listing(const std::string& directory)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace
@@ -125,4 +137,102 @@ TEST_F(FpkToolTest, RefusesNamesThatWouldCollideOrEscape)
     EXPECT_TRUE(std::filesystem::exists(dir / "out/inside.txt"));
 
     EXPECT_EQ(Run("").exitCode, 2);
+}
+
+TEST_F(FpkToolTest, AFailedCreateLeavesWhatWasAtOutAlone)
+{
+    dir.Write("out/resource.fpk", "the user's own file");
+    dir.Write("case/Same.txt", "1");
+    dir.Write("case/same.TXT", "2");
+    dir.Write("pipe/a.txt", "a");
+    ASSERT_EQ(mkfifo((dir / "pipe/fifo").c_str(), 0644), 0);
+
+    const struct {
+        const char* tree;
+        const char* says;
+    } cases[] = {
+        {"misspelt", "No such file"},
+        {"case", "the same stored name"},
+        {"pipe", "a named pipe"},
+    };
+    for (const auto& c : cases) {
+        ToolRun create = Run("create " + Quoted("out/resource.fpk") + " " + Quoted(c.tree));
+        EXPECT_EQ(create.exitCode, 1) << c.tree;
+        EXPECT_EQ(LineCount(create.err), 1u) << c.tree << ": " << create.err;
+        EXPECT_NE(create.err.find(c.says), std::string::npos) << create.err;
+        EXPECT_EQ(CTestTempDir::Read(dir / "out/resource.fpk"), "the user's own file") << c.tree;
+        EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"resource.fpk"}) << c.tree;
+    }
+
+    // A pack that is written replaces the file whole and keeps its mode.
+    chmod((dir / "out/resource.fpk").c_str(), 0640);
+    std::filesystem::remove(dir / "case/same.TXT");
+    ASSERT_EQ(Run("create " + Quoted("out/resource.fpk") + " " + Quoted("case")).exitCode, 0);
+    EXPECT_EQ(Listing(dir / "out"), std::vector<std::string>{"resource.fpk"});
+    EXPECT_EQ(LineCount(Run("list " + Quoted("out/resource.fpk")).out), 1u);
+    struct stat info;
+    ASSERT_EQ(stat((dir / "out/resource.fpk").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(FpkToolTest, AnOutThatIsNoRegularFileIsRefusedUntouched)
+{
+    dir.Write("src/a.txt", "a");
+    dir.Write("folder.fpk/inside.txt", "kept");
+    ASSERT_EQ(mkfifo((dir / "fifo.fpk").c_str(), 0644), 0);
+
+    for (std::string out : {dir / "folder.fpk", dir / "fifo.fpk", std::string("/dev/null")}) {
+        ToolRun create = Run("create '" + out + "' " + Quoted("src"));
+        EXPECT_EQ(create.exitCode, 1) << out;
+        EXPECT_EQ(LineCount(create.err), 1u) << out << ": " << create.err;
+        EXPECT_NE(create.err.find("not a pack file"), std::string::npos) << create.err;
+    }
+    EXPECT_EQ(CTestTempDir::Read(dir / "folder.fpk/inside.txt"), "kept");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo.fpk"));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"fifo.fpk", "folder.fpk", "src", "stderr", "stdout"}));
+}
+
+TEST_F(FpkToolTest, OneCauseGivesOneLine)
+{
+    for (int i = 0; i < 5; ++i)
+        dir.Write("src/file" + std::to_string(i) + ".txt", std::string(1000, static_cast<char>('a' + i)));
+    ASSERT_EQ(Run("create " + Quoted("good.fpk") + " " + Quoted("src")).exitCode, 0);
+    const std::string good = CTestTempDir::Read(dir / "good.fpk");
+
+    // Bytes put in front shift every block away from its offset.
+    dir.Write("prefixed.fpk", std::string(64, 'x') + good);
+    ToolRun verify = Run("verify " + Quoted("prefixed.fpk"));
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_EQ(LineCount(verify.err), 1u) << verify.err;
+    EXPECT_NE(verify.err.find("offsets of its file table do not fit"), std::string::npos) << verify.err;
+
+    // One damaged block among good ones is reported on its own.
+    std::string oneBad = good;
+    oneBad[20] ^= 0x40;
+    dir.Write("one-bad.fpk", oneBad);
+    verify = Run("verify " + Quoted("one-bad.fpk"));
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_EQ(LineCount(verify.err), 1u) << verify.err;
+    EXPECT_NE(verify.err.find("file0.txt"), std::string::npos) << verify.err;
+
+    dir.Write("a-file", "not a folder");
+    ToolRun extract = Run("extract " + Quoted("good.fpk") + " " + Quoted("a-file"));
+    EXPECT_EQ(extract.exitCode, 1);
+    EXPECT_EQ(LineCount(extract.err), 1u) << extract.err;
+    EXPECT_NE(extract.err.find("output folder cannot be made"), std::string::npos) << extract.err;
+    EXPECT_EQ(CTestTempDir::Read(dir / "a-file"), "not a folder");
+}
+
+TEST_F(FpkToolTest, APackPathMayHoldABackslash)
+{
+    dir.Write("src/Gui/Gui_Res.XML", "<gui/>");
+    std::filesystem::create_directories(dir / "back\\slash");
+    ASSERT_EQ(Run("create " + Quoted("back\\slash/resource.fpk") + " " + Quoted("src")).exitCode, 0);
+    ASSERT_TRUE(std::filesystem::exists(dir / "back\\slash/resource.fpk"));
+    ToolRun list = Run("list " + Quoted("back\\slash/resource.fpk"));
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_NE(list.out.find("gui/gui_res.xml"), std::string::npos);
+    ToolRun verify = Run("verify " + Quoted("back\\slash/resource.fpk"));
+    EXPECT_EQ(verify.exitCode, 0) << verify.err;
 }

@@ -24,11 +24,12 @@ bool CFileWrapper::Open(const CGeString& newPath, uint32_t access, uint32_t crea
     default: break; // OPEN_EXISTING
     }
 
-    std::string name = SysNormalizeSeparators(path.c_str());
+    // Reading takes a path that exists as given before its '\' separators
+    // are turned round (a pack's host path may hold one in a folder name).
     if (flags == (O_CLOEXEC | O_RDONLY))
-        handle = SysOpenForRead(name.c_str());
+        handle = SysOpenForRead(path.c_str());
     else
-        handle = open(name.c_str(), flags, 0644);
+        handle = open(SysNormalizeSeparators(path.c_str()).c_str(), flags, 0644);
     if (handle < 0) {
         lastError = static_cast<uint32_t>(errno);
         if (error)
