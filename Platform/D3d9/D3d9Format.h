@@ -48,6 +48,3 @@ void D3d9UploadRect(const D3d9FormatInfo& info, GLint level, UINT x, UINT y, UIN
 // False for formats that have no direct GL read form.
 bool D3d9ReadRect(const D3d9FormatInfo& info, UINT x, UINT y, UINT width, UINT height, void* data,
                   UINT pitch);
-
-// Decodes one 8- or 16-byte DXT block into 16 texels of A8R8G8B8, row-major.
-void D3d9DecodeDxtBlock(D3DFORMAT format, const uint8_t* block, uint32_t texels[16]);

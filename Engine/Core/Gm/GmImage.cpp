@@ -16,13 +16,42 @@ void CGmImage::FreeData()
     data = nullptr;
 }
 
+namespace {
+GmImageReport s_lastReport;
+}
+
+const GmImageReport& GetLastImageReport()
+{
+    return s_lastReport;
+}
+
+void ReportImageProblem(GmImageProblem problem, int32_t jpegError)
+{
+    s_lastReport.problem = problem;
+    s_lastReport.jpegError = jpegError;
+}
+
+void ClearImageReport()
+{
+    ReportImageProblem(GM_IMAGE_NO_PROBLEM);
+}
+
+GmImageProblem RawImageProblem(uint32_t width, uint32_t height, uint32_t format, uint32_t pitch)
+{
+    const uint64_t bytes = static_cast<uint64_t>(height) * pitch;
+    // Whoever reads a raw image takes width pixels from every row, so a row
+    // must hold them: a ".gep" header may name any pitch.
+    const uint64_t rowBytes = static_cast<uint64_t>(width) * GetFormatBytesPerPixel(format);
+    if (bytes == 0 || rowBytes > pitch)
+        return GM_IMAGE_DAMAGED;
+    return bytes <= kMaxImageBytes ? GM_IMAGE_NO_PROBLEM : GM_IMAGE_TOO_LARGE;
+}
+
 bool CGmImage::MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat, uint32_t newPitch)
 {
     const uint64_t bytes = static_cast<uint64_t>(newHeight) * newPitch;
-    // Whoever reads a raw image takes width pixels from every row, so a row
-    // must hold them: a ".gep" header may name any pitch.
-    const uint64_t rowBytes = static_cast<uint64_t>(newWidth) * GetFormatBytesPerPixel(newFormat);
-    const bool usable = bytes > 0 && bytes <= kMaxImageBytes && rowBytes <= newPitch;
+    const GmImageProblem problem = RawImageProblem(newWidth, newHeight, newFormat, newPitch);
+    const bool usable = problem == GM_IMAGE_NO_PROBLEM;
     if (usable && kind == GM_IMAGE_RAW && data && width == newWidth && height == newHeight &&
         format == newFormat && pitch == newPitch)
         return true;
@@ -34,6 +63,7 @@ bool CGmImage::MakeRaw(uint32_t newWidth, uint32_t newHeight, uint32_t newFormat
     kind = GM_IMAGE_RAW;
     if (!usable) {
         GeTrace("image of %u x %u with pitch %u refused\n", newWidth, newHeight, newPitch);
+        ReportImageProblem(problem);
         return false;
     }
     // Zeroed, so that a file that fills less than the whole image leaves
@@ -116,8 +146,19 @@ uint32_t DetectImageType(const CGeFileData& file)
     return GM_IMAGE_TYPE_NONE;
 }
 
+// Why no reader takes a file: a file named like a TGA is too short for its
+// header or of a TGA kind the engine does not read (colour-mapped, or the
+// run-length types 9 to 11); anything else is no image at all.
+static GmImageProblem UnreadableFileProblem(const CGeFileData& file)
+{
+    if (!strstr(file.path.c_str(), ".tga") && !strstr(file.path.c_str(), ".TGA"))
+        return GM_IMAGE_NOT_AN_IMAGE;
+    return file.data && file.size >= 18 ? GM_IMAGE_UNSUPPORTED : GM_IMAGE_TRUNCATED;
+}
+
 bool LoadImage(const CGeFileData& file, CGmImage& image)
 {
+    ClearImageReport();
     if (IsTgaFile(file))
         return image.ReadTga(file);
     if (IsGepFile(file)) {
@@ -132,16 +173,33 @@ bool LoadImage(const CGeFileData& file, CGmImage& image)
     }
     if (FirstWord(file.data, file.size) == kDdsSignature)
         return true;
+    ReportImageProblem(UnreadableFileProblem(file));
     return false;
 }
 
 bool CGmImage::ReadPacked(const CGeFileData& file)
 {
+    ClearImageReport();
     if (FirstWord(file.data, file.size) == kGepSignature)
         return ReadGepHeader(file);
     if (IsJpegFile(file))
         return ReadJpegPacked(file);
     if (FirstWord(file.data, file.size) == kDdsSignature)
         return ReadDds(file);
+    ReportImageProblem(GM_IMAGE_NOT_AN_IMAGE);
     return false;
+}
+
+GmImageProblem CheckImageHeader(const CGeFileData& head, uint64_t fileSize)
+{
+    const uint64_t headBytes = head.data ? head.size : 0;
+    if (IsGepFile(head))
+        return ReadGepLayout(head.data, headBytes, fileSize).problem;
+    if (IsTgaFile(head))
+        return ReadTgaLayout(head.data, headBytes, fileSize).problem;
+    if (IsJpegFile(head))
+        return GM_IMAGE_NO_PROBLEM;
+    if (FirstWord(head.data, head.size) == kDdsSignature)
+        return ReadDdsLayout(head.data, headBytes, fileSize).problem;
+    return UnreadableFileProblem(head);
 }

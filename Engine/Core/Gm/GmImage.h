@@ -101,6 +101,38 @@ public:
 // left as they are: they are only ever taken in packed form.
 bool LoadImage(const CGeFileData& file, CGmImage& image);
 
+// Why a reader refused a file, or what it had to make up for. The engine only
+// traces these; tools tell the user.
+enum GmImageProblem : uint32_t {
+    GM_IMAGE_NO_PROBLEM = 0,
+    GM_IMAGE_NOT_AN_IMAGE,  // no reader takes the file
+    GM_IMAGE_TRUNCATED,     // the file ends before the data its header promises
+    GM_IMAGE_UNSUPPORTED,   // a kind of the format the engine does not read
+    GM_IMAGE_DAMAGED,       // header fields that describe no image
+    GM_IMAGE_TOO_LARGE,     // more than kMaxImageBytes of pixels
+    GM_IMAGE_JPEG_ERROR,    // the JPEG decoder failed; jpegError says why
+};
+
+struct GmImageReport {
+    GmImageProblem problem = GM_IMAGE_NO_PROBLEM;
+    int32_t jpegError = 0;
+};
+
+// What the last LoadImage or CGmImage::ReadPacked found wrong with its file;
+// GM_IMAGE_TRUNCATED after a success means a JPEG whose data ends inside its
+// scan, shown as far as it was decoded. Main thread, like the readers.
+const GmImageReport& GetLastImageReport();
+
+// The bytes of a file's beginning that CheckImageHeader looks at.
+constexpr uint32_t kImageHeadBytes = 128;
+
+// Decides from the beginning of a file (head: its path and its first
+// kImageHeadBytes bytes, or all of a shorter file) and its size what the
+// readers would refuse on the header's word alone, so that a caller need not
+// read a huge file whole to learn that it cannot be used. Never refuses a file
+// that a reader takes. JPEG files pass: their decoder bounds its own memory.
+GmImageProblem CheckImageHeader(const CGeFileData& head, uint64_t fileSize);
+
 // GM_IMAGE_TYPE_*: which loader a texture should use for the file.
 uint32_t DetectImageType(const CGeFileData& file);
 

@@ -74,52 +74,65 @@ uint32_t DdsLevelBytes(uint32_t engineFormat, uint32_t width, uint32_t height)
     return bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
 }
 
+DdsLayout ReadDdsLayout(const uint8_t* head, uint64_t headBytes, uint64_t fileSize)
+{
+    DdsLayout layout;
+    if (!head || headBytes < kDdsHeaderBytes || fileSize < kDdsHeaderBytes) {
+        layout.problem = GM_IMAGE_TRUNCATED;
+        return layout;
+    }
+    layout.format = (ReadLe32(head + kDdsPixelFlagsAt) & DDPF_FOURCC) ? DxtEngineFormat(ReadLe32(head + kDdsFourCcAt))
+                                                                       : GM_FMT_NONE;
+    if (layout.format == GM_FMT_NONE) {
+        layout.problem = GM_IMAGE_UNSUPPORTED;
+        return layout;
+    }
+    layout.width = ReadLe32(head + kDdsWidthAt);
+    layout.height = ReadLe32(head + kDdsHeightAt);
+    const uint32_t mipCount = ReadLe32(head + kDdsMipCountAt);
+    uint32_t levels = (ReadLe32(head + kDdsFlagsAt) & DDSD_MIPMAPCOUNT) && mipCount >= 1 ? mipCount : 1;
+
+    // The upload copies its levels straight from the file: the level count
+    // is cut to the levels the file really holds, and a file without its first
+    // level is refused.
+    const LevelWalk walk = WalkLevels(layout.format, layout.width, layout.height, levels, fileSize - kDdsHeaderBytes);
+    if (layout.width == 0 || layout.height == 0) {
+        layout.problem = GM_IMAGE_DAMAGED;
+        return layout;
+    }
+    if (walk.walked > 0 && walk.stored == 0) {
+        layout.problem = GM_IMAGE_TRUNCATED;
+        return layout;
+    }
+    // No more levels than a full chain down to 1 by 1: the device refuses more.
+    const uint32_t chain = MipChainLength(layout.width > layout.height ? layout.width : layout.height);
+    if (levels > chain)
+        levels = chain;
+    if (walk.stored < walk.walked)
+        levels = walk.stored;
+    layout.levels = levels;
+    return layout;
+}
+
 bool CGmImage::ReadDds(const CGeFileData& file)
 {
     FreeData();
     storedSize = 0;
-    if (!file.data || file.size < kDdsHeaderBytes) {
-        GeTrace("%s: too short for a DDS header\n", file.path.c_str());
+    const DdsLayout layout = ReadDdsLayout(file.data, file.data ? file.size : 0, file.data ? file.size : 0);
+    if (layout.problem != GM_IMAGE_NO_PROBLEM) {
+        GeTrace("%s: DDS refused (problem %u)\n", file.path.c_str(), layout.problem);
+        ReportImageProblem(layout.problem);
         return false;
-    }
-    const uint8_t* header = file.data;
-    const uint32_t dxtFormat = (ReadLe32(header + kDdsPixelFlagsAt) & DDPF_FOURCC)
-                                   ? DxtEngineFormat(ReadLe32(header + kDdsFourCcAt))
-                                   : GM_FMT_NONE;
-    if (dxtFormat == GM_FMT_NONE) {
-        GeTrace("%s: DDS without DXT data\n", file.path.c_str());
-        return false;
-    }
-    const uint32_t newWidth = ReadLe32(header + kDdsWidthAt);
-    const uint32_t newHeight = ReadLe32(header + kDdsHeightAt);
-    const uint32_t mipCount = ReadLe32(header + kDdsMipCountAt);
-    uint32_t levels = (ReadLe32(header + kDdsFlagsAt) & DDSD_MIPMAPCOUNT) && mipCount >= 1 ? mipCount : 1;
-
-    // The upload copies its levels straight from these bytes: the level count
-    // is cut to the levels the file really holds, and a file without its first
-    // level is refused.
-    const LevelWalk walk = WalkLevels(dxtFormat, newWidth, newHeight, levels, file.size - kDdsHeaderBytes);
-    if (newWidth == 0 || newHeight == 0 || (walk.walked > 0 && walk.stored == 0)) {
-        GeTrace("%s: DDS level data missing for %u x %u\n", file.path.c_str(), newWidth, newHeight);
-        return false;
-    }
-    // No more levels than a full chain down to 1 by 1: the device refuses more.
-    const uint32_t chain = MipChainLength(newWidth > newHeight ? newWidth : newHeight);
-    if (levels > chain)
-        levels = chain;
-    if (walk.stored < walk.walked) {
-        GeTrace("%s: DDS holds %u of %u levels\n", file.path.c_str(), walk.stored, walk.walked);
-        levels = walk.stored;
     }
     data = static_cast<uint8_t*>(malloc(file.size));
     if (!data)
         return false;
     g_pGeSimd->Memcpy(data, file.data, file.size);
     storedSize = file.size;
-    width = newWidth;
-    height = newHeight;
-    format = dxtFormat;
-    pitch = levels;
+    width = layout.width;
+    height = layout.height;
+    format = layout.format;
+    pitch = layout.levels;
     pixelCode = kDdsPixelCode;
     kind = GM_IMAGE_DDS;
     return true;

@@ -158,12 +158,49 @@ void DecodeAlphaRle(const uint8_t* plane, size_t planeBytes, uint32_t* pixels, s
                     [bytes](const uint8_t* v, size_t i) { bytes[i * 4 + 3] = v[0]; });
 }
 
+GepLayout ReadGepLayout(const uint8_t* head, uint64_t headBytes, uint64_t fileSize)
+{
+    GepLayout layout;
+    if (!head || headBytes < kGepHeaderBytes || fileSize < kGepHeaderBytes) {
+        layout.problem = GM_IMAGE_TRUNCATED;
+        return layout;
+    }
+    layout.width = ReadLe16(head + 4);
+    layout.height = ReadLe16(head + 6);
+    layout.pixelCode = ReadLe32(head + 9);
+    switch (layout.pixelCode & 0xFF) {
+    case 1: layout.format = GM_FMT_X8R8G8B8; layout.pitch = layout.width * 4; break;
+    case 2:
+    case 4: layout.format = GM_FMT_A8R8G8B8; layout.pitch = layout.width * 4; break;
+    case 3: layout.format = GM_FMT_R5G6B5; layout.pitch = layout.width * 2; break;
+    // Greyscale: one byte per pixel, as a greyscale JPEG file reads.
+    case 5: layout.format = GM_FMT_A8; layout.pitch = layout.width; break;
+    default: layout.format = GM_FMT_NONE; layout.pitch = 0; break;
+    }
+    // The pitch word is the second word of the first plane's header.
+    const uint64_t pitchAt = kGepHeaderBytes + 4;
+    if (head[13] == kPitchModeFromPlane)
+        layout.pitch = fileSize >= pitchAt + 4 && headBytes >= pitchAt + 4 ? ReadLe32(head + pitchAt) : 0;
+
+    // What the decoder refuses: a header without payload, a layout it does
+    // not know, and a size that no raw image can take.
+    const bool jpeg = layout.pixelCode == kJpegColourCode || layout.pixelCode == kJpegGreyCode;
+    if (fileSize == kGepHeaderBytes)
+        layout.problem = GM_IMAGE_TRUNCATED;
+    else if (!jpeg && layout.format == GM_FMT_NONE)
+        layout.problem = GM_IMAGE_UNSUPPORTED;
+    else if (!jpeg)
+        layout.problem = RawImageProblem(layout.width, layout.height, layout.format, layout.pitch);
+    return layout;
+}
+
 bool CGmImage::ReadGepHeader(const CGeFileData& file)
 {
     FreeData();
     storedSize = 0;
     if (!file.data || file.size < kGepHeaderBytes) {
         GeTrace("%s: too short for a GEP header\n", file.path.c_str());
+        ReportImageProblem(GM_IMAGE_TRUNCATED);
         return false;
     }
     // A header without payload gives a record without data: nothing to decode.
@@ -176,32 +213,27 @@ bool CGmImage::ReadGepHeader(const CGeFileData& file)
         }
         g_pGeSimd->Memcpy(data, file.data + kGepHeaderBytes, storedSize);
     }
-    width = ReadLe16(file.data + 4);
-    height = ReadLe16(file.data + 6);
-    pixelCode = ReadLe32(file.data + 9);
-    switch (pixelCode & 0xFF) {
-    case 1: format = GM_FMT_X8R8G8B8; pitch = width * 4; break;
-    case 2:
-    case 4: format = GM_FMT_A8R8G8B8; pitch = width * 4; break;
-    case 3: format = GM_FMT_R5G6B5; pitch = width * 2; break;
-    // Greyscale: one byte per pixel, as a greyscale JPEG file reads.
-    case 5: format = GM_FMT_A8; pitch = width; break;
-    default: format = GM_FMT_NONE; pitch = 0; break;
-    }
-    if (file.data[13] == kPitchModeFromPlane)
-        pitch = storedSize >= 8 ? ReadLe32(data + 4) : 0;
+    const GepLayout layout = ReadGepLayout(file.data, file.size, file.size);
+    width = layout.width;
+    height = layout.height;
+    pixelCode = layout.pixelCode;
+    format = layout.format;
+    pitch = layout.pitch;
     return true;
 }
 
 bool CGmImage::DecodeGep(const CGmImage& source, CGmImage& destination)
 {
-    if (!source.data)
+    if (!source.data) {
+        ReportImageProblem(GM_IMAGE_TRUNCATED);
         return false;
+    }
     const uint32_t code = source.pixelCode;
     if (code == kJpegColourCode || code == kJpegGreyCode)
         return DecodeJpeg(source, destination);
     if (source.format == GM_FMT_NONE) {
         GeTrace("GEP pixel code 0x%x has no known pixel layout\n", code);
+        ReportImageProblem(GM_IMAGE_UNSUPPORTED);
         return false;
     }
     if (!destination.MakeRaw(source.width, source.height, source.format, source.pitch))

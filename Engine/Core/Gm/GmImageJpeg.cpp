@@ -6,6 +6,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GeInputStream.h"
 #include "Engine/Core/Gm/GmImage.h"
+#include "Engine/Core/Gm/GmImageBytes.h"
 #include "Engine/Core/Gm/GmJpegDecoder.h"
 
 #include <algorithm>
@@ -51,6 +52,7 @@ bool CGmImage::ReadJpegPacked(const CGeFileData& file)
     CGmJpegDecoder decoder(&stream, UseMmx());
     if (decoder.GetErrorCode() != 0) {
         GeTrace("%s: JPEG error %d\n", file.path.c_str(), decoder.GetErrorCode());
+        ReportImageProblem(GM_IMAGE_JPEG_ERROR, decoder.GetErrorCode());
         return false;
     }
     data = static_cast<uint8_t*>(malloc(file.size));
@@ -82,6 +84,7 @@ bool CGmImage::DecodeJpeg(const CGmImage& source, CGmImage& destination)
     CGmJpegDecoder decoder(&stream, UseMmx());
     if (decoder.GetErrorCode() != 0 || decoder.Begin() != 0) {
         GeTrace("JPEG error %d\n", decoder.GetErrorCode());
+        ReportImageProblem(GM_IMAGE_JPEG_ERROR, decoder.GetErrorCode());
         return false;
     }
     // The record's format decides the pixel size; a GEP header may disagree
@@ -108,6 +111,8 @@ bool CGmImage::DecodeJpeg(const CGmImage& source, CGmImage& destination)
         const int result = decoder.DecodeRow(&samples, &rowBytes);
         if (result != 0) {
             GeTrace("JPEG row %u: error %d\n", y, decoder.GetErrorCode());
+            if (result < 0)
+                ReportImageProblem(GM_IMAGE_JPEG_ERROR, decoder.GetErrorCode());
             return result > 0;
         }
         const uint32_t delivered = std::min(columns, rowBytes / sampleBytes);
@@ -115,6 +120,12 @@ bool CGmImage::DecodeJpeg(const CGmImage& source, CGmImage& destination)
             continue;
         StoreRow(destination.data + static_cast<size_t>(y) * destination.pitch, samples, delivered, sampleBytes,
                  rowPixels, bytesPerPixel);
+    }
+    // A stream cut inside its scan is shown as far as it goes: the rows after
+    // the cut hold what the decoder makes of its fill bytes.
+    if (decoder.IsTruncated()) {
+        GeTrace("JPEG data ends inside its scan\n");
+        ReportImageProblem(GM_IMAGE_TRUNCATED);
     }
     return true;
 }

@@ -108,60 +108,77 @@ bool ReadRunLengthRows(CGmImage& image, const uint8_t* src, size_t available, ui
 
 }  // namespace
 
+TgaLayout ReadTgaLayout(const uint8_t* head, uint64_t headBytes, uint64_t fileSize)
+{
+    TgaLayout layout;
+    if (!head || headBytes < kTgaHeaderBytes || fileSize < kTgaHeaderBytes) {
+        layout.problem = GM_IMAGE_TRUNCATED;
+        return layout;
+    }
+    layout.width = ReadLe16(head + 12);
+    layout.height = ReadLe16(head + 14);
+    layout.format = TgaEngineFormat(head[16]);
+    if (layout.format == GM_FMT_NONE) {
+        layout.problem = GM_IMAGE_UNSUPPORTED;
+        return layout;
+    }
+    if (layout.width == 0 || layout.height == 0) {
+        layout.problem = GM_IMAGE_DAMAGED;
+        return layout;
+    }
+    layout.bytesPerPixel = GetFormatBytesPerPixel(layout.format);
+    layout.topFirst = (head[17] & 0x20) != 0;
+    layout.runLength = (head[2] & 8) != 0;
+    layout.problem = RawImageProblem(layout.width, layout.height, layout.format,
+                                     PaddedWidth(layout.width) * layout.bytesPerPixel);
+    if (layout.problem != GM_IMAGE_NO_PROBLEM)
+        return layout;
+    // The pixels follow the image-ID field and the colour map, when the file
+    // has them (byte 0 is the ID length; bytes 5-6 and 7 the map's entry
+    // count and entry bits).
+    const uint64_t mapBytes = head[1] ? ReadLe16(head + 5) * ((head[7] + 7u) / 8) : 0;
+    layout.pixelsAt = kTgaHeaderBytes + head[0] + mapBytes;
+    // Too little data for the claimed size is refused before anything is
+    // allocated. A run-length packet of 1 + bytesPerPixel bytes covers at
+    // most 128 pixels.
+    const uint64_t area = static_cast<uint64_t>(layout.width) * layout.height;
+    const uint64_t needed = layout.runLength ? (area + 127) / 128 * (1 + layout.bytesPerPixel)
+                                             : area * layout.bytesPerPixel;
+    if (layout.pixelsAt > fileSize || needed > fileSize - layout.pixelsAt)
+        layout.problem = GM_IMAGE_TRUNCATED;
+    return layout;
+}
+
 bool CGmImage::ReadTga(const CGeFileData& file)
 {
     FreeData();
     if (!file.data || file.size < kTgaHeaderBytes) {
         GeTrace("%s: too short for a TGA header\n", file.path.c_str());
+        ReportImageProblem(GM_IMAGE_TRUNCATED);
         return false;
     }
-    const uint8_t* header = file.data;
-    width = ReadLe16(header + 12);
-    height = ReadLe16(header + 14);
-    format = TgaEngineFormat(header[16]);
+    const TgaLayout layout = ReadTgaLayout(file.data, file.size, file.size);
+    width = layout.width;
+    height = layout.height;
+    format = layout.format;
     pitch = 0;
     kind = GM_IMAGE_RAW;
-    if (format == GM_FMT_NONE) {
-        GeTrace("%s: %u bits per pixel are not supported\n", file.path.c_str(), header[16]);
+    if (layout.problem != GM_IMAGE_NO_PROBLEM) {
+        GeTrace("%s: TGA refused (problem %u)\n", file.path.c_str(), layout.problem);
+        ReportImageProblem(layout.problem);
         return false;
     }
-    if (width == 0 || height == 0) {
-        GeTrace("%s: empty TGA image\n", file.path.c_str());
+    const uint8_t* pixels = file.data + layout.pixelsAt;
+    const size_t available = file.size - layout.pixelsAt;
+    if (!MakeRaw(width, height, format, PaddedWidth(width) * layout.bytesPerPixel))
         return false;
-    }
-    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(format);
-    const bool topFirst = (header[17] & 0x20) != 0;
-    const bool runLength = (header[2] & 8) != 0;
-    // The pixels follow the image-ID field and the colour map, when the file
-    // has them (byte 0 is the ID length; bytes 5-6 and 7 the map's entry
-    // count and entry bits).
-    const size_t mapBytes = header[1] ? ReadLe16(header + 5) * ((header[7] + 7u) / 8) : 0;
-    const size_t pixelsAt = kTgaHeaderBytes + header[0] + mapBytes;
-    if (pixelsAt > file.size) {
-        GeTrace("%s: TGA header fields run past the file\n", file.path.c_str());
-        return false;
-    }
-    const uint8_t* pixels = file.data + pixelsAt;
-    const size_t available = file.size - pixelsAt;
-
-    // Too little data for the claimed size is refused before anything is
-    // allocated. A run-length packet of 1 + bytesPerPixel bytes covers at
-    // most 128 pixels.
-    const uint64_t area = static_cast<uint64_t>(width) * height;
-    const uint64_t needed = runLength ? (area + 127) / 128 * (1 + bytesPerPixel) : area * bytesPerPixel;
-    if (needed > available) {
-        GeTrace("%s: TGA pixel data too short for %u x %u\n", file.path.c_str(), width, height);
-        return false;
-    }
-    const uint32_t rowPitch = PaddedWidth(width) * bytesPerPixel;
-    if (!MakeRaw(width, height, format, rowPitch))
-        return false;
-    if (!runLength) {
-        ReadRawRows(*this, pixels, bytesPerPixel, topFirst);
+    if (!layout.runLength) {
+        ReadRawRows(*this, pixels, layout.bytesPerPixel, layout.topFirst);
         return true;
     }
-    if (!ReadRunLengthRows(*this, pixels, available, bytesPerPixel, topFirst)) {
+    if (!ReadRunLengthRows(*this, pixels, available, layout.bytesPerPixel, layout.topFirst)) {
         GeTrace("%s: TGA pixel data cut short\n", file.path.c_str());
+        ReportImageProblem(GM_IMAGE_TRUNCATED);
         FreeData();
         return false;
     }

@@ -64,10 +64,15 @@ int CGmJpegDecoder::Begin()
         return -1;
     try {
         SetupFrame();
-        if (m_progressive)
+        // An image without a scan has no pixels to show: that is an error,
+        // not a plain grey picture.
+        if (m_progressive) {
             DecodeProgressiveScans();
-        else if (LocateNextScan())
+        } else {
+            if (!LocateNextScan())
+                Fail(kJpegUnexpectedMarker);
             StartScan();
+        }
         m_ready = true;
         return 0;
     } catch (const GmJpegStop&) {
@@ -182,6 +187,7 @@ int CGmJpegDecoder::GetByteSlow()
         if (m_inputPosition < m_inputCount)
             return m_input[m_inputPosition++];
     }
+    m_ranPastEnd = true;
     m_fillToggle = !m_fillToggle;
     return m_fillToggle ? 0xFF : kMarkerEoi;
 }
@@ -559,7 +565,9 @@ void CGmJpegDecoder::StartScan()
 
 void CGmJpegDecoder::DecodeProgressiveScans()
 {
-    while (LocateNextScan()) {
+    if (!LocateNextScan())
+        Fail(kJpegUnexpectedMarker);
+    do {
         StartScan();
         bool dc = m_spectralStart == 0;
         bool first = m_successiveHigh == 0;
@@ -567,7 +575,7 @@ void CGmJpegDecoder::DecodeProgressiveScans()
             DecodeScan(first ? &CGmJpegDecoder::DecodeDcFirst : &CGmJpegDecoder::DecodeDcRefine);
         else
             DecodeScan(first ? &CGmJpegDecoder::DecodeAcFirst : &CGmJpegDecoder::DecodeAcRefine);
-    }
+    } while (LocateNextScan());
 }
 
 // ---------------------------------------------------------------------------

@@ -10,7 +10,9 @@
 // Every failure is a negative error code (GmJpegError). The decoding routines
 // never test results: a failed check stores its code, frees all working
 // memory and unwinds to the running entry point, which reports it. Input that
-// is cut short reads as a run of EOI markers, so no read passes the input.
+// is cut short reads as a run of EOI markers, so no read passes the input; a
+// stream with no scan at all is an error (kJpegUnexpectedMarker), one cut
+// inside its scan decodes to the end and says so (IsTruncated).
 #pragma once
 
 #include "Engine/Core/Gm/GmJpegColor.h"
@@ -102,6 +104,9 @@ public:
     int GetBytesPerPixel() const { return m_bytesPerPixel; }
     int32_t GetErrorCode() const { return m_error; }
     bool IsProgressive() const { return m_progressive; }
+    // The stream ended before the decoder was done with it: what came after
+    // was made up of the EOI fill.
+    bool IsTruncated() const { return m_ranPastEnd; }
     int GetScanType() const { return m_scanType; }
 
 private:
@@ -223,6 +228,7 @@ private:
     int m_inputCount = 0;
     bool m_streamEnded = false;
     bool m_fillToggle = false;
+    bool m_ranPastEnd = false;    // a fill byte was handed out
     uint64_t m_bitBuffer = 0; // next bits at the top
     int m_bitCount = 0;
     int m_pendingMarker = 0;  // a marker met inside entropy-coded data

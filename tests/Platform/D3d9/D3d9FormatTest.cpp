@@ -1,6 +1,7 @@
 // Every texture format of the engine's table: Direct3D-layout texels in, the
 // colour Direct3D samples out (drawn 1:1 into an A8R8G8B8 target).
 #include "D3d9Fixture.h"
+#include "Platform/D3d9/D3d9Dxt.h"
 
 #include <random>
 

@@ -16,6 +16,8 @@ namespace {
 
 typedef std::vector<uint8_t> Bytes;
 
+const uint8_t kSosMarker[2] = { 0xFF, 0xDA };
+
 Bytes Segment(int marker, const Bytes& payload)
 {
     size_t length = payload.size() + 2;
@@ -149,6 +151,27 @@ const ErrorCase kErrorCases[] = {
     { "ProgressiveRefinementSkipsBits", kJpegBadSuccessive, [](TinyJpeg& t) { t.sofMarker = 0xC2; t.sos[4] = 0; t.sos[5] = 0x20; } },
     { "ProgressiveShiftTooLarge", kJpegBadSuccessive, [](TinyJpeg& t) { t.sofMarker = 0xC2; t.sos[4] = 0; t.sos[5] = 0x0E; } },
 };
+
+// A stream with no scan has no pixels: an error, not a grey picture, whether
+// it ends in its EOI marker or is cut before the scan.
+TEST(JpegNoScan, IsAnErrorWithItsCode)
+{
+    for (int sofMarker : { 0xC0, 0xC2 }) {
+        TinyJpeg tiny;
+        tiny.sofMarker = sofMarker;
+        Bytes whole = tiny.Build();
+        const size_t sos = std::search(whole.begin(), whole.end(), kSosMarker, kSosMarker + 2) - whole.begin();
+        Bytes endsInEoi(whole.begin(), whole.begin() + sos);
+        endsInEoi.push_back(0xFF);
+        endsInEoi.push_back(0xD9);
+        for (const Bytes& file : { Bytes(whole.begin(), whole.begin() + sos), endsInEoi }) {
+            OurDecode result = DecodeWithOurs(file, false);
+            EXPECT_EQ(0, result.constructError) << sofMarker;
+            EXPECT_EQ(-1, result.beginResult) << sofMarker;
+            EXPECT_EQ(kJpegUnexpectedMarker, result.error) << sofMarker;
+        }
+    }
+}
 
 class JpegErrorTest : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -298,6 +321,29 @@ TEST(JpegTruncation, HugeImageWithoutDataStillDeliversRows)
         ASSERT_EQ(0, open.NextRow());
     EXPECT_EQ(8192u, open.bytes);
     EXPECT_EQ(128, open.row[8191]);
+    EXPECT_TRUE(open.decoder.IsTruncated());
+}
+
+// Only a stream that really ends early says so: a whole one reads up to its
+// EOI marker and no further.
+TEST(JpegTruncation, OnlyAStreamCutShortIsTruncated)
+{
+    for (bool progressive : { false, true }) {
+        TinyJpeg tiny(3);
+        if (progressive)
+            tiny.sofMarker = 0xC2, tiny.sos = { 1, 1, 0x00, 0, 0, 0 };
+        BegunDecoder whole(tiny.Build());
+        while (whole.NextRow() == 0) {
+        }
+        EXPECT_FALSE(whole.decoder.IsTruncated()) << progressive;
+        EXPECT_EQ(0, whole.decoder.GetErrorCode());
+        tiny.eoi = false;
+        BegunDecoder cut(tiny.Build());
+        while (cut.NextRow() == 0) {
+        }
+        EXPECT_TRUE(cut.decoder.IsTruncated()) << progressive;
+        EXPECT_EQ(0, cut.decoder.GetErrorCode());
+    }
 }
 
 } // namespace
