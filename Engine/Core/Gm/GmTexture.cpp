@@ -23,8 +23,9 @@ const uint32_t kLastDepthFormat = 24;
 const uint32_t kDxt1BlockBytes = 8;
 const uint32_t kDxtBlockBytes = 16;
 
-// Scale factors beyond this give images no reader would accept anyway.
-const float kMaxScaleFactor = 65536.0f;
+// A scaled side beyond this is refused before it is turned into an integer;
+// the image code refuses far smaller images anyway.
+const float kMaxScaledSide = 65536.0f;
 
 uint32_t Pow2(uint32_t side)
 {
@@ -223,7 +224,7 @@ void CGmTexture::ScaleImage(float xFactor, float yFactor, uint32_t mode)
     const float width = float(m_image->width) * xFactor + 0.1f;
     const float height = float(m_image->height) * yFactor + 0.1f;
     const uint32_t bytesPerPixel = GetFormatBytesPerPixel(m_image->format);
-    if (!(width >= 1.0f && height >= 1.0f && width < kMaxScaleFactor * 1024 && height < kMaxScaleFactor * 1024) ||
+    if (!(width >= 1.0f && height >= 1.0f && width < kMaxScaledSide && height < kMaxScaledSide) ||
         bytesPerPixel == 0) {
         GmTrace("CGmTexture::ScaleImage: factors %g, %g refused\n", xFactor, yFactor);
         return;
