@@ -71,6 +71,8 @@ CQmAiMap::CQmAiMap()
 {
     previousFront.reserve(3);
     currentFront.reserve(3);
+    previousPlaces.reserve(3);
+    currentPlaces.reserve(3);
 }
 
 CQmAiMap::~CQmAiMap()

@@ -131,6 +131,8 @@ private:
     void SetSearchFrom(const Vec3& from);
     // Every cell a segment crosses is free.
     bool WalkIsFree(const Vec3& start, const Vec3& end);
+    // The side test of the current walk for the cell at (column, row).
+    bool CrossesCellAt(int32_t column, int32_t row) const;
     void BuildPath(int32_t fromCell, int32_t toCell, CQmWalkPath& path);
     // First free cell stepping from a cell by (dx, dy) up to the grid's edge; -1 none.
     int32_t FirstFreeAlong(int32_t cell, int32_t dx, int32_t dy) const;
@@ -143,10 +145,18 @@ private:
     int32_t walkQuadrant = 0;
     int32_t walkStepX = 0;   // +1 or -1 column
     int32_t walkStepZ = 0;   // +1 or -1 row
+    float walkCorner[4] = {0, 0, 0, 0};  // x, z offsets from a cell's low corner of the two side-test corners
     int32_t walkStartCell = -1;
     int32_t walkEndCell = -1;
     std::vector<int32_t> previousFront;
     std::vector<int32_t> currentFront;
+    // Column and row of each front cell, beside it, so that a step needs no division.
+    struct FrontPlace {
+        int32_t column;
+        int32_t row;
+    };
+    std::vector<FrontPlace> previousPlaces;
+    std::vector<FrontPlace> currentPlaces;
     bool walkDone = true;
     bool walkReached = true;
 };

@@ -48,6 +48,8 @@ void CQmAiMap::BeginLineWalk(const Vec3& start, const Vec3& end)
     walkReached = true;
     previousFront.clear();
     currentFront.clear();
+    previousPlaces.clear();
+    currentPlaces.clear();
     walkStart = start;
     walkEnd = end;
     walkStartCell = GetCellIndex(start.x, start.z);
@@ -56,6 +58,7 @@ void CQmAiMap::BeginLineWalk(const Vec3& start, const Vec3& end)
     if (walkStartCell < 0 || walkEndCell < 0)
         return;
     currentFront.push_back(walkStartCell);
+    currentPlaces.push_back({walkStartCell % width, walkStartCell / width});
     if (walkStartCell == walkEndCell)
         return;
     const float dx = end.x - start.x;
@@ -66,6 +69,11 @@ void CQmAiMap::BeginLineWalk(const Vec3& start, const Vec3& end)
     walkQuadrant = 2 * (walkDirX < 0.0f) + (walkDirZ < 0.0f);
     walkStepX = walkDirX < 0.0f ? -1 : 1;
     walkStepZ = walkDirZ < 0.0f ? -1 : 1;
+    const CornerPick* pick = kSideCorners[walkQuadrant];
+    for (int k = 0; k < 2; ++k) {
+        walkCorner[2 * k] = pick[k].lowX ? 0.0f : cellSize;
+        walkCorner[2 * k + 1] = pick[k].lowZ ? 0.0f : cellSize;
+    }
     walkDone = false;
     walkReached = false;
 }
@@ -81,32 +89,51 @@ bool CQmAiMap::LineCrossesCell(int32_t quadrant, const Vec3& low, const Vec3& hi
     return side(pick[0]) <= 0.0f && side(pick[1]) >= 0.0f;
 }
 
+inline bool CQmAiMap::CrossesCellAt(int32_t column, int32_t row) const
+{
+    // The cell's bounds exactly as GetCellBounds gives them (adding 0 keeps
+    // the low corner as it is), with the corners of the side test chosen
+    // once per walk: this runs for every step of every line the path
+    // builder walks.
+    const float lowX = float(column) * cellSize + boundsMin.x;
+    const float lowZ = float(row) * cellSize + boundsMin.z;
+    const float s0 = walkDirZ * (lowX + walkCorner[0] - walkStart.x) - walkDirX * (lowZ + walkCorner[1] - walkStart.z);
+    const float s1 = walkDirZ * (lowX + walkCorner[2] - walkStart.x) - walkDirX * (lowZ + walkCorner[3] - walkStart.z);
+    return (s0 <= 0.0f) & (s1 >= 0.0f);
+}
+
 bool CQmAiMap::NextLineStep()
 {
     if (walkDone)
         return false;
     previousFront.swap(currentFront);
+    previousPlaces.swap(currentPlaces);
     currentFront.clear();
+    currentPlaces.clear();
     const int32_t steps[3][2] = {{walkStepX, 0}, {walkStepX, walkStepZ}, {0, walkStepZ}};
     auto listed = [](const std::vector<int32_t>& front, int32_t cell) {
-        return std::find(front.begin(), front.end(), cell) != front.end();
+        for (int32_t listedCell : front)
+            if (listedCell == cell)
+                return true;
+        return false;
     };
+    // The neighbours of a single cell can be in neither front: the usual
+    // case needs no look-up.
+    const bool single = previousFront.size() == 1;
     for (size_t k = 0; k < previousFront.size(); ++k) {
-        const int32_t cell = previousFront[k];
-        const int32_t column = cell % width;
-        const int32_t row = cell / width;
+        const FrontPlace place = previousPlaces[k];
         for (const auto& step : steps) {
             // A neighbour past the grid's edge is simply not there: the line
             // may still run on along the border.
-            const int32_t nextColumn = column + step[0];
-            const int32_t nextRow = row + step[1];
-            if (nextColumn < 0 || nextColumn >= width || nextRow < 0 || nextRow >= height)
+            const int32_t column = place.column + step[0];
+            const int32_t row = place.row + step[1];
+            if (column < 0 || column >= width || row < 0 || row >= height)
                 continue;
-            const int32_t next = nextRow * width + nextColumn;
-            Vec3 low, high;
-            GetCellBounds(next, low, high);
-            if (LineCrossesCell(walkQuadrant, low, high) && !listed(previousFront, next) && !listed(currentFront, next))
+            const int32_t next = row * width + column;
+            if (CrossesCellAt(column, row) && (single || (!listed(previousFront, next) && !listed(currentFront, next)))) {
                 currentFront.push_back(next);
+                currentPlaces.push_back({column, row});
+            }
             if (next == walkEndCell)
                 walkReached = walkDone = true;
         }
@@ -117,15 +144,24 @@ bool CQmAiMap::NextLineStep()
         // Cells beyond the end cell, reached by the last front, are not on the segment.
         const int32_t e = walkEndCell;
         const int32_t w = width;
-        auto beyond = [&](int32_t cell) {
+        size_t kept = 0;
+        for (size_t k = 0; k < currentFront.size(); ++k) {
+            const int32_t cell = currentFront[k];
+            bool beyond;
             switch (walkQuadrant) {
-            case 0: return cell > e;
-            case 1: return cell - e == 1 || cell - e == -w;
-            case 2: return cell - e == -1 || cell - e == w;
-            default: return cell < e;
+            case 0: beyond = cell > e; break;
+            case 1: beyond = cell - e == 1 || cell - e == -w; break;
+            case 2: beyond = cell - e == -1 || cell - e == w; break;
+            default: beyond = cell < e; break;
             }
-        };
-        currentFront.erase(std::remove_if(currentFront.begin(), currentFront.end(), beyond), currentFront.end());
+            if (!beyond) {
+                currentFront[kept] = cell;
+                currentPlaces[kept] = currentPlaces[k];
+                ++kept;
+            }
+        }
+        currentFront.resize(kept);
+        currentPlaces.resize(kept);
     }
     return true;
 }

@@ -30,7 +30,8 @@ std::vector<uint8_t> WalkGridImage::Serialize() const
 {
     std::vector<uint8_t> out;
     if (tagged)
-        out.insert(out.end(), {'v', 'e', 'r', '0', '0', '1'});
+        for (char c : {'v', 'e', 'r', '0', '0', '1'})
+            out.push_back(uint8_t(c));
     PutI32(out, width);
     PutI32(out, height);
     PutI32(out, count);
