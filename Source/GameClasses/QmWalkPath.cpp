@@ -10,11 +10,10 @@ Vec4 FloorPoint(const Vec3& p)
     return {p.x, 0.0f, p.z, 0.0f};
 }
 
+// In double: squaring the coordinates of a large grid would overflow a float.
 float Distance(const Vec4& a, const Vec4& b)
 {
-    const float dx = b.x - a.x;
-    const float dz = b.z - a.z;
-    return std::sqrt(dx * dx + dz * dz);
+    return float(std::hypot(double(b.x) - a.x, double(b.z) - a.z));
 }
 
 // Unit vector from a toward b in x-z; the zero vector when they coincide.

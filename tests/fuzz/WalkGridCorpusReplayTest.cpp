@@ -18,7 +18,7 @@ TEST(FuzzCorpus, WalkGridGivesConsistentGrids)
         const std::string name = file.path().filename().string();
         SCOPED_TRACE(name);
         const WalkGridFuzzOutcome outcome = RunWalkGridFuzz(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        EXPECT_EQ(outcome.faults, 0);
+        EXPECT_EQ(outcome.faults, 0) << "first broken rule at WalkGridFuzz.cpp:" << outcome.firstFaultLine;
         if (name.rfind("ok_", 0) == 0) {
             EXPECT_TRUE(outcome.loaded);
         } else if (name.rfind("bad_", 0) == 0) {

@@ -18,6 +18,7 @@
 struct WalkGridFuzzOutcome {
     bool loaded = false;
     int faults = 0;
+    int firstFaultLine = 0;  // of the first broken rule in WalkGridFuzz.cpp; 0 for a refused file
 };
 
 WalkGridFuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size);
