@@ -2,13 +2,13 @@
 
 #include <cmath>
 
+#include "Engine/Physics/GeColliderMath.h"
+
 #include "Engine/Physics/GeColliderDispatch.h"
 
-namespace {
+using namespace collider_math;
 
-Vec3 Add(const Vec3& a, const Vec3& b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 Sub(const Vec3& a, const Vec3& b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 Scale(const Vec3& a, float s) { return Vec3{a.x * s, a.y * s, a.z * s}; }
+namespace {
 
 Vec3 Column(const Matrix4& m, int c) { return Vec3{m.m[c], m.m[4 + c], m.m[8 + c]}; }
 
@@ -63,7 +63,7 @@ void SetPosePlane(CGeCollider* p, const Matrix4& m)
 {
     auto* plane = static_cast<CGeColliderPlane*>(p);
     plane->normal = Column(m, 0);
-    plane->d = Vec3::Dot(plane->normal, Column(m, 3));
+    plane->d = Dot(plane->normal, Column(m, 3));
 }
 
 void SetPoseAabb(CGeCollider* p, const Matrix4& m) { ColliderSetPosition(p, Column(m, 3)); }
@@ -211,7 +211,7 @@ void SetPositionRay(CGeCollider* p, const Vec3& v) { static_cast<CGeRayProbe*>(p
 void SetPositionPlane(CGeCollider* p, const Vec3& v)
 {
     auto* plane = static_cast<CGeColliderPlane*>(p);
-    plane->d = Vec3::Dot(plane->normal, v);
+    plane->d = Dot(plane->normal, v);
 }
 
 void SetPositionAabb(CGeCollider* p, const Vec3& v)
@@ -348,11 +348,6 @@ void CGeOwnedList::Remove(CGeCollider* primitive)
 
 // Primitives ----------------------------------------------------------------------
 
-CGeCollider::CGeCollider(uint32_t classIndex)
-{
-    typeId = classIndex;
-}
-
 CGeCollider::CGeCollider(const CGeCollider& other) : CGeTypedObject(other), owner(other.owner) {}
 
 CGeCollider& CGeCollider::operator=(const CGeCollider& other)
@@ -362,56 +357,10 @@ CGeCollider& CGeCollider::operator=(const CGeCollider& other)
     return *this;
 }
 
-CGeCollider::~CGeCollider()
-{
-    CGeOwnedList::Remove(this);
-}
-
-CGeRayProbe::CGeRayProbe() : CGeRayProbe(Vec3{0.0f, 0.0f, 0.0f}, Vec3{1.0f, 0.0f, 0.0f}) {}
-
-CGeRayProbe::CGeRayProbe(const Vec3& origin_, const Vec3& direction_)
-    : CGeCollider(COLLIDER_RAY), origin(origin_), direction(direction_)
-{
-}
-
 CGeColliderPlane::CGeColliderPlane() : CGeColliderPlane(Vec3{0.0f, 1.0f, 0.0f}, 0.0f) {}
 
 CGeColliderPlane::CGeColliderPlane(const Vec3& normal_, float d_)
     : CGeCollider(COLLIDER_PLANE), normal(normal_), d(d_)
-{
-}
-
-CGeColliderAabb::CGeColliderAabb() : CGeCollider(COLLIDER_AABB)
-{
-    SetEmpty();
-}
-
-CGeColliderAabb::CGeColliderAabb(const Vec3& minCorner, const Vec3& maxCorner)
-    : CGeCollider(COLLIDER_AABB), min(minCorner), max(maxCorner)
-{
-}
-
-void CGeColliderAabb::SetCorners(const Vec3& minCorner, const Vec3& maxCorner)
-{
-    min = minCorner;
-    max = maxCorner;
-}
-
-Vec3 CGeColliderAabb::GetCenter() const
-{
-    return Vec3{(min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f, (min.z + max.z) * 0.5f};
-}
-
-void CGeColliderAabb::SetEmpty()
-{
-    min = Vec3{kColliderHuge, kColliderHuge, kColliderHuge};
-    max = Vec3{-kColliderHuge, -kColliderHuge, -kColliderHuge};
-}
-
-CGeColliderSphere::CGeColliderSphere() : CGeColliderSphere(Vec3{0.0f, 0.0f, 0.0f}, 0.0f) {}
-
-CGeColliderSphere::CGeColliderSphere(const Vec3& centre_, float radius_)
-    : CGeCollider(COLLIDER_SPHERE), centre(centre_), radius(radius_)
 {
 }
 
@@ -512,10 +461,10 @@ void CGeColliderFrustum::UpdatePlanes()
             through = corners[0];
         }
         normal.Normalize();
-        if (Vec3::Dot(normal, Sub(inside, through)) > 0.0f)
+        if (Dot(normal, Sub(inside, through)) > 0.0f)
             normal = Scale(normal, -1.0f);
         planes[i].normal = normal;
-        planes[i].d = Vec3::Dot(normal, through);
+        planes[i].d = Dot(normal, through);
     }
 }
 
@@ -586,13 +535,6 @@ void ColliderGetPosition(const CGeCollider* primitive, Vec3& out)
 }
 
 // Shared routines ---------------------------------------------------------------
-
-void SphereAabb(const CGeColliderSphere& sphere, CGeColliderAabb& out)
-{
-    const Vec3 r = {sphere.radius, sphere.radius, sphere.radius};
-    out.min = Sub(sphere.centre, r);
-    out.max = Add(sphere.centre, r);
-}
 
 void AabbAddPoint(const Vec3& point, CGeColliderAabb& box)
 {

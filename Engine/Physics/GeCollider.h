@@ -54,7 +54,11 @@ struct CGeOwnedList {
 
 class CGeCollider : public CGeTypedObject {
 public:
-    virtual ~CGeCollider();
+    virtual ~CGeCollider()
+    {
+        if (m_list)
+            CGeOwnedList::Remove(this);
+    }
 
     uint32_t GetClass() const { return typeId; }
     CGeCollider* Next() const { return m_next; }
@@ -66,7 +70,7 @@ public:
     void* owner = nullptr;
 
 protected:
-    explicit CGeCollider(uint32_t classIndex);
+    explicit CGeCollider(uint32_t classIndex) { typeId = classIndex; }
     // Copies the class and the owner pointer, never the links: a copy starts in
     // no list, and assignment keeps the target's own membership.
     CGeCollider(const CGeCollider& other);
@@ -82,8 +86,11 @@ private:
 // Class 0: a half-line from origin along direction.
 class CGeRayProbe : public CGeCollider {
 public:
-    CGeRayProbe();
-    CGeRayProbe(const Vec3& origin, const Vec3& direction);
+    CGeRayProbe() : CGeRayProbe(Vec3{0.0f, 0.0f, 0.0f}, Vec3{1.0f, 0.0f, 0.0f}) {}
+    CGeRayProbe(const Vec3& origin_, const Vec3& direction_)
+        : CGeCollider(COLLIDER_RAY), origin(origin_), direction(direction_)
+    {
+    }
 
     Vec3 origin;
     Vec3 direction;
@@ -102,13 +109,27 @@ public:
 // Class 2: an axis-aligned box; it starts empty (min +1e30, max -1e30).
 class CGeColliderAabb : public CGeCollider {
 public:
-    CGeColliderAabb();
-    CGeColliderAabb(const Vec3& minCorner, const Vec3& maxCorner);
+    CGeColliderAabb() : CGeCollider(COLLIDER_AABB) { SetEmpty(); }
+    CGeColliderAabb(const Vec3& minCorner, const Vec3& maxCorner)
+        : CGeCollider(COLLIDER_AABB), min(minCorner), max(maxCorner)
+    {
+    }
 
     // Stores both corners as given: neither sorted nor tested.
-    void SetCorners(const Vec3& minCorner, const Vec3& maxCorner);
-    Vec3 GetCenter() const;
-    void SetEmpty();
+    void SetCorners(const Vec3& minCorner, const Vec3& maxCorner)
+    {
+        min = minCorner;
+        max = maxCorner;
+    }
+    Vec3 GetCenter() const
+    {
+        return Vec3{(min.x + max.x) * 0.5f, (min.y + max.y) * 0.5f, (min.z + max.z) * 0.5f};
+    }
+    void SetEmpty()
+    {
+        min = Vec3{kColliderHuge, kColliderHuge, kColliderHuge};
+        max = Vec3{-kColliderHuge, -kColliderHuge, -kColliderHuge};
+    }
 
     Vec3 min;
     Vec3 max;
@@ -117,8 +138,11 @@ public:
 // Class 3.
 class CGeColliderSphere : public CGeCollider {
 public:
-    CGeColliderSphere();
-    CGeColliderSphere(const Vec3& centre, float radius);
+    CGeColliderSphere() : CGeColliderSphere(Vec3{0.0f, 0.0f, 0.0f}, 0.0f) {}
+    CGeColliderSphere(const Vec3& centre_, float radius_)
+        : CGeCollider(COLLIDER_SPHERE), centre(centre_), radius(radius_)
+    {
+    }
 
     Vec3 centre;
     float radius;
@@ -271,7 +295,13 @@ inline bool AabbOverlap(const CGeColliderAabb& a, const CGeColliderAabb& b)
     return a.min.x < b.max.x && b.min.x < a.max.x && a.min.y < b.max.y && b.min.y < a.max.y &&
            a.min.z < b.max.z && b.min.z < a.max.z;
 }
-void SphereAabb(const CGeColliderSphere& sphere, CGeColliderAabb& out);
+inline void SphereAabb(const CGeColliderSphere& sphere, CGeColliderAabb& out)
+{
+    const Vec3& c = sphere.centre;
+    const float r = sphere.radius;
+    out.min = Vec3{c.x - r, c.y - r, c.z - r};
+    out.max = Vec3{c.x + r, c.y + r, c.z + r};
+}
 // Grows a box by a point (strict comparisons).
 void AabbAddPoint(const Vec3& point, CGeColliderAabb& box);
 // Bounds of a local box under a rotation (columns), before any translation.

@@ -90,6 +90,52 @@ void OpenTowards(float direction, float& lo, float& hi)
         lo = -kColliderHuge;
 }
 
+// A member's bounds against a query's swept bounds; the common classes are read
+// in place rather than through the bounds table.
+bool MeetsSweptBounds(const CGeCollider* member, const CGeColliderAabb& swept, CGeColliderAabb& scratch)
+{
+    switch (member->GetClass()) {
+    case COLLIDER_AABB:
+        return AabbOverlap(*static_cast<const CGeColliderAabb*>(member), swept);
+    case COLLIDER_BOX:
+        return AabbOverlap(static_cast<const CGeColliderBox*>(member)->bounds, swept);
+    case COLLIDER_SPHERE:
+        SphereAabb(*static_cast<const CGeColliderSphere*>(member), scratch);
+        return AabbOverlap(scratch, swept);
+    default:
+        ColliderGetAabb(member, scratch);
+        return AabbOverlap(scratch, swept);
+    }
+}
+
+// CollideGeoms, inlined into the group walk.
+inline void CollidePair(CGeCollider* first, CGeCollider* second, CGeCollisionQuery& query)
+{
+    query.hit = 0;
+    query.startsInside = 0;
+    const uint32_t row = second->GetClass();
+    const uint32_t column = first->GetClass();
+    if (row >= kPairTableSide || column >= kPairTableSide)
+        return;
+    const SweepPairCell& cell = SweepPairTable[row * kPairTableSide + column];
+    if (!cell.test)
+        return;
+    if (!cell.swapped) {
+        cell.test(second, first, query);
+        return;
+    }
+    const Vec3 direction = query.direction;
+    const uint32_t octant = query.octant;
+    const uint32_t swapped = query.swapped;
+    query.direction = Vec3{direction.x * -1.0f, direction.y * -1.0f, direction.z * -1.0f};
+    query.octant = ~octant & 7u;
+    query.swapped = 1;
+    cell.test(first, second, query);
+    query.direction = direction;
+    query.octant = octant;
+    query.swapped = swapped;
+}
+
 } // namespace
 
 void RegisterPairTests()
@@ -143,29 +189,7 @@ void RegisterPairTests()
 
 void CollideGeoms(CGeCollider* first, CGeCollider* second, CGeCollisionQuery& query)
 {
-    query.hit = 0;
-    query.startsInside = 0;
-    const uint32_t row = second->GetClass();
-    const uint32_t column = first->GetClass();
-    if (row >= kPairTableSide || column >= kPairTableSide)
-        return;
-    const SweepPairCell& cell = SweepPairTable[row * kPairTableSide + column];
-    if (!cell.test)
-        return;
-    if (!cell.swapped) {
-        cell.test(second, first, query);
-        return;
-    }
-    const Vec3 direction = query.direction;
-    const uint32_t octant = query.octant;
-    const uint32_t swapped = query.swapped;
-    query.direction = Vec3{direction.x * -1.0f, direction.y * -1.0f, direction.z * -1.0f};
-    query.octant = ~octant & 7u;
-    query.swapped = 1;
-    cell.test(first, second, query);
-    query.direction = direction;
-    query.octant = octant;
-    query.swapped = swapped;
+    CollidePair(first, second, query);
 }
 
 void PickInCollisionSpace(CollisionGroup& group, CGeCollider* probe, CGeCollisionQuery& query)
@@ -202,14 +226,13 @@ void PickInCollisionSpace(CollisionGroup& group, CGeCollider* probe, CGeCollisio
     for (CGeCollider* member = group.members.first; member; member = member->Next()) {
         if (group.filter && !group.filter(member))
             continue;
-        ColliderGetAabb(member, memberBounds);
-        if (!AabbOverlap(memberBounds, swept))
+        if (!MeetsSweptBounds(member, swept, memberBounds))
             continue;
         CGeCollisionQuery local;
         local.direction = d;
         local.maxDistance = query.maxDistance;
         local.octant = query.octant;
-        CollideGeoms(member, probe, local);
+        CollidePair(member, probe, local);
         if (!local.hit)
             continue;
         if (local.startsInside) {

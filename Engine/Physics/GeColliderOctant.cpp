@@ -107,7 +107,8 @@ float DistanceSquaredToBox(const Triple& mn, const Triple& mx, const Triple& c)
     return sum;
 }
 
-OctantResult RayAabb0(const Triple& o, const Triple& d, const Triple& mn, const Triple& mx, bool boundsOnly)
+// Inlined into each member: picking runs it once per candidate member.
+__attribute__((always_inline)) inline OctantResult RayAabb0(const Triple& o, const Triple& d, const Triple& mn, const Triple& mx, bool boundsOnly)
 {
     OctantResult r;
     Triple lo, hi;

@@ -5,11 +5,11 @@
 
 #include <cmath>
 
-namespace {
+#include "Engine/Physics/GeColliderMath.h"
 
-Vec3 Sub(const Vec3& a, const Vec3& b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 Scale(const Vec3& a, float s) { return Vec3{a.x * s, a.y * s, a.z * s}; }
-float Dot(const Vec3& a, const Vec3& b) { return Vec3::Dot(a, b); }
+using namespace collider_math;
+
+namespace {
 
 float DistanceSquaredToBox(const Vec3& mn, const Vec3& mx, const Vec3& c)
 {

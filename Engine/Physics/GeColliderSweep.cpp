@@ -5,12 +5,11 @@
 
 #include <cmath>
 
-namespace {
+#include "Engine/Physics/GeColliderMath.h"
 
-Vec3 Add(const Vec3& a, const Vec3& b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vec3 Sub(const Vec3& a, const Vec3& b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
-Vec3 Scale(const Vec3& a, float s) { return Vec3{a.x * s, a.y * s, a.z * s}; }
-float Dot(const Vec3& a, const Vec3& b) { return Vec3::Dot(a, b); }
+using namespace collider_math;
+
+namespace {
 
 // A vector in a frame given by three axes, and back.
 Vec3 ToFrame(const Vec3 axes[3], const Vec3& v) { return Vec3{Dot(axes[0], v), Dot(axes[1], v), Dot(axes[2], v)}; }
