@@ -14,14 +14,18 @@
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Pack/Harvester.h"
+#include "Platform/System/PosixFiles.h"
 #include "tools/fpk/FpkWriter.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 static std::string s_engineError; // the last message of the engine's error box
@@ -120,6 +124,44 @@ static std::string TableMisfit(const char* pack)
            (blocksEnd < tableStart ? " (bytes put in front of the pack?)" : "");
 }
 
+// Whether target, with every link on its way that exists followed, still lies
+// in the output directory: a link left there must not carry a file elsewhere.
+static bool StaysInside(const std::filesystem::path& root, const std::filesystem::path& target)
+{
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::canonical(root, error);
+    const std::filesystem::path resolved = error ? base : std::filesystem::weakly_canonical(target, error);
+    if (error)
+        return false;
+    auto at = resolved.begin();
+    for (const std::filesystem::path& part : base) {
+        if (at == resolved.end() || *at != part)
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+// Writes an unpacked file under its host path as it stands (the engine's
+// writer reads a '\' as a separator, which a host path may hold in a name).
+static bool WriteOutFile(const std::string& path, const uint8_t* data, size_t size, std::string* why)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *why = strerror(errno);
+        return false;
+    }
+    bool ok = SysWriteFully(fd, data, size);
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok)
+        *why = strerror(error);
+    return ok;
+}
+
 // The output directory, made when missing; one line when it cannot be.
 static bool MakeOutputDirectory(const char* outDir)
 {
@@ -151,17 +193,14 @@ static int ForEachFile(const char* pack, const char* outDir)
         if (ok && outDir) {
             std::error_code error;
             std::filesystem::path target = std::filesystem::path(outDir) / name;
-            ok = IsSafeName(name);
+            ok = IsSafeName(name) && StaysInside(outDir, target);
             if (!ok)
                 problems.push_back(std::string(pack) + ": refusing to write '" + name + "' outside the output directory");
             if (ok)
                 std::filesystem::create_directories(target.parent_path(), error);
-            CGeFileData out;
-            out.path = target.string().c_str();
-            out.data = file.data;
-            out.size = file.size;
-            if (ok && !WriteWholeFile(out)) {
-                problems.push_back("cannot write " + target.string());
+            std::string why;
+            if (ok && !WriteOutFile(target.string(), file.data, file.size, &why)) {
+                problems.push_back("cannot write " + target.string() + ": " + why);
                 ok = false;
             }
         }

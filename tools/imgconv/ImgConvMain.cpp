@@ -11,7 +11,8 @@
 // cannot be an image costs no memory. Every refusal gives one line on stderr
 // saying why and a non-zero exit. A JPEG cut inside its scan is written as the
 // game shows it (the rows decoded so far, then what the decoder makes of the
-// missing data), with one line and a non-zero exit.
+// missing data), with one line and a non-zero exit. OUT is replaced only by a
+// complete picture and never when it is not a regular file.
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeSimd.h"
@@ -23,8 +24,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // Every pixel of a raw image as A8R8G8B8, rows without padding.
@@ -123,6 +126,30 @@ static std::string Describe(GmImageProblem problem, const std::string& kind, int
     }
 }
 
+// The picture is written beside OUT under a temporary name and renamed over
+// it when complete, so a failed write never costs the user an older OUT. The
+// engine's writer reads a '\' as a separator, which a host path may hold in a
+// name: it writes inside OUT's folder, under a name without one.
+static bool WriteTgaReplacing(const CGmImage& argb, const std::string& outPath)
+{
+    const size_t slash = outPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : outPath.substr(0, slash);
+    const std::string name = outPath.substr(slash + 1); // npos + 1 is 0
+    CSysCurrentDirectoryScope scope;
+    char temp[] = ".imgconv-XXXXXX";
+    const int fd = scope.Enter(folder.c_str()) ? mkstemp(temp) : -1;
+    if (fd < 0)
+        return false;
+    const mode_t mask = umask(0);
+    umask(mask);
+    const bool ready = fchmod(fd, 0666 & ~mask) == 0;
+    close(fd);
+    const bool ok = ready && WriteImageTga(argb, temp) && rename(temp, name.c_str()) == 0;
+    if (!ok)
+        unlink(temp);
+    return ok;
+}
+
 static int Fail(const char* path, const std::string& problem)
 {
     fprintf(stderr, "imgconv: %s: %s\n", path, problem.c_str());
@@ -140,6 +167,13 @@ int main(int argc, char** argv)
     GeCpuProbeCreate();
     GeSimdCreate();
 
+    // Opening a pipe or a device to read it could wait for ever, and one given
+    // as OUT would be replaced by the picture.
+    struct stat info;
+    if (stat(inPath, &info) == 0 && !S_ISREG(info.st_mode))
+        return Fail(inPath, "not a regular file");
+    if (stat(outPath, &info) == 0 && !S_ISREG(info.st_mode))
+        return Fail(outPath, "not a regular file; nothing written");
     CGeFileData head;
     uint64_t fileSize = 0;
     if (!ReadHead(inPath, head, fileSize))
@@ -170,8 +204,9 @@ int main(int argc, char** argv)
     if (problem != GM_IMAGE_NO_PROBLEM)
         return Fail(inPath, Describe(problem, kind, GetLastImageReport().jpegError));
 
-    if (!WriteImageTga(argb, outPath))
-        return Fail(outPath, "cannot be written");
+    errno = 0;
+    if (!WriteTgaReplacing(argb, outPath))
+        return Fail(outPath, std::string("cannot be written") + (errno ? std::string(": ") + strerror(errno) : ""));
     if (!dds && GetLastImageReport().problem == GM_IMAGE_TRUNCATED)
         return Fail(inPath, "truncated JPEG: its data ends inside the scan; written as the game shows it, the rows "
                             "after the cut made up by the decoder");

@@ -236,3 +236,27 @@ TEST_F(FpkToolTest, APackPathMayHoldABackslash)
     ToolRun verify = Run("verify " + Quoted("back\\slash/resource.fpk"));
     EXPECT_EQ(verify.exitCode, 0) << verify.err;
 }
+
+// Unpacked files land in the output directory and nowhere else: not through a
+// link left there, and not elsewhere when the directory's name holds a '\\'.
+TEST_F(FpkToolTest, ExtractWritesOnlyInsideItsOutputDirectory)
+{
+    dir.Write("src/gui/a.txt", "a");
+    dir.Write("src/b.txt", "b");
+    ASSERT_EQ(Run("create " + Quoted("p.fpk") + " " + Quoted("src")).exitCode, 0);
+
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "out/gui");
+    ToolRun extract = Run("extract " + Quoted("p.fpk") + " " + Quoted("out"));
+    EXPECT_EQ(extract.exitCode, 1);
+    EXPECT_EQ(LineCount(extract.err), 1u) << extract.err;
+    EXPECT_NE(extract.err.find("gui/a.txt"), std::string::npos) << extract.err;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
+    EXPECT_EQ(CTestTempDir::Read(dir / "out/b.txt"), "b");
+
+    extract = Run("extract " + Quoted("p.fpk") + " " + Quoted("back\\slash"));
+    EXPECT_EQ(extract.exitCode, 0) << extract.err;
+    EXPECT_EQ(CTestTempDir::Read(dir / "back\\slash/gui/a.txt"), "a");
+    EXPECT_FALSE(std::filesystem::exists(dir / "back"));
+}

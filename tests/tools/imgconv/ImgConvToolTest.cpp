@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -25,7 +26,8 @@ class ImgConvToolTest : public ::testing::Test {
 protected:
     ToolRun Run(const std::string& arguments)
     {
-        const std::string command = std::string(IMGCONV_EXECUTABLE) + " " + arguments + " 2>'" + (dir / "stderr") + "'";
+        // A tool that blocks fails the test instead of hanging it.
+        const std::string command = "timeout 30 " + std::string(IMGCONV_EXECUTABLE) + " " + arguments + " 2>'" + (dir / "stderr") + "'";
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, CTestTempDir::Read(dir / "stderr")};
     }
@@ -147,6 +149,10 @@ TEST_F(ImgConvToolTest, BadFilesGiveOneLineSayingWhyAndAFailingExit)
     const ToolRun missing = Run("'" + (dir / "missing.tga") + "' " + OutPath());
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_EQ(LineCount(missing.err), 1u);
+    ASSERT_EQ(mkfifo((dir / "pipe.tga").c_str(), 0644), 0);
+    const ToolRun pipe = Run("'" + (dir / "pipe.tga") + "' " + OutPath());
+    EXPECT_EQ(pipe.exitCode, 1);
+    EXPECT_NE(pipe.err.find("not a regular file"), std::string::npos) << pipe.err;
     const ToolRun usage = Run("");
     EXPECT_NE(usage.exitCode, 0);
     EXPECT_EQ(LineCount(usage.err), 1u);
@@ -303,4 +309,34 @@ TEST_F(ImgConvToolTest, AHugeFileIsRefusedFromItsHeader)
     struct rusage usage;
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(usage.ru_maxrss, 512 * 1024) << "kilobytes at the peak of the tool's run";
+}
+
+// OUT is replaced by a whole picture or left alone; a pipe given as OUT is
+// refused, and a folder name with a '\\' is a folder like any other.
+TEST_F(ImgConvToolTest, OutIsReplacedOnlyByACompletePicture)
+{
+    TgaSpec tga;
+    tga.width = tga.height = 1;
+    tga.bitsPerPixel = 24;
+    tga.pixels = {1, 2, 3};
+    const std::string in = Put("in.tga", MakeTga(tga));
+
+    dir.Write("back\\slash/out.tga", "an older picture");
+    ToolRun run = Run(in + " '" + (dir / "back\\slash/out.tga") + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(CTestTempDir::Read(dir / "back\\slash/out.tga").size(), 18u + 4u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "back\\slash"),
+                            std::filesystem::directory_iterator()), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "back"));
+
+    ASSERT_EQ(mkfifo((dir / "pipe.tga").c_str(), 0644), 0);
+    run = Run(in + " '" + (dir / "pipe.tga") + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(LineCount(run.err), 1u) << run.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.tga"));
+
+    dir.Write("kept.tga", "kept");
+    run = Run(Put("bad.jpg", Bytes(300, 0x5A)) + " '" + (dir / "kept.tga") + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(CTestTempDir::Read(dir / "kept.tga"), "kept");
 }
