@@ -12,7 +12,7 @@ inline Vec3 ToLocal(const CGeCollisionGeom& geom, const Vec3& p)
 {
     const Vec3 d = Sub(p, geom.worldPosition);
     const Vec3* r = geom.worldRotation;
-    return Vec3{Vec3::Dot(r[0], d), Vec3::Dot(r[1], d), Vec3::Dot(r[2], d)};
+    return Vec3{Dot(r[0], d), Dot(r[1], d), Dot(r[2], d)};
 }
 
 inline Vec3 ToWorld(const CGeCollisionGeom& geom, const Vec3& q)
@@ -42,7 +42,7 @@ inline void Set(Vec3& v, int axis, float value)
 inline bool PushOutOfBall(Vec3& q, const Vec3& centre, float radius)
 {
     const Vec3 d = Sub(q, centre);
-    if (!(Vec3::Dot(d, d) < radius * radius))
+    if (!(Dot(d, d) < radius * radius))
         return false;
     q = Add(centre, Scale(UnitOr(d), radius + kClothEps));
     return true;
@@ -96,7 +96,7 @@ void CollidePlane(CGeClothGeom& cloth, const CGeCollisionGeom& geom)
     const Vec3 normal = geom.worldRotation[0];
     const Vec3 origin = geom.worldPosition;
     for (ClothPoint& p : cloth.points) {
-        const float s = Vec3::Dot(normal, Sub(p.position, origin));
+        const float s = Dot(normal, Sub(p.position, origin));
         if (s < 0.0f)
             p.position = Add(p.position, Scale(normal, kClothEps - s));
     }

@@ -74,28 +74,27 @@ void CGeClothGeom::ComputeNormals()
         }
         const Vec3 e1 = Sub(p[point.a].position, point.position);
         const Vec3 e2 = Sub(p[point.b].position, point.position);
-        Vec3 normal = Vec3::Cross(e1, e2);
+        Vec3 normal = Cross(e1, e2);
         float count = 1.0f;
         Vec3 e3{0.0f, 0.0f, 0.0f};
         if (hasC) {
             e3 = Sub(p[point.c].position, point.position);
-            normal = Add(normal, Vec3::Cross(e2, e3));
+            normal = Add(normal, Cross(e2, e3));
             count = 2.0f;
         }
         if (hasD) {
             const Vec3 e4 = Sub(p[point.d].position, point.position);
             if (hasC) {
-                normal = Add(normal, Vec3::Cross(e3, e4));
+                normal = Add(normal, Cross(e3, e4));
                 count += 1.0f;
             }
-            normal = Add(normal, Vec3::Cross(e4, e1));
+            normal = Add(normal, Cross(e4, e1));
             count += 1.0f;
         }
         normal = Scale(normal, 1.0f / count);
         if (std::fabs(normal.x) < kClothEps && std::fabs(normal.y) < kClothEps && std::fabs(normal.z) < kClothEps)
             normal.y = 1.0f;
-        normal.Normalize();
-        point.normal = normal;
+        point.normal = UnitOr(normal);
     }
 }
 
@@ -110,7 +109,7 @@ void CGeClothGeom::AccumulateForces()
     }
     for (const ClothWind& w : winds) {
         for (ClothPoint& p : points) {
-            const float push = w.strength * std::fabs(Vec3::Dot(w.direction, p.normal));
+            const float push = w.strength * std::fabs(Dot(w.direction, p.normal));
             p.force = Add(p.force, Scale(w.direction, push));
         }
     }
@@ -124,7 +123,7 @@ void CGeClothGeom::ApplySprings()
         if (s.i >= n || s.j >= n)
             continue;
         const Vec3 d = Sub(p[s.j].position, p[s.i].position);
-        const float lengthSquared = Vec3::Dot(d, d);
+        const float lengthSquared = Dot(d, d);
         if (!(lengthSquared > kClothEps))
             continue;
         const float length = std::sqrt(lengthSquared);
