@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+using namespace cloth_math;
+
 namespace {
 
 // Into and out of a geom's frame.

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <type_traits>
 
+using namespace cloth_math;
+
 static_assert(std::is_trivially_destructible<ClothWind>::value, "winds are dropped by resetting the count");
 static_assert(std::is_trivially_destructible<ClothPoint>::value, "points are plain records");
 
