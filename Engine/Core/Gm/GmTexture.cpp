@@ -65,33 +65,79 @@ public:
     ~CSurfaceImage() { data = nullptr; }
 };
 
-// The staging surface of an upload or read-back: made in system memory with
-// the size and format of level 0, locked while it lives.
-class CStagingSurface {
+// The system-memory surface that uploads and read-backs go through. One is
+// kept between uploads of the same size and format: making and zeroing a
+// fresh one each time cost as much as decoding a JPEG. The device wrapper
+// owns it, so that it goes before the device does.
+class CStagingSurfaceKeeper : public CGeResource {
 public:
-    CStagingSurface(IDirect3DTexture9* texture, DWORD lockFlags)
+    ~CStagingSurfaceKeeper() override
+    {
+        if (surface)
+            surface->Release();
+        if (s_kept == this)
+            s_kept = nullptr;
+    }
+
+    // A surface of that size and format on the current device, or null.
+    static IDirect3DSurface9* Get(uint32_t width, uint32_t height, D3DFORMAT format)
     {
         IDirect3DDevice9* device = Device();
+        if (!device)
+            return nullptr;
+        if (!s_kept || s_kept->wrapper != g_pGmDevice) {
+            s_kept = new CStagingSurfaceKeeper();
+            s_kept->wrapper = g_pGmDevice;
+            g_pGmDevice->m_owned.Add(s_kept);
+        }
+        CStagingSurfaceKeeper& kept = *s_kept;
+        if (kept.surface && kept.width == width && kept.height == height && kept.format == format)
+            return kept.surface;
+        if (kept.surface)
+            kept.surface->Release();
+        kept.surface = nullptr;
+        const HRESULT result =
+            device->CreateOffscreenPlainSurface(width, height, format, D3DPOOL_SYSTEMMEM, &kept.surface, nullptr);
+        if (FAILED(result)) {
+            GmTrace("CGmTexture: CreateOffscreenPlainSurface failed: %s\n", GetD3dErrorName(result));
+            kept.surface = nullptr;
+            return nullptr;
+        }
+        kept.width = width;
+        kept.height = height;
+        kept.format = format;
+        return kept.surface;
+    }
+
+private:
+    static CStagingSurfaceKeeper* s_kept;
+    const CGmDeviceWrapper* wrapper = nullptr;
+    IDirect3DSurface9* surface = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+};
+
+CStagingSurfaceKeeper* CStagingSurfaceKeeper::s_kept = nullptr;
+
+// Level 0 of a texture and the staging surface of its size and format,
+// locked while this lives.
+class CStagingSurface {
+public:
+    CStagingSurface(IDirect3DTexture9* texture, DWORD lockFlags) : m_lockFlags(lockFlags)
+    {
         D3DSURFACE_DESC desc;
-        if (!device || FAILED(texture->GetSurfaceLevel(0, &level)) || FAILED(level->GetDesc(&desc))) {
+        if (FAILED(texture->GetSurfaceLevel(0, &level)) || FAILED(level->GetDesc(&desc))) {
             GmTrace("CGmTexture: level 0 of the texture cannot be reached\n");
             return;
         }
         width = desc.Width;
         height = desc.Height;
-        HRESULT result = device->CreateOffscreenPlainSurface(width, height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                                             &staging, nullptr);
-        if (FAILED(result)) {
-            GmTrace("CGmTexture: CreateOffscreenPlainSurface failed: %s\n", GetD3dErrorName(result));
-            return;
-        }
-        m_lockFlags = lockFlags;
+        staging = CStagingSurfaceKeeper::Get(width, height, desc.Format);
     }
     ~CStagingSurface()
     {
         Unlock();
-        if (staging)
-            staging->Release();
         if (level)
             level->Release();
     }
@@ -120,7 +166,7 @@ public:
     uint32_t Pitch() const { return uint32_t(locked.Pitch); }
 
     IDirect3DSurface9* level = nullptr;
-    IDirect3DSurface9* staging = nullptr;
+    IDirect3DSurface9* staging = nullptr; // kept by CStagingSurfaceKeeper
     uint32_t width = 0;
     uint32_t height = 0;
     D3DLOCKED_RECT locked = {};
@@ -402,6 +448,9 @@ void CGmTexture::UploadRaw()
     bool filled = false;
     if (image.kind == GM_IMAGE_PACKED) {
         if (image.pitch == pitch && image.height <= surface.height) {
+            // The kept surface holds an earlier upload: a decoder that stops
+            // early must leave black behind, not that.
+            g_pGeSimd->Memset(bits, 0, size_t(rows) * pitch);
             CSurfaceImage target(image, bits, pitch);
             filled = CGmImage::DecodeGep(image, target);
         }
@@ -411,6 +460,8 @@ void CGmTexture::UploadRaw()
             raw = &decoded;
         }
     }
+    if (!filled && !raw->data)
+        g_pGeSimd->Memset(bits, 0, size_t(rows) * pitch);
     if (!filled && raw->data) {
         if (raw->format == GM_FMT_R8G8B8) {
             // Three bytes per pixel become four (X8R8G8B8).
@@ -425,8 +476,17 @@ void CGmTexture::UploadRaw()
             CopyRows(bits, pitch, raw->data, raw->pitch, rows);
         }
     }
-    // The rows below the image repeat its last row, so that filtering at the
-    // bottom edge does not fetch black.
+    // The columns right of the image repeat its last pixel and the rows below
+    // it its last row: the kept surface holds an earlier upload there, and
+    // filtering at the edges should fetch the edge, not black.
+    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(raw->format == GM_FMT_R8G8B8 ? GM_FMT_X8R8G8B8 : raw->format);
+    const uint32_t columns = std::min(image.width, surface.width);
+    if (bytesPerPixel && columns && columns < surface.width)
+        for (uint32_t y = 0; y < rows; ++y) {
+            uint8_t* row = bits + size_t(y) * pitch;
+            for (uint32_t x = columns; x < surface.width; ++x)
+                memcpy(row + x * bytesPerPixel, row + (columns - 1) * bytesPerPixel, bytesPerPixel);
+        }
     for (uint32_t y = std::max(rows, 1u); y < surface.height; ++y)
         memcpy(bits + size_t(y) * pitch, bits + size_t(y - 1) * pitch, pitch);
     surface.Unlock();

@@ -64,8 +64,8 @@ class TextureFormatTest : public TextureTest, public ::testing::WithParamInterfa
 } // namespace
 
 // A 3 by 3 image of distinct pixels in a 4 by 4 texture: the image's pixels
-// arrive as stored, and the fourth row repeats the third.
-TEST_P(TextureFormatTest, PixelsArriveAsStoredAndTheLastRowRepeats)
+// arrive as stored, the fourth column and the fourth row repeat the edge.
+TEST_P(TextureFormatTest, PixelsArriveAsStoredAndTheEdgesRepeat)
 {
     const uint32_t format = GetParam().format;
     CGmTexture texture;
@@ -83,8 +83,8 @@ TEST_P(TextureFormatTest, PixelsArriveAsStoredAndTheLastRowRepeats)
     }
     const std::vector<uint32_t> shown = Draw(&texture, 4, 4);
     for (uint32_t y = 0; y < 4; ++y) {
-        for (uint32_t x = 0; x < 3; ++x) {
-            const uint32_t expected = ExpectedArgb(format, stored[std::min(y, 2u) * 3 + x]);
+        for (uint32_t x = 0; x < 4; ++x) {
+            const uint32_t expected = ExpectedArgb(format, stored[std::min(y, 2u) * 3 + std::min(x, 2u)]);
             EXPECT_LE(ColourDistance(expected, shown[y * 4 + x]), 1)
                 << std::hex << "pixel " << x << "," << y << " shows " << shown[y * 4 + x] << ", expected "
                 << expected;
@@ -185,6 +185,28 @@ INSTANTIATE_TEST_SUITE_P(Files, PackedTextureTest,
                          [](const ::testing::TestParamInfo<PackedCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// Uploads share one staging surface: a packed image that cannot be decoded
+// shows black, never what an earlier texture of its size left there.
+TEST_F(TextureTest, AnUndecodablePackedImageShowsBlackNotTheLastUpload)
+{
+    CGmTexture red;
+    red.Create(16, 8, GM_FMT_X8R8G8B8, false);
+    uint32_t pitch = 0;
+    uint8_t* pixels = red.GetFrameImage(&pitch);
+    for (uint32_t i = 0; i < 16 * 8; ++i)
+        memcpy(pixels + i * 4, "\x00\x00\xFF\xFF", 4);
+    ASSERT_THAT(Draw(&red, 16, 8), ::testing::Each(0xFFFF0000u));
+
+    GepSpec spec;
+    spec.width = 16;
+    spec.height = 8;
+    spec.pixelCode = kJpegColourCode;
+    spec.payload = Bytes(64, 0x5A); // no JPEG stream in it
+    CGmTexture broken(FileOver("broken.gep", MakeGep(spec)), false);
+    ASSERT_EQ(uint32_t(GM_IMAGE_PACKED), broken.Image()->kind);
+    EXPECT_THAT(Draw(&broken, 16, 8), ::testing::Each(0xFF000000u));
+}
 
 namespace {
 
