@@ -5,7 +5,9 @@ find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
-pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1)
+# The C++ build of Lua: its errors unwind C++ frames as exceptions, so the
+# destructors between a script function and its protected call still run.
+pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1-c++)
 pkg_check_modules(LZO2 REQUIRED IMPORTED_TARGET lzo2)
 pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbis)

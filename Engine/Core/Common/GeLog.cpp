@@ -19,12 +19,17 @@ bool LogToStderr()
 
 void GeLog(int level, const char* format, ...)
 {
-    char text[4096];
     va_list args;
     va_start(args, format);
+    GeLogV(level, format, args);
+    va_end(args);
+}
+
+void GeLogV(int level, const char* format, va_list args)
+{
+    char text[4096];
     if (vsnprintf(text, sizeof(text), format, args) < 0)
         text[0] = 0;
-    va_end(args);
 
     g_lastLevel = level;
     g_lastMessage = text;

@@ -9,12 +9,17 @@
 
 #include "Engine/Core/Common/GeString.h"
 
+#include <cstdarg>
+
 // Formats like printf; a result longer than 4095 characters is cut.
 void GeLog(int level, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+// The same with the arguments already gathered, for logging helpers.
+void GeLogV(int level, const char* format, va_list args);
 
 int GeLogLastLevel();
 const CGeString& GeLogLastMessage();

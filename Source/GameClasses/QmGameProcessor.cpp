@@ -1,0 +1,3 @@
+#include "Source/GameClasses/QmGameProcessor.h"
+
+CQmGameProcessor* g_gameProcessor = nullptr;

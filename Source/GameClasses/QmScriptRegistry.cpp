@@ -1,0 +1,167 @@
+#include "Source/GameClasses/QmScriptApi.h"
+
+// The script functions in the order of registration. The order is not grouped:
+// the comment gives each entry's index and the group whose source file holds the
+// function. An entry whose engine part is not built yet points at Lua_NotBuilt,
+// so that every name exists from the first script on; building a group replaces
+// its entries with ScriptEntryPoint<Lua_Name>.
+//
+// Groups and their files: system (start location, quests, variables)
+// QmScriptSystem.cpp; puzzles QmScriptPuzzles.cpp; actors (dialogs, interaction
+// permissions) QmScriptActors.cpp; animations (2D-linked objects, curves, sky)
+// QmScriptAnimations.cpp; entities (transform, cameras, input lock, colliders,
+// location change, look-at, walker) QmScriptEntities.cpp; video and inventory
+// QmScriptVideoInventory.cpp; effects (documents, interaction, mini-game start)
+// QmScriptEffects.cpp; sounds QmScriptSounds.cpp; game control (time, light)
+// QmScriptGameControl.cpp; scene controls (selection, points, puzzle controls,
+// entity settings, screen shake, overlays, mini-game events)
+// QmScriptSceneControls.cpp; location objects (saving, hints, inventory state,
+// menu, walk grids, 3D arrow) QmScriptLocationObjects.cpp.
+const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
+    {"SysLog",                              Lua_NotBuilt},  //   0 system
+    {"SysDelayedCall",                      Lua_NotBuilt},  //   1 system
+    {"SysSetTimer",                         Lua_NotBuilt},  //   2 system
+    {"SysReturn",                           Lua_NotBuilt},  //   3 system
+    {"SysSetTimeScale",                     Lua_NotBuilt},  //   4 game control
+    {"SysSetMaxTimeQuantum",                Lua_NotBuilt},  //   5 game control
+    {"SysGetTime",                          Lua_NotBuilt},  //   6 game control
+    {"GetQuestValue",                       Lua_NotBuilt},  //   7 system
+    {"QuestIsPassed",                       Lua_NotBuilt},  //   8 system
+    {"QuestPass",                           Lua_NotBuilt},  //   9 system
+    {"QuestFail",                           Lua_NotBuilt},  //  10 system
+    {"PuzzleAddControl",                    Lua_NotBuilt},  //  11 puzzles
+    {"PuzzleRemoveControl",                 Lua_NotBuilt},  //  12 puzzles
+    {"PuzzleReset",                         Lua_NotBuilt},  //  13 puzzles
+    {"PuzzleBringToFront",                  Lua_NotBuilt},  //  14 puzzles
+    {"PuzzleAssignSprite",                  Lua_NotBuilt},  //  15 puzzles
+    {"PuzzleSetFlags",                      Lua_NotBuilt},  //  16 puzzles
+    {"PuzzleSetPos",                        Lua_NotBuilt},  //  17 puzzles
+    {"PuzzleGetPos",                        Lua_NotBuilt},  //  18 puzzles
+    {"PuzzleSetPivot",                      Lua_NotBuilt},  //  19 puzzles
+    {"PuzzleAddTask",                       Lua_NotBuilt},  //  20 puzzles
+    {"PuzzleRemoveTask",                    Lua_NotBuilt},  //  21 puzzles
+    {"PuzzleLoadControls",                  Lua_NotBuilt},  //  22 puzzles
+    {"PuzzleSetText",                       Lua_NotBuilt},  //  23 puzzles
+    {"PuzzleSetCtrlVisibility",             Lua_NotBuilt},  //  24 puzzles
+    {"PuzzleSetCtrlValue",                  Lua_NotBuilt},  //  25 scene controls
+    {"PuzzleIsMouseOver",                   Lua_NotBuilt},  //  26 puzzles
+    {"VarSet",                              Lua_NotBuilt},  //  27 system
+    {"VarGet",                              Lua_NotBuilt},  //  28 system
+    {"VarsDump",                            Lua_NotBuilt},  //  29 system
+    {"SetStartLocation",                    Lua_NotBuilt},  //  30 system
+    {"GetLocationName",                     Lua_NotBuilt},  //  31 system
+    {"LoadActor",                           Lua_NotBuilt},  //  32 actors
+    {"SetMainHero",                         Lua_NotBuilt},  //  33 actors
+    {"AddActorToLocation",                  Lua_NotBuilt},  //  34 actors
+    {"RemoveActorFromLocation",             Lua_NotBuilt},  //  35 actors
+    {"UnloadActor",                         Lua_NotBuilt},  //  36 actors
+    {"InitiateDialog",                      Lua_NotBuilt},  //  37 actors
+    {"AddAvailableTopic",                   Lua_NotBuilt},  //  38 actors
+    {"RemoveAvailableTopic",                Lua_NotBuilt},  //  39 actors
+    {"GetTopicState",                       Lua_NotBuilt},  //  40 actors
+    {"GlobalCommand",                       Lua_NotBuilt},  //  41 actors
+    {"UpdateScene",                         Lua_NotBuilt},  //  42 actors
+    {"AttachEntity",                        Lua_NotBuilt},  //  43 actors
+    {"PermitActorAction",                   Lua_NotBuilt},  //  44 actors
+    {"EnableWalkForInteraction",            Lua_NotBuilt},  //  45 actors
+    {"DispatchActorToPos",                  Lua_NotBuilt},  //  46 actors
+    {"ActorSmoothRotateY",                  Lua_NotBuilt},  //  47 actors
+    {"InitiateInteraction",                 Lua_NotBuilt},  //  48 effects
+    {"Set2DLinkedVisibility",               Lua_NotBuilt},  //  49 animations
+    {"Start2DLinkedAnim",                   Lua_NotBuilt},  //  50 animations
+    {"Set2DLinkedAlpha",                    Lua_NotBuilt},  //  51 animations
+    {"StartSpriteAnim",                     Lua_NotBuilt},  //  52 animations
+    {"StartObjectAnim",                     Lua_NotBuilt},  //  53 animations
+    {"PushObjectAnim",                      Lua_NotBuilt},  //  54 animations
+    {"StartObjectMovingAnim",               Lua_NotBuilt},  //  55 animations
+    {"IsAseqPlaying",                       Lua_NotBuilt},  //  56 animations
+    {"MoveEntityOnCurve",                   Lua_NotBuilt},  //  57 animations
+    {"StopEntityOnCurve",                   Lua_NotBuilt},  //  58 animations
+    {"ActivateSkySphere",                   Lua_NotBuilt},  //  59 animations
+    {"SetEntityPosition",                   Lua_NotBuilt},  //  60 entities
+    {"GetEntityPosition",                   Lua_NotBuilt},  //  61 entities
+    {"GetEntityDirection",                  Lua_NotBuilt},  //  62 entities
+    {"GetEntityPositionFromMatrix",         Lua_NotBuilt},  //  63 entities
+    {"SetEntityRotation",                   Lua_NotBuilt},  //  64 entities
+    {"SetEntityScale",                      Lua_NotBuilt},  //  65 entities
+    {"SetCameraIndex",                      Lua_NotBuilt},  //  66 entities
+    {"SetCameraDeterminantEntity",          Lua_NotBuilt},  //  67 entities
+    {"UnselectInventory",                   Lua_NotBuilt},  //  68 video and inventory
+    {"DeleteFromInventory",                 Lua_NotBuilt},  //  69 video and inventory
+    {"AddToInventory",                      Lua_NotBuilt},  //  70 video and inventory
+    {"IsInInventory",                       Lua_NotBuilt},  //  71 video and inventory
+    {"SetInventoryItemValue",               Lua_NotBuilt},  //  72 video and inventory
+    {"GetInventoryItemValue",               Lua_NotBuilt},  //  73 video and inventory
+    {"EnableEntityProperty",                Lua_NotBuilt},  //  74 entities
+    {"SetColliderAABB",                     Lua_NotBuilt},  //  75 entities
+    {"SetColliderSphere",                   Lua_NotBuilt},  //  76 entities
+    {"SetColliderBox",                      Lua_NotBuilt},  //  77 entities
+    {"LockInput",                           Lua_NotBuilt},  //  78 entities
+    {"PlayVideo",                           Lua_NotBuilt},  //  79 video and inventory
+    {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory
+    {"ChangeLocation",                      Lua_NotBuilt},  //  81 entities
+    {"SetLookAtAllocator",                  Lua_NotBuilt},  //  82 entities
+    {"SetWalkerSlotAnim",                   Lua_NotBuilt},  //  83 entities
+    {"SetDefaultAnim",                      Lua_NotBuilt},  //  84 entities
+    {"ShowDocument",                        Lua_NotBuilt},  //  85 effects
+    {"StartPSysEffect",                     Lua_NotBuilt},  //  86 effects
+    {"StartScreenEffect",                   Lua_NotBuilt},  //  87 effects
+    {"StartArcadeGame",                     Lua_NotBuilt},  //  88 effects
+    {"StartSound",                          Lua_NotBuilt},  //  89 sounds
+    {"StopSound",                           Lua_NotBuilt},  //  90 sounds
+    {"SoundSetVolume",                      Lua_NotBuilt},  //  91 sounds
+    {"StartMainBgSound",                    Lua_NotBuilt},  //  92 sounds
+    {"StopMainBgSound",                     Lua_NotBuilt},  //  93 sounds
+    {"StartAmbBgSound",                     Lua_NotBuilt},  //  94 sounds
+    {"StopAllAmbBgSounds",                  Lua_NotBuilt},  //  95 sounds
+    {"FinishGame",                          Lua_NotBuilt},  //  96 game control
+    {"SetLightIntensity",                   Lua_NotBuilt},  //  97 game control
+    {"GameEnable",                          Lua_NotBuilt},  //  98 game control
+    {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
+    {"DispatchEntityToPoint",               Lua_NotBuilt},  // 100 scene controls
+    {"SetPuzzleControlCursorType",          Lua_NotBuilt},  // 101 scene controls
+    {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
+    {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
+    {"GetCameraPos",                        Lua_NotBuilt},  // 104 scene controls
+    {"GetDist3D",                           Lua_NotBuilt},  // 105 scene controls
+    {"SetEntitySprite3DAlpha",              Lua_NotBuilt},  // 106 scene controls
+    {"SetEntityActorIaZone",                Lua_NotBuilt},  // 107 scene controls
+    {"SetEntityActorRot",                   Lua_NotBuilt},  // 108 scene controls
+    {"GetEntityRotation",                   Lua_NotBuilt},  // 109 scene controls
+    {"SetEntityActorName",                  Lua_NotBuilt},  // 110 scene controls
+    {"SetPuzzleControlTranpForManipulator", Lua_NotBuilt},  // 111 scene controls
+    {"GetManipulatorPos",                   Lua_NotBuilt},  // 112 scene controls
+    {"Get2DScaleFactor",                    Lua_NotBuilt},  // 113 scene controls
+    {"ChangeShadeLightPos",                 Lua_NotBuilt},  // 114 scene controls
+    {"SetLoadingScreenImage",               Lua_NotBuilt},  // 115 scene controls
+    {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
+    {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
+    {"StopMovingEntity",                    Lua_NotBuilt},  // 118 scene controls
+    {"StopMovingActor",                     Lua_NotBuilt},  // 119 scene controls
+    {"LoadOverlayDocument",                 Lua_NotBuilt},  // 120 scene controls
+    {"SendActiveArcadeEvent",               Lua_NotBuilt},  // 121 scene controls
+    {"SetWalkerTrajectoryLength",           Lua_NotBuilt},  // 122 scene controls
+    {"AddWater",                            Lua_NotBuilt},  // 123 location objects
+    {"AddStone",                            Lua_NotBuilt},  // 124 location objects
+    {"AutoSaveGame",                        Lua_NotBuilt},  // 125 location objects
+    {"SetActorCameraTranslation",           Lua_NotBuilt},  // 126 location objects
+    {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
+    {"ShadeBoxEnable",                      Lua_NotBuilt},  // 128 location objects
+    {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
+    {"IsInventoryActive",                   Lua_NotBuilt},  // 130 location objects
+    {"ClearInventory",                      Lua_NotBuilt},  // 131 location objects
+    {"DisableMenuItems",                    Lua_NotBuilt},  // 132 location objects
+    {"SetCurveSpeedMult",                   Lua_NotBuilt},  // 133 animations
+    {"ActivateMinigame",                    Lua_NotBuilt},  // 134 location objects
+    {"HideHint",                            Lua_NotBuilt},  // 135 location objects
+    {"SetCurrentAiMap",                     Lua_NotBuilt},  // 136 location objects
+    {"GetCurrentAiMap",                     Lua_NotBuilt},  // 137 location objects
+    {"Show3dArrow",                         Lua_NotBuilt},  // 138 location objects
+    {"Hide3dArrow",                         Lua_NotBuilt},  // 139 location objects
+    {nullptr, nullptr},
+};
+
+int Lua_NotBuilt(lua_State*)
+{
+    return 0;
+}
