@@ -333,3 +333,14 @@ TEST(ScriptInit, StartsOnceAndTheExtraListIsEmptyByDefault)
     EXPECT_EQ(nullptr, g_luaState);
     ScriptShutdown();
 }
+
+TEST(ScriptPanicDeathTest, AnUnprotectedErrorIsLoggedBeforeTheProcessEnds)
+{
+    EXPECT_EXIT(
+        {
+            ScriptInit();
+            lua_pushstring(g_luaState, "out of luck");
+            lua_error(g_luaState);
+        },
+        testing::ExitedWithCode(1), "Lua panic: out of luck");
+}
