@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <set>
+#include <vector>
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
@@ -222,6 +223,14 @@ TEST_F(ScriptTest, EventArgumentsArriveByKind)
     EXPECT_TRUE(ScriptCallFunction("kinds", nullptr, 0, false));
     EXPECT_TRUE(Holds("n == 0"));
     EXPECT_FALSE(ScriptCallFunction("kinds", nullptr, 2, false));
+
+    // The stack grows for long argument lists, far past its guaranteed room;
+    // beyond what Lua allows at all, the call is refused.
+    std::vector<CGeValue> many(7000);
+    EXPECT_TRUE(ScriptCallFunction("kinds", many.data(), 7000, false));
+    EXPECT_TRUE(Holds("n == 7000"));
+    many.resize(9000);
+    EXPECT_FALSE(ScriptCallFunction("kinds", many.data(), 9000, false));
 }
 
 TEST_F(ScriptTest, FailedCallsLeaveTheStateAsItWas)
