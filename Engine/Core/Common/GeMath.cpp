@@ -66,6 +66,17 @@ bool CGeRect::Contains(float px, float py) const
     return x <= px && px < x + width && y <= py && py < y + height;
 }
 
+CGeRect CGeRect::Intersect(const CGeRect& a, const CGeRect& b)
+{
+    const float left = a.x > b.x ? a.x : b.x;
+    const float top = a.y > b.y ? a.y : b.y;
+    const float right = FloatMin(a.x + a.width, b.x + b.width);
+    const float bottom = FloatMin(a.y + a.height, b.y + b.height);
+    if (!(right > left && bottom > top))
+        return {0.0f, 0.0f, 0.0f, 0.0f};
+    return {left, top, right - left, bottom - top};
+}
+
 // Scalars --------------------------------------------------------------------
 
 float SqrtF(float x)

@@ -52,6 +52,8 @@ struct CGeRect {
     float x, y, width, height;
 
     bool Contains(float px, float py) const;
+    // The overlap of a and b; all four values 0 when they do not overlap.
+    static CGeRect Intersect(const CGeRect& a, const CGeRect& b);
 };
 
 struct Matrix4 {

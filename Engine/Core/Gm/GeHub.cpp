@@ -159,7 +159,7 @@ void CGeHub::SetViewport(uint32_t x, uint32_t y, uint32_t width, uint32_t height
     for (CGmCamera* camera : {s_cameras2d[s_currentSlot], s_cameras3d[s_currentSlot]}) {
         if (camera) {
             camera->SetViewport(&viewport);
-            camera->dirty = 1;
+            camera->frame.localDirty = 1;
         }
     }
 }
@@ -170,7 +170,7 @@ void CGeHub::ResetViewport()
     for (CGmCamera* camera : {s_cameras2d[s_currentSlot], s_cameras3d[s_currentSlot]}) {
         if (camera) {
             camera->SetViewport(nullptr);
-            camera->dirty = 1;
+            camera->frame.localDirty = 1;
         }
     }
 }

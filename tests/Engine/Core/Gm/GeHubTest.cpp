@@ -211,7 +211,7 @@ TEST_F(HubTest, ViewportOverrideReachesBothCamerasAndGoesAgain)
 {
     CGeHub::Init(*g_videoSettings);
     CGmStaticCamera camera2d;
-    CGmCamera camera3d;
+    CGmPerspectiveCamera camera3d;
     CGeHub::s_cameras2d[0] = &camera2d;
     CGeHub::s_cameras3d[0] = &camera3d;
 
@@ -219,13 +219,13 @@ TEST_F(HubTest, ViewportOverrideReachesBothCamerasAndGoesAgain)
     ASSERT_NE(nullptr, CGeHub::GetViewportOverride());
     EXPECT_EQ(200u, camera2d.currentViewport.Width);
     EXPECT_EQ(100u, camera3d.currentViewport.Height);
-    EXPECT_EQ(1, camera2d.dirty);
+    EXPECT_EQ(1, camera2d.frame.localDirty);
 
-    camera2d.dirty = camera3d.dirty = 0;
+    camera2d.frame.localDirty = camera3d.frame.localDirty = 0;
     CGeHub::ResetViewport();
     EXPECT_EQ(nullptr, CGeHub::GetViewportOverride());
-    EXPECT_EQ(1, camera2d.dirty);
-    EXPECT_EQ(1, camera3d.dirty);
+    EXPECT_EQ(1, camera2d.frame.localDirty);
+    EXPECT_EQ(1, camera3d.frame.localDirty);
     // Back to the cameras' own requested viewport.
     EXPECT_EQ(100u, camera3d.currentViewport.Width);
     EXPECT_EQ(1000.0f, camera3d.currentViewport.MaxZ);
