@@ -1,7 +1,6 @@
 #include "Engine/Core/Common/GeFileData.h"
 
 #include "Engine/Core/Common/GeLog.h"
-#include "Engine/Core/Pack/Harvester.h"
 #include "Platform/System/PosixFiles.h"
 
 #include <cerrno>
@@ -12,6 +11,13 @@
 
 CGeString g_packPath;
 
+static const CGePackReader* s_packReader = nullptr;
+
+void SetPackReader(const CGePackReader* reader)
+{
+    s_packReader = reader;
+}
+
 static bool PackMode()
 {
     return g_packPath.length != 0;
@@ -20,9 +26,13 @@ static bool PackMode()
 CGeFileData LoadFileData(const char* path, bool reportMissing)
 {
     CGeFileData record;
-    if (PackMode())
-        return CHarvester::GetFile(record, path, reportMissing);
-    return ReadWholeFile(path, reportMissing);
+    if (!PackMode())
+        return ReadWholeFile(path, reportMissing);
+    if (s_packReader)
+        return s_packReader->getFile(record, path, reportMissing);
+    if (reportMissing)
+        GeTrace("File '%s': no pack is mounted", path);
+    return record;
 }
 
 CGeFileData ReadWholeFile(const char* path, bool reportMissing)
@@ -60,10 +70,10 @@ void FreeFileData(CGeFileData& record)
 
 uint32_t QueryFileSize(const char* path, bool& found)
 {
-    if (PackMode())
-        return CHarvester::HasFile(path, found);
-
     found = false;
+    if (PackMode())
+        return s_packReader ? s_packReader->hasFile(path, found) : 0;
+
     int fd = SysOpenForRead(path);
     if (fd < 0)
         return 0;
@@ -98,31 +108,6 @@ bool WriteWholeFile(CGeFileData record)
         return false;
     bool written = SysWriteFully(fd, record.data, record.size);
     return close(fd) == 0 && written;
-}
-
-// ASCII-only case folding: bytes above 0x7F compare as themselves.
-static bool EqualsNoCaseAscii(const char* a, const char* b, uint32_t count)
-{
-    for (uint32_t i = 0; i < count; ++i) {
-        char ca = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        char cb = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (ca != cb)
-            return false;
-    }
-    return true;
-}
-
-static void CollectFromPacks(const CGeString& prefix, CGeArray<CGeString>& output)
-{
-    const uint32_t n = prefix.length;
-    const CHarvester::Index& index = CHarvester::GetIndex();
-    for (auto* node = index.first; node; node = index.Next(node)) {
-        const CGeString& name = node->key;
-        // The name must continue with a separator after the prefix, so that
-        // "dialog_system" lists neither "dialog_system2/x" nor itself.
-        if (name.length > n + 1 && name.data[n] == '/' && EqualsNoCaseAscii(name.data, prefix.data, n))
-            output.Add(CGeString(name.data + n + 1));
-    }
 }
 
 static void AddListedFile(const std::string& relative, CGeArray<CGeString>& output)
@@ -161,7 +146,8 @@ void CollectFileList(const CGeString& directory, CGeArray<CGeString>& output)
         return;
     std::string prefix = SysNormalizeSeparators(directory.c_str());
     if (PackMode()) {
-        CollectFromPacks(CGeString(prefix.c_str()), output);
+        if (s_packReader)
+            s_packReader->collectFiles(CGeString(prefix.c_str()), output);
         return;
     }
     // The walk goes by path rather than by changing the current directory,

@@ -22,6 +22,19 @@ struct CGeFileData {
 // working directory followed by "resource.fpk"; empty means loose files.
 extern CGeString g_packPath;
 
+// What answers the reads while the pack path is set. The pack library lives
+// above this one and installs its reader when it mounts packs; until then a
+// pack-mode read finds nothing, as with packs that hold nothing.
+struct CGePackReader {
+    // {normalised name, data, size}; {"", null, 0} for a name no pack holds.
+    CGeFileData& (*getFile)(CGeFileData& out, const char* path, bool reportMissing);
+    // The stored block size of a packed file (not its unpacked length).
+    uint32_t (*hasFile)(const char* path, bool& found);
+    // Appends the names below a directory, as CollectFileList lists them.
+    void (*collectFiles)(const CGeString& directory, CGeArray<CGeString>& output);
+};
+void SetPackReader(const CGePackReader* reader);
+
 // From the packs when the pack path is set, otherwise from disk.
 CGeFileData LoadFileData(const char* path, bool reportMissing = true);
 

@@ -133,6 +133,34 @@ bool EndsWithNoCase(const std::string& text, const char* suffix)
     return text.size() >= n && strcasecmp(text.c_str() + text.size() - n, suffix) == 0;
 }
 
+// ASCII-only case folding: bytes above 0x7F compare as themselves.
+bool EqualsNoCaseAscii(const char* a, const char* b, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        char ca = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        char cb = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+        if (ca != cb)
+            return false;
+    }
+    return true;
+}
+
+void CollectFromPacks(const CGeString& prefix, CGeArray<CGeString>& output)
+{
+    const uint32_t n = prefix.length;
+    const CHarvester::Index& index = s_index;
+    for (auto* node = index.first; node; node = index.Next(node)) {
+        const CGeString& name = node->key;
+        // The name must continue with a separator after the prefix, so that
+        // "dialog_system" lists neither "dialog_system2/x" nor itself.
+        if (name.length > n + 1 && name.data[n] == '/' && EqualsNoCaseAscii(name.data, prefix.data, n))
+            output.Add(CGeString(name.data + n + 1));
+    }
+}
+
+// The whole-file loader reads through these while the pack path is set.
+const CGePackReader kPackReader = {&CHarvester::GetFile, &CHarvester::HasFile, &CollectFromPacks};
+
 } // namespace
 
 CGeString CHarvester::NormalizeName(const char* name)
@@ -182,6 +210,7 @@ uint32_t CHarvester::Init()
     if (g_packPath == s_mountedPackPath)
         return s_index.count;
     s_mountedPackPath = g_packPath;
+    SetPackReader(&kPackReader);
 
     // A new pack path replaces whatever an earlier one mounted, even when
     // its directory cannot be entered.
@@ -206,6 +235,7 @@ bool CHarvester::MountSinglePack(const CGeString& packFile)
 {
     Unmount();
     s_mountedPackPath = packFile;
+    SetPackReader(&kPackReader);
     std::string path = packFile.c_str();
     CGeString baseName;
     SplitPackPath(packFile, s_root, baseName);

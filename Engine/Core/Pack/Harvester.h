@@ -31,6 +31,7 @@ public:
     // whose name begins with the path's base name and ends in ".fpk", in name
     // order, a later pack winning for a name that several hold. Does nothing
     // when that pack path is already mounted. Returns the number of names.
+    // Mounting makes the whole-file loader read through the packs.
     static uint32_t Init();
 
     // Appends the usable (non-empty) files of the current directory that

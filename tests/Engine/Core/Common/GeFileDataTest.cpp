@@ -1,6 +1,5 @@
 #include "Engine/Core/Common/GeFileData.h"
 
-#include "Engine/Core/Pack/Harvester.h"
 #include "tests/Support/TestTempDir.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +22,7 @@ std::string CurrentDirectory()
 class LooseFilesTest : public ::testing::Test {
 protected:
     void SetUp() override { g_packPath = ""; }
-    void TearDown() override
-    {
-        CHarvester::Unmount();
-        g_packPath = "";
-    }
+    void TearDown() override { g_packPath = ""; }
     CTestTempDir dir;
 };
 
@@ -124,7 +119,7 @@ TEST_F(LooseFilesTest, WithAPackPathSetLooseFilesAreNotConsulted)
 {
     dir.Write("loose.txt", "loose");
     g_packPath = (dir / "resource.fpk").c_str();
-    CHarvester::Init(); // there is no pack: nothing is mounted
+    // No pack reader is installed (none is mounted): nothing is found.
     CGeFileData file = LoadFileData("loose.txt", true);
     EXPECT_EQ(file.data, nullptr);
     std::string path = dir / "loose.txt";

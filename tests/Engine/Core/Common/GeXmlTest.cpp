@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include "Engine/Core/Common/GeFileData.h"
-#include "tests/Engine/Core/Pack/PackFixture.h"
 #include "tests/Support/TestTempDir.h"
 
 namespace {
@@ -313,29 +312,4 @@ TEST(GeXml, LoadsDocumentsFromDisk)
     EXPECT_TRUE(XmlLoadDocument(CGeString(path.c_str()), loose));
     EXPECT_NE(nullptr, loose.FirstChildElement("config"));
     EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "none.xml").c_str()), none));
-}
-
-TEST(GeXml, LoadsDocumentsFromPacksOnlyWhenThePackPathIsSet)
-{
-    CTestTempDir dir;
-    ASSERT_EQ("", WriteFixturePack(dir / "resource.fpk", {{"locations/loc01.xml", "<location name='packed'/>"}}));
-    // A loose file of another name must not be found once packs are in use.
-    dir.Write("loose.xml", "<location name='loose'/>");
-
-    g_packPath = (dir / "resource.fpk").c_str();
-    CHarvester::Init();
-
-    TiXmlDocument packed;
-    EXPECT_TRUE(XmlLoadDocument(CGeString("Locations\\LOC01.xml"), packed));
-    XmlHandle h;
-    h.element = packed.FirstChildElement("location");
-    EXPECT_STREQ("packed", XmlGetText("name", h));
-
-    TiXmlDocument loose;
-    EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "loose.xml").c_str()), loose));
-    // The settings loader still reaches the disk.
-    EXPECT_TRUE(XmlLoadDocumentFromDisk(CGeString((dir / "loose.xml").c_str()), loose));
-
-    CHarvester::Unmount();
-    g_packPath = "";
 }

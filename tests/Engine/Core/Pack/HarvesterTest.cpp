@@ -1,6 +1,7 @@
 #include "Engine/Core/Pack/Harvester.h"
 
 #include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Common/GeXml.h"
 #include "tests/Engine/Core/Pack/PackFixture.h"
 #include "tests/Support/ErrorBoxRecorder.h"
 
@@ -106,6 +107,27 @@ TEST_F(HarvesterTest, WithAPackPathLooseFilesAreNeverRead)
     bool found = true;
     EXPECT_EQ(QueryFileSize("loose.txt", found), 0u);
     EXPECT_FALSE(found);
+}
+
+TEST_F(HarvesterTest, XmlDocumentsLoadFromThePacksOnlyWhenThePackPathIsSet)
+{
+    ASSERT_EQ("", WriteFixturePack(dir / "resource.fpk", {{"locations/loc01.xml", "<location name='packed'/>"}}));
+    // A loose file of another name must not be found once packs are in use.
+    dir.Write("loose.xml", "<location name='loose'/>");
+
+    g_packPath = (dir / "resource.fpk").c_str();
+    CHarvester::Init();
+
+    TiXmlDocument packed;
+    EXPECT_TRUE(XmlLoadDocument(CGeString("Locations\\LOC01.xml"), packed));
+    XmlHandle h;
+    h.element = packed.FirstChildElement("location");
+    EXPECT_STREQ("packed", XmlGetText("name", h));
+
+    TiXmlDocument loose;
+    EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "loose.xml").c_str()), loose));
+    // The settings loader still reaches the disk.
+    EXPECT_TRUE(XmlLoadDocumentFromDisk(CGeString((dir / "loose.xml").c_str()), loose));
 }
 
 TEST_F(HarvesterTest, SizeQueryGivesTheStoredBlockSize)
