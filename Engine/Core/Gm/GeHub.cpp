@@ -116,6 +116,7 @@ uint32_t CGeHub::CreateDevice(const GeDeviceConfig& settings)
     }
     const uint32_t slot = s_deviceCount;
     s_wrappers[slot] = new CGmDeviceWrapper(settings);
+    s_wrappers[slot]->m_afterReset = &CGeHub::ApplyBackBufferSize;
     s_stateCaches[slot] = new CGmRenderStateCache(s_wrappers[slot]);
     s_stateCaches[slot]->Reset();
     s_resourceManagers[slot] = new CGmResourceManager();

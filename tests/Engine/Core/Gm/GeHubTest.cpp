@@ -269,3 +269,16 @@ TEST_F(HubTest, PackPathMountsThePacksOfItsDirectory)
     EXPECT_EQ(0u, CHarvester::GetIndex().Count());
     g_packPath = "";
 }
+
+TEST(HubSlots, ANinthDeviceIsRefused)
+{
+    for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
+        CGeHub::s_wrappers[slot] = nullptr;
+    // Filled slots need no real devices for the count check.
+    CGeHub::s_deviceCount = CGeHub::kMaxDevices;
+    GeDeviceConfig settings;
+    SetDefaultDeviceConfig(settings);
+    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::CreateDevice(settings));
+    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::s_deviceCount);
+    CGeHub::s_deviceCount = 0;
+}

@@ -7,7 +7,6 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmGpuResource.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
-#include "Engine/Core/Gm/GeHub.h"
 #include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinTime.h"
 
@@ -276,7 +275,8 @@ void CGmDeviceWrapper::ResetDevice()
     m_failed = result != D3D_OK;
     ApplyDefaultStates();
 
-    CGeHub::ApplyBackBufferSize();
+    if (m_afterReset)
+        m_afterReset();
     GmTrace("ResetDevice: %s\n", GetD3dErrorName(result));
 }
 

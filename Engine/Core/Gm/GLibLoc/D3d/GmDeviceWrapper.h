@@ -167,6 +167,9 @@ public:
     IDirect3DSurface9* m_depthSurface = nullptr;
     uint8_t m_active = 1;
     uint8_t m_minimised = 0;
+    // Called after every reset once the device is back, so that what lies
+    // above (the hub's cameras) follows the back buffer's new size.
+    void (*m_afterReset)() = nullptr;
 
     // The guarded-call rule: CanCall before, CheckResult after.
     bool CanCall() const;

@@ -5,8 +5,6 @@
 
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmTextureBase.h"
-#include "Engine/Core/Gm/GeHub.h"
-#include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinGdi.h"
 #include "Platform/Win32/WinMessages.h"
@@ -66,20 +64,6 @@ TEST_F(PlatformDeviceTest, ARealDeviceErrorMarksTheWrapperFailed)
     EXPECT_THAT(s_trace[0], ::testing::HasSubstr("Error: D3DERR_INVALIDCALL\n"));
     // The next frame's Present resets the device and clears the flag.
     wrapper->Present();
-    EXPECT_EQ(0, wrapper->m_failed);
-}
-
-TEST_F(PlatformDeviceTest, RenderStateCacheResetSendsTheDefaultStates)
-{
-    CGmRenderStateCache cache(wrapper.get());
-    Device()->ClearCalls();
-    cache.Reset();
-    EXPECT_THAT(Device()->Matching("SetRenderState"),
-                ElementsAre("SetRenderState(7, 0)", "SetRenderState(14, 0)", "SetRenderState(8, 3)",
-                            "SetRenderState(9, 2)", "SetRenderState(16, 1)", "SetRenderState(24, 0)",
-                            "SetRenderState(26, 0)", "SetRenderState(28, 0)", "SetRenderState(52, 0)",
-                            "SetRenderState(136, 1)", "SetRenderState(137, 0)", "SetRenderState(140, 0)"));
-    EXPECT_EQ(0u, wrapper->m_cullMode);
     EXPECT_EQ(0, wrapper->m_failed);
 }
 
@@ -169,17 +153,4 @@ TEST_F(PlatformDeviceTest, GammaReachesTheShownFrameAndDestructionRestoresIt)
     ASSERT_TRUE(GetDeviceGammaRamp(dc, ramp));
     ReleaseDC(GetDesktopWindow(), dc);
     EXPECT_EQ(128 * 257, ramp[1][128]);
-}
-
-TEST(HubSlots, ANinthDeviceIsRefused)
-{
-    for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
-        CGeHub::s_wrappers[slot] = nullptr;
-    // Filled slots need no real devices for the count check.
-    CGeHub::s_deviceCount = CGeHub::kMaxDevices;
-    GeDeviceConfig settings;
-    SetDefaultDeviceConfig(settings);
-    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::CreateDevice(settings));
-    EXPECT_EQ(CGeHub::kMaxDevices, CGeHub::s_deviceCount);
-    CGeHub::s_deviceCount = 0;
 }
