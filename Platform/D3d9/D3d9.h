@@ -3,6 +3,7 @@
 // like COM objects (AddRef/Release; the last Release frees). Every method is
 // pure virtual so that callers can be tested through a decorator that counts or
 // records the calls.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/D3d9/D3d9Types.h"

@@ -6,6 +6,7 @@
 // depth runs 0..1; culling, pixel centres and the top-left fill rule follow
 // Direct3D. Present turns the image the right way up for the window and
 // applies the gamma ramp.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9.h"

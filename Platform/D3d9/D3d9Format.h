@@ -1,6 +1,7 @@
 // Direct3D surface formats on GL: internal format, how Direct3D's memory
 // layout (least significant byte first, rows top-down) is handed to GL, and
 // the swizzle that gives Direct3D's "missing channels read 1" (A8 reads black).
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9Gl.h"

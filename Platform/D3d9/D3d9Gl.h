@@ -1,6 +1,7 @@
 // OpenGL for the device layer only: core-profile prototypes from the system's
 // libGL (GLVND dispatches them to the current context, GLX or EGL). Nothing
 // outside Platform/D3d9 includes this header.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #ifndef GL_GLEXT_PROTOTYPES

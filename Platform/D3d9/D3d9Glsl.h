@@ -9,6 +9,7 @@
 // depth, +1 otherwise; depthScale/depthBias are (1, 0) or (2, -1) likewise.
 // tieEpsilon moves geometry up by a fraction of a pixel so that edges that lie
 // exactly on pixel centres cover the rows Direct3D's top-left rule gives.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include <cstdint>

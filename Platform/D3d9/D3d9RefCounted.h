@@ -1,5 +1,6 @@
 // COM-style lifetime shared by every object of the layer: made with one
 // reference, freed by the Release that drops the last one.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9.h"

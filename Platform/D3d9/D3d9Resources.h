@@ -1,6 +1,7 @@
 // The device's resources: textures with their level surfaces, stand-alone
 // surfaces (system memory, render targets, depth-stencil buffers) and vertex
 // and index buffers. Internal to the layer.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9.h"

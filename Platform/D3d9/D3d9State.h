@@ -13,6 +13,7 @@
 // Vertex attributes arrive at the fixed locations of D3d9Attribute. Stage s
 // samples texture unit s. The vertex shader maps its position to GL with the
 // functions of kD3d9PositionGlsl (D3d9Glsl.h), reading positionFix below.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9Types.h"

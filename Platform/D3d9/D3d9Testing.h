@@ -2,6 +2,7 @@
 // or a missing GL feature cannot be provoked on demand on a real GL driver;
 // these switches let tests walk those paths. They do nothing to a device that
 // this layer did not create.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/D3d9/D3d9.h"

@@ -2,6 +2,7 @@
 // Direct3D 9's own numbers: materials, meshes and engine tables store these
 // numbers, so the layer under them must read them exactly as Direct3D does.
 // Only what the engine uses is declared.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

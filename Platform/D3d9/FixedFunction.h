@@ -4,6 +4,7 @@
 //
 // Uniform blocks take the binding points 0..4 of FfpBlockBinding
 // (FixedFunctionShader.h); the device leaves them alone.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9State.h"

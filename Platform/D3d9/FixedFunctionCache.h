@@ -1,6 +1,7 @@
 // The never-evicting map from fixed-function keys to linked programs. The
 // builder that compiles and links is supplied by the owner, so the cache's
 // bookkeeping can be tested without GL.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/FixedFunctionKey.h"

@@ -8,6 +8,7 @@
 // cascade are zero, CURRENT in stage 0 reads as DIFFUSE, and so on.
 //
 // Nothing here touches GL, so the key can be tested on its own.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/D3d9State.h"

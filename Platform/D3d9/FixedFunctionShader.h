@@ -6,6 +6,7 @@
 // the position mapping) is D3d9State.h and D3d9Glsl.h. Matrices are the raw 16
 // floats Direct3D receives; GLSL reads them transposed, so M * v in GLSL is
 // Direct3D's v * M.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/FixedFunctionKey.h"

@@ -1,6 +1,7 @@
 // CPU images of the fixed-function uniform blocks (std140: every member is a
 // vec4 or a matrix of vec4 columns) and the code that fills them from the
 // device state. Filling is GL-free; the pipeline uploads the bytes.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include "Platform/D3d9/FixedFunctionKey.h"

@@ -4,6 +4,7 @@
 // copied from elsewhere may hold "Gui/Gui_Res.XML". On a case-sensitive file
 // system the loose-file layer therefore resolves a name component by
 // component, whatever the case of each component on disk.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstddef>

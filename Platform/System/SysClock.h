@@ -1,5 +1,6 @@
 // The monotonic high-resolution counter that stands in for Win32's performance
 // counter: a tick count and the number of ticks per second.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstdint>

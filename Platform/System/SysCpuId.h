@@ -1,4 +1,5 @@
 // The processor's CPUID instruction, where the processor has one.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The clipboard, holding Unicode text (CF_UNICODETEXT: UTF-16 char16_t,
 // zero-terminated) in memory blocks of the Global* family. Text is exchanged
 // with the desktop through SDL as UTF-8; line ends are passed as they are.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // Conversions between the engine's 8-bit code page (Windows-1251), UTF-8 and
 // UTF-16, as the window layer needs them: typed characters for an ANSI window
 // class, and titles and message-box texts that SDL wants in UTF-8.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstdint>

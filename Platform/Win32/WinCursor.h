@@ -1,6 +1,7 @@
 // The system mouse cursor: position, confinement and shape. Positions are
 // desktop coordinates, as on Win32; the layer converts them for the device
 // window.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

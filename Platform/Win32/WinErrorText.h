@@ -1,5 +1,6 @@
 // The thread's last Win32 error code and the system's text for a code, for the
 // engine's error reports ("The system cannot find the file specified." ...).
+// Public header of the platform layer.
 #pragma once
 
 #include <cstdarg>

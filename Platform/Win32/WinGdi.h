@@ -1,6 +1,7 @@
 // The display's gamma ramp, set through the desktop's device context. The
 // ramp is kept by the window layer and applied by the device when it puts the
 // frame on screen, so it only ever affects this program's window.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

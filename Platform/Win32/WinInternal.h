@@ -1,6 +1,7 @@
 // Shared state of the window layer's own files: window records, the message
 // queue, SDL key mapping and the input state. Not for use outside the layer
 // (its tests excepted).
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include <SDL.h>

@@ -1,6 +1,7 @@
 // Virtual-key codes (Win32's numbers) and the key-state queries. Key messages
 // carry the generic VK_SHIFT / VK_CONTROL / VK_MENU; the left and right codes
 // are seen only through GetKeyState and GetAsyncKeyState.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

@@ -1,5 +1,6 @@
 // The modal system message box, shown through SDL. The engine's fatal-error
 // report asks Abort/Retry/Ignore with the stop icon.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

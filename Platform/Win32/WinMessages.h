@@ -1,6 +1,7 @@
 // Window messages with Win32's numbers and parameter packing, and the message
 // queue calls. Input arrives from SDL and is translated into these messages
 // when the queue is read (see WinEventTranslator.cpp).
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

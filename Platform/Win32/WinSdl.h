@@ -1,6 +1,7 @@
 // Platform-internal view of the window layer for the other Platform libraries
 // (the Direct3D-shaped device) and for the layer's own tests. Nothing above
 // Platform/ includes this header: it brings in SDL.
+// Internal header of the platform layer: only Platform/ and its tests include it.
 #pragma once
 
 #include <SDL.h>

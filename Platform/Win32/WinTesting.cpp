@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Platform/Win32/WinInternal.h"
+#include "Platform/Win32/WinSdl.h"
 
 namespace {
 
@@ -53,4 +54,26 @@ bool WinTestDescribeWindow(HWND window, WinTestWindowFacts* facts)
     facts->classIcon = record->windowClass->icon;
     facts->classCursor = record->windowClass->cursor;
     return true;
+}
+
+bool WinTestStartVideo()
+{
+    return WinEnsureSdlVideo();
+}
+
+const char* WinTestVideoDriver()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver ? driver : "";
+}
+
+void WinTestRefuseMessageBoxes()
+{
+    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
+}
+
+uint32_t WinTestSdlWindowId(HWND window)
+{
+    SDL_Window* sdl = WinGetSdlWindow(window);
+    return sdl ? SDL_GetWindowID(sdl) : 0;
 }

@@ -1,4 +1,5 @@
 // The two kernel timing calls the device and game code use directly.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

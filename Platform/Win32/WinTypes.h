@@ -1,6 +1,7 @@
 // The handful of Win32 scalar and handle types that the engine's window, input and
 // error code is written against. Sizes follow Win32 where our data or messages
 // depend on them; handles are pointer-sized.
+// Public header of the platform layer.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Window classes and windows: the device window of the engine is a Win32-shaped
 // window over an SDL window. Coordinates are those of the desktop; the outer
 // (frame) rectangle is the client rectangle grown by the borders SDL reports.
+// Public header of the platform layer.
 #pragma once
 
 #include "Platform/Win32/WinTypes.h"

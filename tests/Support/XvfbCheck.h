@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Platform/Win32/WinSdl.h"
+#include "Platform/Win32/WinTesting.h"
 
 inline int g_xvfbFailures = 0;
 
@@ -35,12 +35,18 @@ inline int XvfbCheckResult()
 // display would wait for a click that never comes.
 inline bool XvfbStartVideo()
 {
-    if (!WinEnsureSdlVideo() || strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) {
+    if (!WinTestStartVideo() || strcmp(WinTestVideoDriver(), "x11") != 0) {
         printf("FAILED: no x11 video driver (%s)\n", SDL_GetError());
         return false;
     }
-    WinSetMessageBoxBackend([](const SDL_MessageBoxData*, int*) { return -1; });
+    WinTestRefuseMessageBoxes();
     return true;
+}
+
+// The SDL window behind a window of the window layer, found by its id.
+inline SDL_Window* XvfbSdlWindow(HWND window)
+{
+    return SDL_GetWindowFromID(WinTestSdlWindowId(window));
 }
 
 inline bool X11Info(SDL_Window* window, SDL_SysWMinfo* info)

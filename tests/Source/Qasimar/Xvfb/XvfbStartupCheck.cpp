@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
-#include "Platform/Win32/WinSdl.h"
 #include "Platform/Win32/WinTime.h"
 #include "Source/Qasimar/QmStartup.h"
 #include "tests/Support/XvfbCheck.h"
@@ -68,7 +67,7 @@ int main()
     }
     FramesFor(300);
 
-    SDL_Window* sdl = WinGetSdlWindow(g_pGmDevice->GetWindow());
+    SDL_Window* sdl = XvfbSdlWindow(g_pGmDevice->GetWindow());
     int x = -1, y = -1;
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     Check(XWindowOrigin(sdl, &x, &y), "X window found");
