@@ -6,8 +6,4 @@ cd "$(dirname "$0")"
 qm_install_packages
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
-if [ -x build/release/Source/Qasimar/qasimar ]; then
-    exec build/release/Source/Qasimar/qasimar "$@"
-else
-    echo "Built. There is no runnable game program yet."
-fi
+exec build/release/Source/Qasimar/qasimar "$@"

@@ -9,10 +9,15 @@ pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 # destructors between a script function and its protected call still run.
 pkg_check_modules(LUA51 REQUIRED IMPORTED_TARGET lua5.1-c++)
 pkg_check_modules(LZO2 REQUIRED IMPORTED_TARGET lzo2)
-pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
-pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbis)
-pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theora)
 find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+# The tests' and benchmarks' JPEG oracle (libjpeg-turbo); the engine has its own decoder.
+find_package(JPEG REQUIRED)
+
+# Not used by any code yet: looked for, not required. The code that starts
+# using one makes it REQUIRED here and adds its package to tools/deps.sh.
+pkg_check_modules(OGG QUIET IMPORTED_TARGET ogg)
+pkg_check_modules(VORBIS QUIET IMPORTED_TARGET vorbis)
+pkg_check_modules(THEORA QUIET IMPORTED_TARGET theora)
 
 # TinyXML 2.6 (not tinyxml2); Debian's header switches TIXML_USE_STL on itself.
 pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)

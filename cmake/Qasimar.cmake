@@ -13,14 +13,76 @@ if(QM_BUILD_FUZZ)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# Adds each listed directory that exists and has a CMakeLists.txt.
+# Adds each listed directory; a listed directory without a CMakeLists.txt is
+# an error, so the list names only what exists.
 macro(qm_add_subdirectories)
+    foreach(_dir ${ARGN})
+        if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_dir}/CMakeLists.txt)
+            message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${_dir} is listed but has no CMakeLists.txt")
+        endif()
+        add_subdirectory(${_dir})
+    endforeach()
+endmacro()
+
+# Adds the listed directories that exist (tests/: not every directory has tests).
+macro(qm_add_existing_subdirectories)
     foreach(_dir ${ARGN})
         if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_dir}/CMakeLists.txt)
             add_subdirectory(${_dir})
         endif()
     endforeach()
 endmacro()
+
+# Every directory the build has read, below <dir>, into <out>.
+function(_qm_built_directories dir out)
+    get_property(_children DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    set(_all ${dir})
+    foreach(_child ${_children})
+        _qm_built_directories(${_child} _below)
+        list(APPEND _all ${_below})
+    endforeach()
+    set(${out} ${_all} PARENT_SCOPE)
+endfunction()
+
+# qm_check_directory_list(<listed source directories...>)
+# Fails the configuration when a directory holds code that the build would
+# silently skip: under Engine/, Platform/ and Source/ every directory with
+# sources or headers must be listed; elsewhere (tests/, tools/, bench/, demo/)
+# every directory with sources must be read by the build.
+function(qm_check_directory_list)
+    _qm_built_directories(${PROJECT_SOURCE_DIR} _built)
+    file(GLOB_RECURSE _files LIST_DIRECTORIES false RELATIVE ${PROJECT_SOURCE_DIR}
+        ${PROJECT_SOURCE_DIR}/Engine/*.cpp ${PROJECT_SOURCE_DIR}/Engine/*.c ${PROJECT_SOURCE_DIR}/Engine/*.h
+        ${PROJECT_SOURCE_DIR}/Platform/*.cpp ${PROJECT_SOURCE_DIR}/Platform/*.c ${PROJECT_SOURCE_DIR}/Platform/*.h
+        ${PROJECT_SOURCE_DIR}/Source/*.cpp ${PROJECT_SOURCE_DIR}/Source/*.c ${PROJECT_SOURCE_DIR}/Source/*.h
+        ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.c
+        ${PROJECT_SOURCE_DIR}/tools/*.cpp ${PROJECT_SOURCE_DIR}/tools/*.c
+        ${PROJECT_SOURCE_DIR}/bench/*.cpp ${PROJECT_SOURCE_DIR}/bench/*.c
+        ${PROJECT_SOURCE_DIR}/demo/*.cpp ${PROJECT_SOURCE_DIR}/demo/*.c)
+    set(_dirs "")
+    foreach(_file ${_files})
+        get_filename_component(_dir ${_file} DIRECTORY)
+        list(APPEND _dirs ${_dir})
+    endforeach()
+    list(REMOVE_DUPLICATES _dirs)
+    set(_errors "")
+    foreach(_dir ${_dirs})
+        if(_dir MATCHES "^(Engine|Platform|Source)(/|$)")
+            list(FIND ARGN ${_dir} _at)
+            if(_at EQUAL -1)
+                string(APPEND _errors "\n  ${_dir} holds code but is not in QM_SOURCE_DIRS")
+            endif()
+        else()
+            list(FIND _built ${PROJECT_SOURCE_DIR}/${_dir} _at)
+            if(_at EQUAL -1)
+                string(APPEND _errors "\n  ${_dir} holds sources but no CMakeLists.txt of the build reads it")
+            endif()
+        endif()
+    endforeach()
+    if(_errors)
+        message(FATAL_ERROR "The directory list does not match the tree:${_errors}")
+    endif()
+endfunction()
 
 # Adds every direct subdirectory that has a CMakeLists.txt (tools/, bench/).
 macro(qm_add_all_subdirectories)
@@ -32,10 +94,13 @@ macro(qm_add_all_subdirectories)
     endforeach()
 endmacro()
 
-# qm_library(<target> [DEPS <targets...>])
-# One static library from every .cpp directly in the current directory.
+# qm_library(<target> [DEPS <targets...>] [PRIVATE_DEPS <targets...>])
+# One static library from every .cpp directly in the current directory. DEPS
+# are part of its interface (their headers appear in its headers); PRIVATE_DEPS
+# are used inside only, so their include paths do not reach the users: the
+# platform libraries keep SDL and GL to themselves this way.
 function(qm_library target)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
     file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
     if(NOT _sources)
         # A directory whose code has not been written yet still gives a library,
@@ -48,6 +113,9 @@ function(qm_library target)
     if(ARG_DEPS)
         target_link_libraries(${target} PUBLIC ${ARG_DEPS})
     endif()
+    if(ARG_PRIVATE_DEPS)
+        target_link_libraries(${target} PRIVATE ${ARG_PRIVATE_DEPS})
+    endif()
 endfunction()
 
 # The leak checker's settings for every test program: the suppressions for
@@ -55,12 +123,30 @@ endfunction()
 # storage (the checker's tracer crashed walking the GL driver's threads).
 set(QM_LSAN_OPTIONS "suppressions=${PROJECT_SOURCE_DIR}/tests/Support/lsan.supp:use_tls=0")
 
+# qm_test_fixtures(<target> SOURCES <files...> [LIBS <targets...>])
+# A small static library of fixtures that several test programs or benchmarks
+# share, built once. Its sources are left out of the directory's qm_tests
+# program, which must come after it.
+function(qm_test_fixtures target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_library(${target} STATIC ${ARG_SOURCES})
+    target_compile_options(${target} PRIVATE ${QM_WARNINGS})
+    target_link_libraries(${target} PUBLIC ${ARG_LIBS})
+    list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/)
+    set_property(DIRECTORY APPEND PROPERTY QM_FIXTURE_SOURCES ${ARG_SOURCES})
+endfunction()
+
 # qm_tests(<target> [LIBS <targets...>] [ENV <VAR=value...>])
-# One GoogleTest executable from every .cpp directly in the current test directory,
-# registered test by test in CTest. ENV comes after the defaults and so overrides them.
+# One GoogleTest executable from every .cpp directly in the current test directory
+# (but the fixture libraries' sources), registered test by test in CTest. ENV
+# comes after the defaults and so overrides them.
 function(qm_tests target)
     cmake_parse_arguments(ARG "" "" "LIBS;ENV" ${ARGN})
     file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    get_property(_fixtures DIRECTORY PROPERTY QM_FIXTURE_SOURCES)
+    if(_fixtures)
+        list(REMOVE_ITEM _sources ${_fixtures})
+    endif()
     if(NOT _sources)
         return()
     endif()
