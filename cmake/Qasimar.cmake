@@ -48,7 +48,8 @@ endfunction()
 # Fails the configuration when a directory holds code that the build would
 # silently skip: under Engine/, Platform/ and Source/ every directory with
 # sources or headers must be listed; elsewhere (tests/, tools/, bench/, demo/)
-# every directory with sources must be read by the build.
+# every directory with sources must be read by the build (tests/ and bench/
+# when they are built).
 function(qm_check_directory_list)
     _qm_built_directories(${PROJECT_SOURCE_DIR} _built)
     file(GLOB_RECURSE _files LIST_DIRECTORIES false RELATIVE ${PROJECT_SOURCE_DIR}
@@ -67,6 +68,9 @@ function(qm_check_directory_list)
     list(REMOVE_DUPLICATES _dirs)
     set(_errors "")
     foreach(_dir ${_dirs})
+        if((_dir MATCHES "^tests(/|$)" AND NOT QM_BUILD_TESTS) OR (_dir MATCHES "^bench(/|$)" AND NOT QM_BUILD_BENCH))
+            continue()
+        endif()
         if(_dir MATCHES "^(Engine|Platform|Source)(/|$)")
             list(FIND ARGN ${_dir} _at)
             if(_at EQUAL -1)
