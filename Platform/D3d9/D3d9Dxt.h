@@ -2,8 +2,8 @@
 // textures this way when the GL driver has no S3TC, and tools that show what
 // a DDS file holds use the very same decoder.
 //
-// A public header of Platform/D3d9: it needs no GL or SDL and may be included
-// from anywhere above the platform layer.
+// Public header of the platform layer: it needs no GL or SDL and may be
+// included from anywhere above it.
 //
 // Texels come out as A8R8G8B8 words, row-major. DXT1 blocks whose first colour
 // is not above the second have a transparent black fourth colour, as in
