@@ -514,9 +514,13 @@ enum D3DLIGHTTYPE : DWORD {
 // ---------------------------------------------------------------------------
 // Plain records.
 
+// Guarded: the sound layer declares the same vector for its 3D calls.
+#ifndef D3DVECTOR_DEFINED
+#define D3DVECTOR_DEFINED
 struct D3DVECTOR {
     float x, y, z;
 };
+#endif
 
 struct D3DCOLORVALUE {
     float r, g, b, a;
