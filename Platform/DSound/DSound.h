@@ -146,7 +146,9 @@ struct D3DVECTOR {
 
 #define WAVE_FORMAT_PCM 1
 
-#pragma pack(push, 1)
+// Field offsets are Windows' own (a WAV file's "fmt " chunk holds the first 16
+// bytes); the structure is not packed, so it is 20 bytes rather than 18 and its
+// fields stay aligned wherever it is stored.
 struct WAVEFORMATEX {
     WORD wFormatTag;
     WORD nChannels;
@@ -156,7 +158,6 @@ struct WAVEFORMATEX {
     WORD wBitsPerSample;
     WORD cbSize;
 };
-#pragma pack(pop)
 typedef WAVEFORMATEX* LPWAVEFORMATEX;
 
 struct DSBUFFERDESC {
