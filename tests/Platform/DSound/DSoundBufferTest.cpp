@@ -10,9 +10,9 @@ namespace {
 const WAVEFORMATEX kStereo16 = PcmFormat(44100, 2, 16);
 const WAVEFORMATEX kMono16 = PcmFormat(44100, 1, 16);
 
-using BufferTest = CManualSoundTest;
+using DSoundBufferTest = CManualSoundTest;
 
-TEST_F(BufferTest, EachEngineFlagWordGivesExactlyItsControls)
+TEST_F(DSoundBufferTest, EachEngineFlagWordGivesExactlyItsControls)
 {
     struct Case {
         DWORD flags;
@@ -47,7 +47,7 @@ TEST_F(BufferTest, EachEngineFlagWordGivesExactlyItsControls)
     EXPECT_EQ(bare->SetVolume(-100), DSERR_CONTROLUNAVAIL);
 }
 
-TEST_F(BufferTest, OnlyThe3dPrimaryBufferGivesTheListener)
+TEST_F(DSoundBufferTest, OnlyThe3dPrimaryBufferGivesTheListener)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     auto* listener = Query<IDirectSound3DListener>(primary, IID_IDirectSound3DListener);
@@ -75,7 +75,7 @@ TEST_F(BufferTest, OnlyThe3dPrimaryBufferGivesTheListener)
     plain->Release();
 }
 
-TEST_F(BufferTest, CreationRejectsWhatCannotBePlayed)
+TEST_F(DSoundBufferTest, CreationRejectsWhatCannotBePlayed)
 {
     struct Case {
         const char* what;
@@ -119,7 +119,7 @@ TEST_F(BufferTest, CreationRejectsWhatCannotBePlayed)
     EXPECT_EQ(m_sound->CreateSoundBuffer(&desc, &buffer, nullptr), DSERR_INVALIDPARAM);
 }
 
-TEST_F(BufferTest, PrimaryFormatNeedsPriorityLevel)
+TEST_F(DSoundBufferTest, PrimaryFormatNeedsPriorityLevel)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     const WAVEFORMATEX format = kStereo16;
@@ -131,7 +131,7 @@ TEST_F(BufferTest, PrimaryFormatNeedsPriorityLevel)
     EXPECT_EQ(primary->Restore(), DS_OK);
 }
 
-TEST_F(BufferTest, LockGivesTheWrappedPairOrRejectsTheRegion)
+TEST_F(DSoundBufferTest, LockGivesTheWrappedPairOrRejectsTheRegion)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kMono16, 1000);
     uint8_t* base = nullptr;
@@ -205,7 +205,7 @@ void FillRamp(IDirectSoundBuffer* buffer, DWORD frames)
     });
 }
 
-TEST_F(BufferTest, WrittenFramesComeOutExactly)
+TEST_F(DSoundBufferTest, WrittenFramesComeOutExactly)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
     FillRamp(buffer, 1000);
@@ -219,7 +219,7 @@ TEST_F(BufferTest, WrittenFramesComeOutExactly)
     }
 }
 
-TEST_F(BufferTest, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
+TEST_F(DSoundBufferTest, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
 {
     IDirectSoundBuffer* once = Create(kStatic2d, kStereo16, 4000);
     FillConstant(once, 4000, 1000);
@@ -254,7 +254,7 @@ TEST_F(BufferTest, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
     EXPECT_EQ(loop->Play(0, 1, 0), DSERR_INVALIDPARAM);
 }
 
-TEST_F(BufferTest, StopKeepsTheCursorAndPlayResumesThere)
+TEST_F(DSoundBufferTest, StopKeepsTheCursorAndPlayResumesThere)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
     FillRamp(buffer, 1000);
@@ -281,7 +281,7 @@ TEST_F(BufferTest, StopKeepsTheCursorAndPlayResumesThere)
     EXPECT_EQ(buffer->SetCurrentPosition(4000), DSERR_INVALIDPARAM);
 }
 
-TEST_F(BufferTest, VolumeAndPanGainsFollowTheMilliBelLaw)
+TEST_F(DSoundBufferTest, VolumeAndPanGainsFollowTheMilliBelLaw)
 {
     struct Case {
         LONG volume;
@@ -322,7 +322,7 @@ TEST_F(BufferTest, VolumeAndPanGainsFollowTheMilliBelLaw)
     EXPECT_EQ(buffer->SetPan(-10001), DSERR_INVALIDPARAM);
 }
 
-TEST_F(BufferTest, PrimaryVolumeScalesTheWholeMix)
+TEST_F(DSoundBufferTest, PrimaryVolumeScalesTheWholeMix)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
@@ -333,7 +333,7 @@ TEST_F(BufferTest, PrimaryVolumeScalesTheWholeMix)
     EXPECT_EQ(primary->SetPan(0), DSERR_CONTROLUNAVAIL);
 }
 
-TEST_F(BufferTest, VoicesAddAndSaturate)
+TEST_F(DSoundBufferTest, VoicesAddAndSaturate)
 {
     struct Case {
         int16_t a;
@@ -355,7 +355,7 @@ TEST_F(BufferTest, VoicesAddAndSaturate)
     }
 }
 
-TEST_F(BufferTest, EightBitSamplesAreUnsignedAroundTheMiddle)
+TEST_F(DSoundBufferTest, EightBitSamplesAreUnsignedAroundTheMiddle)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, PcmFormat(44100, 1, 8), 4);
     void* p = nullptr;
@@ -376,7 +376,7 @@ TEST_F(BufferTest, EightBitSamplesAreUnsignedAroundTheMiddle)
     EXPECT_FRAME_NEAR(PullOne(), 0, 0);
 }
 
-TEST_F(BufferTest, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpolated)
+TEST_F(DSoundBufferTest, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpolated)
 {
     // The silent placeholder source: 0.25 s of 22050 Hz mono.
     IDirectSoundBuffer* placeholder = Create(kStatic2d, PcmFormat(22050, 1, 16), 11024);
@@ -405,7 +405,7 @@ TEST_F(BufferTest, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpolated)
     EXPECT_FRAME_NEAR(out[2], 0, 0);
 }
 
-TEST_F(BufferTest, ReleasingABufferWhileItPlaysTakesItOutOfTheMix)
+TEST_F(DSoundBufferTest, ReleasingABufferWhileItPlaysTakesItOutOfTheMix)
 {
     IDirectSoundBuffer* buffer = nullptr;
     WAVEFORMATEX format = kStereo16;

@@ -47,7 +47,7 @@ IDirectSoundBuffer* CreateBuffer(IDirectSound* sound, DWORD flags, DWORD bytes)
     return buffer;
 }
 
-TEST(OutputTest, DiskDriverRecordsTheMixAsRendered)
+TEST(DSoundOutputTest, DiskDriverRecordsTheMixAsRendered)
 {
     const std::string file = ::testing::TempDir() + "dsound_mix_" + std::to_string(getpid()) + ".raw";
     CScopedEnv driver("SDL_AUDIODRIVER", "disk");
@@ -93,7 +93,7 @@ TEST(OutputTest, DiskDriverRecordsTheMixAsRendered)
     EXPECT_EQ(samples[first + 2 * 22050 + 1], 0);
 }
 
-TEST(OutputTest, DummyDriverRunsTheCallbackAndClosesPromptly)
+TEST(DSoundOutputTest, DummyDriverRunsTheCallbackAndClosesPromptly)
 {
     CScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     IDirectSound* sound = nullptr;
@@ -113,7 +113,7 @@ TEST(OutputTest, DummyDriverRunsTheCallbackAndClosesPromptly)
     const auto start = std::chrono::steady_clock::now();
     sound->Release();
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 200);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 500);
     // A buffer the engine still holds is silent but valid.
     DWORD status = 0xFF;
     EXPECT_EQ(buffer->GetStatus(&status), DS_OK);
@@ -138,7 +138,7 @@ BOOL Collect(LPGUID guid, LPCSTR description, LPCSTR module, void* context)
     return seen->names.size() < seen->stopAfter;
 }
 
-TEST(OutputTest, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevices)
+TEST(DSoundOutputTest, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevices)
 {
     CScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     CEnumerated all;
@@ -167,7 +167,7 @@ TEST(OutputTest, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevices)
     EXPECT_EQ(sound, nullptr);
 }
 
-TEST(OutputTest, NoDriverOrNoBackendMeansNoDevice)
+TEST(DSoundOutputTest, NoDriverOrNoBackendMeansNoDevice)
 {
     {
         CScopedEnv driver("SDL_AUDIODRIVER", "nonexistent");

@@ -125,9 +125,9 @@ void MixingThread(void* argument)
     puller->done = true;
 }
 
-using ThreadsTest = CManualSoundTest;
+using DSoundThreadsTest = CManualSoundTest;
 
-TEST_F(ThreadsTest, StreamingRefillsWhileAnotherThreadMixesAndTheMainThreadPlays)
+TEST_F(DSoundThreadsTest, StreamingRefillsWhileAnotherThreadMixesAndTheMainThreadPlays)
 {
     CStream stream;
     InitializeCriticalSection(&stream.section);

@@ -22,7 +22,7 @@ struct CEvents {
     std::vector<HANDLE> handles;
 };
 
-TEST(ThreadsTest, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsManualResetEventsSet)
+TEST(WinThreadsTest, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsManualResetEventsSet)
 {
     CEvents events(8);
     for (HANDLE h : events.handles)
@@ -47,7 +47,7 @@ TEST(ThreadsTest, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsManu
     CloseHandle(set);
 }
 
-TEST(ThreadsTest, WaitsTimeOutAndRejectWhatTheyCannotServe)
+TEST(WinThreadsTest, WaitsTimeOutAndRejectWhatTheyCannotServe)
 {
     CEvents events(2);
     DWORD start = GetTickCount();
@@ -76,7 +76,7 @@ void SetAfterAPause(void* argument)
     SetEvent(waker->event);
 }
 
-TEST(ThreadsTest, BlockingWaitWakesWhenAnotherThreadSetsTheEventAndTheThreadIsJoined)
+TEST(WinThreadsTest, BlockingWaitWakesWhenAnotherThreadSetsTheEventAndTheThreadIsJoined)
 {
     CWaker waker;
     waker.event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -113,7 +113,7 @@ void CountUnderTheSection(void* argument)
     }
 }
 
-TEST(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreads)
+TEST(WinThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreads)
 {
     CCounter counter;
     InitializeCriticalSection(&counter.section);
@@ -128,7 +128,7 @@ TEST(ThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreads)
     DeleteCriticalSection(&counter.section);
 }
 
-TEST(ThreadsTest, InterlockedExchangeReturnsThePreviousValue)
+TEST(WinThreadsTest, InterlockedExchangeReturnsThePreviousValue)
 {
     volatile LONG value = 7;
     EXPECT_EQ(InterlockedExchange(&value, 11), 7);
@@ -139,7 +139,7 @@ void Nothing(void*)
 {
 }
 
-TEST(ThreadsTest, ClosingAThreadHandleWithoutWaitingLeavesTheThreadToFinish)
+TEST(WinThreadsTest, ClosingAThreadHandleWithoutWaitingLeavesTheThreadToFinish)
 {
     HANDLE thread = (HANDLE)_beginthread(&Nothing, 0, nullptr);
     ASSERT_NE(thread, (HANDLE)(uintptr_t)-1);
