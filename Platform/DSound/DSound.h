@@ -1,4 +1,4 @@
-// Public header of the sound layer: the DirectSound-shaped device, buffers, 3D
+// Public header of the platform layer (sound): the DirectSound-shaped device, buffers, 3D
 // interfaces and position notification that the engine's sound code plays
 // through, mixed in software and played with the platform's audio output.
 // Numbers (flags, status bits, result codes, structure layouts) are

@@ -1,4 +1,4 @@
-// Internal to the sound layer: a secondary buffer, its ring of sample bytes and
+// Internal header of the platform layer (sound): a secondary buffer, its ring of sample bytes and
 // play state, with the notify and 3D interfaces that share its lifetime.
 //
 // The buffer's recursive mutex guards everything but the 3D settings (the

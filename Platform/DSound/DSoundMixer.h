@@ -1,4 +1,4 @@
-// Internal to the sound layer: the software mixer that every buffer of a
+// Internal header of the platform layer (sound): the software mixer that every buffer of a
 // device plays into, and the state the device's objects share with it.
 //
 // Threads: the mixer renders on the audio thread (or on a test's thread with

@@ -1,4 +1,4 @@
-// Internal to the sound layer: the audio output that pulls the mixer's blocks
+// Internal header of the platform layer (sound): the audio output that pulls the mixer's blocks
 // on its own thread. Only DSoundOutput.cpp sees the audio library.
 #pragma once
 

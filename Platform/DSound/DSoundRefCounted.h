@@ -1,4 +1,4 @@
-// Internal to the sound layer: COM-style lifetime for the layer's objects.
+// Internal header of the platform layer (sound): COM-style lifetime for the layer's objects.
 #pragma once
 
 #include "Platform/DSound/DSound.h"

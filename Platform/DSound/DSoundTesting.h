@@ -1,4 +1,4 @@
-// Public header of the sound layer's test hooks, for tests above Platform/
+// Public header of the platform layer: the sound layer's test hooks, for tests above Platform/
 // that never see the audio library. The program itself does not use them.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Internal to the sound layer: the 3D model that turns a listener and a 3D
+// Internal header of the platform layer (sound): the 3D model that turns a listener and a 3D
 // buffer's settings into the gains of the left and right output channels. The
 // choices it makes where DirectSound is silent are listed in DSound.h.
 #pragma once

@@ -1,4 +1,4 @@
-// Public header of the window layer: the Win32 threads, critical sections and
+// Public header of the platform layer: the Win32 threads, critical sections and
 // events that the sound code streams with, on the C++ thread library.
 //
 // Choices:
