@@ -17,10 +17,10 @@
 #include <SDL.h>
 
 #include <bitset>
-#include <memory>
-#include <unordered_map>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -37,10 +37,9 @@ public:
 
     bool Bind(D3d9State& state);
     void Release();
-    FfpStats Stats() const {
-        return {m_cache.Size(), m_cache.Hits(), m_cache.Misses(), m_keyBuilds};
-    }
-    void SetOptions(const FfpOptions& options) {
+    FfpStats Stats() const { return {m_cache.Size(), m_cache.Hits(), m_cache.Misses(), m_keyBuilds}; }
+    void SetOptions(const FfpOptions& options)
+    {
         m_options = options;
         m_haveKey = false;
     }
@@ -56,7 +55,7 @@ private:
     FfpOptions m_options;
     bool m_initialized = false;
     GLuint m_buffers[5] = {};
-    std::vector<ProgramInfo> m_programs;  // the cache maps keys to index + 1
+    std::vector<ProgramInfo> m_programs; // the cache maps keys to index + 1
 
     FfpKey m_key{};
     bool m_haveKey = false;
@@ -71,10 +70,11 @@ private:
     std::bitset<kFfpPaletteSize> m_normalPending;
 };
 
-void Pipeline::Init(D3d9State& state) {
-    static const GLsizeiptr kSizes[5] = {
-        GLsizeiptr(kFfpPaletteSize * 16 * sizeof(float)), GLsizeiptr(kFfpPaletteSize * 12 * sizeof(float)),
-        sizeof(FfpTransformBlock), sizeof(FfpLightingBlock), sizeof(FfpPixelBlock)};
+void Pipeline::Init(D3d9State& state)
+{
+    static const GLsizeiptr kSizes[5] = {GLsizeiptr(kFfpPaletteSize * 16 * sizeof(float)),
+                                         GLsizeiptr(kFfpPaletteSize * 12 * sizeof(float)), sizeof(FfpTransformBlock),
+                                         sizeof(FfpLightingBlock), sizeof(FfpPixelBlock)};
     glGenBuffers(5, m_buffers);
     for (int i = 0; i < 5; ++i) {
         glBindBuffer(GL_UNIFORM_BUFFER, m_buffers[i]);
@@ -92,7 +92,8 @@ void Pipeline::Init(D3d9State& state) {
     m_initialized = true;
 }
 
-uint32_t Pipeline::BuildProgram(const FfpKey& key) {
+uint32_t Pipeline::BuildProgram(const FfpKey& key)
+{
     std::string error;
     GLuint id = FfpCompileProgram(key, &error);
     if (!id) {
@@ -101,12 +102,14 @@ uint32_t Pipeline::BuildProgram(const FfpKey& key) {
     }
     for (int i = 0; i < 5; ++i) {
         GLuint index = glGetUniformBlockIndex(id, kFfpBlockNames[i]);
-        if (index != GL_INVALID_INDEX) glUniformBlockBinding(id, index, GLuint(i));
+        if (index != GL_INVALID_INDEX)
+            glUniformBlockBinding(id, index, GLuint(i));
     }
     glUseProgram(id);
     for (int s = 0; s < kFfpStageCount; ++s) {
         GLint sampler = glGetUniformLocation(id, ("uTexture" + std::to_string(s)).c_str());
-        if (sampler >= 0) glUniform1i(sampler, s);
+        if (sampler >= 0)
+            glUniform1i(sampler, s);
     }
     m_programs.push_back({id, glGetUniformLocation(id, "d3d_PositionFix"), 0});
     SDL_Log("fixed-function programs: %zu", m_programs.size());
@@ -114,8 +117,10 @@ uint32_t Pipeline::BuildProgram(const FfpKey& key) {
 }
 
 template <class Block>
-void Pipeline::UploadIfChanged(int binding, const Block& fresh, Block& mirror) {
-    if (std::memcmp(&fresh, &mirror, sizeof(Block)) == 0) return;
+void Pipeline::UploadIfChanged(int binding, const Block& fresh, Block& mirror)
+{
+    if (std::memcmp(&fresh, &mirror, sizeof(Block)) == 0)
+        return;
     mirror = fresh;
     glBindBuffer(GL_UNIFORM_BUFFER, m_buffers[binding]);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(Block), &mirror);
@@ -123,8 +128,10 @@ void Pipeline::UploadIfChanged(int binding, const Block& fresh, Block& mirror) {
 
 // Uploads the world matrices (and their normal matrices) the current program
 // can read and that changed since they were last sent.
-void Pipeline::UploadPalette(const D3d9State& state) {
-    if (m_key.preTransformed) return;
+void Pipeline::UploadPalette(const D3d9State& state)
+{
+    if (m_key.preTransformed)
+        return;
     int reach = m_key.blendIndexed ? kFfpPaletteSize : FfpKeyPaletteReach(m_key);
     bool normals = FfpKeyNeedsNormals(m_key);
     for (int first = 0; first < reach;) {
@@ -141,24 +148,28 @@ void Pipeline::UploadPalette(const D3d9State& state) {
                         &state.transform[D3DTS_WORLDMATRIX(first)]);
         if (normals) {
             float matrices[kFfpPaletteSize][12];
-            for (int i = 0; i < count; ++i) FfpNormalMatrix(state.transform[D3DTS_WORLDMATRIX(first + i)], matrices[i]);
+            for (int i = 0; i < count; ++i)
+                FfpNormalMatrix(state.transform[D3DTS_WORLDMATRIX(first + i)], matrices[i]);
             glBindBuffer(GL_UNIFORM_BUFFER, m_buffers[kFfpBlockNormalPalette]);
             glBufferSubData(GL_UNIFORM_BUFFER, GLintptr(first) * 48, GLsizeiptr(count) * 48, matrices);
         }
         for (int i = first; i <= last; ++i) {
             m_worldPending.reset(size_t(i));
-            if (normals) m_normalPending.reset(size_t(i));
+            if (normals)
+                m_normalPending.reset(size_t(i));
         }
         first = last + 1;
     }
 }
 
-bool Pipeline::Bind(D3d9State& state) {
-    if (!m_initialized) Init(state);
+bool Pipeline::Bind(D3d9State& state)
+{
+    if (!m_initialized)
+        Init(state);
     uint32_t dirty = state.dirty;
 
-    const uint32_t keyGroups = kD3d9DirtyRenderState | kD3d9DirtyStageState | kD3d9DirtyFvf | kD3d9DirtyTextures |
-                               kD3d9DirtyViewProjection;
+    const uint32_t keyGroups =
+        kD3d9DirtyRenderState | kD3d9DirtyStageState | kD3d9DirtyFvf | kD3d9DirtyTextures | kD3d9DirtyViewProjection;
     if (!m_haveKey || (dirty & keyGroups)) {
         FfpKey key = FfpBuildKey(state, m_options);
         ++m_keyBuilds;
@@ -191,10 +202,12 @@ bool Pipeline::Bind(D3d9State& state) {
         }
     }
     UploadPalette(state);
-    if (dirty & kD3d9DirtyPositionFix) ++m_positionFixSerial;
+    if (dirty & kD3d9DirtyPositionFix)
+        ++m_positionFixSerial;
     state.dirty = 0;
 
-    if (m_current == 0) return false;
+    if (m_current == 0)
+        return false;
     ProgramInfo& program = m_programs[m_current - 1];
     glUseProgram(program.id);
     if (program.positionFixSerial != m_positionFixSerial) {
@@ -204,9 +217,12 @@ bool Pipeline::Bind(D3d9State& state) {
     return true;
 }
 
-void Pipeline::Release() {
-    if (!m_initialized) return;
-    for (const ProgramInfo& program : m_programs) glDeleteProgram(program.id);
+void Pipeline::Release()
+{
+    if (!m_initialized)
+        return;
+    for (const ProgramInfo& program : m_programs)
+        glDeleteProgram(program.id);
     glDeleteBuffers(5, m_buffers);
     m_programs.clear();
     m_cache.Clear();
@@ -225,15 +241,18 @@ struct PipelineRegistry {
     FfpOptions options;
 };
 
-PipelineRegistry& Registry() {
+PipelineRegistry& Registry()
+{
     static PipelineRegistry registry;
     return registry;
 }
 
-Pipeline& CurrentPipeline() {
+Pipeline& CurrentPipeline()
+{
     PipelineRegistry& r = Registry();
     SDL_GLContext context = SDL_GL_GetCurrentContext();
-    if (r.last && context == r.lastContext) return *r.last;
+    if (r.last && context == r.lastContext)
+        return *r.last;
     std::unique_ptr<Pipeline>& slot = r.pipelines[context];
     if (!slot) {
         slot.reset(new Pipeline());
@@ -244,30 +263,41 @@ Pipeline& CurrentPipeline() {
     return *r.last;
 }
 
-}  // namespace
+} // namespace
 
-uint32_t FfpCompileProgram(const FfpKey& key, std::string* error) {
+uint32_t FfpCompileProgram(const FfpKey& key, std::string* error)
+{
     std::string ignored;
     return D3d9LinkProgram(FfpVertexShaderSource(key), FfpFragmentShaderSource(key), error ? error : &ignored);
 }
 
-bool FfpBindProgram(D3d9State& state) { return CurrentPipeline().Bind(state); }
+bool FfpBindProgram(D3d9State& state)
+{
+    return CurrentPipeline().Bind(state);
+}
 
-void FfpReleaseContext() {
+void FfpReleaseContext()
+{
     PipelineRegistry& r = Registry();
     SDL_GLContext context = SDL_GL_GetCurrentContext();
     auto found = r.pipelines.find(context);
-    if (found == r.pipelines.end()) return;
+    if (found == r.pipelines.end())
+        return;
     found->second->Release();
     r.pipelines.erase(found);
     r.last = nullptr;
     r.lastContext = nullptr;
 }
 
-FfpStats FfpGetStats() { return CurrentPipeline().Stats(); }
+FfpStats FfpGetStats()
+{
+    return CurrentPipeline().Stats();
+}
 
-void FfpSetOptions(const FfpOptions& options) {
+void FfpSetOptions(const FfpOptions& options)
+{
     PipelineRegistry& r = Registry();
     r.options = options;
-    for (auto& entry : r.pipelines) entry.second->SetOptions(options);
+    for (auto& entry : r.pipelines)
+        entry.second->SetOptions(options);
 }

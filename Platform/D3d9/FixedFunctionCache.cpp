@@ -1,6 +1,7 @@
 #include "Platform/D3d9/FixedFunctionCache.h"
 
-uint32_t FfpProgramCache::Find(const FfpKey& key) {
+uint32_t FfpProgramCache::Find(const FfpKey& key)
+{
     auto found = m_programs.find(key);
     if (found != m_programs.end()) {
         ++m_hits;
@@ -12,7 +13,8 @@ uint32_t FfpProgramCache::Find(const FfpKey& key) {
     return program;
 }
 
-void FfpProgramCache::Clear() {
+void FfpProgramCache::Clear()
+{
     m_programs.clear();
     m_hits = 0;
     m_misses = 0;

@@ -40,13 +40,13 @@ enum FfpTexGen : uint8_t {
 // Where the fragment program takes its fog factor from.
 enum FfpFogKind : uint8_t {
     kFfpFogOff = 0,
-    kFfpFogTable = 1,   // per pixel from depth (z, or eye distance w)
-    kFfpFogVertex = 2,  // the interpolated per-vertex factor (specular alpha)
+    kFfpFogTable = 1,  // per pixel from depth (z, or eye distance w)
+    kFfpFogVertex = 2, // the interpolated per-vertex factor (specular alpha)
 };
 
 struct FfpStageKey {
-    uint8_t colorOp;      // D3DTOP; 0 for a stage past the end of the cascade
-    uint8_t colorArg[3];  // D3DTA | modifiers, [0] = ARG0, [1] = ARG1, [2] = ARG2; 0 when unread
+    uint8_t colorOp;     // D3DTOP; 0 for a stage past the end of the cascade
+    uint8_t colorArg[3]; // D3DTA | modifiers, [0] = ARG0, [1] = ARG1, [2] = ARG2; 0 when unread
     uint8_t alphaOp;
     uint8_t alphaArg[3];
     uint8_t resultTemp;   // 1: the stage writes TEMP instead of CURRENT
@@ -61,26 +61,26 @@ struct FfpStageKey {
 
 struct FfpKey {
     // Vertex side.
-    uint8_t preTransformed;   // XYZRHW: no transform, no lighting
+    uint8_t preTransformed; // XYZRHW: no transform, no lighting
     uint8_t hasNormal;
     uint8_t hasDiffuse;
     uint8_t hasSpecular;
     uint8_t lighting;
-    uint8_t litSpecular;      // lighting computes the specular term
-    uint8_t blendWeights;     // 0 (one matrix) .. 3 weights of VERTEXBLEND
-    uint8_t blendIndexed;     // matrices chosen by the vertex's UBYTE4 indices
-    uint8_t streamWeights;    // float blend weights present in the vertex, 0..4
-    uint8_t vertexFogMode;    // D3DFOG_* computed per vertex, 0 = none
-    uint8_t rangeFog;         // vertex fog uses the distance, not |z|
+    uint8_t litSpecular;   // lighting computes the specular term
+    uint8_t blendWeights;  // 0 (one matrix) .. 3 weights of VERTEXBLEND
+    uint8_t blendIndexed;  // matrices chosen by the vertex's UBYTE4 indices
+    uint8_t streamWeights; // float blend weights present in the vertex, 0..4
+    uint8_t vertexFogMode; // D3DFOG_* computed per vertex, 0 = none
+    uint8_t rangeFog;      // vertex fog uses the distance, not |z|
     uint8_t flatShade;
     // Pixel side.
-    uint8_t stageCount;       // active stages (0 = output the diffuse colour)
+    uint8_t stageCount; // active stages (0 = output the diffuse colour)
     uint8_t usesTemp;
     uint8_t specularAdd;
-    uint8_t fogKind;          // FfpFogKind
-    uint8_t tableFogMode;     // D3DFOG_* for kFfpFogTable
-    uint8_t fogFromW;         // table fog measures eye distance (projection not affine)
-    uint8_t alphaFunc;        // D3DCMP_* of the alpha test, 0 = off
+    uint8_t fogKind;      // FfpFogKind
+    uint8_t tableFogMode; // D3DFOG_* for kFfpFogTable
+    uint8_t fogFromW;     // table fog measures eye distance (projection not affine)
+    uint8_t alphaFunc;    // D3DCMP_* of the alpha test, 0 = off
     uint8_t pad;
     FfpStageKey stages[kFfpStageCount];
 };
@@ -88,7 +88,10 @@ struct FfpKey {
 static_assert(sizeof(FfpKey) % 4 == 0, "the key is compared and hashed as raw bytes");
 
 bool operator==(const FfpKey& a, const FfpKey& b);
-inline bool operator!=(const FfpKey& a, const FfpKey& b) { return !(a == b); }
+inline bool operator!=(const FfpKey& a, const FfpKey& b)
+{
+    return !(a == b);
+}
 
 struct FfpKeyHash {
     size_t operator()(const FfpKey& key) const;

@@ -8,73 +8,80 @@
 
 #include <cstdio>
 
-const char* const kFfpBlockNames[5] = {"FfpPalette", "FfpNormalPalette", "FfpTransform", "FfpLighting",
-                                       "FfpPixel"};
+const char* const kFfpBlockNames[5] = {"FfpPalette", "FfpNormalPalette", "FfpTransform", "FfpLighting", "FfpPixel"};
 
 namespace {
 
-std::string Num(int value) { return std::to_string(value); }
+std::string Num(int value)
+{
+    return std::to_string(value);
+}
 
-std::string Attribute(int location, const char* type, const std::string& name) {
+std::string Attribute(int location, const char* type, const std::string& name)
+{
     return "layout(location = " + Num(location) + ") in " + type + " " + name + ";\n";
 }
 
-bool StageGenerates(const FfpKey& key, FfpTexGen gen) {
+bool StageGenerates(const FfpKey& key, FfpTexGen gen)
+{
     for (int s = 0; s < key.stageCount; ++s)
-        if (key.stages[s].sampled && key.stages[s].texGen == gen) return true;
+        if (key.stages[s].sampled && key.stages[s].texGen == gen)
+            return true;
     return false;
 }
 
-bool NeedsCameraNormal(const FfpKey& key) {
+bool NeedsCameraNormal(const FfpKey& key)
+{
     return (key.lighting && key.hasNormal) || StageGenerates(key, kFfpTexGenCameraNormal) ||
            StageGenerates(key, kFfpTexGenCameraReflection) || StageGenerates(key, kFfpTexGenSphereMap);
 }
 
-bool NeedsPixelBlockInVertex(const FfpKey& key) { return key.vertexFogMode != 0; }
+bool NeedsPixelBlockInVertex(const FfpKey& key)
+{
+    return key.vertexFogMode != 0;
+}
 
-const char* kTransformBlock =
-    "layout(std140) uniform FfpTransform {\n"
-    "    mat4 uView;\n"
-    "    mat4 uProjection;\n"
-    "    mat3 uViewNormal;\n"
-    "    mat4 uTexMatrix[8];\n"
-    "    vec4 uFlags;\n"
-    "};\n";
+const char* kTransformBlock = "layout(std140) uniform FfpTransform {\n"
+                              "    mat4 uView;\n"
+                              "    mat4 uProjection;\n"
+                              "    mat3 uViewNormal;\n"
+                              "    mat4 uTexMatrix[8];\n"
+                              "    vec4 uFlags;\n"
+                              "};\n";
 
-const char* kLightingBlock =
-    "struct FfpLight {\n"
-    "    vec4 diffuse;\n"
-    "    vec4 specular;\n"
-    "    vec4 ambient;\n"
-    "    vec4 position;\n"
-    "    vec4 direction;\n"
-    "    vec4 attenuation;\n"
-    "    vec4 cone;\n"
-    "};\n"
-    "layout(std140) uniform FfpLighting {\n"
-    "    vec4 uMaterialDiffuse;\n"
-    "    vec4 uMaterialAmbient;\n"
-    "    vec4 uMaterialSpecular;\n"
-    "    vec4 uMaterialEmissive;\n"
-    "    vec4 uGlobalAmbient;\n"
-    "    vec4 uSources;\n"
-    "    vec4 uLightParams;\n"
-    "    FfpLight uLights[4];\n"
-    "};\n";
+const char* kLightingBlock = "struct FfpLight {\n"
+                             "    vec4 diffuse;\n"
+                             "    vec4 specular;\n"
+                             "    vec4 ambient;\n"
+                             "    vec4 position;\n"
+                             "    vec4 direction;\n"
+                             "    vec4 attenuation;\n"
+                             "    vec4 cone;\n"
+                             "};\n"
+                             "layout(std140) uniform FfpLighting {\n"
+                             "    vec4 uMaterialDiffuse;\n"
+                             "    vec4 uMaterialAmbient;\n"
+                             "    vec4 uMaterialSpecular;\n"
+                             "    vec4 uMaterialEmissive;\n"
+                             "    vec4 uGlobalAmbient;\n"
+                             "    vec4 uSources;\n"
+                             "    vec4 uLightParams;\n"
+                             "    FfpLight uLights[4];\n"
+                             "};\n";
 
-const char* kPixelBlock =
-    "layout(std140) uniform FfpPixel {\n"
-    "    vec4 uTextureFactor;\n"
-    "    vec4 uFogColor;\n"
-    "    vec4 uFog;\n"
-    "    vec4 uAlphaRef;\n"
-    "    vec4 uStageConstant[8];\n"
-    "    vec4 uBumpMatrix[8];\n"
-    "    vec4 uBumpLuminance[8];\n"
-    "};\n";
+const char* kPixelBlock = "layout(std140) uniform FfpPixel {\n"
+                          "    vec4 uTextureFactor;\n"
+                          "    vec4 uFogColor;\n"
+                          "    vec4 uFog;\n"
+                          "    vec4 uAlphaRef;\n"
+                          "    vec4 uStageConstant[8];\n"
+                          "    vec4 uBumpMatrix[8];\n"
+                          "    vec4 uBumpLuminance[8];\n"
+                          "};\n";
 
 // f from distance d for a D3DFOG mode, with uFog = (start, end, density, 1 / (end - start)).
-std::string FogFormula(int mode, const std::string& d) {
+std::string FogFormula(int mode, const std::string& d)
+{
     switch (mode) {
     case D3DFOG_LINEAR: return "(uFog.y - " + d + ") * uFog.w";
     case D3DFOG_EXP: return "exp(-(" + d + ") * uFog.z)";
@@ -85,14 +92,16 @@ std::string FogFormula(int mode, const std::string& d) {
 // ---------------------------------------------------------------------------
 // Vertex program.
 
-void EmitBlend(const FfpKey& key, bool normals, std::string& out) {
+void EmitBlend(const FfpKey& key, bool normals, std::string& out)
+{
     const char* idx = key.blendIndexed ? "int(aBlendIndices[%d])" : "%d";
     char buf[64];
     if (key.blendWeights == 0) {
         std::snprintf(buf, sizeof buf, idx, 0);
         out += "    int i0 = " + std::string(buf) + ";\n";
         out += "    vec4 worldPos = uWorld[i0] * pos;\n";
-        if (normals) out += "    vec3 worldNormal = uWorldNormal[i0] * normalIn;\n";
+        if (normals)
+            out += "    vec3 worldNormal = uWorldNormal[i0] * normalIn;\n";
         return;
     }
     int k = key.blendWeights;
@@ -104,17 +113,21 @@ void EmitBlend(const FfpKey& key, bool normals, std::string& out) {
     }
     out += "    w[" + Num(k) + "] = rest;\n";
     out += "    vec4 worldPos = vec4(0.0);\n";
-    if (normals) out += "    vec3 worldNormal = vec3(0.0);\n";
+    if (normals)
+        out += "    vec3 worldNormal = vec3(0.0);\n";
     for (int j = 0; j <= k; ++j) {
         std::snprintf(buf, sizeof buf, idx, j);
         out += "    { int i = " + std::string(buf) + ";\n";
         out += "      worldPos += w[" + Num(j) + "] * (uWorld[i] * pos);\n";
-        if (normals) out += "      worldNormal += w[" + Num(j) + "] * (uWorldNormal[i] * normalIn); }\n";
-        else out += "    }\n";
+        if (normals)
+            out += "      worldNormal += w[" + Num(j) + "] * (uWorldNormal[i] * normalIn); }\n";
+        else
+            out += "    }\n";
     }
 }
 
-void EmitLighting(const FfpKey& key, std::string& out) {
+void EmitLighting(const FfpKey& key, std::string& out)
+{
     out += "    vec4 Cd = FfpSource(uSources.x, uMaterialDiffuse);\n"
            "    vec4 Ca = FfpSource(uSources.y, uMaterialAmbient);\n"
            "    vec4 Cs = FfpSource(uSources.z, uMaterialSpecular);\n"
@@ -154,19 +167,24 @@ void EmitLighting(const FfpKey& key, std::string& out) {
             // view axis: the direction to it is (0, 0, -1) for every vertex.
             out += "            vec3 eye = uFlags.y != 0.0 ? normalize(-cameraPos.xyz) : vec3(0.0, 0.0, -1.0);\n"
                    "            float nh = dot(cameraNormal, normalize(eye + toLight));\n"
-                   "            if (nh > 0.0) specularSum += uLights[i].specular.rgb * (pow(nh, uLightParams.x) * scale);\n";
+                   "            if (nh > 0.0) specularSum += uLights[i].specular.rgb * (pow(nh, uLightParams.x) * "
+                   "scale);\n";
         }
         out += "        }\n";
     }
     out += "    }\n"
-           "    vDiffuse = vec4(clamp(Ce.rgb + Ca.rgb * (uGlobalAmbient.rgb + ambientSum) + Cd.rgb * diffuseSum, 0.0, 1.0),\n"
+           "    vDiffuse = vec4(clamp(Ce.rgb + Ca.rgb * (uGlobalAmbient.rgb + ambientSum) + Cd.rgb * diffuseSum, 0.0, "
+           "1.0),\n"
            "                    clamp(Cd.a, 0.0, 1.0));\n";
-    if (key.litSpecular) out += "    vSpecular = vec4(clamp(Cs.rgb * specularSum, 0.0, 1.0), specularIn.a);\n";
-    else out += "    vSpecular = vec4(0.0, 0.0, 0.0, specularIn.a);\n";
+    if (key.litSpecular)
+        out += "    vSpecular = vec4(clamp(Cs.rgb * specularSum, 0.0, 1.0), specularIn.a);\n";
+    else
+        out += "    vSpecular = vec4(0.0, 0.0, 0.0, specularIn.a);\n";
 }
 
 // Texture coordinates of one stage, as Direct3D hands them to the rasterizer.
-void EmitTexCoord(const FfpKey& key, int s, std::string& out) {
+void EmitTexCoord(const FfpKey& key, int s, std::string& out)
+{
     const FfpStageKey& st = key.stages[s];
     std::string t = "t" + Num(s);
     std::string src;
@@ -180,10 +198,10 @@ void EmitTexCoord(const FfpKey& key, int s, std::string& out) {
     out += "    vec4 " + t + " = " + src + ";\n";
     if (st.texMatrix) {
         // Supplied components, then 1, then 0: a 2D set becomes (u, v, 1, 0).
-        static const char* kPad[5] = {"", "vec4(%s.x, 1.0, 0.0, 0.0)", "vec4(%s.xy, 1.0, 0.0)",
-                                      "vec4(%s.xyz, 1.0)", "%s"};
-        static const char* kKeep[5] = {"%s", "vec4(%s.x, 0.0, 0.0, 0.0)", "vec4(%s.xy, 0.0, 0.0)",
-                                       "vec4(%s.xyz, 0.0)", "%s"};
+        static const char* kPad[5] = {"", "vec4(%s.x, 1.0, 0.0, 0.0)", "vec4(%s.xy, 1.0, 0.0)", "vec4(%s.xyz, 1.0)",
+                                      "%s"};
+        static const char* kKeep[5] = {"%s", "vec4(%s.x, 0.0, 0.0, 0.0)", "vec4(%s.xy, 0.0, 0.0)", "vec4(%s.xyz, 0.0)",
+                                       "%s"};
         char buf[96];
         std::snprintf(buf, sizeof buf, kPad[st.texSetSize], t.c_str());
         out += "    " + t + " = uTexMatrix[" + Num(s) + "] * " + buf + ";\n";
@@ -193,38 +211,55 @@ void EmitTexCoord(const FfpKey& key, int s, std::string& out) {
     out += "    vTex" + Num(s) + " = " + t + ";\n";
 }
 
-}  // namespace
+} // namespace
 
-bool FfpKeyNeedsNormals(const FfpKey& key) { return !key.preTransformed && NeedsCameraNormal(key) && key.hasNormal; }
+bool FfpKeyNeedsNormals(const FfpKey& key)
+{
+    return !key.preTransformed && NeedsCameraNormal(key) && key.hasNormal;
+}
 
-int FfpKeyPaletteReach(const FfpKey& key) { return key.blendWeights + 1; }
+int FfpKeyPaletteReach(const FfpKey& key)
+{
+    return key.blendWeights + 1;
+}
 
-std::string FfpVertexShaderSource(const FfpKey& key) {
+std::string FfpVertexShaderSource(const FfpKey& key)
+{
     std::string out = "#version 330 core\n";
     const char* interp = key.flatShade ? "flat " : "";
     bool normals = FfpKeyNeedsNormals(key);
     bool cameraNormal = !key.preTransformed && NeedsCameraNormal(key);
 
     out += Attribute(kD3d9AttrPosition, "vec4", "aPosition");
-    if (key.streamWeights) out += Attribute(kD3d9AttrBlendWeight, "vec4", "aBlendWeight");
-    if (key.blendIndexed) out += Attribute(kD3d9AttrBlendIndices, "uvec4", "aBlendIndices");
-    if (normals) out += Attribute(kD3d9AttrNormal, "vec3", "aNormal");
-    if (key.hasDiffuse) out += Attribute(kD3d9AttrDiffuse, "vec4", "aDiffuse");
-    if (key.hasSpecular) out += Attribute(kD3d9AttrSpecular, "vec4", "aSpecular");
+    if (key.streamWeights)
+        out += Attribute(kD3d9AttrBlendWeight, "vec4", "aBlendWeight");
+    if (key.blendIndexed)
+        out += Attribute(kD3d9AttrBlendIndices, "uvec4", "aBlendIndices");
+    if (normals)
+        out += Attribute(kD3d9AttrNormal, "vec3", "aNormal");
+    if (key.hasDiffuse)
+        out += Attribute(kD3d9AttrDiffuse, "vec4", "aDiffuse");
+    if (key.hasSpecular)
+        out += Attribute(kD3d9AttrSpecular, "vec4", "aSpecular");
     for (int s = 0; s < key.stageCount; ++s)
         if (key.stages[s].sampled && key.stages[s].texGen == kFfpTexGenPassThru)
             out += Attribute(kD3d9AttrTexCoord0 + s, "vec4", "aTexCoord" + Num(s));
 
     out += kTransformBlock;
-    if (!key.preTransformed) out += "layout(std140) uniform FfpPalette { mat4 uWorld[256]; };\n";
-    if (normals) out += "layout(std140) uniform FfpNormalPalette { mat3 uWorldNormal[256]; };\n";
-    if (key.lighting) out += kLightingBlock;
-    if (NeedsPixelBlockInVertex(key)) out += kPixelBlock;
+    if (!key.preTransformed)
+        out += "layout(std140) uniform FfpPalette { mat4 uWorld[256]; };\n";
+    if (normals)
+        out += "layout(std140) uniform FfpNormalPalette { mat3 uWorldNormal[256]; };\n";
+    if (key.lighting)
+        out += kLightingBlock;
+    if (NeedsPixelBlockInVertex(key))
+        out += kPixelBlock;
 
     out += std::string(interp) + "out vec4 vDiffuse;\n";
     out += std::string(interp) + "out vec4 vSpecular;\n";
     for (int s = 0; s < key.stageCount; ++s)
-        if (key.stages[s].sampled) out += "out vec4 vTex" + Num(s) + ";\n";
+        if (key.stages[s].sampled)
+            out += "out vec4 vTex" + Num(s) + ";\n";
 
     out += kD3d9PositionGlsl;
 
@@ -245,13 +280,17 @@ std::string FfpVertexShaderSource(const FfpKey& key) {
                "    vSpecular = specularIn;\n";
     } else {
         out += "    vec4 pos = vec4(aPosition.xyz, 1.0);\n";
-        if (normals) out += "    vec3 normalIn = aNormal;\n";
+        if (normals)
+            out += "    vec3 normalIn = aNormal;\n";
         EmitBlend(key, normals, out);
         out += "    vec4 cameraPos = uView * worldPos;\n";
         if (cameraNormal) {
-            if (normals) out += "    vec3 cameraNormal = uViewNormal * worldNormal;\n";
-            else out += "    vec3 cameraNormal = vec3(0.0);\n";
-            out += "    if (uFlags.x != 0.0 && dot(cameraNormal, cameraNormal) > 0.0) cameraNormal = normalize(cameraNormal);\n";
+            if (normals)
+                out += "    vec3 cameraNormal = uViewNormal * worldNormal;\n";
+            else
+                out += "    vec3 cameraNormal = vec3(0.0);\n";
+            out += "    if (uFlags.x != 0.0 && dot(cameraNormal, cameraNormal) > 0.0) cameraNormal = "
+                   "normalize(cameraNormal);\n";
         }
         out += "    gl_Position = d3dPositionFromClip(uProjection * cameraPos);\n";
         if (key.lighting) {
@@ -266,24 +305,24 @@ std::string FfpVertexShaderSource(const FfpKey& key) {
         }
     }
     for (int s = 0; s < key.stageCount; ++s)
-        if (key.stages[s].sampled) EmitTexCoord(key, s, out);
+        if (key.stages[s].sampled)
+            EmitTexCoord(key, s, out);
     out += "}\n";
 
     // Helpers used by generated coordinates; defined after main would not
     // compile, so splice them in before it when needed.
     if (StageGenerates(key, kFfpTexGenCameraReflection) || StageGenerates(key, kFfpTexGenSphereMap)) {
-        std::string helpers =
-            "vec3 FfpReflectionOf(vec3 cameraPos, vec3 n) {\n"
-            "    vec3 e = uFlags.y != 0.0 ? normalize(-cameraPos) : vec3(0.0, 0.0, -1.0);\n"
-            "    if (dot(n, n) > 0.0) n = normalize(n);\n"
-            "    return 2.0 * dot(e, n) * n - e;\n"
-            "}\n"
-            "#define FfpReflection() FfpReflectionOf(cameraPos.xyz, cameraNormal)\n"
-            "vec4 FfpSphereMapOf(vec3 r) {\n"
-            "    float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));\n"
-            "    return vec4(r.x / m + 0.5, r.y / m + 0.5, 0.0, 1.0);\n"
-            "}\n"
-            "#define FfpSphereMap() FfpSphereMapOf(FfpReflection())\n";
+        std::string helpers = "vec3 FfpReflectionOf(vec3 cameraPos, vec3 n) {\n"
+                              "    vec3 e = uFlags.y != 0.0 ? normalize(-cameraPos) : vec3(0.0, 0.0, -1.0);\n"
+                              "    if (dot(n, n) > 0.0) n = normalize(n);\n"
+                              "    return 2.0 * dot(e, n) * n - e;\n"
+                              "}\n"
+                              "#define FfpReflection() FfpReflectionOf(cameraPos.xyz, cameraNormal)\n"
+                              "vec4 FfpSphereMapOf(vec3 r) {\n"
+                              "    float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));\n"
+                              "    return vec4(r.x / m + 0.5, r.y / m + 0.5, 0.0, 1.0);\n"
+                              "}\n"
+                              "#define FfpSphereMap() FfpSphereMapOf(FfpReflection())\n";
         out.insert(out.find("void main()"), helpers);
     }
     return out;
@@ -294,7 +333,8 @@ std::string FfpVertexShaderSource(const FfpKey& key) {
 
 namespace {
 
-std::string ArgExpr(uint8_t arg, int stage) {
+std::string ArgExpr(uint8_t arg, int stage)
+{
     std::string base;
     switch (arg & D3DTA_SELECTMASK) {
     case D3DTA_DIFFUSE: base = "diffuse"; break;
@@ -305,13 +345,16 @@ std::string ArgExpr(uint8_t arg, int stage) {
     case D3DTA_TEMP: base = "temp"; break;
     default: base = "uStageConstant[" + Num(stage) + "]"; break;
     }
-    if (arg & D3DTA_ALPHAREPLICATE) base += ".aaaa";
-    if (arg & D3DTA_COMPLEMENT) base = "(1.0 - " + base + ")";
+    if (arg & D3DTA_ALPHAREPLICATE)
+        base += ".aaaa";
+    if (arg & D3DTA_COMPLEMENT)
+        base = "(1.0 - " + base + ")";
     return base;
 }
 
 // One operation on the components named by part (".rgb" or ".a").
-std::string OpExpr(int op, const uint8_t args[3], int stage, const std::string& part) {
+std::string OpExpr(int op, const uint8_t args[3], int stage, const std::string& part)
+{
     std::string a0 = "(" + ArgExpr(args[0], stage) + ")" + part;
     std::string a1 = "(" + ArgExpr(args[1], stage) + ")" + part;
     std::string a2 = "(" + ArgExpr(args[2], stage) + ")" + part;
@@ -336,19 +379,23 @@ std::string OpExpr(int op, const uint8_t args[3], int stage, const std::string& 
     case D3DTOP_MODULATEINVALPHA_ADDCOLOR: return "(1.0 - " + a1Alpha + ") * " + a2 + " + " + a1;
     case D3DTOP_MODULATEINVCOLOR_ADDALPHA: return "(1.0 - " + a1 + ") * " + a2 + " + " + a1Alpha;
     case D3DTOP_DOTPRODUCT3: {
-        std::string dot = "4.0 * dot((" + ArgExpr(args[1], stage) + ").rgb - 0.5, (" + ArgExpr(args[2], stage) +
-                          ").rgb - 0.5)";
+        std::string dot =
+            "4.0 * dot((" + ArgExpr(args[1], stage) + ").rgb - 0.5, (" + ArgExpr(args[2], stage) + ").rgb - 0.5)";
         return part == ".a" ? dot : "vec3(" + dot + ")";
     }
     case D3DTOP_MULTIPLYADD: return a0 + " + " + a1 + " * " + a2;
     case D3DTOP_LERP: return "mix(" + a2 + ", " + a1 + ", " + a0 + ")";
-    default: return a1;  // SELECTARG1, PREMODULATE
+    default: return a1; // SELECTARG1, PREMODULATE
     }
 }
 
-bool IsBumpOp(int op) { return op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE; }
+bool IsBumpOp(int op)
+{
+    return op == D3DTOP_BUMPENVMAP || op == D3DTOP_BUMPENVMAPLUMINANCE;
+}
 
-void EmitStageSample(const FfpKey& key, int s, std::string& out) {
+void EmitStageSample(const FfpKey& key, int s, std::string& out)
+{
     const FfpStageKey& st = key.stages[s];
     std::string n = Num(s);
     out += "    vec4 tc" + n + " = vTex" + n + ";\n";
@@ -358,30 +405,35 @@ void EmitStageSample(const FfpKey& key, int s, std::string& out) {
     }
     if (s > 0 && IsBumpOp(key.stages[s - 1].colorOp)) {
         std::string p = Num(s - 1);
-        out += "    tc" + n + ".xy += vec2(bump" + p + ".x * uBumpMatrix[" + p + "].x + bump" + p + ".y * uBumpMatrix[" +
-               p + "].z,\n                    bump" + p + ".x * uBumpMatrix[" + p + "].y + bump" + p +
-               ".y * uBumpMatrix[" + p + "].w);\n";
+        out += "    tc" + n + ".xy += vec2(bump" + p + ".x * uBumpMatrix[" + p + "].x + bump" + p +
+               ".y * uBumpMatrix[" + p + "].z,\n                    bump" + p + ".x * uBumpMatrix[" + p + "].y + bump" +
+               p + ".y * uBumpMatrix[" + p + "].w);\n";
     }
     out += "    vec4 tex" + n + " = texture(uTexture" + n + ", tc" + n + ".xy);\n";
-    if (s > 0 && key.stages[s - 1].colorOp == D3DTOP_BUMPENVMAPLUMINANCE) out += "    tex" + n + ".rgb *= luminance" + Num(s - 1) + ";\n";
+    if (s > 0 && key.stages[s - 1].colorOp == D3DTOP_BUMPENVMAPLUMINANCE)
+        out += "    tex" + n + ".rgb *= luminance" + Num(s - 1) + ";\n";
 }
 
-void EmitStage(const FfpKey& key, int s, std::string& out) {
+void EmitStage(const FfpKey& key, int s, std::string& out)
+{
     const FfpStageKey& st = key.stages[s];
     std::string n = Num(s);
     out += "    // stage " + n + "\n";
-    if (st.sampled) EmitStageSample(key, s, out);
+    if (st.sampled)
+        EmitStageSample(key, s, out);
     if (s > 0 && st.sampled) {
         const FfpStageKey& prev = key.stages[s - 1];
-        if (prev.colorOp == D3DTOP_PREMODULATE) out += "    current.rgb *= tex" + n + ".rgb;\n";
-        if (prev.alphaOp == D3DTOP_PREMODULATE) out += "    current.a *= tex" + n + ".a;\n";
+        if (prev.colorOp == D3DTOP_PREMODULATE)
+            out += "    current.rgb *= tex" + n + ".rgb;\n";
+        if (prev.alphaOp == D3DTOP_PREMODULATE)
+            out += "    current.a *= tex" + n + ".a;\n";
     }
     if (IsBumpOp(st.colorOp)) {
         // du, dv (and luminance) for the next stage; no colour of its own.
         out += "    vec4 bump" + n + " = tex" + n + ";\n";
         if (st.colorOp == D3DTOP_BUMPENVMAPLUMINANCE)
-            out += "    float luminance" + n + " = clamp(bump" + n + ".z * uBumpLuminance[" + n + "].x + uBumpLuminance[" + n +
-                   "].y, 0.0, 1.0);\n";
+            out += "    float luminance" + n + " = clamp(bump" + n + ".z * uBumpLuminance[" + n +
+                   "].x + uBumpLuminance[" + n + "].y, 0.0, 1.0);\n";
         return;
     }
     std::string target = st.resultTemp ? "temp" : "current";
@@ -389,7 +441,8 @@ void EmitStage(const FfpKey& key, int s, std::string& out) {
            OpExpr(st.alphaOp, st.alphaArg, s, ".a") + "), 0.0, 1.0);\n";
 }
 
-const char* AlphaCompare(int func) {
+const char* AlphaCompare(int func)
+{
     switch (func) {
     case D3DCMP_NEVER: return "false";
     case D3DCMP_LESS: return "alpha < ref";
@@ -401,15 +454,17 @@ const char* AlphaCompare(int func) {
     }
 }
 
-}  // namespace
+} // namespace
 
-std::string FfpFragmentShaderSource(const FfpKey& key) {
+std::string FfpFragmentShaderSource(const FfpKey& key)
+{
     std::string out = "#version 330 core\n";
     const char* interp = key.flatShade ? "flat " : "";
     out += std::string(interp) + "in vec4 vDiffuse;\n";
     out += std::string(interp) + "in vec4 vSpecular;\n";
     for (int s = 0; s < key.stageCount; ++s) {
-        if (!key.stages[s].sampled) continue;
+        if (!key.stages[s].sampled)
+            continue;
         out += "in vec4 vTex" + Num(s) + ";\n";
         out += "uniform sampler2D uTexture" + Num(s) + ";\n";
     }
@@ -419,16 +474,20 @@ std::string FfpFragmentShaderSource(const FfpKey& key) {
            "    vec4 diffuse = vDiffuse;\n"
            "    vec4 specular = vSpecular;\n"
            "    vec4 current = diffuse;\n";
-    if (key.usesTemp) out += "    vec4 temp = vec4(0.0);\n";
-    for (int s = 0; s < key.stageCount; ++s) EmitStage(key, s, out);
-    if (key.specularAdd) out += "    current.rgb = min(current.rgb + specular.rgb, 1.0);\n";
+    if (key.usesTemp)
+        out += "    vec4 temp = vec4(0.0);\n";
+    for (int s = 0; s < key.stageCount; ++s)
+        EmitStage(key, s, out);
+    if (key.specularAdd)
+        out += "    current.rgb = min(current.rgb + specular.rgb, 1.0);\n";
     if (key.fogKind == kFfpFogTable) {
         std::string d = key.fogFromW ? "(1.0 / gl_FragCoord.w)" : "gl_FragCoord.z";
         out += "    float fog = clamp(" + FogFormula(key.tableFogMode, d) + ", 0.0, 1.0);\n";
     } else if (key.fogKind == kFfpFogVertex) {
         out += "    float fog = clamp(specular.a, 0.0, 1.0);\n";
     }
-    if (key.fogKind != kFfpFogOff) out += "    current.rgb = mix(uFogColor.rgb, current.rgb, fog);\n";
+    if (key.fogKind != kFfpFogOff)
+        out += "    current.rgb = mix(uFogColor.rgb, current.rgb, fog);\n";
     if (key.alphaFunc) {
         // Compared as 8-bit integers, like the hardware: equality is exact.
         out += "    int alpha = int(floor(current.a * 255.0 + 0.5));\n"

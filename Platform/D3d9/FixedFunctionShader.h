@@ -14,8 +14,8 @@
 #include <string>
 
 enum FfpBlockBinding {
-    kFfpBlockPalette = 0,        // mat4 world[256]
-    kFfpBlockNormalPalette = 1,  // mat3 worldNormal[256]
+    kFfpBlockPalette = 0,       // mat4 world[256]
+    kFfpBlockNormalPalette = 1, // mat3 worldNormal[256]
     kFfpBlockTransform = 2,
     kFfpBlockLighting = 3,
     kFfpBlockPixel = 4,

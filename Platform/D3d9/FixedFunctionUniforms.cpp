@@ -6,23 +6,33 @@
 
 namespace {
 
-void Set4(float out[4], float x, float y, float z, float w) {
+void Set4(float out[4], float x, float y, float z, float w)
+{
     out[0] = x;
     out[1] = y;
     out[2] = z;
     out[3] = w;
 }
 
-void CopyColor(const D3DCOLORVALUE& c, float out[4]) { Set4(out, c.r, c.g, c.b, c.a); }
-
-// Direct3D row vector times matrix: (x, y, z, w) * m.
-void TransformRow(const D3DMATRIX& m, float x, float y, float z, float w, float out[3]) {
-    for (int c = 0; c < 3; ++c) out[c] = x * m.m[0][c] + y * m.m[1][c] + z * m.m[2][c] + w * m.m[3][c];
+void CopyColor(const D3DCOLORVALUE& c, float out[4])
+{
+    Set4(out, c.r, c.g, c.b, c.a);
 }
 
-DWORD MaterialSource(DWORD value) { return value <= D3DMCS_COLOR2 ? value : D3DMCS_MATERIAL; }
+// Direct3D row vector times matrix: (x, y, z, w) * m.
+void TransformRow(const D3DMATRIX& m, float x, float y, float z, float w, float out[3])
+{
+    for (int c = 0; c < 3; ++c)
+        out[c] = x * m.m[0][c] + y * m.m[1][c] + z * m.m[2][c] + w * m.m[3][c];
+}
 
-void FillLight(const D3DLIGHT9& light, const D3DMATRIX& view, FfpLightBlock& out) {
+DWORD MaterialSource(DWORD value)
+{
+    return value <= D3DMCS_COLOR2 ? value : D3DMCS_MATERIAL;
+}
+
+void FillLight(const D3DLIGHT9& light, const D3DMATRIX& view, FfpLightBlock& out)
+{
     CopyColor(light.Diffuse, out.diffuse);
     CopyColor(light.Specular, out.specular);
     CopyColor(light.Ambient, out.ambient);
@@ -33,21 +43,24 @@ void FillLight(const D3DLIGHT9& light, const D3DMATRIX& view, FfpLightBlock& out
     TransformRow(view, light.Direction.x, light.Direction.y, light.Direction.z, 0.0f, d);
     float length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     if (length > 0.0f)
-        for (float& c : d) c /= length;
+        for (float& c : d)
+            c /= length;
     Set4(out.position, p[0], p[1], p[2], float(light.Type));
     Set4(out.direction, d[0], d[1], d[2], light.Range);
     Set4(out.attenuation, light.Attenuation0, light.Attenuation1, light.Attenuation2, light.Falloff);
     Set4(out.cone, std::cos(light.Theta * 0.5f), std::cos(light.Phi * 0.5f), 0.0f, 0.0f);
 }
 
-}  // namespace
+} // namespace
 
-void FfpColorToFloats(D3DCOLOR color, float out[4]) {
-    Set4(out, float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f,
-         float(color & 0xFF) / 255.0f, float(color >> 24) / 255.0f);
+void FfpColorToFloats(D3DCOLOR color, float out[4])
+{
+    Set4(out, float((color >> 16) & 0xFF) / 255.0f, float((color >> 8) & 0xFF) / 255.0f, float(color & 0xFF) / 255.0f,
+         float(color >> 24) / 255.0f);
 }
 
-void FfpNormalMatrix(const D3DMATRIX& m, float out[12]) {
+void FfpNormalMatrix(const D3DMATRIX& m, float out[12])
+{
     const float(*a)[4] = m.m;
     float cof[3][3];
     for (int r = 0; r < 3; ++r) {
@@ -59,10 +72,12 @@ void FfpNormalMatrix(const D3DMATRIX& m, float out[12]) {
     float det = a[0][0] * cof[0][0] + a[0][1] * cof[0][1] + a[0][2] * cof[0][2];
     float inv = std::fabs(det) > 1e-30f ? 1.0f / det : 0.0f;
     // inverse[i][k] = cof[k][i] / det; GLSL column k holds inverse[0..2][k].
-    for (int k = 0; k < 3; ++k) Set4(out + 4 * k, cof[k][0] * inv, cof[k][1] * inv, cof[k][2] * inv, 0.0f);
+    for (int k = 0; k < 3; ++k)
+        Set4(out + 4 * k, cof[k][0] * inv, cof[k][1] * inv, cof[k][2] * inv, 0.0f);
 }
 
-void FfpFillTransforms(const D3d9State& state, FfpTransformBlock& block) {
+void FfpFillTransforms(const D3d9State& state, FfpTransformBlock& block)
+{
     std::memcpy(block.view, &state.transform[D3DTS_VIEW], sizeof block.view);
     std::memcpy(block.projection, &state.transform[D3DTS_PROJECTION], sizeof block.projection);
     FfpNormalMatrix(state.transform[D3DTS_VIEW], block.viewNormal);
@@ -72,7 +87,8 @@ void FfpFillTransforms(const D3d9State& state, FfpTransformBlock& block) {
          state.renderState[D3DRS_LOCALVIEWER] ? 1.0f : 0.0f, 0.0f, 0.0f);
 }
 
-void FfpFillLighting(const D3d9State& state, FfpLightingBlock& block) {
+void FfpFillLighting(const D3d9State& state, FfpLightingBlock& block)
+{
     std::memset(&block, 0, sizeof block);
     const DWORD* rs = state.renderState;
     const D3DMATERIAL9& material = state.material;
@@ -90,11 +106,13 @@ void FfpFillLighting(const D3d9State& state, FfpLightingBlock& block) {
     // The first four enabled lights take part.
     int count = 0;
     for (int i = 0; i < kD3d9LightCount && count < kFfpMaxActiveLights; ++i)
-        if (state.lightEnabled[i]) FillLight(state.light[i], state.transform[D3DTS_VIEW], block.lights[count++]);
+        if (state.lightEnabled[i])
+            FillLight(state.light[i], state.transform[D3DTS_VIEW], block.lights[count++]);
     Set4(block.params, material.Power, float(count), 0.0f, 0.0f);
 }
 
-void FfpFillPixel(const D3d9State& state, FfpPixelBlock& block) {
+void FfpFillPixel(const D3d9State& state, FfpPixelBlock& block)
+{
     std::memset(&block, 0, sizeof block);
     const DWORD* rs = state.renderState;
     FfpColorToFloats(rs[D3DRS_TEXTUREFACTOR], block.textureFactor);

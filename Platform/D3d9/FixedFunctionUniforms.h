@@ -9,19 +9,19 @@
 struct FfpTransformBlock {
     float view[16];
     float projection[16];
-    float viewNormal[12];     // mat3: inverse of the view's 3x3, as columns
+    float viewNormal[12]; // mat3: inverse of the view's 3x3, as columns
     float texMatrix[kFfpStageCount][16];
-    float flags[4];           // normalizeNormals, localViewer
+    float flags[4]; // normalizeNormals, localViewer
 };
 
 struct FfpLightBlock {
     float diffuse[4];
     float specular[4];
     float ambient[4];
-    float position[4];        // camera space; w = D3DLIGHTTYPE
-    float direction[4];       // camera space, unit, pointing away from the light; w = range
-    float attenuation[4];     // att0, att1, att2, falloff
-    float cone[4];            // cos(theta / 2), cos(phi / 2)
+    float position[4];    // camera space; w = D3DLIGHTTYPE
+    float direction[4];   // camera space, unit, pointing away from the light; w = range
+    float attenuation[4]; // att0, att1, att2, falloff
+    float cone[4];        // cos(theta / 2), cos(phi / 2)
 };
 
 struct FfpLightingBlock {
@@ -30,19 +30,19 @@ struct FfpLightingBlock {
     float materialSpecular[4];
     float materialEmissive[4];
     float globalAmbient[4];
-    float sources[4];         // diffuse, ambient, specular, emissive: 0 material, 1 colour 1, 2 colour 2
-    float params[4];          // power, active light count
+    float sources[4]; // diffuse, ambient, specular, emissive: 0 material, 1 colour 1, 2 colour 2
+    float params[4];  // power, active light count
     FfpLightBlock lights[kFfpMaxActiveLights];
 };
 
 struct FfpPixelBlock {
     float textureFactor[4];
     float fogColor[4];
-    float fog[4];             // start, end, density, 1 / (end - start)
+    float fog[4]; // start, end, density, 1 / (end - start)
     float alphaRef[4];
     float stageConstant[kFfpStageCount][4];
-    float bumpMatrix[kFfpStageCount][4];     // M00, M01, M10, M11
-    float bumpLuminance[kFfpStageCount][4];  // scale, offset
+    float bumpMatrix[kFfpStageCount][4];    // M00, M01, M10, M11
+    float bumpLuminance[kFfpStageCount][4]; // scale, offset
 };
 
 void FfpFillTransforms(const D3d9State& state, FfpTransformBlock& block);

@@ -8,21 +8,23 @@ using namespace ffptest;
 
 namespace {
 
-constexpr D3DCOLOR kDiffuse = 0xCC669933;  // A 204, R 102, G 153, B 51
-constexpr D3DCOLOR kTexel = 0x80CC3399;    // A 128, R 204, G 51, B 153
+constexpr D3DCOLOR kDiffuse = 0xCC669933; // A 204, R 102, G 153, B 51
+constexpr D3DCOLOR kTexel = 0x80CC3399;   // A 128, R 204, G 51, B 153
 
 struct CascadeCase {
     const char* name;
     std::function<void(IDirect3DDevice9*)> setup;
     int r, g, b;
-    int a;  // -1: not checked
+    int a; // -1: not checked
 };
 
 class FixedFunctionCascade : public Device {
 protected:
-    D3DCOLOR Run(const CascadeCase& c, bool bindTexture = true) {
+    D3DCOLOR Run(const CascadeCase& c, bool bindTexture = true)
+    {
         Baseline();
-        if (bindTexture) dev->SetTexture(0, Texture(1, 1, &kTexel));
+        if (bindTexture)
+            dev->SetTexture(0, Texture(1, 1, &kTexel));
         c.setup(dev);
         Clear();
         DrawRhwQuad(kDiffuse);
@@ -30,7 +32,8 @@ protected:
     }
 
     template <size_t N>
-    void Expect(const CascadeCase (&cases)[N], bool bindTexture = true) {
+    void Expect(const CascadeCase (&cases)[N], bool bindTexture = true)
+    {
         for (const CascadeCase& c : cases) {
             D3DCOLOR pixel = Run(c, bindTexture);
             EXPECT_TRUE(RgbNear(pixel, c.r, c.g, c.b)) << c.name;
@@ -41,11 +44,15 @@ protected:
     }
 };
 
-void ColorOp(IDirect3DDevice9* d, D3DTEXTUREOP op) { d->SetTextureStageState(0, D3DTSS_COLOROP, op); }
+void ColorOp(IDirect3DDevice9* d, D3DTEXTUREOP op)
+{
+    d->SetTextureStageState(0, D3DTSS_COLOROP, op);
+}
 
-}  // namespace
+} // namespace
 
-TEST_P(FixedFunctionCascade, EveryColourOperation) {
+TEST_P(FixedFunctionCascade, EveryColourOperation)
+{
     const CascadeCase cases[] = {
         {"SELECTARG1", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_SELECTARG1); }, 204, 51, 153, 128},
         {"SELECTARG2", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_SELECTARG2); }, 102, 153, 51, 128},
@@ -61,8 +68,7 @@ TEST_P(FixedFunctionCascade, EveryColourOperation) {
         {"BLENDDIFFUSEALPHA", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDDIFFUSEALPHA); }, 184, 71, 133, -1},
         {"BLENDTEXTUREALPHA", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDTEXTUREALPHA); }, 153, 102, 102, -1},
         {"BLENDFACTORALPHA", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDFACTORALPHA); }, 128, 127, 77, -1},
-        {"BLENDTEXTUREALPHAPM", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDTEXTUREALPHAPM); }, 255, 127, 178,
-         -1},
+        {"BLENDTEXTUREALPHAPM", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDTEXTUREALPHAPM); }, 255, 127, 178, -1},
         // In stage 0 CURRENT is the diffuse colour.
         {"BLENDCURRENTALPHA", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_BLENDCURRENTALPHA); }, 184, 71, 133, -1},
         {"MODULATEALPHA_ADDCOLOR", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_MODULATEALPHA_ADDCOLOR); }, 255, 128,
@@ -96,7 +102,8 @@ TEST_P(FixedFunctionCascade, EveryColourOperation) {
     Expect(cases);
 }
 
-TEST_P(FixedFunctionCascade, ModifiersAlphaAndStageRules) {
+TEST_P(FixedFunctionCascade, ModifiersAlphaAndStageRules)
+{
     const CascadeCase cases[] = {
         {"COMPLEMENT",
          [](IDirect3DDevice9* d) {
@@ -116,8 +123,8 @@ TEST_P(FixedFunctionCascade, ModifiersAlphaAndStageRules) {
              d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
          },
          82, 31, 31, 102},
-        {"COLOROP DISABLE in stage 0 gives the diffuse colour",
-         [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_DISABLE); }, 102, 153, 51, 204},
+        {"COLOROP DISABLE in stage 0 gives the diffuse colour", [](IDirect3DDevice9* d) { ColorOp(d, D3DTOP_DISABLE); },
+         102, 153, 51, 204},
         {"a stage after DISABLE has no effect",
          [](IDirect3DDevice9* d) {
              ColorOp(d, D3DTOP_SELECTARG1);
@@ -139,8 +146,8 @@ TEST_P(FixedFunctionCascade, ModifiersAlphaAndStageRules) {
              ColorOp(d, D3DTOP_SELECTARG1);
              d->SetTextureStageState(0, D3DTSS_RESULTARG, D3DTA_TEMP);
              d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_ADD);
-             d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);  // still the diffuse colour
-             d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEMP);     // the texture
+             d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT); // still the diffuse colour
+             d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEMP);    // the texture
              d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
              d->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_TEMP);
          },
@@ -160,7 +167,8 @@ TEST_P(FixedFunctionCascade, ModifiersAlphaAndStageRules) {
 
 // A stage whose operation reads a texture that is not bound is not processed:
 // the output is the colour reaching it (the vertex diffuse colour here).
-TEST_P(FixedFunctionCascade, StageWithoutItsTextureIsSkipped) {
+TEST_P(FixedFunctionCascade, StageWithoutItsTextureIsSkipped)
+{
     const CascadeCase cases[] = {
         {"default MODULATE of TEXTURE", [](IDirect3DDevice9*) {}, 102, 153, 51, 204},
         {"2D mode 1 without a texture",
@@ -176,8 +184,9 @@ TEST_P(FixedFunctionCascade, StageWithoutItsTextureIsSkipped) {
 
 // BUMPENVMAP moves the next stage's coordinates by its (du, dv) through the
 // bump matrix; it has no colour of its own, so CURRENT passes it by.
-TEST_P(FixedFunctionCascade, BumpMappingOffsetsTheNextStage) {
-    const int8_t offset[2] = {64, 0};  // du = 0.5
+TEST_P(FixedFunctionCascade, BumpMappingOffsetsTheNextStage)
+{
+    const int8_t offset[2] = {64, 0}; // du = 0.5
     IDirect3DTexture9* bump = MakeTexture(1, 1, D3DFMT_V8U8, offset, 2);
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     for (float m00 : {0.0f, 1.0f}) {
@@ -194,7 +203,7 @@ TEST_P(FixedFunctionCascade, BumpMappingOffsetsTheNextStage) {
         Clear();
         DrawRhwQuad(kDiffuse, 0.2f, 0.5f);
         D3DCOLOR pixel = Pixel(2, 2);
-        EXPECT_EQ(m00 == 0.0f ? 0 : 255, R(pixel)) << "M00 " << m00;  // u 0.2, or 0.2 + 0.5
+        EXPECT_EQ(m00 == 0.0f ? 0 : 255, R(pixel)) << "M00 " << m00; // u 0.2, or 0.2 + 0.5
         EXPECT_EQ(204, A(pixel)) << "CURRENT after the bump stage is the diffuse colour";
     }
     dev->SetTexture(0, nullptr);
@@ -203,7 +212,8 @@ TEST_P(FixedFunctionCascade, BumpMappingOffsetsTheNextStage) {
 
 // PREMODULATE passes ARG1 on, and the next stage reads CURRENT multiplied by
 // its own texture.
-TEST_P(FixedFunctionCascade, PremodulateMultipliesIntoTheNextStage) {
+TEST_P(FixedFunctionCascade, PremodulateMultipliesIntoTheNextStage)
+{
     Baseline();
     dev->SetTexture(1, Texture(1, 1, &kTexel));
     dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_PREMODULATE);
@@ -218,10 +228,11 @@ TEST_P(FixedFunctionCascade, PremodulateMultipliesIntoTheNextStage) {
     DrawRhwQuad(kDiffuse);
     D3DCOLOR pixel = Pixel(6, 6);
     EXPECT_TRUE(RgbNear(pixel, 82, 31, 31));
-    EXPECT_TRUE(Near(204, A(pixel)));  // the alpha operation was not PREMODULATE
+    EXPECT_TRUE(Near(204, A(pixel))); // the alpha operation was not PREMODULATE
 }
 
-TEST_P(FixedFunctionCascade, SpecularIsAddedOnlyWhenEnabledAndPresent) {
+TEST_P(FixedFunctionCascade, SpecularIsAddedOnlyWhenEnabledAndPresent)
+{
     struct SpecularCase {
         const char* name;
         BOOL enable;
@@ -239,15 +250,18 @@ TEST_P(FixedFunctionCascade, SpecularIsAddedOnlyWhenEnabledAndPresent) {
         dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
         dev->SetRenderState(D3DRS_SPECULARENABLE, c.enable);
         Clear();
-        if (c.inVertex) DrawRhwQuadWithSpecular(kDiffuse, 0x00204060);
-        else DrawRhwQuad(kDiffuse);
+        if (c.inVertex)
+            DrawRhwQuadWithSpecular(kDiffuse, 0x00204060);
+        else
+            DrawRhwQuad(kDiffuse);
         D3DCOLOR pixel = Pixel(5, 2);
         EXPECT_TRUE(RgbNear(pixel, c.r, c.g, c.b)) << c.name;
-        EXPECT_TRUE(Near(204, A(pixel))) << c.name;  // specular never touches alpha
+        EXPECT_TRUE(Near(204, A(pixel))) << c.name; // specular never touches alpha
     }
 }
 
-TEST_P(FixedFunctionCascade, AlphaTestComparesEightBitValues) {
+TEST_P(FixedFunctionCascade, AlphaTestComparesEightBitValues)
+{
     struct AlphaCase {
         DWORD func, ref;
         D3DCOLOR diffuse;
@@ -256,7 +270,7 @@ TEST_P(FixedFunctionCascade, AlphaTestComparesEightBitValues) {
         {D3DCMP_GREATER, 0x80, 0x80FFFFFF, false},
         {D3DCMP_GREATER, 0x80, 0x81FFFFFF, true},
         {D3DCMP_GREATEREQUAL, 0, 0x00FFFFFF, true},
-        {D3DCMP_EQUAL, 0x1C0, 0xC0FFFFFF, true},  // only the low byte of the reference counts
+        {D3DCMP_EQUAL, 0x1C0, 0xC0FFFFFF, true}, // only the low byte of the reference counts
         {D3DCMP_NEVER, 0, 0xFFFFFFFF, false},
     };
     for (const AlphaCase& c : cases) {

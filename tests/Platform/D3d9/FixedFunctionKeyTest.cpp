@@ -1,7 +1,7 @@
 // Key normalisation and the program cache, without GL: states that draw alike
 // must share one program, states that draw differently must not.
-#include "Platform/D3d9/FixedFunctionCache.h"
 #include "Platform/D3d9/FixedFunctionKey.h"
+#include "Platform/D3d9/FixedFunctionCache.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,8 @@ namespace {
 
 struct StateFixture {
     std::unique_ptr<D3d9State> state = std::make_unique<D3d9State>();
-    StateFixture() {
+    StateFixture()
+    {
         D3d9StateSetDefaults(state.get(), 8, 8);
         state->fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
         state->renderState[D3DRS_LIGHTING] = FALSE;
@@ -30,57 +31,59 @@ struct Pair {
     Change b;
 };
 
-void ExpectKeys(const Pair& pair, bool equal) {
+void ExpectKeys(const Pair& pair, bool equal)
+{
     StateFixture first, second;
     pair.a(first);
     pair.b(second);
-    if (equal) EXPECT_TRUE(first.Key() == second.Key()) << pair.what;
-    else EXPECT_FALSE(first.Key() == second.Key()) << pair.what;
+    if (equal)
+        EXPECT_TRUE(first.Key() == second.Key()) << pair.what;
+    else
+        EXPECT_FALSE(first.Key() == second.Key()) << pair.what;
 }
 
 void Nothing(StateFixture&) {}
 
-}  // namespace
+} // namespace
 
-TEST(FixedFunctionKey, DefaultStageModulatesTextureWithDiffuse) {
+TEST(FixedFunctionKey, DefaultStageModulatesTextureWithDiffuse)
+{
     StateFixture f;
     FfpKey key = f.Key();
     ASSERT_EQ(1, key.stageCount);
     EXPECT_TRUE(key.preTransformed);
     EXPECT_EQ(D3DTOP_MODULATE, key.stages[0].colorOp);
     EXPECT_EQ(D3DTA_TEXTURE, key.stages[0].colorArg[1]);
-    EXPECT_EQ(D3DTA_DIFFUSE, key.stages[0].colorArg[2]);  // CURRENT in stage 0 is the diffuse colour
+    EXPECT_EQ(D3DTA_DIFFUSE, key.stages[0].colorArg[2]); // CURRENT in stage 0 is the diffuse colour
     EXPECT_EQ(D3DTOP_SELECTARG1, key.stages[0].alphaOp);
     EXPECT_EQ(1, key.stages[0].sampled);
     EXPECT_EQ(0, key.lighting);
     EXPECT_EQ(0, key.alphaFunc);
 }
 
-TEST(FixedFunctionKey, EqualBehaviourGivesEqualKeys) {
+TEST(FixedFunctionKey, EqualBehaviourGivesEqualKeys)
+{
     const Pair pairs[] = {
-        {"an argument the op does not read",
-         [](StateFixture& f) { f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1); },
+        {"an argument the op does not read", [](StateFixture& f) { f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1); },
          [](StateFixture& f) {
              f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
              f.Stage(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
              f.Stage(0, D3DTSS_COLORARG0, D3DTA_SPECULAR);
          }},
-        {"SELECTARG2 of X is SELECTARG1 of X",
-         [](StateFixture& f) { f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1); },
+        {"SELECTARG2 of X is SELECTARG1 of X", [](StateFixture& f) { f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1); },
          [](StateFixture& f) {
              f.Stage(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
              f.Stage(0, D3DTSS_COLORARG2, D3DTA_TEXTURE);
          }},
-        {"CURRENT in stage 0 is DIFFUSE",
-         Nothing, [](StateFixture& f) { f.Stage(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE); }},
-        {"stages after the first DISABLE",
-         Nothing,
+        {"CURRENT in stage 0 is DIFFUSE", Nothing,
+         [](StateFixture& f) { f.Stage(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE); }},
+        {"stages after the first DISABLE", Nothing,
          [](StateFixture& f) {
              f.Stage(2, D3DTSS_COLOROP, D3DTOP_ADD);
              f.Stage(2, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
          }},
-        {"ALPHAREPLICATE on an alpha argument",
-         Nothing, [](StateFixture& f) { f.Stage(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE); }},
+        {"ALPHAREPLICATE on an alpha argument", Nothing,
+         [](StateFixture& f) { f.Stage(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE); }},
         {"ALPHAOP DISABLE passes CURRENT alpha",
          [](StateFixture& f) {
              f.Stage(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
@@ -102,19 +105,17 @@ TEST(FixedFunctionKey, EqualBehaviourGivesEqualKeys) {
          [](StateFixture& f) { f.state->renderState[D3DRS_FOGENABLE] = TRUE; },
          [](StateFixture& f) {
              f.state->renderState[D3DRS_FOGENABLE] = TRUE;
-             f.state->renderState[D3DRS_FOGEND] = 0x42C80000;  // 100.0f
+             f.state->renderState[D3DRS_FOGEND] = 0x42C80000; // 100.0f
              f.state->renderState[D3DRS_ALPHAREF] = 0x80;
              f.state->renderState[D3DRS_TEXTUREFACTOR] = 0x12345678;
              f.state->material.Power = 8.0f;
          }},
-        {"alpha test with ALWAYS is no alpha test",
-         Nothing,
+        {"alpha test with ALWAYS is no alpha test", Nothing,
          [](StateFixture& f) {
              f.state->renderState[D3DRS_ALPHATESTENABLE] = TRUE;
              f.state->renderState[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
          }},
-        {"lighting and blending do not reach pre-transformed vertices",
-         Nothing,
+        {"lighting and blending do not reach pre-transformed vertices", Nothing,
          [](StateFixture& f) {
              f.state->renderState[D3DRS_LIGHTING] = TRUE;
              f.state->renderState[D3DRS_VERTEXBLEND] = D3DVBF_2WEIGHTS;
@@ -146,13 +147,15 @@ TEST(FixedFunctionKey, EqualBehaviourGivesEqualKeys) {
              f.state->textureFormat[0] = D3DFMT_UNKNOWN;
          },
          [](StateFixture& f) { f.state->textureFormat[0] = D3DFMT_UNKNOWN; }},
-        {"the texture's format is not part of the program",
-         Nothing, [](StateFixture& f) { f.state->textureFormat[0] = D3DFMT_DXT5; }},
+        {"the texture's format is not part of the program", Nothing,
+         [](StateFixture& f) { f.state->textureFormat[0] = D3DFMT_DXT5; }},
     };
-    for (const Pair& pair : pairs) ExpectKeys(pair, true);
+    for (const Pair& pair : pairs)
+        ExpectKeys(pair, true);
 }
 
-TEST(FixedFunctionKey, DifferentBehaviourGivesDifferentKeys) {
+TEST(FixedFunctionKey, DifferentBehaviourGivesDifferentKeys)
+{
     const Pair pairs[] = {
         {"colour operation", Nothing, [](StateFixture& f) { f.Stage(0, D3DTSS_COLOROP, D3DTOP_ADD); }},
         {"argument modifier", Nothing,
@@ -190,10 +193,12 @@ TEST(FixedFunctionKey, DifferentBehaviourGivesDifferentKeys) {
              f.state->fvf |= D3DFVF_SPECULAR;
          }},
     };
-    for (const Pair& pair : pairs) ExpectKeys(pair, false);
+    for (const Pair& pair : pairs)
+        ExpectKeys(pair, false);
 }
 
-TEST(FixedFunctionKey, UntexturedStageRuleCanBeSwitchedOff) {
+TEST(FixedFunctionKey, UntexturedStageRuleCanBeSwitchedOff)
+{
     StateFixture f;
     f.state->textureFormat[0] = D3DFMT_UNKNOWN;
     EXPECT_EQ(0, FfpBuildKey(*f.state).stageCount);
@@ -204,26 +209,28 @@ TEST(FixedFunctionKey, UntexturedStageRuleCanBeSwitchedOff) {
     EXPECT_EQ(1, key.stages[0].sampled);
 }
 
-TEST(FixedFunctionKey, VertexBlendFollowsTheDeclarationRule) {
+TEST(FixedFunctionKey, VertexBlendFollowsTheDeclarationRule)
+{
     StateFixture f;
     f.state->fvf = D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4 | D3DFVF_NORMAL;
     f.state->renderState[D3DRS_INDEXEDVERTEXBLENDENABLE] = TRUE;
     f.state->renderState[D3DRS_VERTEXBLEND] = D3DVBF_2WEIGHTS;
     FfpKey key = f.Key();
     EXPECT_EQ(2, key.blendWeights);
-    EXPECT_EQ(1, key.streamWeights);  // the second weight is not in the vertex and reads 0
+    EXPECT_EQ(1, key.streamWeights); // the second weight is not in the vertex and reads 0
     EXPECT_EQ(1, key.blendIndexed);
 
     f.state->renderState[D3DRS_VERTEXBLEND] = D3DVBF_DISABLE;
     key = f.Key();
     EXPECT_EQ(0, key.blendWeights);
-    EXPECT_EQ(0, key.blendIndexed);  // DISABLE ignores the indices: world matrix 0
+    EXPECT_EQ(0, key.blendIndexed); // DISABLE ignores the indices: world matrix 0
 
     f.state->renderState[D3DRS_VERTEXBLEND] = D3DVBF_0WEIGHTS;
     EXPECT_EQ(1, f.Key().blendIndexed);
 }
 
-TEST(FixedFunctionKey, VertexFormatHelpers) {
+TEST(FixedFunctionKey, VertexFormatHelpers)
+{
     EXPECT_EQ(0, FfpStreamWeightCount(D3DFVF_XYZ));
     EXPECT_EQ(1, FfpStreamWeightCount(D3DFVF_XYZB1));
     EXPECT_EQ(1, FfpStreamWeightCount(D3DFVF_XYZB2 | D3DFVF_LASTBETA_UBYTE4));
@@ -235,7 +242,8 @@ TEST(FixedFunctionKey, VertexFormatHelpers) {
     EXPECT_EQ(3, FfpTexCoordSize(D3DFVF_TEXCOORDSIZE3(0), 0));
 }
 
-TEST(FixedFunctionCache, BuildsEachKeyOnceAndCountsHits) {
+TEST(FixedFunctionCache, BuildsEachKeyOnceAndCountsHits)
+{
     int builds = 0;
     FfpProgramCache cache([&](const FfpKey&) { return uint32_t(++builds); });
     StateFixture f;
@@ -246,14 +254,15 @@ TEST(FixedFunctionCache, BuildsEachKeyOnceAndCountsHits) {
     EXPECT_EQ(1u, cache.Find(first));
     EXPECT_EQ(2u, cache.Find(second));
     EXPECT_EQ(1u, cache.Find(first));
-    EXPECT_EQ(1u, cache.Find(StateFixture().Key()));  // an equal key from a fresh state
+    EXPECT_EQ(1u, cache.Find(StateFixture().Key())); // an equal key from a fresh state
     EXPECT_EQ(2, builds);
     EXPECT_EQ(2u, cache.Size());
     EXPECT_EQ(2u, cache.Hits());
     EXPECT_EQ(2u, cache.Misses());
 }
 
-TEST(FixedFunctionCache, AFailedBuildIsNotRetried) {
+TEST(FixedFunctionCache, AFailedBuildIsNotRetried)
+{
     int builds = 0;
     FfpProgramCache cache([&](const FfpKey&) {
         ++builds;

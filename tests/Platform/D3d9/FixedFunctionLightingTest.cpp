@@ -24,9 +24,13 @@ constexpr DWORD kLitNoColourFvf = D3DFVF_XYZ | D3DFVF_NORMAL;
 
 const float kRoot2 = std::sqrt(2.0f);
 
-D3DCOLORVALUE Grey(float v, float a = 1.0f) { return {v, v, v, a}; }
+D3DCOLORVALUE Grey(float v, float a = 1.0f)
+{
+    return {v, v, v, a};
+}
 
-D3DLIGHT9 Directional(D3DVECTOR direction) {
+D3DLIGHT9 Directional(D3DVECTOR direction)
+{
     D3DLIGHT9 light = {};
     light.Type = D3DLIGHT_DIRECTIONAL;
     light.Diffuse = Grey(1.0f);
@@ -36,7 +40,8 @@ D3DLIGHT9 Directional(D3DVECTOR direction) {
 }
 
 // Every corner of the quad is at distance 2 with N.L = 0.7071.
-D3DLIGHT9 Point(float att0, float att1, float att2, float range) {
+D3DLIGHT9 Point(float att0, float att1, float att2, float range)
+{
     D3DLIGHT9 light = {};
     light.Type = D3DLIGHT_POINT;
     light.Diffuse = Grey(1.0f);
@@ -48,7 +53,8 @@ D3DLIGHT9 Point(float att0, float att1, float att2, float range) {
     return light;
 }
 
-D3DLIGHT9 Spot(float falloff, float thetaDegrees, float phiDegrees) {
+D3DLIGHT9 Spot(float falloff, float thetaDegrees, float phiDegrees)
+{
     D3DLIGHT9 light = Point(1.0f, 0.0f, 0.0f, 100.0f);
     light.Type = D3DLIGHT_SPOT;
     light.Direction = {0.0f, 0.0f, 1.0f};
@@ -60,7 +66,8 @@ D3DLIGHT9 Spot(float falloff, float thetaDegrees, float phiDegrees) {
 
 class FixedFunctionLighting : public Device {
 protected:
-    void SetUpLit() {
+    void SetUpLit()
+    {
         Baseline();
         dev->SetRenderState(D3DRS_LIGHTING, TRUE);
         dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -68,20 +75,23 @@ protected:
         dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     }
 
-    void Light(const D3DLIGHT9& light) {
+    void Light(const D3DLIGHT9& light)
+    {
         dev->SetLight(0, &light);
         dev->LightEnable(0, TRUE);
     }
 
     void Material(D3DCOLORVALUE diffuse, D3DCOLORVALUE ambient = {}, D3DCOLORVALUE specular = {},
-                  D3DCOLORVALUE emissive = {}, float power = 0.0f) {
+                  D3DCOLORVALUE emissive = {}, float power = 0.0f)
+    {
         D3DMATERIAL9 material = {diffuse, ambient, specular, emissive, power};
         dev->SetMaterial(&material);
     }
 
     // The quad (+-1, +-1, 0.5) in camera space, shifted by offset in world space.
     D3DCOLOR DrawLit(float nz, D3DCOLOR diffuse = 0xFFFFFFFF, bool withColour = true, float offsetX = 0.0f,
-                     float nx = 0.0f) {
+                     float nx = 0.0f)
+    {
         Clear();
         const float x0 = -1.0f + offsetX, x1 = 1.0f + offsetX;
         if (withColour) {
@@ -101,21 +111,23 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_P(FixedFunctionLighting, AmbientAndEmissive) {
+TEST_P(FixedFunctionLighting, AmbientAndEmissive)
+{
     SetUpLit();
     dev->SetRenderState(D3DRS_AMBIENT, 0x00333333);
     Material({0, 0, 0, 1}, {1.0f, 0.6f, 0.2f, 1.0f});
     D3DCOLOR pixel = DrawLit(-1.0f);
     EXPECT_TRUE(RgbNear(pixel, 51, 31, 10));
-    EXPECT_TRUE(Near(255, A(pixel)));  // alpha is the diffuse material's
+    EXPECT_TRUE(Near(255, A(pixel))); // alpha is the diffuse material's
 
     Material({}, {}, {}, {0.4f, 0.2f, 0.0f, 1.0f});
     EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 102, 51, 0));
 }
 
-TEST_P(FixedFunctionLighting, DirectionalDiffuseAndColourSources) {
+TEST_P(FixedFunctionLighting, DirectionalDiffuseAndColourSources)
+{
     SetUpLit();
     Light(Directional({0, 0, 1}));
     Material({0.6f, 0.4f, 0.2f, 1.0f});
@@ -132,7 +144,8 @@ TEST_P(FixedFunctionLighting, DirectionalDiffuseAndColourSources) {
     EXPECT_TRUE(Near(153, A(DrawLit(-1.0f, 0xFF336699)))) << "alpha from the material";
 }
 
-TEST_P(FixedFunctionLighting, NormalsAreNormalisedOnlyWhenAsked) {
+TEST_P(FixedFunctionLighting, NormalsAreNormalisedOnlyWhenAsked)
+{
     SetUpLit();
     Light(Directional({0, 0, 1}));
     Material(Grey(0.4f));
@@ -143,7 +156,8 @@ TEST_P(FixedFunctionLighting, NormalsAreNormalisedOnlyWhenAsked) {
 
 // Every corner sees the light at distance 2 with N.L = 0.7071; the spot
 // points along +z with rho = 0.7071 at the corners.
-TEST_P(FixedFunctionLighting, PointAndSpotLights) {
+TEST_P(FixedFunctionLighting, PointAndSpotLights)
+{
     SetUpLit();
     Material(Grey(1.0f));
     struct {
@@ -151,12 +165,9 @@ TEST_P(FixedFunctionLighting, PointAndSpotLights) {
         D3DLIGHT9 light;
         int expected;
     } cases[] = {
-        {"linear attenuation", Point(0, 1, 0, 100), 90},
-        {"quadratic attenuation", Point(0, 0, 1, 100), 45},
-        {"out of range", Point(0, 1, 0, 1.99f), 0},
-        {"spot falloff 1", Spot(1, 60, 120), 102},
-        {"spot falloff 2", Spot(2, 60, 120), 58},
-        {"inside the inner cone", Spot(1, 100, 120), 180},
+        {"linear attenuation", Point(0, 1, 0, 100), 90}, {"quadratic attenuation", Point(0, 0, 1, 100), 45},
+        {"out of range", Point(0, 1, 0, 1.99f), 0},      {"spot falloff 1", Spot(1, 60, 120), 102},
+        {"spot falloff 2", Spot(2, 60, 120), 58},        {"inside the inner cone", Spot(1, 100, 120), 180},
         {"outside the outer cone", Spot(1, 60, 80), 0},
     };
     for (const auto& c : cases) {
@@ -165,7 +176,8 @@ TEST_P(FixedFunctionLighting, PointAndSpotLights) {
     }
 }
 
-TEST_P(FixedFunctionLighting, SpecularWithLocalViewer) {
+TEST_P(FixedFunctionLighting, SpecularWithLocalViewer)
+{
     SetUpLit();
     D3DLIGHT9 light = Directional({0, 0, 1});
     light.Specular = Grey(1.0f);
@@ -187,7 +199,8 @@ TEST_P(FixedFunctionLighting, SpecularWithLocalViewer) {
 // Normals follow the inverse transpose of the world matrix: squeezing the
 // quad along z stretches its normal, and without NORMALIZENORMALS the longer
 // normal lights more.
-TEST_P(FixedFunctionLighting, NormalsFollowTheWorldMatrix) {
+TEST_P(FixedFunctionLighting, NormalsFollowTheWorldMatrix)
+{
     SetUpLit();
     Light(Directional({0, 0, 1}));
     Material(Grey(0.2f));
@@ -198,7 +211,8 @@ TEST_P(FixedFunctionLighting, NormalsFollowTheWorldMatrix) {
 
 // A light is given in world space and follows the view matrix of the draw,
 // even when the view is set after the light.
-TEST_P(FixedFunctionLighting, LightUsesTheViewAtDrawTime) {
+TEST_P(FixedFunctionLighting, LightUsesTheViewAtDrawTime)
+{
     SetUpLit();
     Material(Grey(1.0f));
     D3DLIGHT9 light = Point(0, 1, 0, 100);
@@ -210,7 +224,8 @@ TEST_P(FixedFunctionLighting, LightUsesTheViewAtDrawTime) {
 }
 
 // Four lights at once, the fifth enabled one is not used.
-TEST_P(FixedFunctionLighting, FirstFourEnabledLightsAdd) {
+TEST_P(FixedFunctionLighting, FirstFourEnabledLightsAdd)
+{
     SetUpLit();
     Material(Grey(1.0f));
     D3DLIGHT9 light = Directional({0, 0, 1});
@@ -220,7 +235,8 @@ TEST_P(FixedFunctionLighting, FirstFourEnabledLightsAdd) {
         dev->LightEnable(i, TRUE);
     }
     EXPECT_TRUE(RgbNear(DrawLit(-1.0f), 102, 102, 102));
-    for (DWORD i = 0; i < 5; ++i) dev->LightEnable(i, FALSE);
+    for (DWORD i = 0; i < 5; ++i)
+        dev->LightEnable(i, FALSE);
 }
 
 D3D9_FIXTURE_PATHS(FixedFunctionLighting);

@@ -1,8 +1,8 @@
 // Every program the generator can produce must compile and link on GL 3.3
 // core: one state per operation, argument, coordinate source, fog and blend
 // mode is pushed through the generator and the driver's compiler.
-#include "Platform/D3d9/FixedFunction.h"
 #include "Platform/D3d9/FixedFunctionShader.h"
+#include "Platform/D3d9/FixedFunction.h"
 #include "Platform/Win32/WinSdl.h"
 
 #ifndef GL_GLEXT_PROTOTYPES
@@ -20,25 +20,32 @@ namespace {
 
 class GlContext : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (!WinEnsureSdlVideo()) return;
+    static void SetUpTestSuite()
+    {
+        if (!WinEnsureSdlVideo())
+            return;
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
         s_window = SDL_CreateWindow("ffp", 0, 0, 8, 8, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (s_window) s_context = SDL_GL_CreateContext(s_window);
+        if (s_window)
+            s_context = SDL_GL_CreateContext(s_window);
     }
     // The context lives to the end of the process, like the GL library that
     // the window layer keeps loaded.
-    void SetUp() override {
-        if (!s_context) GTEST_SKIP() << "no GL 3.3 context: " << SDL_GetError();
+    void SetUp() override
+    {
+        if (!s_context)
+            GTEST_SKIP() << "no GL 3.3 context: " << SDL_GetError();
     }
 
     // Empty when both stages compile and link.
-    static std::string Build(const FfpKey& key) {
+    static std::string Build(const FfpKey& key)
+    {
         std::string error;
         GLuint program = FfpCompileProgram(key, &error);
-        if (program) glDeleteProgram(program);
+        if (program)
+            glDeleteProgram(program);
         return error;
     }
 
@@ -49,18 +56,21 @@ protected:
 SDL_Window* GlContext::s_window = nullptr;
 SDL_GLContext GlContext::s_context = nullptr;
 
-std::unique_ptr<D3d9State> LitState() {
+std::unique_ptr<D3d9State> LitState()
+{
     auto state = std::make_unique<D3d9State>();
     D3d9StateSetDefaults(state.get(), 8, 8);
     state->fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX2;
     state->renderState[D3DRS_SPECULARENABLE] = TRUE;
-    for (int s = 0; s < kD3d9StageCount; ++s) state->textureFormat[s] = D3DFMT_A8R8G8B8;
+    for (int s = 0; s < kD3d9StageCount; ++s)
+        state->textureFormat[s] = D3DFMT_A8R8G8B8;
     return state;
 }
 
-}  // namespace
+} // namespace
 
-TEST_F(GlContext, EveryStageOperationCompiles) {
+TEST_F(GlContext, EveryStageOperationCompiles)
+{
     for (DWORD op = D3DTOP_SELECTARG1; op <= D3DTOP_LERP; ++op) {
         auto state = LitState();
         for (int s = 0; s < 3; ++s) {
@@ -76,7 +86,8 @@ TEST_F(GlContext, EveryStageOperationCompiles) {
     }
 }
 
-TEST_F(GlContext, EveryVertexPathCompiles) {
+TEST_F(GlContext, EveryVertexPathCompiles)
+{
     const std::function<void(D3d9State&)> variants[] = {
         [](D3d9State& s) { s.fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; },
         [](D3d9State& s) {

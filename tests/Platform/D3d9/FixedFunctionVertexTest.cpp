@@ -41,18 +41,21 @@ constexpr DWORD kBlendFvf = D3DFVF_XYZB1 | D3DFVF_DIFFUSE;
 
 class FixedFunctionVertex : public Device {
 protected:
-    void ShowDiffuse() {
+    void ShowDiffuse()
+    {
         dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
         dev->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     }
-    void ShowTexture() {
+    void ShowTexture()
+    {
         dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
         dev->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     }
 
     // A white quad covering the target at camera depth z (+-half in x and y).
-    void DrawWhite(float z, float half) {
+    void DrawWhite(float z, float half)
+    {
         PlainVertex quad[4] = {{-half, half, z, 0xFFFFFFFF},
                                {half, half, z, 0xFFFFFFFF},
                                {-half, -half, z, 0xFFFFFFFF},
@@ -61,7 +64,8 @@ protected:
         DrawStrip(kPlainFvf, quad);
     }
 
-    void SetFog(DWORD table, DWORD vertex, float start, float end, float density, D3DCOLOR color) {
+    void SetFog(DWORD table, DWORD vertex, float start, float end, float density, D3DCOLOR color)
+    {
         dev->SetRenderState(D3DRS_FOGENABLE, TRUE);
         dev->SetRenderState(D3DRS_FOGTABLEMODE, table);
         dev->SetRenderState(D3DRS_FOGVERTEXMODE, vertex);
@@ -72,17 +76,20 @@ protected:
     }
 
     // Which of the 8 columns of row 4 are lit.
-    std::string Columns() {
+    std::string Columns()
+    {
         std::string lit;
-        for (UINT x = 0; x < kSize; ++x) lit += R(Pixel(x, 4)) > 128 ? '#' : '.';
+        for (UINT x = 0; x < kSize; ++x)
+            lit += R(Pixel(x, 4)) > 128 ? '#' : '.';
         return lit;
     }
 };
 
-}  // namespace
+} // namespace
 
 // Table fog with an affine projection measures device depth.
-TEST_P(FixedFunctionVertex, TableFogLinearOnDepth) {
+TEST_P(FixedFunctionVertex, TableFogLinearOnDepth)
+{
     ShowDiffuse();
     SetFog(D3DFOG_LINEAR, D3DFOG_NONE, 0.25f, 0.75f, 1.0f, 0);
     DrawWhite(0.45f, 1.0f);
@@ -91,7 +98,8 @@ TEST_P(FixedFunctionVertex, TableFogLinearOnDepth) {
 
 // With a projection whose fourth column is (0, 0, 1, 0) table fog measures
 // the eye distance, as the flight mini-game's exponential fog needs.
-TEST_P(FixedFunctionVertex, TableFogExponentialOnEyeDistance) {
+TEST_P(FixedFunctionVertex, TableFogExponentialOnEyeDistance)
+{
     ShowDiffuse();
     D3DMATRIX projection = Diagonal(1, 1, 0.5f, 0);
     projection._34 = 1.0f;
@@ -105,7 +113,8 @@ TEST_P(FixedFunctionVertex, TableFogExponentialOnEyeDistance) {
     EXPECT_TRUE(RgbNear(Pixel(3, 3), 94, 94, 94));
 }
 
-TEST_P(FixedFunctionVertex, VertexFogAndTableFogWins) {
+TEST_P(FixedFunctionVertex, VertexFogAndTableFogWins)
+{
     ShowDiffuse();
     D3DMATRIX projection = Diagonal(1, 1, 0.1f, 1);
     dev->SetTransform(D3DTS_PROJECTION, &projection);
@@ -119,7 +128,8 @@ TEST_P(FixedFunctionVertex, VertexFogAndTableFogWins) {
 }
 
 // Pre-transformed vertices without a specular colour carry fog factor 0.
-TEST_P(FixedFunctionVertex, PreTransformedVertexWithoutSpecularIsFullyFogged) {
+TEST_P(FixedFunctionVertex, PreTransformedVertexWithoutSpecularIsFullyFogged)
+{
     ShowDiffuse();
     SetFog(D3DFOG_NONE, D3DFOG_NONE, 0, 1, 1, 0xFF00FF00);
     Clear();
@@ -127,7 +137,8 @@ TEST_P(FixedFunctionVertex, PreTransformedVertexWithoutSpecularIsFullyFogged) {
     EXPECT_TRUE(RgbNear(Pixel(0, 0), 0, 255, 0));
 }
 
-TEST_P(FixedFunctionVertex, TextureMatrixScalesCoordinates) {
+TEST_P(FixedFunctionVertex, TextureMatrixScalesCoordinates)
+{
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
@@ -138,20 +149,23 @@ TEST_P(FixedFunctionVertex, TextureMatrixScalesCoordinates) {
         TexturedVertex quad[4] = {{-1, 1, 0.5f, u, 0}, {1, 1, 0.5f, u, 0}, {-1, -1, 0.5f, u, 0}, {1, -1, 0.5f, u, 0}};
         Clear();
         DrawStrip(kTexturedFvf, quad);
-        EXPECT_EQ(u < 0.25f ? 0 : 255, R(Pixel(4, 4))) << "u " << u;  // u * 2 picks texel 0 or 1
+        EXPECT_EQ(u < 0.25f ? 0 : 255, R(Pixel(4, 4))) << "u " << u; // u * 2 picks texel 0 or 1
     }
 }
 
 // TEXCOORDINDEX picks the vertex's coordinate set for the stage.
-TEST_P(FixedFunctionVertex, StageReadsTheSetItSelects) {
+TEST_P(FixedFunctionVertex, StageReadsTheSetItSelects)
+{
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
     struct TwoSets {
         float x, y, z, u0, v0, u1, v1;
     };
-    TwoSets quad[4] = {{-1, 1, 0.5f, 0.2f, 0, 0.8f, 0}, {1, 1, 0.5f, 0.2f, 0, 0.8f, 0},
-                       {-1, -1, 0.5f, 0.2f, 0, 0.8f, 0}, {1, -1, 0.5f, 0.2f, 0, 0.8f, 0}};
+    TwoSets quad[4] = {{-1, 1, 0.5f, 0.2f, 0, 0.8f, 0},
+                       {1, 1, 0.5f, 0.2f, 0, 0.8f, 0},
+                       {-1, -1, 0.5f, 0.2f, 0, 0.8f, 0},
+                       {1, -1, 0.5f, 0.2f, 0, 0.8f, 0}};
     for (DWORD set : {0u, 1u}) {
         dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, set);
         Clear();
@@ -161,22 +175,22 @@ TEST_P(FixedFunctionVertex, StageReadsTheSetItSelects) {
 }
 
 // Flat shading takes each triangle's first vertex colour.
-TEST_P(FixedFunctionVertex, FlatShadingUsesTheFirstVertex) {
+TEST_P(FixedFunctionVertex, FlatShadingUsesTheFirstVertex)
+{
     ShowDiffuse();
     dev->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
-    PlainVertex quad[4] = {{-1, 1, 0.5f, 0xFFFF0000},
-                           {1, 1, 0.5f, 0xFF00FF00},
-                           {-1, -1, 0.5f, 0xFF0000FF},
-                           {1, -1, 0.5f, 0xFFFFFFFF}};
+    PlainVertex quad[4] = {
+        {-1, 1, 0.5f, 0xFFFF0000}, {1, 1, 0.5f, 0xFF00FF00}, {-1, -1, 0.5f, 0xFF0000FF}, {1, -1, 0.5f, 0xFFFFFFFF}};
     Clear();
     DrawStrip(kPlainFvf, quad);
-    EXPECT_EQ(0xFFFF0000u, Pixel(0, 0));  // triangle TL, TR, BL
-    EXPECT_EQ(0xFF00FF00u, Pixel(7, 7));  // triangle TR, BL, BR
+    EXPECT_EQ(0xFFFF0000u, Pixel(0, 0)); // triangle TL, TR, BL
+    EXPECT_EQ(0xFF00FF00u, Pixel(7, 7)); // triangle TR, BL, BR
 }
 
 // Projected coordinates divide by the last kept component; (u, v, q) with
 // q = 2 halves u.
-TEST_P(FixedFunctionVertex, ProjectedCoordinates) {
+TEST_P(FixedFunctionVertex, ProjectedCoordinates)
+{
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
@@ -184,11 +198,11 @@ TEST_P(FixedFunctionVertex, ProjectedCoordinates) {
         float x, y, z, u, v, q;
     };
     dev->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3 | D3DTTFF_PROJECTED);
-    Vertex3 quad[4] = {{-1, 1, 0.5f, 0.8f, 0, 2}, {1, 1, 0.5f, 0.8f, 0, 2}, {-1, -1, 0.5f, 0.8f, 0, 2},
-                       {1, -1, 0.5f, 0.8f, 0, 2}};
+    Vertex3 quad[4] = {
+        {-1, 1, 0.5f, 0.8f, 0, 2}, {1, 1, 0.5f, 0.8f, 0, 2}, {-1, -1, 0.5f, 0.8f, 0, 2}, {1, -1, 0.5f, 0.8f, 0, 2}};
     Clear();
     DrawStrip(D3DFVF_XYZ | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0), quad);
-    EXPECT_EQ(0, R(Pixel(4, 4)));  // 0.8 / 2 = 0.4: texel 0; unprojected 0.8 would be texel 1
+    EXPECT_EQ(0, R(Pixel(4, 4))); // 0.8 / 2 = 0.4: texel 0; unprojected 0.8 would be texel 1
 
     // Pre-transformed vertices keep their coordinates (the matrix is not
     // applied) but are still divided.
@@ -198,16 +212,19 @@ TEST_P(FixedFunctionVertex, ProjectedCoordinates) {
         float x, y, z, rhw, u, v, q;
     };
     const float lo = -0.5f, hi = float(kSize) - 0.5f;
-    RhwVertex3 rhwQuad[4] = {{lo, lo, 0.5f, 1, 0.8f, 0, 2}, {hi, lo, 0.5f, 1, 0.8f, 0, 2},
-                             {lo, hi, 0.5f, 1, 0.8f, 0, 2}, {hi, hi, 0.5f, 1, 0.8f, 0, 2}};
+    RhwVertex3 rhwQuad[4] = {{lo, lo, 0.5f, 1, 0.8f, 0, 2},
+                             {hi, lo, 0.5f, 1, 0.8f, 0, 2},
+                             {lo, hi, 0.5f, 1, 0.8f, 0, 2},
+                             {hi, hi, 0.5f, 1, 0.8f, 0, 2}};
     Clear();
     DrawStrip(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0), rhwQuad);
-    EXPECT_EQ(0, R(Pixel(4, 4)));  // 0.4 again; with the matrix it would be 0.8
+    EXPECT_EQ(0, R(Pixel(4, 4))); // 0.4 again; with the matrix it would be 0.8
 }
 
 // Camera-space normal and reflection vector (R = 2 (E.N) N - E, E towards
 // the eye) as coordinates: u is their x, +-0.6 and +-0.96 here.
-TEST_P(FixedFunctionVertex, NormalAndReflectionCoordinates) {
+TEST_P(FixedFunctionVertex, NormalAndReflectionCoordinates)
+{
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
@@ -230,18 +247,20 @@ TEST_P(FixedFunctionVertex, NormalAndReflectionCoordinates) {
     }
 }
 
-TEST_P(FixedFunctionVertex, CameraSpacePositionCoordinates) {
+TEST_P(FixedFunctionVertex, CameraSpacePositionCoordinates)
+{
     const D3DCOLOR texels[2] = {0xFF000000, 0xFFFFFFFF};
     dev->SetTexture(0, Texture(2, 1, texels));
     ShowTexture();
     dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     dev->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEPOSITION);
     Clear();
-    DrawWhite(0.5f, 1.0f);  // u = camera x, clamped: texel 1 from x = 0.5 on
+    DrawWhite(0.5f, 1.0f); // u = camera x, clamped: texel 1 from x = 0.5 on
     EXPECT_EQ("......##", Columns());
 }
 
-TEST_P(FixedFunctionVertex, BlendWithOneWeight) {
+TEST_P(FixedFunctionVertex, BlendWithOneWeight)
+{
     ShowDiffuse();
     dev->SetRenderState(D3DRS_VERTEXBLEND, D3DVBF_1WEIGHTS);
     D3DMATRIX shift = Translation(0.8f, 0, 0);
@@ -256,7 +275,8 @@ TEST_P(FixedFunctionVertex, BlendWithOneWeight) {
     EXPECT_EQ("...##...", Columns());
 }
 
-TEST_P(FixedFunctionVertex, IndexedBlend) {
+TEST_P(FixedFunctionVertex, IndexedBlend)
+{
     ShowDiffuse();
     D3DMATRIX m0 = Translation(0.5f, 0, 0), m3 = Translation(0.4f, 0, 0), m7 = Translation(0.8f, 0, 0),
               m9 = Translation(0.8f, 0, 0), far = Translation(5.0f, 0, 0);
@@ -294,13 +314,15 @@ TEST_P(FixedFunctionVertex, IndexedBlend) {
 }
 
 // Equal states share one program: drawing the same state again builds nothing.
-TEST_P(FixedFunctionVertex, RepeatedStateReusesItsProgram) {
+TEST_P(FixedFunctionVertex, RepeatedStateReusesItsProgram)
+{
     ShowDiffuse();
     Clear();
     DrawRhwQuad(0xFFFFFFFF);
-    dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x12345678);  // a value, not a program change
+    dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x12345678); // a value, not a program change
     FfpStats before = FfpGetStats();
-    for (int i = 0; i < 3; ++i) DrawRhwQuad(0xFFFFFFFF);
+    for (int i = 0; i < 3; ++i)
+        DrawRhwQuad(0xFFFFFFFF);
     FfpStats after = FfpGetStats();
     EXPECT_EQ(before.programs, after.programs);
     EXPECT_EQ(before.cacheMisses, after.cacheMisses);
