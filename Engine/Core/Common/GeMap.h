@@ -19,6 +19,20 @@
 #include <cstdint>
 #include <utility>
 
+// Three-way key order: below 0, 0 or above 0 as a sorts before, with or after
+// b. One comparison per tree level lets a look-up stop at its key and spares
+// string keys a second pass over their bytes.
+template <typename K>
+int GeKeyOrder(const K& a, const K& b)
+{
+    return (b < a) - (a < b);
+}
+
+inline int GeKeyOrder(const CGeString& a, const CGeString& b)
+{
+    return a.Compare(b);
+}
+
 template <typename K, typename V>
 struct CGeMapNode {
     static constexpr uint32_t kRed = 0;
@@ -93,8 +107,17 @@ public:
 
     Node* Find(const K& key) const
     {
-        Node* candidate = LowerBound(key);
-        return candidate && !(key < candidate->key) ? candidate : nullptr;
+        for (Node* node = root; node;) {
+            // Both children are fetched while the key is compared: the walk
+            // is bound by memory, and which child comes next is known late.
+            __builtin_prefetch(node->left);
+            __builtin_prefetch(node->right);
+            const int order = GeKeyOrder(key, node->key);
+            if (order == 0)
+                return node;
+            node = order < 0 ? node->left : node->right;
+        }
+        return nullptr;
     }
 
     // The value under key, or a value-initialised V (null, zero) when absent.
@@ -118,18 +141,20 @@ public:
     Node* InsertNode(const K& key, const V& value)
     {
         Node* parent = nullptr;
+        int order = 0;
         for (Node* node = root; node;) {
-            if (key == node->key)
+            order = GeKeyOrder(key, node->key);
+            if (order == 0)
                 return node;
             parent = node;
-            node = key < node->key ? node->left : node->right;
+            node = order < 0 ? node->left : node->right;
         }
 
         Node* node = nodePool.Alloc(key, value);
         node->parent = parent;
         if (!parent)
             root = node;
-        else if (key < parent->key)
+        else if (order < 0)
             parent->left = node;
         else
             parent->right = node;

@@ -75,11 +75,16 @@ public:
 
     // Unsigned byte order, a prefix before the longer text: the key order of
     // every string-keyed map and sorted array.
-    bool operator<(const CGeString& other) const
+    bool operator<(const CGeString& other) const { return Compare(other) < 0; }
+
+    // The same order three-way: below 0, 0 or above 0.
+    int Compare(const CGeString& other) const
     {
         const uint32_t common = length < other.length ? length : other.length;
         const int order = common ? std::memcmp(data, other.data, common) : 0;  // memcmp compares unsigned bytes
-        return order < 0 || (order == 0 && length < other.length);
+        if (order != 0)
+            return order;
+        return length < other.length ? -1 : (length > other.length ? 1 : 0);
     }
 };
 
