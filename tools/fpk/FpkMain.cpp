@@ -60,7 +60,7 @@ static bool Mount(const char* pack)
         fprintf(stderr, "fpk: %s: %s\n", pack, exists ? "not a pack file" : "no such pack");
         return false;
     }
-    GeLog(0, "%s", "");
+    GeLogClearLast();
     if (!CHarvester::MountSinglePack(pack)) {
         fprintf(stderr, "fpk: %s: %s\n", pack, TakeEngineError("not a readable pack").c_str());
         return false;

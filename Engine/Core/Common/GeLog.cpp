@@ -15,6 +15,12 @@ bool LogToStderr()
     return enabled;
 }
 
+bool TraceToStderr()
+{
+    static const bool enabled = getenv("QASIMAR_TRACE") != nullptr;
+    return enabled;
+}
+
 } // namespace
 
 void GeLog(int level, const char* format, ...)
@@ -45,4 +51,26 @@ int GeLogLastLevel()
 const CGeString& GeLogLastMessage()
 {
     return g_lastMessage;
+}
+
+void GeLogClearLast()
+{
+    g_lastLevel = 0;
+    g_lastMessage.Release();
+}
+
+void GeTrace(const char* format, ...)
+{
+    if (!TraceToStderr())
+        return;
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    const int length = vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    // Callers end their lines or not; each trace is one line.
+    const size_t end = static_cast<size_t>(length) < sizeof(text) ? static_cast<size_t>(length) : sizeof(text) - 1;
+    fprintf(stderr, "%s%s", text, end > 0 && text[end - 1] == '\n' ? "" : "\n");
 }

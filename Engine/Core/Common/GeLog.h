@@ -23,7 +23,14 @@ void GeLogV(int level, const char* format, va_list args);
 
 int GeLogLastLevel();
 const CGeString& GeLogLastMessage();
+// Forgets the last message and level, so that a caller can tell whether the
+// operation it starts next logs anything.
+void GeLogClearLast();
 
-// Debug traces are compiled out: callers keep their messages in the code, the
-// call does nothing.
-inline void GeTrace(const char*, ...) {}
+// Debug traces: silent unless the environment variable QASIMAR_TRACE is set,
+// then written to stderr, one line each. They never touch the last message.
+void GeTrace(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;

@@ -188,4 +188,16 @@ TEST(GeLog, KeepsTheLastLevelAndMessageCutAt4095)
     EXPECT_EQ(GeLogLastMessage().c_str()[4094], 'y');
 }
 
+TEST(GeLog, TracesLeaveTheLastMessageAndClearingForgetsIt)
+{
+    GeLog(1, "Script '%s' not found\n", "intro.lua");
+    GeTrace("%s: too short for a TGA header", "f.tga");
+    EXPECT_EQ(GeLogLastLevel(), 1);
+    EXPECT_STREQ(GeLogLastMessage().c_str(), "Script 'intro.lua' not found\n");
+
+    GeLogClearLast();
+    EXPECT_EQ(GeLogLastLevel(), 0);
+    EXPECT_STREQ(GeLogLastMessage().c_str(), "");
+}
+
 } // namespace
