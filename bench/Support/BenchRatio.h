@@ -1,10 +1,13 @@
 // The console reporter of every benchmark here: prints the usual table and keeps
 // each run's time per iteration, so that main can print ratios against a
-// reference measured in the same run once all benchmarks are done.
+// reference measured in the same run once all benchmarks are done. Every
+// benchmark prints its results through PrintRatios/PrintRatio, so that every
+// ratio reads the same way round: our time over the reference's.
 #pragma once
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,6 +39,24 @@ public:
     double CpuRatio(const std::string& run, const std::string& reference) const
     {
         return Ratio(run, reference, &Times::cpu);
+    }
+
+    // The heading of the results: what was measured, and how the ratios read.
+    static void PrintRatios(const char* what)
+    {
+        std::printf("\n%s\nTime ratios, ours over the reference's (below 1: ours is faster):\n", what);
+    }
+
+    // One result line: "what  wall-clock ratio, CPU ratio  (ours / reference)";
+    // nothing when either side did not run. The CPU ratio is the steadier one
+    // on a busy machine.
+    void PrintRatio(const std::string& what, const std::string& ours, const std::string& reference) const
+    {
+        const double real = RealRatio(ours, reference);
+        const double cpu = CpuRatio(ours, reference);
+        if (real > 0 && cpu > 0)
+            std::printf("  %-40s %6.2fx wall clock, %6.2fx CPU  (%s / %s)\n", what.c_str(), real, cpu, ours.c_str(),
+                        reference.c_str());
     }
 
 private:

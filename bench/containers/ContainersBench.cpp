@@ -1,5 +1,5 @@
 // CGeStringMap against std::map<std::string, int>: inserting and looking up
-// 100,000 resource-like names. Prints the time ratio (ours / std) at the end.
+// 100,000 resource-like names. Prints the time ratios (ours / std) at the end.
 
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GeString.h"
@@ -113,12 +113,6 @@ BENCHMARK(StdInsert)->Unit(benchmark::kMillisecond);
 BENCHMARK(GeLookup)->Unit(benchmark::kMillisecond);
 BENCHMARK(StdLookup)->Unit(benchmark::kMillisecond);
 
-void PrintRatio(const CBenchRatioReporter& reporter, const char* what, const char* ours, const char* reference)
-{
-    if (double ratio = reporter.RealRatio(ours, reference))
-        std::printf("%-8s CGeStringMap / std::map = %.2f\n", what, ratio);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -126,9 +120,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nTime ratio for %d keys (below 1 means faster than std::map):\n", kKeyCount);
-    PrintRatio(reporter, "insert", "GeInsert", "StdInsert");
-    PrintRatio(reporter, "lookup", "GeLookup", "StdLookup");
+    CBenchRatioReporter::PrintRatios("CGeStringMap against std::map, 100,000 keys");
+    reporter.PrintRatio("insert", "GeInsert", "StdInsert");
+    reporter.PrintRatio("look-up (target: 1.0 or below)", "GeLookup", "StdLookup");
     benchmark::Shutdown();
     return 0;
 }

@@ -84,8 +84,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (double ratio = reporter.RealRatio("BM_DispatchPass", "BM_DirectCalls"))
-        printf("dispatch pass / direct calls: %.2f\n", ratio);
+    CBenchRatioReporter::PrintRatios("Message dispatch");
+    reporter.PrintRatio("dispatch pass / direct calls", "BM_DispatchPass", "BM_DirectCalls");
     benchmark::Shutdown();
     return 0;
 }

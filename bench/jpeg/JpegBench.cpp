@@ -130,12 +130,11 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    printf("\ntime ratio ours / libjpeg-turbo (below 1: ours is faster)\n");
+    CBenchRatioReporter::PrintRatios("JPEG decoding against libjpeg-turbo");
     for (int i = 0; i < count; i++) {
-        double integer = reporter.RealRatio(Name("ours", i, "integer"), Name("libjpeg", i, "islow"));
-        double fast = reporter.RealRatio(Name("ours", i, "fast"), Name("libjpeg", i, "ifast"));
-        if (integer > 0 && fast > 0)
-            printf("%-16s integer / ISLOW %.2f   fast / IFAST %.2f\n", kSamples[i].name, integer, fast);
+        const std::string name = kSamples[i].name;
+        reporter.PrintRatio(name + ", integer / ISLOW", Name("ours", i, "integer"), Name("libjpeg", i, "islow"));
+        reporter.PrintRatio(name + ", fast / IFAST", Name("ours", i, "fast"), Name("libjpeg", i, "ifast"));
     }
     benchmark::Shutdown();
     return 0;

@@ -149,14 +149,6 @@ void LooseReadWholeFile(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations() * g_data.totalBytes));
 }
 
-void PrintRatio(const CBenchRatioReporter& reporter, const char* what, const char* run, const char* reference)
-{
-    double real = reporter.RealRatio(run, reference);
-    double cpu = reporter.CpuRatio(run, reference);
-    if (real > 0 && cpu > 0)
-        printf("%-40s %.2fx wall clock, %.2fx CPU\n", what, real, cpu);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -170,10 +162,11 @@ int main(int argc, char** argv)
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    printf("\n%zu files, %.0f MiB unpacked\n", g_data.names.size(), g_data.totalBytes / 1048576.0);
-    PrintRatio(reporter, "pack read / bare LZO1X decompression:", "PackLoadFileData", "BareDecompress");
-    printf("%-40s within 1.5x\n", "  target:");
-    PrintRatio(reporter, "pack read / loose-file read:", "PackLoadFileData", "LooseReadWholeFile");
+    char what[96];
+    snprintf(what, sizeof(what), "%zu files, %.0f MiB unpacked", g_data.names.size(), g_data.totalBytes / 1048576.0);
+    CBenchRatioReporter::PrintRatios(what);
+    reporter.PrintRatio("pack read / bare LZO1X (target: 1.5)", "PackLoadFileData", "BareDecompress");
+    reporter.PrintRatio("pack read / loose-file read", "PackLoadFileData", "LooseReadWholeFile");
 
     CHarvester::Unmount();
     std::error_code ignored;

@@ -200,17 +200,6 @@ void PlainAStar(benchmark::State& state)
 BENCHMARK(Ours)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlainAStar)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
-void PrintRatio(const CBenchRatioReporter& reporter, const char* what, int scene)
-{
-    const std::string arg = "/" + std::to_string(scene);
-    // The processor time too: on a busy machine the wall clock of a single
-    // long search says more about the neighbours than about the search.
-    const double real = reporter.RealRatio("Ours" + arg, "PlainAStar" + arg);
-    const double cpu = reporter.CpuRatio("Ours" + arg, "PlainAStar" + arg);
-    if (real > 0)
-        std::printf("%-22s SearchPath / plain A* = %.2f (processor time %.2f)\n", what, real, cpu);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -218,10 +207,10 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nTime ratio (below 1 means faster than the plain A*):\n");
-    PrintRatio(reporter, "1024 random 20%", 0);
-    PrintRatio(reporter, "1024 rooms and doors", 1);
-    PrintRatio(reporter, "512 serpentine", 2);
+    CBenchRatioReporter::PrintRatios("SearchPath against a plain A*");
+    reporter.PrintRatio("1024 random 20%", "Ours/0", "PlainAStar/0");
+    reporter.PrintRatio("1024 rooms and doors", "Ours/1", "PlainAStar/1");
+    reporter.PrintRatio("512 serpentine", "Ours/2", "PlainAStar/2");
     benchmark::Shutdown();
     return 0;
 }
