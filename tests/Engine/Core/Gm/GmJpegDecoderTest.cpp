@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -20,6 +21,12 @@ struct FormatCase {
     int restartMcus;
     int scanType;
 };
+
+// Test names and failures show the case's name, not the bytes of the case.
+void PrintTo(const FormatCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 const FormatCase kFormats[] = {
     { "baseline444", 64, 48, 3, 1, 1, false, 0, kJpegYH1V1 },

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -92,6 +93,12 @@ struct ErrorCase {
     int32_t code;
     std::function<void(TinyJpeg&)> breakIt;
 };
+
+// Test names and failures show the case's name, not the bytes of the case.
+void PrintTo(const ErrorCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 const ErrorCase kErrorCases[] = {
     { "DhtCountsAbove255", kJpegBadDhtCounts, [](TinyJpeg& t) { t.dhtAc = { 0x10, 0, 0, 0, 0, 0, 0, 0, 255, 1, 0, 0, 0, 0, 0, 0, 0 }; } },
