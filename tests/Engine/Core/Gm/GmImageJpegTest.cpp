@@ -181,10 +181,16 @@ TEST(GmImageJpeg, TruncatedStreamsDecodeWithoutLeavingTheBuffers)
     for (const Bytes& jpeg : {EncodeJpeg(MakeTestImage(33, 17, 3), EncodeOptions()),
                               EncodeJpeg(MakeTestImage(33, 17, 3), progressive)}) {
         for (size_t keep : {jpeg.size() / 2, jpeg.size() - 10, size_t(700)}) {
-            Bytes cut(jpeg.begin(), jpeg.begin() + std::min(keep, jpeg.size()));
-            CGmImage image;
-            LoadImage(FileOver("cut.jpg", cut), image);
-            LoadImage(FileOver("cut.gep", MakeGep(JpegGep(kJpegColourCode, 33, 17, cut))), image);
+            SCOPED_TRACE(testing::Message() << keep << " of " << jpeg.size() << " bytes");
+            const Bytes cut(jpeg.begin(), jpeg.begin() + std::min(keep, jpeg.size()));
+            const Bytes gep = MakeGep(JpegGep(kJpegColourCode, 33, 17, cut));
+            for (const CGeFileData& file : {FileOver("cut.jpg", cut), FileOver("cut.gep", gep)}) {
+                CGmImage image;
+                ASSERT_TRUE(LoadImage(file, image)) << file.path.c_str();
+                EXPECT_EQ(image.width, 33u);
+                EXPECT_EQ(image.height, 17u);
+                EXPECT_NE(image.data, nullptr);
+            }
         }
     }
 }
