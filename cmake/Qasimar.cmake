@@ -157,7 +157,9 @@ function(qm_tests target)
     add_executable(${target} ${_sources})
     target_compile_options(${target} PRIVATE ${QM_WARNINGS})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-    set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LSAN_OPTIONS=${QM_LSAN_OPTIONS} ${ARG_ENV})
+    # One rasteriser thread per GL test: ctest already runs a test per core, and
+    # Mesa's own thread pool on top of that oversubscribes a small machine badly.
+    set(_env SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy LP_NUM_THREADS=1 LSAN_OPTIONS=${QM_LSAN_OPTIONS} ${ARG_ENV})
     gtest_discover_tests(${target}
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         DISCOVERY_TIMEOUT 60)
