@@ -12,7 +12,7 @@
 #include "Platform/D3d9/D3d9.h"
 #include "Platform/D3d9/D3d9Gl.h"
 #include "Platform/D3d9/D3d9Glsl.h"
-#include "Platform/D3d9/D3d9RefCounted.h"
+#include "Platform/Win32/WinRefCounted.h"
 #include "Platform/D3d9/D3d9Resources.h"
 #include "Platform/D3d9/D3d9State.h"
 
@@ -49,7 +49,7 @@ UINT D3d9VertexCount(D3DPRIMITIVETYPE type, UINT primitiveCount);
 // The capabilities every device of this layer has.
 void D3d9FillCaps(D3DCAPS9* caps, DWORD maxTextureSide);
 
-class D3d9Device final : public D3d9RefCounted<IDirect3DDevice9> {
+class D3d9Device final : public WinRefCounted<IDirect3DDevice9> {
 public:
     // Makes a GL context for the window and the device's back buffer. Null
     // (with *result set) when the context or the buffers cannot be made.

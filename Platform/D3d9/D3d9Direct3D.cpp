@@ -3,7 +3,7 @@
 #include "Platform/D3d9/D3d9.h"
 
 #include "Platform/D3d9/D3d9Device.h"
-#include "Platform/D3d9/D3d9RefCounted.h"
+#include "Platform/Win32/WinRefCounted.h"
 #include "Platform/Win32/WinSdl.h"
 
 #include <algorithm>
@@ -11,7 +11,7 @@
 
 namespace {
 
-class D3d9Direct3D final : public D3d9RefCounted<IDirect3D9> {
+class D3d9Direct3D final : public WinRefCounted<IDirect3D9> {
 public:
     D3d9Direct3D() { ReadModes(); }
 

@@ -6,7 +6,7 @@
 
 #include "Platform/D3d9/D3d9.h"
 #include "Platform/D3d9/D3d9Format.h"
-#include "Platform/D3d9/D3d9RefCounted.h"
+#include "Platform/Win32/WinRefCounted.h"
 
 #include <vector>
 
@@ -33,7 +33,7 @@ protected:
 
 // Reference counting and GetDevice, shared by every resource class.
 template <class Interface>
-class D3d9Object : public D3d9RefCounted<Interface>, public D3d9ResourceLink {
+class D3d9Object : public WinRefCounted<Interface>, public D3d9ResourceLink {
 public:
     explicit D3d9Object(D3d9Device* device) : D3d9ResourceLink(device) {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;

@@ -46,7 +46,7 @@ private:
     HRESULT Update(DWORD apply, Change change);
 };
 
-class CDsSecondaryBuffer : public CDsRefCounted<IDirectSoundBuffer> {
+class CDsSecondaryBuffer : public WinRefCounted<IDirectSoundBuffer> {
 public:
     // Checks a description of a secondary buffer: DS_OK or the error to return.
     static HRESULT Validate(const DSBUFFERDESC& desc);

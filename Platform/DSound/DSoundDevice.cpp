@@ -116,7 +116,7 @@ private:
 
 // The device's output. It holds no samples: its format is the mixer's, its
 // volume scales the whole mix, and it gives the listener when made with 3D.
-class CDsPrimaryBuffer : public CDsRefCounted<IDirectSoundBuffer> {
+class CDsPrimaryBuffer : public WinRefCounted<IDirectSoundBuffer> {
 public:
     CDsPrimaryBuffer(std::shared_ptr<CDsMixer> mixer, DWORD flags)
         : m_mixer(std::move(mixer)), m_flags(flags), m_listener(this, m_mixer.get())
@@ -204,7 +204,7 @@ private:
     CDsListener m_listener;
 };
 
-class CDsDevice : public CDsRefCounted<IDirectSound> {
+class CDsDevice : public WinRefCounted<IDirectSound> {
 public:
     CDsDevice(std::shared_ptr<CDsMixer> mixer, std::unique_ptr<CDsOutput> output)
         : m_mixer(std::move(mixer)), m_output(std::move(output))

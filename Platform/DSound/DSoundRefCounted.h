@@ -1,27 +1,9 @@
-// Internal header of the platform layer (sound): COM-style lifetime for the layer's objects.
+// Internal header of the platform layer (sound): interfaces that share the lifetime of the object they belong to.
 #pragma once
 
 #include "Platform/DSound/DSound.h"
 
-#include <atomic>
-
-// Made with one reference, freed by the Release that drops the last one.
-// Buffers are released from the engine's two threads, so the count is atomic.
-template <class Interface>
-class CDsRefCounted : public Interface {
-public:
-    DWORD AddRef() override { return ++m_refs; }
-    DWORD Release() override
-    {
-        DWORD refs = --m_refs;
-        if (refs == 0)
-            delete this;
-        return refs;
-    }
-
-private:
-    std::atomic<DWORD> m_refs{1};
-};
+#include "Platform/Win32/WinRefCounted.h"
 
 // An interface that is part of another object (a buffer's notify or 3D
 // interface, the primary buffer's listener): it shares the whole object's
