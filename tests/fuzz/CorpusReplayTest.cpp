@@ -2,7 +2,7 @@
 #include "tests/fuzz/CorpusReplay.h"
 #include "tests/fuzz/PackReaderFuzz.h"
 
-TEST(FuzzCorpus, PackReaderSurvivesEveryInput)
+TEST(HarvesterCorpus, PackReaderSurvivesEveryInput)
 {
     EXPECT_GE(ReplayCorpus("pack_reader", FuzzPackReader), 3u);
 }

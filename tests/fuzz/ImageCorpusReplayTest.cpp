@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-TEST(FuzzCorpus, ImageLoaderSurvivesEveryInput)
+TEST(GmImageCorpus, ImageLoaderSurvivesEveryInput)
 {
     size_t replayed = 0;
     for (const auto& entry : std::filesystem::directory_iterator(QM_FUZZ_CORPUS "/image_loader")) {

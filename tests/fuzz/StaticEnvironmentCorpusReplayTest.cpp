@@ -19,7 +19,7 @@ int LoadText(const std::string& bytes)
 
 } // namespace
 
-TEST(FuzzCorpus, StaticEnvironmentSeedsGiveTheirGeoms)
+TEST(GeStaticEnvironmentCorpus, StaticEnvironmentSeedsGiveTheirGeoms)
 {
     for (const StaticEnvironmentSeed& seed : StaticEnvironmentSeeds()) {
         SCOPED_TRACE(seed.name);
@@ -27,7 +27,7 @@ TEST(FuzzCorpus, StaticEnvironmentSeedsGiveTheirGeoms)
     }
 }
 
-TEST(FuzzCorpus, StaticEnvironmentCorpusGivesTheKnownGeoms)
+TEST(GeStaticEnvironmentCorpus, StaticEnvironmentCorpusGivesTheKnownGeoms)
 {
     // Every committed input with the geoms it gives; an input the fuzzer adds
     // is entered here with its count.

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-TEST(FuzzCorpus, WalkGridGivesConsistentGrids)
+TEST(QmAiMapCorpus, WalkGridGivesConsistentGrids)
 {
     size_t replayed = 0, taken = 0, refused = 0;
     for (const auto& file : std::filesystem::directory_iterator(QM_FUZZ_CORPUS "/walk_grid")) {

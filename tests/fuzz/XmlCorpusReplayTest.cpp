@@ -2,7 +2,7 @@
 #include "tests/fuzz/CorpusReplay.h"
 #include "tests/fuzz/XmlReaderFuzz.h"
 
-TEST(FuzzCorpus, XmlReaderSurvivesEveryInput)
+TEST(GeXmlCorpus, XmlReaderSurvivesEveryInput)
 {
     EXPECT_GE(ReplayCorpus("xml_reader", FuzzXmlReader), 10u);
 }

@@ -69,7 +69,9 @@ Matrix4 TurnedAboutZ(float x, float y, float z)
 
 } // namespace
 
-TEST(ClothCollide, Plane)
+class GeClothCollide : public PhysicsWorldTest {};
+
+TEST_F(GeClothCollide, Plane)
 {
     // Local x turned onto world y: the plane y = 2 facing up.
     CGeCollisionGeomPlane plane;
@@ -83,7 +85,7 @@ TEST(ClothCollide, Plane)
     });
 }
 
-TEST(ClothCollide, Sphere)
+TEST_F(GeClothCollide, Sphere)
 {
     CGeCollisionGeomSphere sphere;
     sphere.radius = 2.0f;
@@ -97,7 +99,7 @@ TEST(ClothCollide, Sphere)
     });
 }
 
-TEST(ClothCollide, AxisBoxCountsItsFacesAsInside)
+TEST_F(GeClothCollide, AxisBoxCountsItsFacesAsInside)
 {
     // A 4 x 4 x 4 box around (10, 0, 0); margin 1, so the inner box is 2 x 2 x 2.
     CGeCollisionGeomAabb box;
@@ -120,7 +122,7 @@ TEST(ClothCollide, AxisBoxCountsItsFacesAsInside)
     });
 }
 
-TEST(ClothCollide, OrientedBox)
+TEST_F(GeClothCollide, OrientedBox)
 {
     // The same box turned 90 degrees about z: its x axis is world y, its y
     // axis world -x.
@@ -138,7 +140,7 @@ TEST(ClothCollide, OrientedBox)
     });
 }
 
-TEST(ClothCollide, OrientedCubeLiftsItsCentreUpwards)
+TEST_F(GeClothCollide, OrientedCubeLiftsItsCentreUpwards)
 {
     // At the centre every face is as near: the lift to (0, eps, 0) makes it +y.
     CGeCollisionGeomBox box;
@@ -148,7 +150,7 @@ TEST(ClothCollide, OrientedCubeLiftsItsCentreUpwards)
     ExpectPushes(box, 1.0f, {{"centre", {0.0f, 0.0f, 0.0f}, {0.0f, 2.0f, 0.0f}}});
 }
 
-TEST(ClothCollide, Cylinder)
+TEST_F(GeClothCollide, Cylinder)
 {
     // Length 4 along local x (world y), radius 2, margin 0.5.
     CGeCollisionGeomCylinder cylinder;
@@ -176,7 +178,7 @@ TEST(ClothCollide, Cylinder)
     ExpectPushes(thin, 0.5f, {{"on the axis", {1.9f, 0.0f, 0.0f}, {2.0f, 0.0f, 0.0f}}});
 }
 
-TEST(ClothCollide, Capsule)
+TEST_F(GeClothCollide, Capsule)
 {
     // Segment of length 4 along world x, radius 1.
     CGeCollisionGeomCapsule capsule;
@@ -195,7 +197,7 @@ TEST(ClothCollide, Capsule)
     });
 }
 
-TEST_F(PhysicsWorldTest, CollideWorldVisitsBodiesAndChildGroups)
+TEST_F(GeClothCollide, CollideWorldVisitsBodiesAndChildGroups)
 {
     // Planes facing up at y = 1 (own body list) and y = 2 (a child group's body);
     // a cloth geom in the world is not an obstacle.

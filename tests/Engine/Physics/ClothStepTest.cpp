@@ -67,7 +67,9 @@ float Energy(const CGeClothGeom& cloth)
 
 } // namespace
 
-TEST_F(PhysicsWorldTest, SubStepScheduleOfAFrame)
+class GePhysicsStep : public PhysicsWorldTest {};
+
+TEST_F(GePhysicsStep, SubStepScheduleOfAFrame)
 {
     const float h = kPhysicsSubStep;
     const float restOfTenth = 0.1f - 20.0f * h;
@@ -110,7 +112,7 @@ TEST_F(PhysicsWorldTest, SubStepScheduleOfAFrame)
     }
 }
 
-TEST_F(PhysicsWorldTest, WindsAndExternalForcesLastOneFrame)
+TEST_F(GePhysicsStep, WindsAndExternalForcesLastOneFrame)
 {
     FreePoint point(0.0f);
     CGeClothGeom& cloth = point.cloth;
@@ -146,7 +148,7 @@ TEST_F(PhysicsWorldTest, WindsAndExternalForcesLastOneFrame)
     EXPECT_EQ(cloth.points[0].externalForce.x, 0.0f);
 }
 
-TEST(ClothGeom, DefaultsAndSetParams)
+TEST(GeClothGeom, DefaultsAndSetParams)
 {
     CGeClothGeom cloth;
     EXPECT_EQ(cloth.type, uint32_t(GEOM_CLOTH));
@@ -183,7 +185,7 @@ TEST(ClothGeom, DefaultsAndSetParams)
     EXPECT_EQ(cloth.winds.capacity, 0u);
 }
 
-TEST(ClothGeom, Normals)
+TEST(GeClothGeom, Normals)
 {
     // A flat 3 x 3 sheet: every point with neighbours a and b faces up.
     CGeClothGeom sheet;
@@ -229,7 +231,7 @@ TEST(ClothGeom, Normals)
     ExpectVec3Near(small.points[4].normal, small.points[3].normal, 0.0f);
 }
 
-TEST(ClothGeom, SpringsPullAndSkipWhatTheyCannotUse)
+TEST(GeClothGeom, SpringsPullAndSkipWhatTheyCannotUse)
 {
     CGeClothGeom cloth;
     cloth.points.Add(MakeClothPoint(Vec3{0.0f, 0.0f, 0.0f}));
@@ -250,7 +252,7 @@ TEST(ClothGeom, SpringsPullAndSkipWhatTheyCannotUse)
     ExpectVec3Near(cloth.points[2].force, Vec3{0.0f, 0.0f, 0.0f}, 0.0f);
 }
 
-TEST(ClothGeom, IntegrationSmoothsAlongTheArrayOrder)
+TEST(GeClothGeom, IntegrationSmoothsAlongTheArrayOrder)
 {
     // No forces: each moving point steps with 0.9 of its velocity and 0.1 of
     // the previous moving point's step; a point of mass 0 is passed over.
@@ -286,7 +288,7 @@ TEST(ClothGeom, IntegrationSmoothsAlongTheArrayOrder)
     ExpectVec3Near(cloth.points[2].position, Vec3{0.05f, 0.0f, 0.45f}, 1e-7f);
 }
 
-TEST_F(PhysicsWorldTest, HangingChainSettlesAtTheHandEquilibrium)
+TEST_F(GePhysicsStep, HangingChainSettlesAtTheHandEquilibrium)
 {
     // Five points 10 apart hanging from a point of mass 0 that keeps a velocity
     // of its own but never moves. Spring k carries the weight of the points
@@ -314,7 +316,7 @@ TEST_F(PhysicsWorldTest, HangingChainSettlesAtTheHandEquilibrium)
     }
 }
 
-TEST_F(PhysicsWorldTest, SpringEnergyStaysBoundedUndampedAndFallsDamped)
+TEST_F(GePhysicsStep, SpringEnergyStaysBoundedUndampedAndFallsDamped)
 {
     for (float damping : {0.0f, 0.01f}) {
         SCOPED_TRACE(damping);
@@ -405,7 +407,7 @@ Matrix4 Posed(const Vec3& axis, float angle, const Vec3& at)
 
 } // namespace
 
-TEST_F(PhysicsWorldTest, DroppedClothNeverEndsAFrameInsideAnObstacle)
+TEST_F(GePhysicsStep, DroppedClothNeverEndsAFrameInsideAnObstacle)
 {
     CGeCollisionGeomPlane plane;
     CGeCollisionGeomSphere sphere;
@@ -486,7 +488,7 @@ std::vector<float> RunScene()
 
 } // namespace
 
-TEST_F(PhysicsWorldTest, SameSceneSameBits)
+TEST_F(GePhysicsStep, SameSceneSameBits)
 {
     const std::vector<float> first = RunScene();
     const std::vector<float> second = RunScene();
@@ -510,7 +512,7 @@ void IgnoreFree(const volatile void*) {}
 
 } // namespace
 
-TEST_F(PhysicsWorldTest, AStepAllocatesNothing)
+TEST_F(GePhysicsStep, AStepAllocatesNothing)
 {
     static const bool installed = __sanitizer_install_malloc_and_free_hooks(CountMalloc, IgnoreFree) != 0;
     ASSERT_TRUE(installed);

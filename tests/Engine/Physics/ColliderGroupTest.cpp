@@ -22,7 +22,7 @@ std::vector<CGeCollider*> Members(const CollisionGroup& group)
     return out;
 }
 
-TEST(ColliderGroup, NearestMemberWinsAndTiesKeepListOrder)
+TEST(GeColliderGroup, NearestMemberWinsAndTiesKeepListOrder)
 {
     CollisionGroup group;
     CGeColliderAabb far({10, -1, -1}, {11, 1, 1});
@@ -50,7 +50,7 @@ TEST(ColliderGroup, NearestMemberWinsAndTiesKeepListOrder)
     EXPECT_EQ(q.octant, 4u);
 }
 
-TEST(ColliderGroup, FilterDistanceLimitAndStartInside)
+TEST(GeColliderGroup, FilterDistanceLimitAndStartInside)
 {
     CollisionGroup group;
     CGeColliderSphere first({5, 0, 0}, 1.0f), second({8, 0, 0}, 1.0f);
@@ -98,7 +98,7 @@ TEST(ColliderGroup, FilterDistanceLimitAndStartInside)
     EXPECT_EQ(q.hitPrimitive, &second);
 }
 
-TEST(ColliderGroup, ProbeInTheGroupIsLeftOutAndRelinkedAtTheHead)
+TEST(GeColliderGroup, ProbeInTheGroupIsLeftOutAndRelinkedAtTheHead)
 {
     CollisionGroup group;
     CGeColliderSphere probe({0, 0, 0}, 1.0f), target({5, 0, 0}, 1.0f), other({0, 9, 0}, 1.0f);
@@ -122,7 +122,7 @@ TEST(ColliderGroup, ProbeInTheGroupIsLeftOutAndRelinkedAtTheHead)
     EXPECT_EQ(group.members.count, 4u);
 }
 
-TEST(ColliderGroup, MembersLeaveTheirListWhenDestroyedOrCleared)
+TEST(GeColliderGroup, MembersLeaveTheirListWhenDestroyedOrCleared)
 {
     CollisionGroup group;
     auto doomed = std::make_unique<CGeColliderSphere>(Vec3{5, 0, 0}, 1.0f);
@@ -164,7 +164,7 @@ TEST(ColliderGroup, MembersLeaveTheirListWhenDestroyedOrCleared)
     EXPECT_EQ(kept.List(), nullptr); // a destroyed group lets its members go
 }
 
-TEST(ColliderGroup, PickingHandsBackTheOwner)
+TEST(GeColliderGroup, PickingHandsBackTheOwner)
 {
     int entity = 0;
     CollisionGroup group;
@@ -208,7 +208,7 @@ struct Tree {
     }
 };
 
-TEST(ColliderComposite, NestedLeavesAreWalkedAndTheLeafIsReported)
+TEST(GeColliderComposite, NestedLeavesAreWalkedAndTheLeafIsReported)
 {
     Tree tree;
     std::vector<const CGeCollider*> leaves;
@@ -259,7 +259,7 @@ TEST(ColliderComposite, NestedLeavesAreWalkedAndTheLeafIsReported)
     EXPECT_EQ(q.hitPrimitive, &tree.outer);
 }
 
-TEST(ColliderComposite, CompositeAgainstComposite)
+TEST(GeColliderComposite, CompositeAgainstComposite)
 {
     Tree obstacle;
     ColliderSetPose(&obstacle.outer, PoseAt(Matrix4::Identity(), {0, 0, 0}));
@@ -277,7 +277,7 @@ TEST(ColliderComposite, CompositeAgainstComposite)
     EXPECT_VEC_NEAR(q.point, 0, 0, 21.5f, 1e-5f);
 }
 
-TEST(ColliderShapes, OrientedBoxBoundsAndCorners)
+TEST(GeColliderShapes, OrientedBoxBoundsAndCorners)
 {
     CGeColliderBox box;
     EXPECT_GT(box.bounds.min.x, box.bounds.max.x); // empty at creation
@@ -304,7 +304,7 @@ TEST(ColliderShapes, OrientedBoxBoundsAndCorners)
 
 // The walk-grid lock: cells under an entity's bounds, each tested with an upward
 // ray from the ground at octant 0.
-TEST(ColliderShapes, UpwardRaysMarkTheCellsUnderATurnedBox)
+TEST(GeColliderShapes, UpwardRaysMarkTheCellsUnderATurnedBox)
 {
     const float cell = 0.5f;
     const float originX = -5.0f, originZ = -5.0f;

@@ -53,7 +53,7 @@ void ExpectMirroredEqual(const CGeCollisionQuery& member, const CGeCollisionQuer
     EXPECT_TRUE(SameBits(member.normal, Mirror(zero.normal, octant)));
 }
 
-TEST(ColliderOctant, MemberIEqualsMemberZeroOnTheMirroredProblem)
+TEST(GeColliderOctant, MemberIEqualsMemberZeroOnTheMirroredProblem)
 {
     Random random;
     int hits = 0;
@@ -151,7 +151,7 @@ struct Shape {
     }
 };
 
-TEST(ColliderOctant, SweepResultsAgreeWithTheOverlapTable)
+TEST(GeColliderOctant, SweepResultsAgreeWithTheOverlapTable)
 {
     Random random;
     const uint32_t kinds[] = {COLLIDER_AABB, COLLIDER_SPHERE, COLLIDER_BOX};

@@ -7,7 +7,7 @@ namespace {
 
 const Vec3 kUp = {0.0f, 1.0f, 0.0f};
 
-TEST(ColliderOverlap, PlanesSpheresAndBoxes)
+TEST(GeColliderOverlap, PlanesSpheresAndBoxes)
 {
     CGeColliderPlane ground(kUp, 0.0f), raised(kUp, 3.0f), coincident(kUp, 0.0f);
     CGeColliderPlane tilted({0.0f, std::sqrt(0.5f), std::sqrt(0.5f)}, 1.0f);
@@ -44,7 +44,7 @@ TEST(ColliderOverlap, PlanesSpheresAndBoxes)
     EXPECT_EQ(OverlapDispatch(&turned, &high), 0); // touching
 }
 
-TEST(ColliderOverlap, OrientedBoxesUseTheirStoredBounds)
+TEST(GeColliderOverlap, OrientedBoxesUseTheirStoredBounds)
 {
     CGeColliderAabb aabb({0, 0, 0}, {1, 1, 1});
     CGeColliderBox box;
@@ -66,7 +66,7 @@ TEST(ColliderOverlap, OrientedBoxesUseTheirStoredBounds)
     EXPECT_EQ(OverlapDispatch(&box, &other), 0);
 }
 
-TEST(ColliderOverlap, CompositeLeavesDecide)
+TEST(GeColliderOverlap, CompositeLeavesDecide)
 {
     CGeColliderSphere left({0, 0, 0}, 1.0f), right({0, 0, 0}, 1.0f);
     CGeColliderNode leftNode, rightNode;
@@ -106,7 +106,7 @@ void BuildPyramid(CGeColliderFrustum& f, bool reverseWinding)
     f.Build({0, 0, 0}, corners);
 }
 
-TEST(ColliderOverlap, FrustumPlanesAreUnitAndOutward)
+TEST(GeColliderOverlap, FrustumPlanesAreUnitAndOutward)
 {
     for (bool reverse : {false, true}) {
         CGeColliderFrustum f;
@@ -134,7 +134,7 @@ TEST(ColliderOverlap, FrustumPlanesAreUnitAndOutward)
     }
 }
 
-TEST(ColliderOverlap, FrustumAgainstBoxes)
+TEST(GeColliderOverlap, FrustumAgainstBoxes)
 {
     CGeColliderFrustum f;
     BuildPyramid(f, false);
@@ -171,7 +171,7 @@ TEST(ColliderOverlap, FrustumAgainstBoxes)
     EXPECT_EQ(OverlapDispatch(&f, &turned), 0);
 }
 
-TEST(ColliderPosition, ThePartsCases)
+TEST(GeColliderPosition, ThePartsCases)
 {
     CGeColliderAabb box({0, 0, 0}, {2, 4, 6});
     ColliderSetPosition(&box, {10, 10, 10});
@@ -218,7 +218,7 @@ TEST(ColliderPosition, ThePartsCases)
     EXPECT_VEC_NEAR(at, 5, 0, 0, 0.0f);
 }
 
-TEST(ColliderPosition, PoseAndTransformRoundTrip)
+TEST(GeColliderPosition, PoseAndTransformRoundTrip)
 {
     const Matrix4 pose = PoseAt(MatrixFromAxisAngle({1, 2, 3}, 0.7f), {1, -2, 3});
     CGeColliderBox box;

@@ -7,7 +7,7 @@ namespace {
 
 const Vec3 kUp = {0.0f, 1.0f, 0.0f};
 
-TEST(ColliderSweep, RayPlane)
+TEST(GeColliderSweep, RayPlane)
 {
     CGeColliderPlane ground(kUp, 0.0f);
     struct Case {
@@ -42,7 +42,7 @@ TEST(ColliderSweep, RayPlane)
     }
 }
 
-TEST(ColliderSweep, RaySphere)
+TEST(GeColliderSweep, RaySphere)
 {
     CGeColliderSphere ball({0, 0, 10}, 2.0f);
     CGeCollisionQuery q = SentinelQuery();
@@ -79,7 +79,7 @@ TEST(ColliderSweep, RaySphere)
     EXPECT_FALSE(q.hit);
 }
 
-TEST(ColliderSweep, RayAabb)
+TEST(GeColliderSweep, RayAabb)
 {
     CGeColliderAabb cube({0, 0, 0}, {1, 1, 1});
     struct Case {
@@ -121,7 +121,7 @@ TEST(ColliderSweep, RayAabb)
 }
 
 // The octant families have eight members; any other octant finds none.
-TEST(ColliderSweep, OctantOutsideTheTablesGivesNoHit)
+TEST(GeColliderSweep, OctantOutsideTheTablesGivesNoHit)
 {
     CGeColliderAabb cube({0, 0, 0}, {1, 1, 1});
     CGeColliderAabb mover({-3, 0, 0}, {-2, 1, 1});
@@ -138,7 +138,7 @@ TEST(ColliderSweep, OctantOutsideTheTablesGivesNoHit)
     }
 }
 
-TEST(ColliderSweep, RayAgainstBoxTurned45Degrees)
+TEST(GeColliderSweep, RayAgainstBoxTurned45Degrees)
 {
     CGeColliderBox box;
     box.SetSizeAndRotation({2, 2, 2}, TurnY(0.78539816f, {10, 0, 0}));
@@ -157,7 +157,7 @@ TEST(ColliderSweep, RayAgainstBoxTurned45Degrees)
     EXPECT_TRUE(q.hit && q.startsInside);
 }
 
-TEST(ColliderSweep, SpherePlaneBothWaysRound)
+TEST(GeColliderSweep, SpherePlaneBothWaysRound)
 {
     CGeColliderPlane ground(kUp, 0.0f);
     CGeColliderSphere ball({0, 5, 0}, 1.0f);
@@ -187,7 +187,7 @@ TEST(ColliderSweep, SpherePlaneBothWaysRound)
     EXPECT_FALSE(q.hit);
 }
 
-TEST(ColliderSweep, CollideGeomsRestoresTheCallersFields)
+TEST(GeColliderSweep, CollideGeomsRestoresTheCallersFields)
 {
     CGeColliderPlane ground(kUp, 0.0f);
     CGeRayProbe ray({0, 5, 0}, {0, -1, 0});
@@ -205,7 +205,7 @@ TEST(ColliderSweep, CollideGeomsRestoresTheCallersFields)
     EXPECT_EQ(b.swapped, 0u);
 }
 
-TEST(ColliderSweep, EmptyCellsLeaveTheQueryUntouched)
+TEST(GeColliderSweep, EmptyCellsLeaveTheQueryUntouched)
 {
     CGeColliderPlane p1(kUp, 0.0f), p2({1, 0, 0}, 0.0f);
     CGeColliderTransformedAabb transformed({-1, -1, -1}, {1, 1, 1});
@@ -223,7 +223,7 @@ TEST(ColliderSweep, EmptyCellsLeaveTheQueryUntouched)
     }
 }
 
-TEST(ColliderSweep, SphereAabbFaceEdgeCornerAndInside)
+TEST(GeColliderSweep, SphereAabbFaceEdgeCornerAndInside)
 {
     CGeColliderAabb cube({0, 0, 0}, {1, 1, 1});
     struct Case {
@@ -265,7 +265,7 @@ TEST(ColliderSweep, SphereAabbFaceEdgeCornerAndInside)
     EXPECT_VEC_NEAR(q.normal, 1, 0, 0, 0.0f);
 }
 
-TEST(ColliderSweep, AabbAabb)
+TEST(GeColliderSweep, AabbAabb)
 {
     CGeColliderAabb obstacle({0, 0, 0}, {1, 1, 1});
     struct Case {
@@ -297,7 +297,7 @@ TEST(ColliderSweep, AabbAabb)
     EXPECT_VEC_NEAR(q.normal, -1, 0, 0, 0.0f);
 }
 
-TEST(ColliderSweep, BoxPlaneFromEitherSide)
+TEST(GeColliderSweep, BoxPlaneFromEitherSide)
 {
     CGeColliderPlane ground(kUp, 0.0f);
     for (float side : {1.0f, -1.0f}) {
@@ -316,7 +316,7 @@ TEST(ColliderSweep, BoxPlaneFromEitherSide)
     }
 }
 
-TEST(ColliderSweep, SweepAxisIntervalAlone)
+TEST(GeColliderSweep, SweepAxisIntervalAlone)
 {
     struct Case {
         float a0, a1, b0, b1, speed, tFirst, tLast;
@@ -353,7 +353,7 @@ TEST(ColliderSweep, SweepAxisIntervalAlone)
     }
 }
 
-TEST(ColliderSweep, TwoCubesOneTurned45Degrees)
+TEST(GeColliderSweep, TwoCubesOneTurned45Degrees)
 {
     CGeColliderBox turned;
     turned.SetSizeAndRotation({2, 2, 2}, TurnY(0.78539816f, {10, 0, 0}));
@@ -371,7 +371,7 @@ TEST(ColliderSweep, TwoCubesOneTurned45Degrees)
     }
 }
 
-TEST(ColliderSweep, BoxesWhoseRotationsDifferByAMicroradianStillOverlap)
+TEST(GeColliderSweep, BoxesWhoseRotationsDifferByAMicroradianStillOverlap)
 {
     const Vec3 axes[] = {{0, 1, 0}, {1, 1, 0}, {0.3f, -0.2f, 0.9f}};
     for (const Vec3& axis : axes) {
@@ -385,7 +385,7 @@ TEST(ColliderSweep, BoxesWhoseRotationsDifferByAMicroradianStillOverlap)
     }
 }
 
-TEST(ColliderSweep, SphereAgainstTurnedBox)
+TEST(GeColliderSweep, SphereAgainstTurnedBox)
 {
     CGeColliderBox box;
     box.SetSizeAndRotation({2, 2, 2}, TurnY(0.78539816f, {10, 0, 0}));

@@ -49,7 +49,7 @@ void ExpectedTable(const Registration (&list)[N], ExpectedCell (&cells)[kPairTab
     }
 }
 
-TEST(ColliderTables, EveryCellMatchesTheRegistrationList)
+TEST(GeColliderTables, EveryCellMatchesTheRegistrationList)
 {
     ExpectedCell sweep[kPairTableCells];
     ExpectedCell overlap[kPairTableCells];

@@ -40,7 +40,7 @@ const float kPi = 3.14159265f;
 
 } // namespace
 
-TEST(CollisionSpace, AddsAtTheHeadOnlyGeomsInNoSpace)
+TEST(GeCollisionSpace, AddsAtTheHeadOnlyGeomsInNoSpace)
 {
     CGeCollisionSpace space, other;
     CGeCollisionGeomSphere a, b, c;
@@ -68,7 +68,7 @@ TEST(CollisionSpace, AddsAtTheHeadOnlyGeomsInNoSpace)
     EXPECT_EQ(b.next, nullptr);
 }
 
-TEST(CollisionSpace, GeomAndBodyDestructorsUnlink)
+TEST(GeCollisionSpace, GeomAndBodyDestructorsUnlink)
 {
     CGeCollisionSpace space;
     CGeCollisionGeomSphere kept;
@@ -93,7 +93,7 @@ TEST(CollisionSpace, GeomAndBodyDestructorsUnlink)
     group.RemoveBody(&staying);
 }
 
-TEST(PhysGroup, MovingBodiesComeFirst)
+TEST(GePhysGroup, MovingBodiesComeFirst)
 {
     CGePhysGroup group;
     CGeRigidBody disabled, massless, moving, other;
@@ -126,7 +126,9 @@ TEST(PhysGroup, MovingBodiesComeFirst)
     EXPECT_EQ(disabled.prevBody, nullptr);
 }
 
-TEST_F(PhysicsWorldTest, GroupsAttachOnceAndDetachEverythingOnDestruction)
+class GePhysWorld : public PhysicsWorldTest {};
+
+TEST_F(GePhysWorld, GroupsAttachOnceAndDetachEverythingOnDestruction)
 {
     CGePhysGroup first, second;
     second.AttachToWorld();
@@ -171,7 +173,7 @@ TEST_F(PhysicsWorldTest, GroupsAttachOnceAndDetachEverythingOnDestruction)
     EXPECT_EQ(b.prevBody, nullptr);
 }
 
-TEST(RigidBody, SetTransformTurnsAndMovesGeomsButNotTheirBounds)
+TEST(GeRigidBody, SetTransformTurnsAndMovesGeomsButNotTheirBounds)
 {
     // A box turned 45 degrees about y, at (1, 0, 0) in a body turned 90 degrees
     // about y and moved to (0, 5, 0): its axes end at 135 degrees.
@@ -200,7 +202,7 @@ TEST(RigidBody, SetTransformTurnsAndMovesGeomsButNotTheirBounds)
     body.Remove(&box);
 }
 
-TEST(CollisionGeom, KindsAndTheirBounds)
+TEST(GeCollisionGeom, KindsAndTheirBounds)
 {
     const Vec3 at{1.0f, 2.0f, 3.0f};
     Matrix4 pose = Matrix4::Identity();
@@ -258,7 +260,7 @@ TEST(CollisionGeom, KindsAndTheirBounds)
     EXPECT_EQ(capsule.type, uint32_t(GEOM_CAPSULE));
 }
 
-TEST_F(PhysicsWorldTest, ClearStaticEnvironmentFreesItsGeomsAndLeavesTheWorld)
+TEST_F(GePhysWorld, ClearStaticEnvironmentFreesItsGeomsAndLeavesTheWorld)
 {
     g_staticBody.Add(new CGeCollisionGeomSphere);
     g_staticBody.Add(new CGeCollisionGeomPlane);

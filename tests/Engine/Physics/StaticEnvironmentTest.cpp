@@ -14,7 +14,7 @@ namespace {
 
 const float kDegree = 0.017453292f;
 
-class StaticEnvironmentTest : public PhysicsWorldTest {
+class GeStaticEnvironment : public PhysicsWorldTest {
 protected:
     void SetUp() override
     {
@@ -53,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST_F(StaticEnvironmentTest, WhichGeomsAFileGives)
+TEST_F(GeStaticEnvironment, WhichGeomsAFileGives)
 {
     using A = CStaticEnvironmentWriter::Attributes;
     struct Case {
@@ -105,7 +105,7 @@ TEST_F(StaticEnvironmentTest, WhichGeomsAFileGives)
     EXPECT_EQ(geoms[2]->axisAligned, 0);
 }
 
-TEST_F(StaticEnvironmentTest, PlacementAndAngleOrders)
+TEST_F(GeStaticEnvironment, PlacementAndAngleOrders)
 {
     struct Case {
         const char* what;
@@ -142,7 +142,7 @@ TEST_F(StaticEnvironmentTest, PlacementAndAngleOrders)
     EXPECT_NE(std::memcmp(geoms[0]->localRotation, geoms[2]->localRotation, sizeof(Vec3) * 3), 0);
 }
 
-TEST_F(StaticEnvironmentTest, TurnedPlaneFacesItsFirstAxis)
+TEST_F(GeStaticEnvironment, TurnedPlaneFacesItsFirstAxis)
 {
     // 90 degrees about z turns the plane's normal, its x axis, to +y.
     LoadStaticEnvironment(Write("plane.xml", CStaticEnvironmentWriter().Geom(
@@ -155,7 +155,7 @@ TEST_F(StaticEnvironmentTest, TurnedPlaneFacesItsFirstAxis)
     EXPECT_EQ(plane.aabbMax.y, 1e30f);
 }
 
-TEST_F(StaticEnvironmentTest, TheStaticBodyJoinsTheWorldAndOwnsItsGeoms)
+TEST_F(GeStaticEnvironment, TheStaticBodyJoinsTheWorldAndOwnsItsGeoms)
 {
     const std::string first =
         Write("first.xml", CStaticEnvironmentWriter()

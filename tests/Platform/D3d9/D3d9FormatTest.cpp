@@ -5,7 +5,7 @@
 
 #include <random>
 
-class D3d9Formats : public D3d9Fixture {
+class D3d9Format : public D3d9Fixture {
 protected:
     // Draws a 4x4 texture 1:1 at the target's top-left and returns pixel (x, y).
     uint32_t Sample(IDirect3DTexture9* texture, int x, int y)
@@ -16,7 +16,7 @@ protected:
     }
 };
 
-TEST_P(D3d9Formats, UploadedTexelsSampleAsDirect3DReadsThem)
+TEST_P(D3d9Format, UploadedTexelsSampleAsDirect3DReadsThem)
 {
     struct Case {
         D3DFORMAT format;
@@ -56,7 +56,7 @@ TEST_P(D3d9Formats, UploadedTexelsSampleAsDirect3DReadsThem)
 
 // One 4x4 block per format, drawn 1:1: texel (0,0) uses code 0, texel (1,0)
 // code 3 (transparent black in a DXT1 block whose colour0 <= colour1).
-TEST_P(D3d9Formats, CompressedBlocksDecodeLikeDirect3D)
+TEST_P(D3d9Format, CompressedBlocksDecodeLikeDirect3D)
 {
     struct Case {
         D3DFORMAT format;
@@ -82,7 +82,7 @@ TEST_P(D3d9Formats, CompressedBlocksDecodeLikeDirect3D)
 }
 
 // Mip levels locked and filled one by one, as the engine uploads DDS files.
-TEST_P(D3d9Formats, LockedMipLevelsAreUsedByMipFilters)
+TEST_P(D3d9Format, LockedMipLevelsAreUsedByMipFilters)
 {
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(D3D_OK, d->CreateTexture(16, 16, 0, D3DUSAGE_DYNAMIC, D3DFMT_DXT1, D3DPOOL_DEFAULT, &texture, nullptr));
@@ -110,7 +110,7 @@ TEST_P(D3d9Formats, LockedMipLevelsAreUsedByMipFilters)
 }
 
 // The software decoder (used when GL has no S3TC) against the driver's.
-TEST(D3d9Dxt, SoftwareDecoderMatchesReferenceBlocks)
+TEST(D3d9FormatDxt, SoftwareDecoderMatchesReferenceBlocks)
 {
     // colour0 0xF800 > colour1 0x001F: codes 0..3 are red, blue, 2/3 red, 1/3 red.
     const uint8_t dxt1[8] = {0x00, 0xF8, 0x1F, 0x00, 0xE4, 0xE4, 0xE4, 0xE4};
@@ -127,7 +127,7 @@ TEST(D3d9Dxt, SoftwareDecoderMatchesReferenceBlocks)
     EXPECT_EQ(255u, texels[1] >> 24);
 }
 
-TEST_P(D3d9Formats, RandomBlocksDecodeAsTheDriverDoes)
+TEST_P(D3d9Format, RandomBlocksDecodeAsTheDriverDoes)
 {
     if (GetParam())
         GTEST_SKIP() << "the fallback path uses the software decoder itself";
@@ -150,7 +150,7 @@ TEST_P(D3d9Formats, RandomBlocksDecodeAsTheDriverDoes)
 }
 
 // Render-target formats: drawn into, then read back in their own layout.
-TEST_P(D3d9Formats, RenderTargetsReadBackInTheirOwnFormat)
+TEST_P(D3d9Format, RenderTargetsReadBackInTheirOwnFormat)
 {
     struct Case {
         D3DFORMAT format;
@@ -188,7 +188,7 @@ TEST_P(D3d9Formats, RenderTargetsReadBackInTheirOwnFormat)
     }
 }
 
-TEST_P(D3d9Formats, BadLocksAndUpdatesAreRefused)
+TEST_P(D3d9Format, BadLocksAndUpdatesAreRefused)
 {
     IDirect3DTexture9* texture = nullptr;
     ASSERT_EQ(D3D_OK, d->CreateTexture(8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_DEFAULT, &texture, nullptr));
@@ -215,4 +215,4 @@ TEST_P(D3d9Formats, BadLocksAndUpdatesAreRefused)
     EXPECT_EQ(nullptr, none);
 }
 
-D3D9_FIXTURE_PATHS(D3d9Formats);
+D3D9_FIXTURE_PATHS(D3d9Format);

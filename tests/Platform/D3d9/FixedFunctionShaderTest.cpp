@@ -18,7 +18,7 @@
 
 namespace {
 
-class GlContext : public ::testing::Test {
+class FixedFunctionShader : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -53,8 +53,8 @@ protected:
     static SDL_GLContext s_context;
 };
 
-SDL_Window* GlContext::s_window = nullptr;
-SDL_GLContext GlContext::s_context = nullptr;
+SDL_Window* FixedFunctionShader::s_window = nullptr;
+SDL_GLContext FixedFunctionShader::s_context = nullptr;
 
 std::unique_ptr<D3d9State> LitState()
 {
@@ -69,7 +69,7 @@ std::unique_ptr<D3d9State> LitState()
 
 } // namespace
 
-TEST_F(GlContext, EveryStageOperationCompiles)
+TEST_F(FixedFunctionShader, EveryStageOperationCompiles)
 {
     for (DWORD op = D3DTOP_SELECTARG1; op <= D3DTOP_LERP; ++op) {
         auto state = LitState();
@@ -86,7 +86,7 @@ TEST_F(GlContext, EveryStageOperationCompiles)
     }
 }
 
-TEST_F(GlContext, EveryVertexPathCompiles)
+TEST_F(FixedFunctionShader, EveryVertexPathCompiles)
 {
     const std::function<void(D3d9State&)> variants[] = {
         [](D3d9State& s) { s.fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; },

@@ -8,7 +8,7 @@
 
 namespace {
 
-class DSound3dTest : public CManualSoundTest {
+class DSound3d : public CManualSoundTest {
 protected:
     void SetUp() override
     {
@@ -56,7 +56,7 @@ protected:
     std::vector<IDirectSoundBuffer*> m_sources;
 };
 
-TEST_F(DSound3dTest, LevelFallsAsMinOverDistanceHeldAtTheMaximumAndMutedBeyondItWhenAsked)
+TEST_F(DSound3d, LevelFallsAsMinOverDistanceHeldAtTheMaximumAndMutedBeyondItWhenAsked)
 {
     struct Case {
         float distance;
@@ -82,7 +82,7 @@ TEST_F(DSound3dTest, LevelFallsAsMinOverDistanceHeldAtTheMaximumAndMutedBeyondIt
     }
 }
 
-TEST_F(DSound3dTest, RolloffZeroStopsAttenuationAndTheDistanceFactorChangesNothing)
+TEST_F(DSound3d, RolloffZeroStopsAttenuationAndTheDistanceFactorChangesNothing)
 {
     IDirectSoundBuffer* buffer = nullptr;
     CreateSource(kStatic3d, 0, 0, 200, &buffer);
@@ -111,7 +111,7 @@ TEST_F(DSound3dTest, RolloffZeroStopsAttenuationAndTheDistanceFactorChangesNothi
     EXPECT_EQ(m_listener->SetPosition(0, 0, 0, 7), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSound3dTest, EngineStartOrientationPlacesSourcesLeftRightAndAhead)
+TEST_F(DSound3d, EngineStartOrientationPlacesSourcesLeftRightAndAhead)
 {
     // The engine starts with the listener looking along +x, top +y: its right
     // hand then points along -z.
@@ -140,7 +140,7 @@ TEST_F(DSound3dTest, EngineStartOrientationPlacesSourcesLeftRightAndAhead)
     EXPECT_EQ(m_listener->SetOrientation(0, 1, 0, 0, 1, 0, DS3D_IMMEDIATE), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSound3dTest, ConesFadeLinearlyInMilliBelsBetweenTheirAngles)
+TEST_F(DSound3d, ConesFadeLinearlyInMilliBelsBetweenTheirAngles)
 {
     auto* source = CreateSource(kStatic3d, 0, 0, 0);
     ASSERT_EQ(source->SetConeOrientation(0, 0, 1, DS3D_IMMEDIATE), DS_OK);
@@ -169,7 +169,7 @@ TEST_F(DSound3dTest, ConesFadeLinearlyInMilliBelsBetweenTheirAngles)
     EXPECT_FRAME_NEAR(PullOne(), 8192, 8192);
 }
 
-TEST_F(DSound3dTest, HeadRelativeSourcesFollowTheListenerAndDisabledOnesAreCentred)
+TEST_F(DSound3d, HeadRelativeSourcesFollowTheListenerAndDisabledOnesAreCentred)
 {
     auto* source = CreateSource(kStatic3d, 0, 0, 200);
     ASSERT_EQ(source->SetMode(DS3DMODE_HEADRELATIVE, DS3D_IMMEDIATE), DS_OK);
@@ -185,7 +185,7 @@ TEST_F(DSound3dTest, HeadRelativeSourcesFollowTheListenerAndDisabledOnesAreCentr
     EXPECT_FRAME_NEAR(PullOne(), 16384, 16384);
 }
 
-TEST_F(DSound3dTest, DeferredSettingsWaitForTheCommitAndImmediateOnesWin)
+TEST_F(DSound3d, DeferredSettingsWaitForTheCommitAndImmediateOnesWin)
 {
     auto* source = CreateSource(kStatic3d, 0, 0, 200);
     ASSERT_EQ(source->SetPosition(0, 0, 400, DS3D_DEFERRED), DS_OK);
@@ -216,7 +216,7 @@ TEST_F(DSound3dTest, DeferredSettingsWaitForTheCommitAndImmediateOnesWin)
     EXPECT_FRAME_NEAR(PullOne(), 16384, 16384);
 }
 
-TEST_F(DSound3dTest, ParametersOutsideTheirRangesChangeNothing)
+TEST_F(DSound3d, ParametersOutsideTheirRangesChangeNothing)
 {
     auto* source = CreateSource(kStatic3d, 0, 0, 200);
     DS3DBUFFER good = {};

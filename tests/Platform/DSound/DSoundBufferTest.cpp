@@ -10,9 +10,9 @@ namespace {
 const WAVEFORMATEX kStereo16 = PcmFormat(44100, 2, 16);
 const WAVEFORMATEX kMono16 = PcmFormat(44100, 1, 16);
 
-using DSoundBufferTest = CManualSoundTest;
+class DSoundBuffer : public CManualSoundTest {};
 
-TEST_F(DSoundBufferTest, EachEngineFlagWordGivesExactlyItsControls)
+TEST_F(DSoundBuffer, EachEngineFlagWordGivesExactlyItsControls)
 {
     struct Case {
         DWORD flags;
@@ -47,7 +47,7 @@ TEST_F(DSoundBufferTest, EachEngineFlagWordGivesExactlyItsControls)
     EXPECT_EQ(bare->SetVolume(-100), DSERR_CONTROLUNAVAIL);
 }
 
-TEST_F(DSoundBufferTest, OnlyThe3dPrimaryBufferGivesTheListener)
+TEST_F(DSoundBuffer, OnlyThe3dPrimaryBufferGivesTheListener)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     auto* listener = Query<IDirectSound3DListener>(primary, IID_IDirectSound3DListener);
@@ -75,7 +75,7 @@ TEST_F(DSoundBufferTest, OnlyThe3dPrimaryBufferGivesTheListener)
     plain->Release();
 }
 
-TEST_F(DSoundBufferTest, CreationRejectsWhatCannotBePlayed)
+TEST_F(DSoundBuffer, CreationRejectsWhatCannotBePlayed)
 {
     struct Case {
         const char* what;
@@ -119,7 +119,7 @@ TEST_F(DSoundBufferTest, CreationRejectsWhatCannotBePlayed)
     EXPECT_EQ(m_sound->CreateSoundBuffer(&desc, &buffer, nullptr), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSoundBufferTest, PrimaryFormatNeedsPriorityLevel)
+TEST_F(DSoundBuffer, PrimaryFormatNeedsPriorityLevel)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     const WAVEFORMATEX format = kStereo16;
@@ -131,7 +131,7 @@ TEST_F(DSoundBufferTest, PrimaryFormatNeedsPriorityLevel)
     EXPECT_EQ(primary->Restore(), DS_OK);
 }
 
-TEST_F(DSoundBufferTest, LockGivesTheWrappedPairOrRejectsTheRegion)
+TEST_F(DSoundBuffer, LockGivesTheWrappedPairOrRejectsTheRegion)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kMono16, 1000);
     uint8_t* base = nullptr;
@@ -205,7 +205,7 @@ void FillRamp(IDirectSoundBuffer* buffer, DWORD frames)
     });
 }
 
-TEST_F(DSoundBufferTest, WrittenFramesComeOutExactly)
+TEST_F(DSoundBuffer, WrittenFramesComeOutExactly)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
     FillRamp(buffer, 1000);
@@ -219,7 +219,7 @@ TEST_F(DSoundBufferTest, WrittenFramesComeOutExactly)
     }
 }
 
-TEST_F(DSoundBufferTest, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
+TEST_F(DSoundBuffer, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
 {
     IDirectSoundBuffer* once = Create(kStatic2d, kStereo16, 4000);
     FillConstant(once, 4000, 1000);
@@ -254,7 +254,7 @@ TEST_F(DSoundBufferTest, BufferPlayedOnceStopsAtItsEndAndALoopGoesOn)
     EXPECT_EQ(loop->Play(0, 1, 0), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSoundBufferTest, StopKeepsTheCursorAndPlayResumesThere)
+TEST_F(DSoundBuffer, StopKeepsTheCursorAndPlayResumesThere)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
     FillRamp(buffer, 1000);
@@ -281,7 +281,7 @@ TEST_F(DSoundBufferTest, StopKeepsTheCursorAndPlayResumesThere)
     EXPECT_EQ(buffer->SetCurrentPosition(4000), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSoundBufferTest, VolumeAndPanGainsFollowTheMilliBelLaw)
+TEST_F(DSoundBuffer, VolumeAndPanGainsFollowTheMilliBelLaw)
 {
     struct Case {
         LONG volume;
@@ -322,7 +322,7 @@ TEST_F(DSoundBufferTest, VolumeAndPanGainsFollowTheMilliBelLaw)
     EXPECT_EQ(buffer->SetPan(-10001), DSERR_INVALIDPARAM);
 }
 
-TEST_F(DSoundBufferTest, PrimaryVolumeScalesTheWholeMix)
+TEST_F(DSoundBuffer, PrimaryVolumeScalesTheWholeMix)
 {
     IDirectSoundBuffer* primary = CreatePrimary(kPrimary3d);
     IDirectSoundBuffer* buffer = Create(kStatic2d, kStereo16, 4000);
@@ -333,7 +333,7 @@ TEST_F(DSoundBufferTest, PrimaryVolumeScalesTheWholeMix)
     EXPECT_EQ(primary->SetPan(0), DSERR_CONTROLUNAVAIL);
 }
 
-TEST_F(DSoundBufferTest, VoicesAddAndSaturate)
+TEST_F(DSoundBuffer, VoicesAddAndSaturate)
 {
     struct Case {
         int16_t a;
@@ -355,7 +355,7 @@ TEST_F(DSoundBufferTest, VoicesAddAndSaturate)
     }
 }
 
-TEST_F(DSoundBufferTest, EightBitSamplesAreUnsignedAroundTheMiddle)
+TEST_F(DSoundBuffer, EightBitSamplesAreUnsignedAroundTheMiddle)
 {
     IDirectSoundBuffer* buffer = Create(kStatic2d, PcmFormat(44100, 1, 8), 4);
     void* p = nullptr;
@@ -376,7 +376,7 @@ TEST_F(DSoundBufferTest, EightBitSamplesAreUnsignedAroundTheMiddle)
     EXPECT_FRAME_NEAR(PullOne(), 0, 0);
 }
 
-TEST_F(DSoundBufferTest, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpolated)
+TEST_F(DSoundBuffer, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpolated)
 {
     // The silent placeholder source: 0.25 s of 22050 Hz mono.
     IDirectSoundBuffer* placeholder = Create(kStatic2d, PcmFormat(22050, 1, 16), 11024);
@@ -405,7 +405,7 @@ TEST_F(DSoundBufferTest, HalfRateSourceAdvancesHalfAFramePerOutputFrameInterpola
     EXPECT_FRAME_NEAR(out[2], 0, 0);
 }
 
-TEST_F(DSoundBufferTest, ReleasingABufferWhileItPlaysTakesItOutOfTheMix)
+TEST_F(DSoundBuffer, ReleasingABufferWhileItPlaysTakesItOutOfTheMix)
 {
     IDirectSoundBuffer* buffer = nullptr;
     WAVEFORMATEX format = kStereo16;

@@ -15,7 +15,7 @@ DWORD SegmentBytes(const WAVEFORMATEX& format)
     return bytes - bytes % format.nBlockAlign;
 }
 
-class DSoundNotifyTest : public CManualSoundTest {
+class DSoundNotify : public CManualSoundTest {
 protected:
     void TearDown() override
     {
@@ -58,7 +58,7 @@ protected:
     std::vector<HANDLE> m_events;
 };
 
-TEST_F(DSoundNotifyTest, EachEngineFormatSignalsAtItsSegmentBoundary)
+TEST_F(DSoundNotify, EachEngineFormatSignalsAtItsSegmentBoundary)
 {
     const WAVEFORMATEX formats[] = {PcmFormat(44100, 2, 16), PcmFormat(44100, 1, 16), PcmFormat(22050, 1, 16),
                                     PcmFormat(22050, 2, 16), PcmFormat(48000, 2, 16)};
@@ -77,7 +77,7 @@ TEST_F(DSoundNotifyTest, EachEngineFormatSignalsAtItsSegmentBoundary)
     }
 }
 
-TEST_F(DSoundNotifyTest, StereoRingSignalsExactlyAtTheBoundarySeveralInOnePullAndOnTheWrap)
+TEST_F(DSoundNotify, StereoRingSignalsExactlyAtTheBoundarySeveralInOnePullAndOnTheWrap)
 {
     IDirectSoundBuffer* ring = CreateRing(PcmFormat(44100, 2, 16));
     ASSERT_EQ(m_segment, 66148u);
@@ -104,7 +104,7 @@ TEST_F(DSoundNotifyTest, StereoRingSignalsExactlyAtTheBoundarySeveralInOnePullAn
     EXPECT_EQ(Cursor(ring), 0u);
 }
 
-TEST_F(DSoundNotifyTest, StoppedMovedOrSilentBuffers)
+TEST_F(DSoundNotify, StoppedMovedOrSilentBuffers)
 {
     IDirectSoundBuffer* ring = CreateRing(PcmFormat(22050, 1, 16));
     // A stopped buffer signals nothing.
@@ -128,7 +128,7 @@ TEST_F(DSoundNotifyTest, StoppedMovedOrSilentBuffers)
     EXPECT_EQ(out.back().left, 0);
 }
 
-TEST_F(DSoundNotifyTest, StopNotificationFiresOnStopAndAtTheEndButNotOnAWrap)
+TEST_F(DSoundNotify, StopNotificationFiresOnStopAndAtTheEndButNotOnAWrap)
 {
     const WAVEFORMATEX format = PcmFormat(44100, 1, 16);
     IDirectSoundBuffer* buffer = Create(kStreamed2d, format, 200);
@@ -154,7 +154,7 @@ TEST_F(DSoundNotifyTest, StopNotificationFiresOnStopAndAtTheEndButNotOnAWrap)
     EXPECT_EQ(WaitForSingleObject(stopped, 0), WAIT_OBJECT_0);
 }
 
-TEST_F(DSoundNotifyTest, PositionsAreSetOnAStoppedBufferWithinIt)
+TEST_F(DSoundNotify, PositionsAreSetOnAStoppedBufferWithinIt)
 {
     IDirectSoundBuffer* buffer = Create(kStreamed2d, PcmFormat(44100, 1, 16), 200);
     auto* notify = Query<IDirectSoundNotify>(buffer, IID_IDirectSoundNotify);

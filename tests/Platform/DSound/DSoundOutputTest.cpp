@@ -47,7 +47,7 @@ IDirectSoundBuffer* CreateBuffer(IDirectSound* sound, DWORD flags, DWORD bytes)
     return buffer;
 }
 
-TEST(DSoundOutputTest, DiskDriverRecordsTheMixAsRendered)
+TEST(DSoundOutput, DiskDriverRecordsTheMixAsRendered)
 {
     const std::string file = ::testing::TempDir() + "dsound_mix_" + std::to_string(getpid()) + ".raw";
     CScopedEnv driver("SDL_AUDIODRIVER", "disk");
@@ -93,7 +93,7 @@ TEST(DSoundOutputTest, DiskDriverRecordsTheMixAsRendered)
     EXPECT_EQ(samples[first + 2 * 22050 + 1], 0);
 }
 
-TEST(DSoundOutputTest, DummyDriverRunsTheCallbackAndClosesPromptly)
+TEST(DSoundOutput, DummyDriverRunsTheCallbackAndClosesPromptly)
 {
     CScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     IDirectSound* sound = nullptr;
@@ -138,7 +138,7 @@ BOOL Collect(LPGUID guid, LPCSTR description, LPCSTR module, void* context)
     return seen->names.size() < seen->stopAfter;
 }
 
-TEST(DSoundOutputTest, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevices)
+TEST(DSoundOutput, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevices)
 {
     CScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     CEnumerated all;
@@ -167,7 +167,7 @@ TEST(DSoundOutputTest, EnumerationListsTheDefaultDeviceFirstAndItsGuidsOpenDevic
     EXPECT_EQ(sound, nullptr);
 }
 
-TEST(DSoundOutputTest, NoDriverOrNoBackendMeansNoDevice)
+TEST(DSoundOutput, NoDriverOrNoBackendMeansNoDevice)
 {
     {
         CScopedEnv driver("SDL_AUDIODRIVER", "nonexistent");

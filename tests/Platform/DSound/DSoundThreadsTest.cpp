@@ -125,9 +125,9 @@ void MixingThread(void* argument)
     puller->done = true;
 }
 
-using DSoundThreadsTest = CManualSoundTest;
+class DSoundThreads : public CManualSoundTest {};
 
-TEST_F(DSoundThreadsTest, StreamingRefillsWhileAnotherThreadMixesAndTheMainThreadPlays)
+TEST_F(DSoundThreads, StreamingRefillsWhileAnotherThreadMixesAndTheMainThreadPlays)
 {
     CStream stream;
     InitializeCriticalSection(&stream.section);

@@ -9,7 +9,7 @@
 
 namespace {
 
-class ClipboardTest : public ::testing::Test {
+class WinClipboard : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(WinEnsureSdlVideo()); }
 
@@ -37,7 +37,7 @@ protected:
     }
 };
 
-TEST_F(ClipboardTest, UnicodeTextRoundTripsThroughUtf8)
+TEST_F(WinClipboard, UnicodeTextRoundTripsThroughUtf8)
 {
     Copy(u"\u0416a\n");
     char* utf8 = SDL_GetClipboardText();
@@ -49,20 +49,20 @@ TEST_F(ClipboardTest, UnicodeTextRoundTripsThroughUtf8)
     EXPECT_EQ(u"x\r\ny \U0001F600", Paste());
 }
 
-TEST_F(ClipboardTest, UnpairedSurrogateBecomesReplacementCharacter)
+TEST_F(WinClipboard, UnpairedSurrogateBecomesReplacementCharacter)
 {
     Copy(std::u16string(u"a") + (char16_t)0xD800 + u"b");
     EXPECT_EQ(u"a\uFFFDb", Paste());
 }
 
-TEST_F(ClipboardTest, EmptyClipboardHasNoText)
+TEST_F(WinClipboard, EmptyClipboardHasNoText)
 {
     SDL_SetClipboardText("");
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
     EXPECT_EQ(u"", Paste());
 }
 
-TEST_F(ClipboardTest, OpenCloseAndFormatRules)
+TEST_F(WinClipboard, OpenCloseAndFormatRules)
 {
     ASSERT_TRUE(OpenClipboard(nullptr));
     EXPECT_FALSE(OpenClipboard(nullptr));
@@ -75,7 +75,7 @@ TEST_F(ClipboardTest, OpenCloseAndFormatRules)
     EXPECT_EQ(nullptr, GetClipboardData(CF_UNICODETEXT)); // not open
 }
 
-TEST(GlobalMemoryTest, BlocksAreZeroedAndFreedOnce)
+TEST(WinClipboardGlobalMemory, BlocksAreZeroedAndFreedOnce)
 {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 8);
     ASSERT_NE(nullptr, block);

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(CodePageTest, Cp1251RoundTripsEveryDefinedByte)
+TEST(WinCodePage, Cp1251RoundTripsEveryDefinedByte)
 {
     for (int byte = 0; byte < 256; byte++) {
         uint32_t cp = Cp1251ToCodePoint((uint8_t)byte);
@@ -17,7 +17,7 @@ TEST(CodePageTest, Cp1251RoundTripsEveryDefinedByte)
     }
 }
 
-TEST(CodePageTest, KnownPairsAndUnmappable)
+TEST(WinCodePage, KnownPairsAndUnmappable)
 {
     EXPECT_EQ(0xE6, CodePointToCp1251(0x0436)); // zhe
     EXPECT_EQ(0xF4, CodePointToCp1251(0x0444)); // ef
@@ -27,7 +27,7 @@ TEST(CodePageTest, KnownPairsAndUnmappable)
     EXPECT_EQ(-1, CodePointToCp1251(0x1F600));
 }
 
-TEST(CodePageTest, Utf8DecodeReplacesMalformedInput)
+TEST(WinCodePage, Utf8DecodeReplacesMalformedInput)
 {
     struct Case {
         std::string text;
@@ -51,7 +51,7 @@ TEST(CodePageTest, Utf8DecodeReplacesMalformedInput)
     }
 }
 
-TEST(CodePageTest, Cp1251ToUtf8)
+TEST(WinCodePage, Cp1251ToUtf8)
 {
     EXPECT_EQ("A\xD0\x96\xE2\x82\xAC", Cp1251ToUtf8("A\xC6\x88"));
     EXPECT_EQ("", Cp1251ToUtf8(nullptr));

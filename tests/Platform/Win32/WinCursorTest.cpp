@@ -7,9 +7,9 @@
 
 namespace {
 
-class CursorTest : public TestWindow {};
+class WinCursor : public TestWindow {};
 
-TEST_F(CursorTest, ClipCursorConfinesToTheClientPartOfTheRectangle)
+TEST_F(WinCursor, ClipCursorConfinesToTheClientPartOfTheRectangle)
 {
     SDL_Window* sdl = WinGetSdlWindow(window_);
     RECT whole = {640, 0, 1920, 1024};
@@ -44,7 +44,7 @@ TEST_F(CursorTest, ClipCursorConfinesToTheClientPartOfTheRectangle)
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), back.bottom);
 }
 
-TEST_F(CursorTest, ConfinementIsReleasedAroundAModalBox)
+TEST_F(WinCursor, ConfinementIsReleasedAroundAModalBox)
 {
     SDL_Window* sdl = WinGetSdlWindow(window_);
     RECT whole = {640, 0, 1920, 1024};
@@ -56,7 +56,7 @@ TEST_F(CursorTest, ConfinementIsReleasedAroundAModalBox)
     ClipCursor(nullptr);
 }
 
-TEST_F(CursorTest, SetCursorPosIsDesktopPositionKeptInsideTheConfinement)
+TEST_F(WinCursor, SetCursorPosIsDesktopPositionKeptInsideTheConfinement)
 {
     ASSERT_TRUE(SetCursorPos(1280, 800));
     POINT point;
@@ -81,7 +81,7 @@ TEST_F(CursorTest, SetCursorPosIsDesktopPositionKeptInsideTheConfinement)
     ClipCursor(nullptr);
 }
 
-TEST_F(CursorTest, HiddenCursorComesBackWithTheNextMouseMessage)
+TEST_F(WinCursor, HiddenCursorComesBackWithTheNextMouseMessage)
 {
     EXPECT_NE(nullptr, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(nullptr, LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)));
@@ -115,9 +115,9 @@ int RecordConfinement(const SDL_MessageBoxData*, int* buttonId)
     return 0;
 }
 
-class MessageBoxCursorTest : public TestWindow {};
+class WinCursorInMessageBox : public TestWindow {};
 
-TEST_F(MessageBoxCursorTest, PointerIsFreeWhileTheBoxIsUp)
+TEST_F(WinCursorInMessageBox, PointerIsFreeWhileTheBoxIsUp)
 {
     RECT whole = {640, 0, 1920, 1024};
     ClipCursor(&whole);

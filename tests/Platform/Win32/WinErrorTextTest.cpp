@@ -8,7 +8,7 @@ namespace {
 
 const DWORD kSystem = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
 
-TEST(FormatMessageTest, KnownCodesGiveTheSystemText)
+TEST(WinErrorTextFormatMessage, KnownCodesGiveTheSystemText)
 {
     struct Case {
         DWORD code;
@@ -30,7 +30,7 @@ TEST(FormatMessageTest, KnownCodesGiveTheSystemText)
     }
 }
 
-TEST(FormatMessageTest, FailureLeavesTheCallersDefaultText)
+TEST(WinErrorTextFormatMessage, FailureLeavesTheCallersDefaultText)
 {
     char buffer[1024] = "undefined error: no description";
     EXPECT_EQ(0u, FormatMessageA(kSystem, nullptr, 0xDEAD, 0, buffer, 1023, nullptr));
@@ -43,7 +43,7 @@ TEST(FormatMessageTest, FailureLeavesTheCallersDefaultText)
     EXPECT_STREQ("keep", small);
 }
 
-TEST(LastErrorTest, IsPerThreadAndSettable)
+TEST(WinErrorTextLastError, IsPerThreadAndSettable)
 {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());

@@ -11,7 +11,7 @@ struct LetterboxCase {
     SDL_Rect expected;
 };
 
-TEST(WinLetterbox, KeepsTheAspectRatioCentredAndRounded)
+TEST(WinFullScreenLetterbox, KeepsTheAspectRatioCentredAndRounded)
 {
     const LetterboxCase cases[] = {
         {1280, 1024, 1280, 1024, {0, 0, 1280, 1024}},  // same size
@@ -33,7 +33,7 @@ TEST(WinLetterbox, KeepsTheAspectRatioCentredAndRounded)
     }
 }
 
-class FullScreenMouseTest : public TestWindow {
+class WinFullScreenMouse : public TestWindow {
 protected:
     void TearDown() override
     {
@@ -55,7 +55,7 @@ protected:
 
 // A 1280 x 1024 back buffer on a 1920 x 1080 desktop: it is shown 1350 x 1080
 // from x = 285, with black bars left and right.
-TEST_F(FullScreenMouseTest, WindowPositionsBecomeBackBufferPositions)
+TEST_F(WinFullScreenMouse, WindowPositionsBecomeBackBufferPositions)
 {
     WinSetBackBufferScaling(WinGetSdlWindow(window_), 1280, 1024);
     Feed({Window(SDL_WINDOWEVENT_SIZE_CHANGED, 1920, 1080)});
@@ -94,7 +94,7 @@ TEST_F(FullScreenMouseTest, WindowPositionsBecomeBackBufferPositions)
               Input());
 }
 
-TEST_F(FullScreenMouseTest, WindowedAgainMeansClientPositionsAsTheyAre)
+TEST_F(WinFullScreenMouse, WindowedAgainMeansClientPositionsAsTheyAre)
 {
     SDL_Window* sdl = WinGetSdlWindow(window_);
     WinSetBackBufferScaling(sdl, 640, 480);
@@ -118,7 +118,7 @@ namespace {
 // (desktop 640, 0); while the device scales, those are back-buffer pixels and
 // must reach SDL as the window pixels showing them. The window really is
 // 1920 x 1080 here, so SDL's own motion after a warp lands inside it.
-class FullScreenCursorTest : public FullScreenMouseTest {
+class WinFullScreenCursor : public WinFullScreenMouse {
 protected:
     void Show(int backWidth, int backHeight)
     {
@@ -132,7 +132,7 @@ protected:
     void TearDown() override
     {
         ClipCursor(nullptr);
-        FullScreenMouseTest::TearDown();
+        WinFullScreenMouse::TearDown();
     }
 };
 
@@ -143,7 +143,7 @@ struct WarpCase {
     int cursorX, cursorY;      // GetCursorPos afterwards
 };
 
-TEST_F(FullScreenCursorTest, SetCursorPosWarpsToTheWindowPixelShowingThePosition)
+TEST_F(WinFullScreenCursor, SetCursorPosWarpsToTheWindowPixelShowingThePosition)
 {
     // 1280 x 1024 is shown 1350 x 1080 from x = 285.
     const WarpCase cases[] = {
@@ -184,7 +184,7 @@ struct ConfineCase {
     SDL_Rect expected; // in SDL window pixels
 };
 
-TEST_F(FullScreenCursorTest, ClipCursorConfinesToTheWindowPixelsShowingTheRectangle)
+TEST_F(WinFullScreenCursor, ClipCursorConfinesToTheWindowPixelsShowingTheRectangle)
 {
     const ConfineCase cases[] = {
         {1280, 1024, {640, 0, 1920, 1024}, {285, 0, 1350, 1080}},    // the whole back buffer

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(GammaRampTest, SetDeviceGammaRampStoresTheRampForTheDevice)
+TEST(WinGdiGammaRamp, SetDeviceGammaRampStoresTheRampForTheDevice)
 {
     WinGammaRamp before;
     uint32_t serial = WinGetGammaRamp(&before);

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(KeyMapTest, VirtualKeysScanCodesAndExtendedBits)
+TEST(WinKeyMap, VirtualKeysScanCodesAndExtendedBits)
 {
     struct Case {
         SDL_Scancode scancode;
@@ -63,7 +63,7 @@ TEST(KeyMapTest, VirtualKeysScanCodesAndExtendedBits)
     }
 }
 
-TEST(KeyMapTest, KeysWithoutVirtualKey)
+TEST(WinKeyMap, KeysWithoutVirtualKey)
 {
     const SDL_Scancode none[] = {SDL_SCANCODE_UNKNOWN, SDL_SCANCODE_KP_LEFTPAREN, SDL_SCANCODE_POWER,
                                  SDL_SCANCODE_LANG1, SDL_SCANCODE_BRIGHTNESSUP, (SDL_Scancode)511};
@@ -73,7 +73,7 @@ TEST(KeyMapTest, KeysWithoutVirtualKey)
     }
 }
 
-TEST(KeyMapTest, ControlCharacters)
+TEST(WinKeyMap, ControlCharacters)
 {
     struct Case {
         int vk;

@@ -12,7 +12,7 @@ struct KeyCase {
     Messages expected;
 };
 
-class KeyboardMessagesTest : public TestWindow {
+class WinKeyboardMessages : public TestWindow {
 protected:
     void RunCases(const std::vector<KeyCase>& cases)
     {
@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_F(KeyboardMessagesTest, TypingAndControlCharacters)
+TEST_F(WinKeyboardMessages, TypingAndControlCharacters)
 {
     const Uint16 LS = KMOD_LSHIFT, LC = KMOD_LCTRL;
     RunCases({
@@ -75,7 +75,7 @@ TEST_F(KeyboardMessagesTest, TypingAndControlCharacters)
     });
 }
 
-TEST_F(KeyboardMessagesTest, AltAndF10MakeSystemMessages)
+TEST_F(WinKeyboardMessages, AltAndF10MakeSystemMessages)
 {
     const Uint16 LA = KMOD_LALT;
     RunCases({
@@ -92,7 +92,7 @@ TEST_F(KeyboardMessagesTest, AltAndF10MakeSystemMessages)
     });
 }
 
-TEST_F(KeyboardMessagesTest, LayoutsAndText)
+TEST_F(WinKeyboardMessages, LayoutsAndText)
 {
     RunCases({
         {"azerty",
@@ -109,7 +109,7 @@ TEST_F(KeyboardMessagesTest, LayoutsAndText)
     });
 }
 
-TEST_F(KeyboardMessagesTest, KeyStateFollowsReadMessagesWithSides)
+TEST_F(WinKeyboardMessages, KeyStateFollowsReadMessagesWithSides)
 {
     WinTranslateSdlEvents(std::vector<SDL_Event>{Key(true, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT),
                                                  Key(true, SDL_SCANCODE_RCTRL, SDLK_RCTRL, KMOD_LSHIFT | KMOD_RCTRL | KMOD_CAPS)}
@@ -134,7 +134,7 @@ TEST_F(KeyboardMessagesTest, KeyStateFollowsReadMessagesWithSides)
     EXPECT_GE(GetKeyState(VK_SHIFT), 0);
 }
 
-TEST_F(KeyboardMessagesTest, KeysReleasedOnFocusLossArriveBeforeDeactivation)
+TEST_F(WinKeyboardMessages, KeysReleasedOnFocusLossArriveBeforeDeactivation)
 {
     Feed({Key(true, SDL_SCANCODE_A, 'a', 0)});
     EXPECT_LT(GetKeyState('A'), 0);
@@ -146,7 +146,7 @@ TEST_F(KeyboardMessagesTest, KeysReleasedOnFocusLossArriveBeforeDeactivation)
     EXPECT_GE(GetKeyState('A'), 0);
 }
 
-TEST_F(KeyboardMessagesTest, AltF4ThroughDefaultHandlingClosesTheWindow)
+TEST_F(WinKeyboardMessages, AltF4ThroughDefaultHandlingClosesTheWindow)
 {
     Feed({Key(true, SDL_SCANCODE_LALT, SDLK_LALT, KMOD_LALT), Key(true, SDL_SCANCODE_F4, SDLK_F4, KMOD_LALT)});
     Messages expected = {{SKD, 0x12, 0x20380001}, {SKD, 0x73, 0x203E0001}, {WM_SYSCOMMAND, 0xF060, 0}, {WM_CLOSE, 0, 0}};

@@ -41,7 +41,7 @@ int ScriptedShow(const SDL_MessageBoxData* data, int* buttonId)
     return g_dialog.result;
 }
 
-class MessageBoxTest : public ::testing::Test {
+class WinMessageBox : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -53,7 +53,7 @@ protected:
     WinMessageBoxBackend previous_ = nullptr;
 };
 
-TEST_F(MessageBoxTest, AbortRetryIgnoreAnswersAndFailures)
+TEST_F(WinMessageBox, AbortRetryIgnoreAnswersAndFailures)
 {
     struct Case {
         int sdlResult;
@@ -73,7 +73,7 @@ TEST_F(MessageBoxTest, AbortRetryIgnoreAnswersAndFailures)
     }
 }
 
-TEST_F(MessageBoxTest, DialogDataFollowsWin32ButtonOrderAndKeys)
+TEST_F(WinMessageBox, DialogDataFollowsWin32ButtonOrderAndKeys)
 {
     MessageBoxA(nullptr, "line one\r\nline two", "GE Error Handling", 0x12);
     ASSERT_EQ(1, g_dialog.calls);
@@ -91,7 +91,7 @@ TEST_F(MessageBoxTest, DialogDataFollowsWin32ButtonOrderAndKeys)
     EXPECT_EQ(0u, g_dialog.buttons[2].flags);
 }
 
-TEST_F(MessageBoxTest, CodePageTextBecomesUtf8)
+TEST_F(WinMessageBox, CodePageTextBecomesUtf8)
 {
     // "Ошибка" in Windows-1251.
     MessageBoxA(nullptr, "\xCE\xF8\xE8\xE1\xEA\xE0", "t", MB_OK);
@@ -100,7 +100,7 @@ TEST_F(MessageBoxTest, CodePageTextBecomesUtf8)
     EXPECT_EQ(IDOK, g_dialog.buttons[0].id);
 }
 
-TEST(MessageBoxHeadlessTest, ReturnsZeroWithoutBlocking)
+TEST(WinMessageBoxHeadless, ReturnsZeroWithoutBlocking)
 {
     // The test environment selects the offscreen driver: no dialog can appear.
     testing::internal::CaptureStderr();

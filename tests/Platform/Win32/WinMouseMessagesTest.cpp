@@ -6,9 +6,9 @@ namespace {
 
 using Messages = std::vector<RecordedMessage>;
 
-class MouseMessagesTest : public TestWindow {};
+class WinMouseMessages : public TestWindow {};
 
-TEST_F(MouseMessagesTest, MovesAreClientPositionsMergedPerDrainAndClamped)
+TEST_F(WinMouseMessages, MovesAreClientPositionsMergedPerDrainAndClamped)
 {
     Feed({Motion(100, 200)});
     Feed({Motion(10, 10), Motion(20, 20), Motion(30, 40)});
@@ -20,7 +20,7 @@ TEST_F(MouseMessagesTest, MovesAreClientPositionsMergedPerDrainAndClamped)
     EXPECT_EQ(expected, Input());
 }
 
-TEST_F(MouseMessagesTest, ButtonsWithTheirFlags)
+TEST_F(WinMouseMessages, ButtonsWithTheirFlags)
 {
     Feed({Button(true, 1, 5, 6), Button(false, 1, 5, 6)});
     Feed({Key(true, SDL_SCANCODE_LSHIFT, SDLK_LSHIFT, KMOD_LSHIFT), Button(true, 1, 5, 6),
@@ -47,7 +47,7 @@ TEST_F(MouseMessagesTest, ButtonsWithTheirFlags)
     EXPECT_EQ(expected, Input());
 }
 
-TEST_F(MouseMessagesTest, DoubleClicksAreTwoPlainClicks)
+TEST_F(WinMouseMessages, DoubleClicksAreTwoPlainClicks)
 {
     Feed({Button(true, 1, 3, 3, 1), Button(false, 1, 3, 3, 1), Button(true, 1, 3, 3, 2), Button(false, 1, 3, 3, 2)});
     std::vector<UINT> kinds;
@@ -56,7 +56,7 @@ TEST_F(MouseMessagesTest, DoubleClicksAreTwoPlainClicks)
     EXPECT_EQ((std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}), kinds);
 }
 
-TEST_F(MouseMessagesTest, WheelDeltaAndDesktopPosition)
+TEST_F(WinMouseMessages, WheelDeltaAndDesktopPosition)
 {
     Feed({Wheel(1, 0, false, 100, 50), Wheel(-2, 0, false, 100, 50), Wheel(1, 0, true, 100, 50), Wheel(0, 1, false, 100, 50)});
     // The window's client area starts at desktop (640, 0).
@@ -67,14 +67,14 @@ TEST_F(MouseMessagesTest, WheelDeltaAndDesktopPosition)
     EXPECT_EQ(-240, GET_WHEEL_DELTA_WPARAM(expected[1].wParam));
 }
 
-TEST_F(MouseMessagesTest, LeavingTheWindowReleasesButtons)
+TEST_F(WinMouseMessages, LeavingTheWindowReleasesButtons)
 {
     Feed({Button(true, 1, 5, 5), Window(SDL_WINDOWEVENT_LEAVE)});
     Messages expected = {{WM_LBUTTONDOWN, 1, 0x00050005}, {WM_MOUSELEAVE, 0, 0}};
     EXPECT_EQ(expected, Input());
 }
 
-TEST_F(MouseMessagesTest, ActivationAndSizes)
+TEST_F(WinMouseMessages, ActivationAndSizes)
 {
     Feed({Window(SDL_WINDOWEVENT_FOCUS_LOST), Window(SDL_WINDOWEVENT_FOCUS_GAINED)});
     Feed({Window(SDL_WINDOWEVENT_MINIMIZED), Window(SDL_WINDOWEVENT_FOCUS_LOST), Window(SDL_WINDOWEVENT_RESTORED),
@@ -91,7 +91,7 @@ TEST_F(MouseMessagesTest, ActivationAndSizes)
     EXPECT_EQ(expected, Input());
 }
 
-TEST_F(MouseMessagesTest, QuitSignalAndWindowCloseAskTheProcedure)
+TEST_F(WinMouseMessages, QuitSignalAndWindowCloseAskTheProcedure)
 {
     s_closeAnswer = 1; // the procedure keeps its window
     SDL_Event quit;
@@ -106,9 +106,9 @@ TEST_F(MouseMessagesTest, QuitSignalAndWindowCloseAskTheProcedure)
 
 namespace {
 
-class RoutingTest : public TestWindow {};
+class WinMessageRouting : public TestWindow {};
 
-TEST_F(RoutingTest, InputWithoutAKnownWindowGoesToTheDeviceWindow)
+TEST_F(WinMessageRouting, InputWithoutAKnownWindowGoesToTheDeviceWindow)
 {
     SDL_Event text = Text("x");
     text.text.windowID = 0;

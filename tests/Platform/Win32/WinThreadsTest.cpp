@@ -22,7 +22,7 @@ struct CEvents {
     std::vector<HANDLE> handles;
 };
 
-TEST(WinThreadsTest, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsManualResetEventsSet)
+TEST(WinThreads, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsManualResetEventsSet)
 {
     CEvents events(8);
     for (HANDLE h : events.handles)
@@ -47,7 +47,7 @@ TEST(WinThreadsTest, WaitForMultipleObjectsGivesTheLowestSignalledIndexAndKeepsM
     CloseHandle(set);
 }
 
-TEST(WinThreadsTest, WaitsTimeOutAndRejectWhatTheyCannotServe)
+TEST(WinThreads, WaitsTimeOutAndRejectWhatTheyCannotServe)
 {
     CEvents events(2);
     DWORD start = GetTickCount();
@@ -76,7 +76,7 @@ void SetAfterAPause(void* argument)
     SetEvent(waker->event);
 }
 
-TEST(WinThreadsTest, BlockingWaitWakesWhenAnotherThreadSetsTheEventAndTheThreadIsJoined)
+TEST(WinThreads, BlockingWaitWakesWhenAnotherThreadSetsTheEventAndTheThreadIsJoined)
 {
     CWaker waker;
     waker.event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -113,7 +113,7 @@ void CountUnderTheSection(void* argument)
     }
 }
 
-TEST(WinThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreads)
+TEST(WinThreads, CriticalSectionIsReentrantAndExcludesOtherThreads)
 {
     CCounter counter;
     InitializeCriticalSection(&counter.section);
@@ -128,7 +128,7 @@ TEST(WinThreadsTest, CriticalSectionIsReentrantAndExcludesOtherThreads)
     DeleteCriticalSection(&counter.section);
 }
 
-TEST(WinThreadsTest, InterlockedExchangeReturnsThePreviousValue)
+TEST(WinThreads, InterlockedExchangeReturnsThePreviousValue)
 {
     volatile LONG value = 7;
     EXPECT_EQ(InterlockedExchange(&value, 11), 7);
@@ -139,7 +139,7 @@ void Nothing(void*)
 {
 }
 
-TEST(WinThreadsTest, ClosingAThreadHandleWithoutWaitingLeavesTheThreadToFinish)
+TEST(WinThreads, ClosingAThreadHandleWithoutWaitingLeavesTheThreadToFinish)
 {
     HANDLE thread = (HANDLE)_beginthread(&Nothing, 0, nullptr);
     ASSERT_NE(thread, (HANDLE)(uintptr_t)-1);

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(TimeTest, SleepWaitsAtLeastTheGivenTimeOnTheTickClock)
+TEST(WinTime, SleepWaitsAtLeastTheGivenTimeOnTheTickClock)
 {
     DWORD start = GetTickCount();
     Sleep(20);

@@ -7,9 +7,9 @@ namespace {
 
 using Messages = std::vector<RecordedMessage>;
 
-class WindowTest : public TestWindow {};
+class WinWindow : public TestWindow {};
 
-TEST_F(WindowTest, CreatedHiddenWithGlAtTheRequestedPlace)
+TEST_F(WinWindow, CreatedHiddenWithGlAtTheRequestedPlace)
 {
     SDL_Window* sdl = WinGetSdlWindow(window_);
     ASSERT_NE(nullptr, sdl);
@@ -35,7 +35,7 @@ TEST_F(WindowTest, CreatedHiddenWithGlAtTheRequestedPlace)
     EXPECT_EQ(20, point.y);
 }
 
-TEST_F(WindowTest, ShowTitleAndClassValues)
+TEST_F(WinWindow, ShowTitleAndClassValues)
 {
     SDL_Window* sdl = WinGetSdlWindow(window_);
     EXPECT_FALSE(ShowWindow(window_, SW_SHOWNORMAL)); // it was hidden
@@ -54,7 +54,7 @@ TEST_F(WindowTest, ShowTitleAndClassValues)
     EXPECT_EQ((ULONG_PTR)icon, SetClassLongA(window_, GCL_HICON, 0));
 }
 
-TEST_F(WindowTest, FocusBookkeeping)
+TEST_F(WinWindow, FocusBookkeeping)
 {
     EXPECT_EQ(nullptr, SetFocus(window_));
     EXPECT_EQ(window_, GetFocus());
@@ -65,7 +65,7 @@ TEST_F(WindowTest, FocusBookkeeping)
     EXPECT_EQ(nullptr, GetFocus());
 }
 
-TEST_F(WindowTest, DeviceWindowPlacementAtTheTopRightCorner)
+TEST_F(WinWindow, DeviceWindowPlacementAtTheTopRightCorner)
 {
     // What the device wrapper does: grow the client size to the outer size,
     // then place the outer rectangle against the right edge of the screen.
@@ -89,7 +89,7 @@ TEST_F(WindowTest, DeviceWindowPlacementAtTheTopRightCorner)
     DestroyWindow(window);
 }
 
-TEST_F(WindowTest, RegistrationAndCreationErrors)
+TEST_F(WinWindow, RegistrationAndCreationErrors)
 {
     WNDCLASSA duplicate = {};
     duplicate.lpfnWndProc = Procedure;
@@ -104,7 +104,7 @@ TEST_F(WindowTest, RegistrationAndCreationErrors)
     EXPECT_FALSE(PostMessageA((HWND)0x1234, WM_USER, 0, 0));
 }
 
-TEST_F(WindowTest, CloseThroughDefaultHandlingDestroysAndDropsQueuedMessages)
+TEST_F(WinWindow, CloseThroughDefaultHandlingDestroysAndDropsQueuedMessages)
 {
     PostMessageA(window_, WM_CLOSE, 0, 0);
     PostMessageA(window_, WM_USER, 1, 2); // queued behind the close: never delivered
@@ -118,14 +118,14 @@ TEST_F(WindowTest, CloseThroughDefaultHandlingDestroysAndDropsQueuedMessages)
     EXPECT_EQ(3u, s_recorded.size());
 }
 
-TEST_F(WindowTest, ProcedureThatAnswersCloseKeepsTheWindow)
+TEST_F(WinWindow, ProcedureThatAnswersCloseKeepsTheWindow)
 {
     s_closeAnswer = 1;
     EXPECT_EQ(1, SendMessageA(window_, WM_CLOSE, 0, 0));
     EXPECT_TRUE(IsWindow(window_));
 }
 
-TEST_F(WindowTest, PumpReturnsMessagesInOrderAndEndsWhileInputKeepsComing)
+TEST_F(WinWindow, PumpReturnsMessagesInOrderAndEndsWhileInputKeepsComing)
 {
     PostMessageA(window_, WM_USER, 1, 0);
     PostMessageA(window_, WM_USER + 1, 2, 0);
@@ -156,7 +156,7 @@ TEST_F(WindowTest, PumpReturnsMessagesInOrderAndEndsWhileInputKeepsComing)
     EXPECT_EQ(WM_MOUSELEAVE, msg.message);
 }
 
-TEST_F(WindowTest, TranslateMessageAnswers)
+TEST_F(WinWindow, TranslateMessageAnswers)
 {
     MSG keyUp = {window_, WM_KEYUP, 'A', (LPARAM)0xC01E0001, 0, {0, 0}};
     MSG letter = {window_, WM_KEYDOWN, 'A', 0x001E0001, 0, {0, 0}};
@@ -168,7 +168,7 @@ TEST_F(WindowTest, TranslateMessageAnswers)
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
 }
 
-TEST_F(WindowTest, WindowCreateAnswerMinusOneFailsCreation)
+TEST_F(WinWindow, WindowCreateAnswerMinusOneFailsCreation)
 {
     struct Refuse {
         static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -184,7 +184,7 @@ TEST_F(WindowTest, WindowCreateAnswerMinusOneFailsCreation)
     EXPECT_EQ(nullptr, CreateWindowExA(0, "WinLayerRefusingClass", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
 }
 
-TEST_F(WindowTest, SdlWindowOutlivesTheHandleWhileHeld)
+TEST_F(WinWindow, SdlWindowOutlivesTheHandleWhileHeld)
 {
     SDL_Window* held = WinRetainSdlWindow(window_);
     ASSERT_NE(nullptr, held);

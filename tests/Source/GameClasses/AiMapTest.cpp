@@ -21,7 +21,7 @@ WalkGridOptions TenUnitCells()
     return options;
 }
 
-TEST(AiMapReader, ReadsBothLayouts)
+TEST(QmAiMapReader, ReadsBothLayouts)
 {
     for (bool tagged : {true, false}) {
         SCOPED_TRACE(tagged ? "ver001" : "legacy");
@@ -57,7 +57,7 @@ TEST(AiMapReader, ReadsBothLayouts)
     }
 }
 
-TEST(AiMapReader, FreshGridDefaults)
+TEST(QmAiMapReader, FreshGridDefaults)
 {
     CQmAiMap map;
     EXPECT_EQ(map.count, 0);
@@ -85,7 +85,7 @@ TEST(AiMapReader, FreshGridDefaults)
 
 // A refused file is answered false with a level-2 log line, and the grid
 // keeps what it had.
-TEST(AiMapReader, RefusesHeadersThatDoNotDescribeTheirCells)
+TEST(QmAiMapReader, RefusesHeadersThatDoNotDescribeTheirCells)
 {
     const struct {
         const char* what;
@@ -135,7 +135,7 @@ TEST(AiMapReader, RefusesHeadersThatDoNotDescribeTheirCells)
     EXPECT_FALSE(map.ReadFromFile(&byte, 0));
 }
 
-TEST(AiMapReader, FileCutAtEveryLengthIsRefused)
+TEST(QmAiMapReader, FileCutAtEveryLengthIsRefused)
 {
     for (bool tagged : {true, false}) {
         WalkGridOptions options;
@@ -155,7 +155,7 @@ TEST(AiMapReader, FileCutAtEveryLengthIsRefused)
     }
 }
 
-TEST(AiMapReader, HeightsThatAreNotFiniteMeanNoFloor)
+TEST(QmAiMapReader, HeightsThatAreNotFiniteMeanNoFloor)
 {
     WalkGridImage image = WalkGridFromPicture({"....", "...."}, WalkGridOptions());
     image.At(0, 0).height = NAN;
@@ -170,7 +170,7 @@ TEST(AiMapReader, HeightsThatAreNotFiniteMeanNoFloor)
     EXPECT_EQ(map.cells[3].height, -3.0f);
 }
 
-TEST(AiMapQueries, WorldToCell)
+TEST(QmAiMapQueries, WorldToCell)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, {"....", "....", "...."}, TenUnitCells()));
@@ -211,7 +211,7 @@ TEST(AiMapQueries, WorldToCell)
 
 // The scale is stored, not derived from the cell size: a file whose scale is
 // too large maps points inside its bounds past the last column or row.
-TEST(AiMapQueries, ScalePastTheCellsGivesNoCell)
+TEST(QmAiMapQueries, ScalePastTheCellsGivesNoCell)
 {
     WalkGridImage image = WalkGridFromPicture({"....", "....", "...."}, TenUnitCells());
     image.cellsPerUnit = 0.2f;
@@ -234,7 +234,7 @@ TEST(AiMapQueries, ScalePastTheCellsGivesNoCell)
 }
 
 // Heights h = 0.5 column + 2 row at the cell corners: the floor is that plane.
-TEST(AiMapQueries, HeightOfThePlaneThroughTheCorners)
+TEST(QmAiMapQueries, HeightOfThePlaneThroughTheCorners)
 {
     WalkGridOptions options = TenUnitCells();
     options.slopeX = 0.5f;
@@ -265,7 +265,7 @@ TEST(AiMapQueries, HeightOfThePlaneThroughTheCorners)
     }
 }
 
-TEST(AiMapQueries, MissingCornerHeights)
+TEST(QmAiMapQueries, MissingCornerHeights)
 {
     // Corners of cell 0: c0 its own, c1 the cell above (row 1), c2 diagonal, c3 right.
     const struct {
@@ -308,7 +308,7 @@ TEST(AiMapQueries, MissingCornerHeights)
 
 // The first triangle (c0, c1, c2) lies flat, the second rises to 100 at c3.
 // Enlarged by 1.001, the first one wins on the diagonal and just past it.
-TEST(AiMapQueries, FirstTriangleWinsOnTheDiagonal)
+TEST(QmAiMapQueries, FirstTriangleWinsOnTheDiagonal)
 {
     WalkGridOptions options;
     options.cellSize = 10.0f;
@@ -322,7 +322,7 @@ TEST(AiMapQueries, FirstTriangleWinsOnTheDiagonal)
     EXPECT_NEAR(map.GetHeight(8.0f, 2.0f), 60.0f, 1e-3f);
 }
 
-TEST(AiMapQueries, HugeHeightsGiveNoFloorRatherThanNaN)
+TEST(QmAiMapQueries, HugeHeightsGiveNoFloorRatherThanNaN)
 {
     WalkGridImage image = WalkGridFromPicture({"...", "...", "..."}, WalkGridOptions());
     image.At(0, 0).height = 3e38f;
@@ -334,7 +334,7 @@ TEST(AiMapQueries, HugeHeightsGiveNoFloorRatherThanNaN)
     EXPECT_TRUE(height == 1e30f || std::isfinite(height));
 }
 
-TEST(AiMapQueries, SurfaceKinds)
+TEST(QmAiMapQueries, SurfaceKinds)
 {
     for (bool tagged : {true, false}) {
         WalkGridOptions options;
@@ -349,7 +349,7 @@ TEST(AiMapQueries, SurfaceKinds)
     }
 }
 
-TEST(AiMapQueries, ResetMarksClearsInnerLocksOnly)
+TEST(QmAiMapQueries, ResetMarksClearsInnerLocksOnly)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, {"++++", "+++.", "+#++", "++++"}));

@@ -22,7 +22,7 @@ Fronts WalkFronts(CQmAiMap& map, Vec3 start, Vec3 end)
 
 const std::vector<std::string> kOpen8x8(8, "........");
 
-TEST(AiLineWalk, FrontsOfOneLinePerQuadrant)
+TEST(QmAiMapLineWalk, FrontsOfOneLinePerQuadrant)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, kOpen8x8));
@@ -55,7 +55,7 @@ TEST(AiLineWalk, FrontsOfOneLinePerQuadrant)
 
 // Along the first row a front's neighbours in the row before do not exist;
 // the walk goes on along the border and finds the blocked cell there.
-TEST(AiLineWalk, BorderRowDoesNotEndTheWalk)
+TEST(QmAiMapLineWalk, BorderRowDoesNotEndTheWalk)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, {"....#.", "......", "......"}));
@@ -100,7 +100,7 @@ void ExpectSearch(const SearchCase& c, bool findPath)
         ExpectConsistentPath(path);
 }
 
-TEST(AiSearch, DrawnGrids)
+TEST(QmAiMapSearch, DrawnGrids)
 {
     const std::vector<std::string> blockedCorner = {"#..", ".#.", "..."};
     const std::vector<std::string> lockedCorner = {"#..", ".+.", "..."};
@@ -132,7 +132,7 @@ TEST(AiSearch, DrawnGrids)
 // side. The chain found runs (0,2) (1,3) (2,4) (3,4) (4,4) (5,3) (6,2); the
 // shortening keeps the corner (3,4), since the line from the start to (4,4)
 // crosses the wall's end (3,3).
-TEST(AiSearch, WallDetourSideChosenByTheTieRules)
+TEST(QmAiMapSearch, WallDetourSideChosenByTheTieRules)
 {
     const std::vector<std::string> wall = {".......", "...#...", "...#...", "...#...", "......."};
     ExpectSearch({"wall", wall, {0.5f, 2.5f}, {6.5f, 2.5f}, true, {{0.5f, 2.5f}, {3.5f, 4.5f}, {6.5f, 2.5f}}}, false);
@@ -140,7 +140,7 @@ TEST(AiSearch, WallDetourSideChosenByTheTieRules)
                  false);
 }
 
-TEST(AiSearch, ShrunkBounds)
+TEST(QmAiMapSearch, ShrunkBounds)
 {
     WalkGridOptions options;
     options.cellSize = 0.25f;
@@ -169,7 +169,7 @@ TEST(AiSearch, ShrunkBounds)
 // A blocked target: the approach cells are the first free cell on the way
 // back to the walker and the first free cell on eight rays; the nearest to
 // the target is tried first, ties by ray number.
-TEST(AiSearch, FindPathToABlockedTarget)
+TEST(QmAiMapSearch, FindPathToABlockedTarget)
 {
     const std::vector<std::string> bar = {".......", ".......", "..###..", ".......", "......."};
     const SearchCase cases[] = {
@@ -201,7 +201,7 @@ TEST(AiSearch, FindPathToABlockedTarget)
     EXPECT_EQ(PathPoints(path).back().y, 1.5f);
 }
 
-TEST(AiSearch, NearestFreePointSearchesRingsOfInnerCells)
+TEST(QmAiMapSearch, NearestFreePointSearchesRingsOfInnerCells)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, {".....", ".##..", ".##..", ".....", "....."}));
@@ -224,7 +224,7 @@ TEST(AiSearch, NearestFreePointSearchesRingsOfInnerCells)
     EXPECT_FALSE(map.FindNearestFreePoint({0.5f, 0, 0.5f}, found));
 }
 
-TEST(AiSearch, PathMarksItsChain)
+TEST(QmAiMapSearch, PathMarksItsChain)
 {
     CQmAiMap map;
     ASSERT_TRUE(LoadPicture(map, {"#..", ".#.", "..."}));

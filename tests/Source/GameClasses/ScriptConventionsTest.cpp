@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 
-TEST(ScriptConventions, ConversionsSaturateInsteadOfOverflowing)
+class QmScriptConventions : public ScriptTest {};
+
+TEST_F(QmScriptConventions, ConversionsSaturateInsteadOfOverflowing)
 {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -27,7 +29,7 @@ TEST(ScriptConventions, ConversionsSaturateInsteadOfOverflowing)
     EXPECT_TRUE(std::isnan(ScriptNarrowToFloat(nan)));
 }
 
-TEST_F(ScriptTest, ScriptFunctionsCheckTheirArgumentsTheSharedWay)
+TEST_F(QmScriptConventions, ScriptFunctionsCheckTheirArgumentsTheSharedWay)
 {
     const char* holding[] = {
         // A number is accepted as text, a numeric string as a number.

@@ -11,7 +11,9 @@
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-TEST_F(ScriptTest, OpensItsLibrariesAndRegistersExactlyTheScriptFunctions)
+class QmScriptProcessor : public ScriptTest {};
+
+TEST_F(QmScriptProcessor, OpensItsLibrariesAndRegistersExactlyTheScriptFunctions)
 {
     EXPECT_TRUE(Holds("coroutine and io and os and string and math and not table and not debug and not package "
                       "and not require and not loadlib and not io.popen and _VERSION == 'Lua 5.1'"));
@@ -61,7 +63,7 @@ TEST_F(ScriptTest, OpensItsLibrariesAndRegistersExactlyTheScriptFunctions)
     EXPECT_TRUE(Holds("select('#', SysLog('x')) == 0 and select('#', Hide3dArrow()) == 0"));
 }
 
-TEST_F(ScriptTest, FilesReportErrorsWithTheirLineAndNeverKeepResults)
+TEST_F(QmScriptProcessor, FilesReportErrorsWithTheirLineAndNeverKeepResults)
 {
     CTestTempDir dir;
     struct Case {
@@ -113,7 +115,7 @@ TEST_F(ScriptTest, FilesReportErrorsWithTheirLineAndNeverKeepResults)
     EXPECT_EQ("", GetCapturedStderr());
 }
 
-TEST_F(ScriptTest, FilesComeFromThePacksWhenThePackPathIsSet)
+TEST_F(QmScriptProcessor, FilesComeFromThePacksWhenThePackPathIsSet)
 {
     CTestTempDir dir;
     ASSERT_EQ("", WriteFixturePack(dir / "resource.fpk",
@@ -129,7 +131,7 @@ TEST_F(ScriptTest, FilesComeFromThePacksWhenThePackPathIsSet)
     EXPECT_TRUE(Holds("packed == 7"));
 }
 
-TEST_F(ScriptTest, StringsRunAndReportTheirErrors)
+TEST_F(QmScriptProcessor, StringsRunAndReportTheirErrors)
 {
     struct Case {
         const char* text;
@@ -157,7 +159,7 @@ TEST_F(ScriptTest, StringsRunAndReportTheirErrors)
     EXPECT_TRUE(Holds("v == 1"));
 }
 
-TEST_F(ScriptTest, ConditionsAcceptOnlyBooleanResults)
+TEST_F(QmScriptProcessor, ConditionsAcceptOnlyBooleanResults)
 {
     Run("x = 1");
     struct Case {
@@ -198,7 +200,7 @@ TEST_F(ScriptTest, ConditionsAcceptOnlyBooleanResults)
     EXPECT_STREQ(kScriptConditionTooLong, error.c_str());
 }
 
-TEST_F(ScriptTest, EventArgumentsArriveByKind)
+TEST_F(QmScriptProcessor, EventArgumentsArriveByKind)
 {
     Run("function kinds(...) n = select('#', ...); a, b, c, d, e, f, g, h, i = ... end");
     CGeValue args[9];
@@ -233,7 +235,7 @@ TEST_F(ScriptTest, EventArgumentsArriveByKind)
     EXPECT_FALSE(ScriptCallFunction("kinds", many.data(), 9000, false));
 }
 
-TEST_F(ScriptTest, FailedCallsLeaveTheStateAsItWas)
+TEST_F(QmScriptProcessor, FailedCallsLeaveTheStateAsItWas)
 {
     for (int i = 0; i < 1000; ++i)
         ASSERT_FALSE(ScriptCallFunction("no_such_event", nullptr, 0, true));
@@ -258,7 +260,7 @@ TEST_F(ScriptTest, FailedCallsLeaveTheStateAsItWas)
     EXPECT_EQ("[string \"?\"]:1: boom\n", GetCapturedStderr());
 }
 
-TEST_F(ScriptTest, EventsRefusedWithoutGameProcessorOrState)
+TEST_F(QmScriptProcessor, EventsRefusedWithoutGameProcessorOrState)
 {
     Run("function event() fired = true end");
     g_gameProcessor = nullptr;
@@ -277,7 +279,7 @@ TEST_F(ScriptTest, EventsRefusedWithoutGameProcessorOrState)
     EXPECT_EQ(0u, g_scriptTimers.count);
 }
 
-TEST_F(ScriptTest, EventsFiredInsideScriptFunctionsNest)
+TEST_F(QmScriptProcessor, EventsFiredInsideScriptFunctionsNest)
 {
     // The inner handler runs at once; its error is caught inside and the outer
     // script goes on.
@@ -295,7 +297,7 @@ TEST_F(ScriptTest, EventsFiredInsideScriptFunctionsNest)
     EXPECT_TRUE(Holds("depth > 50 and depth < 250 and completed == depth"));
 }
 
-TEST_F(ScriptTest, CoroutinesStepThroughTimersAndHandlersCannotYield)
+TEST_F(QmScriptProcessor, CoroutinesStepThroughTimersAndHandlersCannotYield)
 {
     // A handler fired from inside a coroutine runs on the main state and may
     // not yield: its call fails and the coroutine stays suspended at its own
@@ -316,7 +318,7 @@ TEST_F(ScriptTest, CoroutinesStepThroughTimersAndHandlersCannotYield)
     }
 }
 
-TEST_F(ScriptTest, ReturnSlotHoldsAShortAnswerUntilTaken)
+TEST_F(QmScriptProcessor, ReturnSlotHoldsAShortAnswerUntilTaken)
 {
     ScriptSetReturnValue("false");
     EXPECT_STREQ("false", ScriptTakeReturnValue());
@@ -327,7 +329,7 @@ TEST_F(ScriptTest, ReturnSlotHoldsAShortAnswerUntilTaken)
     EXPECT_STREQ("", ScriptTakeReturnValue());
 }
 
-TEST(ScriptInit, StartsOnceAndTheExtraListIsEmptyByDefault)
+TEST(QmScriptProcessorInit, StartsOnceAndTheExtraListIsEmptyByDefault)
 {
     ScriptInit();
     ASSERT_NE(nullptr, g_luaState);
@@ -343,7 +345,7 @@ TEST(ScriptInit, StartsOnceAndTheExtraListIsEmptyByDefault)
     ScriptShutdown();
 }
 
-TEST(ScriptPanicDeathTest, AnUnprotectedErrorIsLoggedBeforeTheProcessEnds)
+TEST(QmScriptProcessorDeathTest, AnUnprotectedErrorIsLoggedBeforeTheProcessEnds)
 {
     EXPECT_EXIT(
         {

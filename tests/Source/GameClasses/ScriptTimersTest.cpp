@@ -3,7 +3,7 @@
 #include <string>
 
 // Each handler appends the frame number to its own record: "5 9 13 ".
-class ScriptTimersTest : public ScriptTest {
+class QmScriptTimers : public ScriptTest {
 protected:
     void SetUp() override
     {
@@ -21,7 +21,7 @@ protected:
     }
 };
 
-TEST_F(ScriptTimersTest, FireWhenTheGatheredTimeIsStrictlyGreaterAtMostOncePerFrame)
+TEST_F(QmScriptTimers, FireWhenTheGatheredTimeIsStrictlyGreaterAtMostOncePerFrame)
 {
     ScriptSetTimer("a", 1.0f);
     Frames(13, 0.25);
@@ -36,7 +36,7 @@ TEST_F(ScriptTimersTest, FireWhenTheGatheredTimeIsStrictlyGreaterAtMostOncePerFr
     EXPECT_FLOAT_EQ(1.2f, g_scriptTimers.tail->value.elapsed);
 }
 
-TEST_F(ScriptTimersTest, PeriodZeroFiresEveryFrameThatHasADelta)
+TEST_F(QmScriptTimers, PeriodZeroFiresEveryFrameThatHasADelta)
 {
     ScriptSetTimer("a", 0.0f);
     Frames(2, 0.0);
@@ -45,7 +45,7 @@ TEST_F(ScriptTimersTest, PeriodZeroFiresEveryFrameThatHasADelta)
     EXPECT_EQ("3 4 5 ", Global("a_fired"));
 }
 
-TEST_F(ScriptTimersTest, RetuningKeepsTheGatheredTime)
+TEST_F(QmScriptTimers, RetuningKeepsTheGatheredTime)
 {
     ScriptSetTimer("a", 1.0f);
     Frames(3, 0.25);
@@ -56,7 +56,7 @@ TEST_F(ScriptTimersTest, RetuningKeepsTheGatheredTime)
     EXPECT_FLOAT_EQ(0.5f, g_scriptTimers.head->value.elapsed);
 }
 
-TEST_F(ScriptTimersTest, HandlersAddTimersThatRunInTheSamePass)
+TEST_F(QmScriptTimers, HandlersAddTimersThatRunInTheSamePass)
 {
     Run("function c() record('c') TestSetTimer('b', 0) TestSetTimer('c', 10) end");
     ScriptSetTimer("c", 0.0f);
@@ -68,7 +68,7 @@ TEST_F(ScriptTimersTest, HandlersAddTimersThatRunInTheSamePass)
     EXPECT_EQ(10.0f, g_scriptTimers.head->value.period);
 }
 
-TEST_F(ScriptTimersTest, MissingFunctionsKeepFiringWithoutHarm)
+TEST_F(QmScriptTimers, MissingFunctionsKeepFiringWithoutHarm)
 {
     ScriptSetTimer("missing", 0.0f);
     ScriptSetTimer("a", 0.0f);
@@ -77,7 +77,7 @@ TEST_F(ScriptTimersTest, MissingFunctionsKeepFiringWithoutHarm)
     EXPECT_EQ(2u, g_scriptTimers.count);
 }
 
-TEST_F(ScriptTimersTest, RemovalEmptiesTheListAlsoDuringAPass)
+TEST_F(QmScriptTimers, RemovalEmptiesTheListAlsoDuringAPass)
 {
     ScriptSetTimer("a", 0.0f);
     ScriptRemoveAllTimers();
@@ -100,7 +100,7 @@ TEST_F(ScriptTimersTest, RemovalEmptiesTheListAlsoDuringAPass)
     EXPECT_EQ(0u, g_scriptTimers.count);
 }
 
-TEST_F(ScriptTimersTest, NamesOf32CharactersAreRefused)
+TEST_F(QmScriptTimers, NamesOf32CharactersAreRefused)
 {
     const std::string longest(31, 'a');
     ScriptSetTimer(std::string(32, 'a').c_str(), 1.0f);

@@ -43,7 +43,7 @@ void ExpectDirection(const CQmWalkPath& path, float distance, float x, float z)
 // (0, 0) -> (10, 0) -> (10, 10): the corner takes half of the shorter run,
 // 5, so the arc runs from (5, 0) to (10, 5) about (5, 5), a quarter circle of
 // radius 5, turning clockwise seen from above (+x toward +z): angle -pi/2.
-TEST(WalkPath, RightAngleCorner)
+TEST(QmWalkPath, RightAngleCorner)
 {
     const CQmWalkPath path = PathThrough({{0, 7, 0}, {10, 0, 0}, {10, 0, 10}});
     ExpectConsistentPath(path);
@@ -86,7 +86,7 @@ TEST(WalkPath, RightAngleCorner)
 }
 
 // The mirrored corner turns the other way: angle +pi/2.
-TEST(WalkPath, LeftTurnHasPositiveAngle)
+TEST(QmWalkPath, LeftTurnHasPositiveAngle)
 {
     const CQmWalkPath path = PathThrough({{0, 0, 0}, {10, 0, 0}, {10, 0, -10}});
     ExpectConsistentPath(path);
@@ -98,7 +98,7 @@ TEST(WalkPath, LeftTurnHasPositiveAngle)
     ExpectDirection(path, 5.0f + 5.0f * kPi / 4.0f, std::sqrt(0.5f), -std::sqrt(0.5f));
 }
 
-TEST(WalkPath, LongRunEndsInAPieceOfAtMostMaxLine)
+TEST(QmWalkPath, LongRunEndsInAPieceOfAtMostMaxLine)
 {
     CQmWalkPath path = PathThrough({{0, 0, 0}, {190, 0, 0}}, 30.0f);
     ExpectConsistentPath(path);
@@ -124,7 +124,7 @@ TEST(WalkPath, LongRunEndsInAPieceOfAtMostMaxLine)
     EXPECT_EQ(PathThrough({{0, 0, 0}, {30, 0, 0}}, 30.0f).nodes.count, 2u);
 }
 
-TEST(WalkPath, SlightTurnsMakeNoArc)
+TEST(QmWalkPath, SlightTurnsMakeNoArc)
 {
     // (1, 0.005) / |.| against -x: cross about -0.0005, below 0.001.
     const CQmWalkPath slight = PathThrough({{0, 0, 0}, {10, 0, 0}, {20, 0, 0.005f}});
@@ -144,7 +144,7 @@ TEST(WalkPath, SlightTurnsMakeNoArc)
 
 // A square's three sides: the second corner takes half of what the first
 // left of the middle side, so the two arcs never overlap.
-TEST(WalkPath, SuccessiveCornersNeverOverlap)
+TEST(QmWalkPath, SuccessiveCornersNeverOverlap)
 {
     const CQmWalkPath path = PathThrough({{0, 0, 0}, {10, 0, 0}, {10, 0, 10}, {0, 0, 10}});
     ExpectConsistentPath(path);
@@ -162,7 +162,7 @@ TEST(WalkPath, SuccessiveCornersNeverOverlap)
         EXPECT_GE(node.length, 0.0f);
 }
 
-TEST(WalkPath, EmptyAndSinglePointPaths)
+TEST(QmWalkPath, EmptyAndSinglePointPaths)
 {
     CQmWalkPath path;
     Vec3 point = {1, 2, 3};

@@ -15,7 +15,7 @@ struct ToolRun {
     std::string err;
 };
 
-class FpkToolTest : public ::testing::Test {
+class Fpk : public ::testing::Test {
 protected:
     ToolRun Run(const std::string& arguments)
     {
@@ -47,7 +47,7 @@ std::vector<std::string> Listing(const std::string& directory)
 
 } // namespace
 
-TEST_F(FpkToolTest, CreateListVerifyAndExtractAgree)
+TEST_F(Fpk, CreateListVerifyAndExtractAgree)
 {
     dir.Write("src/Gui/Gui_Res.XML", "<gui/>");
     dir.Write("src/Data/Mesh.gemesh", std::string(100000, 'm'));
@@ -73,7 +73,7 @@ TEST_F(FpkToolTest, CreateListVerifyAndExtractAgree)
     EXPECT_TRUE(std::filesystem::exists(dir / "back/empty.txt"));
 }
 
-TEST_F(FpkToolTest, APackWrittenIntoItsOwnDirectoryLeavesItselfOut)
+TEST_F(Fpk, APackWrittenIntoItsOwnDirectoryLeavesItselfOut)
 {
     dir.Write("src/a.txt", "a");
     for (int run = 0; run < 2; ++run)
@@ -82,7 +82,7 @@ TEST_F(FpkToolTest, APackWrittenIntoItsOwnDirectoryLeavesItselfOut)
     EXPECT_EQ(LineCount(list.out), 1u) << list.out;
 }
 
-TEST_F(FpkToolTest, BadPacksGiveOneLineAndAFailingExit)
+TEST_F(Fpk, BadPacksGiveOneLineAndAFailingExit)
 {
     dir.Write("src/a.txt", std::string(5000, 'a'));
     ASSERT_EQ(Run("create " + Quoted("good.fpk") + " " + Quoted("src")).exitCode, 0);
@@ -108,7 +108,7 @@ TEST_F(FpkToolTest, BadPacksGiveOneLineAndAFailingExit)
     EXPECT_NE(folder.err.find("not a pack file"), std::string::npos) << folder.err;
 }
 
-TEST_F(FpkToolTest, RefusesNamesThatWouldCollideOrEscape)
+TEST_F(Fpk, RefusesNamesThatWouldCollideOrEscape)
 {
     dir.Write("src/Same.txt", "1");
     dir.Write("src/same.TXT", "2");
@@ -139,7 +139,7 @@ TEST_F(FpkToolTest, RefusesNamesThatWouldCollideOrEscape)
     EXPECT_EQ(Run("").exitCode, 2);
 }
 
-TEST_F(FpkToolTest, AFailedCreateLeavesWhatWasAtOutAlone)
+TEST_F(Fpk, AFailedCreateLeavesWhatWasAtOutAlone)
 {
     dir.Write("out/resource.fpk", "the user's own file");
     dir.Write("case/Same.txt", "1");
@@ -175,7 +175,7 @@ TEST_F(FpkToolTest, AFailedCreateLeavesWhatWasAtOutAlone)
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST_F(FpkToolTest, AnOutThatIsNoRegularFileIsRefusedUntouched)
+TEST_F(Fpk, AnOutThatIsNoRegularFileIsRefusedUntouched)
 {
     dir.Write("src/a.txt", "a");
     dir.Write("folder.fpk/inside.txt", "kept");
@@ -193,7 +193,7 @@ TEST_F(FpkToolTest, AnOutThatIsNoRegularFileIsRefusedUntouched)
     EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"fifo.fpk", "folder.fpk", "src", "stderr", "stdout"}));
 }
 
-TEST_F(FpkToolTest, OneCauseGivesOneLine)
+TEST_F(Fpk, OneCauseGivesOneLine)
 {
     for (int i = 0; i < 5; ++i)
         dir.Write("src/file" + std::to_string(i) + ".txt", std::string(1000, static_cast<char>('a' + i)));
@@ -224,7 +224,7 @@ TEST_F(FpkToolTest, OneCauseGivesOneLine)
     EXPECT_EQ(CTestTempDir::Read(dir / "a-file"), "not a folder");
 }
 
-TEST_F(FpkToolTest, APackPathMayHoldABackslash)
+TEST_F(Fpk, APackPathMayHoldABackslash)
 {
     dir.Write("src/Gui/Gui_Res.XML", "<gui/>");
     std::filesystem::create_directories(dir / "back\\slash");
@@ -239,7 +239,7 @@ TEST_F(FpkToolTest, APackPathMayHoldABackslash)
 
 // Unpacked files land in the output directory and nowhere else: not through a
 // link left there, and not elsewhere when the directory's name holds a '\\'.
-TEST_F(FpkToolTest, ExtractWritesOnlyInsideItsOutputDirectory)
+TEST_F(Fpk, ExtractWritesOnlyInsideItsOutputDirectory)
 {
     dir.Write("src/gui/a.txt", "a");
     dir.Write("src/b.txt", "b");

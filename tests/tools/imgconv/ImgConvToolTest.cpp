@@ -22,7 +22,7 @@ struct ToolRun {
     std::string err;
 };
 
-class ImgConvToolTest : public ::testing::Test {
+class ImgConv : public ::testing::Test {
 protected:
     ToolRun Run(const std::string& arguments)
     {
@@ -55,7 +55,7 @@ size_t LineCount(const std::string& text)
 
 }  // namespace
 
-TEST_F(ImgConvToolTest, GoodFilesBecomeThirtyTwoBitTgaFiles)
+TEST_F(ImgConv, GoodFilesBecomeThirtyTwoBitTgaFiles)
 {
     // A 2 by 2 bottom-up 24-bit TGA: its rows come out top first with alpha 255.
     TgaSpec tga;
@@ -97,7 +97,7 @@ Bytes UpToTheScan(const Bytes& jpeg)
     return Bytes(jpeg.begin(), std::search(jpeg.begin(), jpeg.end(), sos, sos + 2));
 }
 
-TEST_F(ImgConvToolTest, BadFilesGiveOneLineSayingWhyAndAFailingExit)
+TEST_F(ImgConv, BadFilesGiveOneLineSayingWhyAndAFailingExit)
 {
     TgaSpec cut;
     cut.width = 4;
@@ -251,7 +251,7 @@ Bytes DdsAsToolsWriteIt(const DxtCase& c)
 
 }  // namespace
 
-TEST_F(ImgConvToolTest, DdsFilesGiveTheirTopLevel)
+TEST_F(ImgConv, DdsFilesGiveTheirTopLevel)
 {
     for (const DxtCase& c : {Dxt1Case(), Dxt3Case(), Dxt5Case()}) {
         const ToolRun run = Run(Put(std::string("in-") + c.fourCc + ".dds", DdsAsToolsWriteIt(c)) + " " + OutPath());
@@ -274,7 +274,7 @@ TEST_F(ImgConvToolTest, DdsFilesGiveTheirTopLevel)
 
 // What the game shows of a JPEG cut inside its scan is written, and the tool
 // says the file is cut.
-TEST_F(ImgConvToolTest, AJpegCutInItsScanIsWrittenAndSaidToBeCut)
+TEST_F(ImgConv, AJpegCutInItsScanIsWrittenAndSaidToBeCut)
 {
     const Bytes whole = EncodeJpeg(MakeTestImage(64, 64, 3), EncodeOptions());
     ASSERT_EQ(Run(Put("whole.jpg", whole) + " " + OutPath()).exitCode, 0);
@@ -294,7 +294,7 @@ TEST_F(ImgConvToolTest, AJpegCutInItsScanIsWrittenAndSaidToBeCut)
 }
 
 // A gigabyte file whose header cannot be right is refused without being read.
-TEST_F(ImgConvToolTest, AHugeFileIsRefusedFromItsHeader)
+TEST_F(ImgConv, AHugeFileIsRefusedFromItsHeader)
 {
     TgaSpec claim;
     claim.width = claim.height = 65535;
@@ -313,7 +313,7 @@ TEST_F(ImgConvToolTest, AHugeFileIsRefusedFromItsHeader)
 
 // OUT is replaced by a whole picture or left alone; a pipe given as OUT is
 // refused, and a folder name with a '\\' is a folder like any other.
-TEST_F(ImgConvToolTest, OutIsReplacedOnlyByACompletePicture)
+TEST_F(ImgConv, OutIsReplacedOnlyByACompletePicture)
 {
     TgaSpec tga;
     tga.width = tga.height = 1;

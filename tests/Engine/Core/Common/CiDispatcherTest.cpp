@@ -46,7 +46,7 @@ public:
     std::function<void(CCiMessageClient*, uint32_t)> onMessage;
 };
 
-class DispatcherTest : public ::testing::Test {
+class CiDispatcher : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -63,7 +63,7 @@ protected:
     std::unique_ptr<CCiDispatcher> dispatcher;
 };
 
-TEST_F(DispatcherTest, StartsEmptyWithDeliveryOff)
+TEST_F(CiDispatcher, StartsEmptyWithDeliveryOff)
 {
     EXPECT_EQ(dispatcher->deliveryEnabled, 0);
     EXPECT_EQ(dispatcher->inPass, 0);
@@ -76,7 +76,7 @@ TEST_F(DispatcherTest, StartsEmptyWithDeliveryOff)
     }
 }
 
-TEST_F(DispatcherTest, PassWithDeliveryOffDropsEverythingThenDeliversNormally)
+TEST_F(CiDispatcher, PassWithDeliveryOffDropsEverythingThenDeliversNormally)
 {
     RecordingClient a, b;
     a.PostMessage(1);
@@ -100,7 +100,7 @@ TEST_F(DispatcherTest, PassWithDeliveryOffDropsEverythingThenDeliversNormally)
     EXPECT_EQ(dispatcher->deliveryEnabled, 1);
 }
 
-TEST_F(DispatcherTest, DeliversInPostingOrderThenRowOrderOncePerClient)
+TEST_F(CiDispatcher, DeliversInPostingOrderThenRowOrderOncePerClient)
 {
     RecordingClient a, b, c;
     dispatcher->RegisterClient(&b, nullptr, 0xFFFF);   // a second matching row for b
@@ -114,7 +114,7 @@ TEST_F(DispatcherTest, DeliversInPostingOrderThenRowOrderOncePerClient)
     EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
 }
 
-TEST_F(DispatcherTest, FullTableOfRepeatedRowsStillCallsEachClientOnce)
+TEST_F(CiDispatcher, FullTableOfRepeatedRowsStillCallsEachClientOnce)
 {
     const uint32_t kClients = CCiDispatcher::kMaxRows / 2;
     std::vector<std::unique_ptr<RecordingClient>> clients;
@@ -134,7 +134,7 @@ TEST_F(DispatcherTest, FullTableOfRepeatedRowsStillCallsEachClientOnce)
     }
 }
 
-TEST_F(DispatcherTest, SenderAndTypeFiltersSelectReceivers)
+TEST_F(CiDispatcher, SenderAndTypeFiltersSelectReceivers)
 {
     const uint32_t kDoorType = 0x00020007;   // sub-type 2 of type 7: the whole word counts
     RecordingClient door(kDoorType), lamp(0x0007), bySender, byType, byOtherType, anyone;
@@ -153,7 +153,7 @@ TEST_F(DispatcherTest, SenderAndTypeFiltersSelectReceivers)
                                 { &anyone, &lamp, 2 }, { &bySender, &lamp, 2 }, { &byOtherType, &lamp, 2 } }));
 }
 
-TEST_F(DispatcherTest, MessagePostedByAHandlerWaitsForTheNextPass)
+TEST_F(CiDispatcher, MessagePostedByAHandlerWaitsForTheNextPass)
 {
     RecordingClient a, b;
     b.onMessage = [&](CCiMessageClient*, uint32_t code) {
@@ -169,7 +169,7 @@ TEST_F(DispatcherTest, MessagePostedByAHandlerWaitsForTheNextPass)
     EXPECT_EQ(g_deliveries, (std::vector<Delivery>{ { &a, &b, 2 }, { &b, &b, 2 } }));
 }
 
-TEST_F(DispatcherTest, HandlerDestroyingTheSenderStopsThatMessageOnly)
+TEST_F(CiDispatcher, HandlerDestroyingTheSenderStopsThatMessageOnly)
 {
     auto sender = std::make_unique<RecordingClient>();
     RecordingClient killer, bystander, other;
@@ -192,7 +192,7 @@ TEST_F(DispatcherTest, HandlerDestroyingTheSenderStopsThatMessageOnly)
     EXPECT_EQ(dispatcher->queues[dispatcher->current].used, 0u);
 }
 
-TEST_F(DispatcherTest, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
+TEST_F(CiDispatcher, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
 {
     // Each client says who it is, since one of them takes over the address
     // of a destroyed one: allocators reuse freed memory at once.
@@ -228,7 +228,7 @@ TEST_F(DispatcherTest, ClientsThatMoveOrJoinDuringAPassStillReceiveTheMessage)
     joined->~RecordingClient();
 }
 
-TEST_F(DispatcherTest, AServedClientWhoseRowsChangeDuringThePassIsNotCalledAgain)
+TEST_F(CiDispatcher, AServedClientWhoseRowsChangeDuringThePassIsNotCalledAgain)
 {
     RecordingClient poster, listener, changer;
     // changer, served after listener, gives listener new rows that match the
@@ -245,7 +245,7 @@ TEST_F(DispatcherTest, AServedClientWhoseRowsChangeDuringThePassIsNotCalledAgain
               1);
 }
 
-TEST_F(DispatcherTest, SwitchingDeliveryOffInAHandlerSilencesTheRestOfThePass)
+TEST_F(CiDispatcher, SwitchingDeliveryOffInAHandlerSilencesTheRestOfThePass)
 {
     RecordingClient changer, other;
     changer.onMessage = [&](CCiMessageClient*, uint32_t code) {
@@ -261,7 +261,7 @@ TEST_F(DispatcherTest, SwitchingDeliveryOffInAHandlerSilencesTheRestOfThePass)
     EXPECT_EQ(dispatcher->deliveryEnabled, 1);
 }
 
-TEST_F(DispatcherTest, RunPassInsideAHandlerDoesNothing)
+TEST_F(CiDispatcher, RunPassInsideAHandlerDoesNothing)
 {
     RecordingClient a;
     a.onMessage = [&](CCiMessageClient*, uint32_t code) {
@@ -279,7 +279,7 @@ TEST_F(DispatcherTest, RunPassInsideAHandlerDoesNothing)
     EXPECT_EQ(PendingCount(), 1u);
 }
 
-TEST_F(DispatcherTest, UnregisteringFillsHolesFromTheEnd)
+TEST_F(CiDispatcher, UnregisteringFillsHolesFromTheEnd)
 {
     RecordingClient a, b, c;
     dispatcher->UnregisterClient(&a);
@@ -296,7 +296,7 @@ TEST_F(DispatcherTest, UnregisteringFillsHolesFromTheEnd)
     EXPECT_EQ(dispatcher->rows[0].codeFilter, 0xFFFFFFFFu);
 }
 
-TEST_F(DispatcherTest, RowTableHoldsAtMost2048Rows)
+TEST_F(CiDispatcher, RowTableHoldsAtMost2048Rows)
 {
     RecordingClient a;
     for (uint32_t i = 1; i < CCiDispatcher::kMaxRows + 5; i++)
@@ -306,7 +306,7 @@ TEST_F(DispatcherTest, RowTableHoldsAtMost2048Rows)
     EXPECT_FALSE(dispatcher->HoldsRow(&late));
 }
 
-TEST_F(DispatcherTest, DestructionPurgesOnlyTheClientsOwnMessages)
+TEST_F(CiDispatcher, DestructionPurgesOnlyTheClientsOwnMessages)
 {
     RecordingClient receiver, stays;
     auto leaving = std::make_unique<RecordingClient>();
@@ -333,7 +333,7 @@ TEST_F(DispatcherTest, DestructionPurgesOnlyTheClientsOwnMessages)
     EXPECT_EQ(PendingCount(), 0u);
 }
 
-TEST_F(DispatcherTest, CollectForReturnsUpTo64CodesAndSignalsOverflow)
+TEST_F(CiDispatcher, CollectForReturnsUpTo64CodesAndSignalsOverflow)
 {
     RecordingClient device, other;
     EnableDelivery();
@@ -356,7 +356,7 @@ TEST_F(DispatcherTest, CollectForReturnsUpTo64CodesAndSignalsOverflow)
     EXPECT_EQ(codes[1], 9u);
 }
 
-TEST_F(DispatcherTest, SendDirectNeedsDeliveryAndARow)
+TEST_F(CiDispatcher, SendDirectNeedsDeliveryAndARow)
 {
     RecordingClient target, sender;
     dispatcher->SendDirect(&target, &sender);
@@ -371,7 +371,7 @@ TEST_F(DispatcherTest, SendDirectNeedsDeliveryAndARow)
     EXPECT_EQ(g_deliveries.size(), 1u);
 }
 
-TEST_F(DispatcherTest, FullQueueRefusesPostsInsteadOfOverflowing)
+TEST_F(CiDispatcher, FullQueueRefusesPostsInsteadOfOverflowing)
 {
     RecordingClient poster;
     int received = 0;
@@ -393,7 +393,7 @@ TEST_F(DispatcherTest, FullQueueRefusesPostsInsteadOfOverflowing)
 // switching delivery off, against a plain model of the rules: rows in table
 // order, holes filled from the end, each client once per message, messages in
 // posting order, a destroyed sender's messages gone.
-TEST_F(DispatcherTest, RandomFramesFollowAPlainModelOfTheRules)
+TEST_F(CiDispatcher, RandomFramesFollowAPlainModelOfTheRules)
 {
     struct ModelRow {
         int client, senderFilter;   // client slots; -1: any sender
@@ -510,7 +510,7 @@ TEST_F(DispatcherTest, RandomFramesFollowAPlainModelOfTheRules)
 // unregister, post and switch delivery off, at random. Under the sanitizers
 // this shows any call into a destroyed client; besides, no client hears one
 // message twice and no pending message names a destroyed sender.
-TEST_F(DispatcherTest, RandomHandlersThatChangeTheClientsKeepThePassSafe)
+TEST_F(CiDispatcher, RandomHandlersThatChangeTheClientsKeepThePassSafe)
 {
     struct Heard {
         uint32_t client, code;   // each client and each posted code is unique
@@ -599,7 +599,7 @@ TEST_F(DispatcherTest, RandomHandlersThatChangeTheClientsKeepThePassSafe)
     EXPECT_EQ(dispatcher->rowCount, 0u);
 }
 
-TEST(MessageClient, WithoutADispatcherIsInert)
+TEST(CiMessageClient, WithoutADispatcherIsInert)
 {
     g_dispatcher = nullptr;
     RecordingClient lonely;

@@ -19,7 +19,7 @@ void RecordOutput(const char* channel, const char* message)
     g_printed.emplace_back(channel, message);
 }
 
-class AuxOverlayTest : public ::testing::Test {
+class GeAuxOverlay : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -57,7 +57,7 @@ using Printed = std::vector<std::pair<std::string, std::string>>;
 
 } // namespace
 
-TEST_F(AuxOverlayTest, RegistrationAnnouncesTheCurrentValue)
+TEST_F(GeAuxOverlay, RegistrationAnnouncesTheCurrentValue)
 {
     uint8_t flag = 0;
     AuxOverlay::RegisterVariable(GeValueBinding{&flag, GE_VALUE_BOOL}, "flag");
@@ -65,7 +65,7 @@ TEST_F(AuxOverlayTest, RegistrationAnnouncesTheCurrentValue)
     EXPECT_EQ((Printed{{"none", "false"}}), g_printed);
 }
 
-TEST_F(AuxOverlayTest, ChangedValueIsReportedOnceByTheNextPass)
+TEST_F(GeAuxOverlay, ChangedValueIsReportedOnceByTheNextPass)
 {
     uint8_t flag = 0;
     int32_t number = 5;
@@ -91,7 +91,7 @@ TEST_F(AuxOverlayTest, ChangedValueIsReportedOnceByTheNextPass)
     EXPECT_EQ((Printed{{"none", "-7"}, {"none", "false"}}), g_printed);
 }
 
-TEST_F(AuxOverlayTest, FullScreenRefusesRegistrationRemovalAndPrinting)
+TEST_F(GeAuxOverlay, FullScreenRefusesRegistrationRemovalAndPrinting)
 {
     uint8_t flag = 1;
     UseSettings(false);
@@ -111,7 +111,7 @@ TEST_F(AuxOverlayTest, FullScreenRefusesRegistrationRemovalAndPrinting)
     EXPECT_FALSE(AuxOverlay::RemoveVariable("flag"));
 }
 
-TEST_F(AuxOverlayTest, ReRegistrationReplacesTheBinding)
+TEST_F(GeAuxOverlay, ReRegistrationReplacesTheBinding)
 {
     int32_t first = 1;
     int32_t second = 2;
@@ -126,14 +126,14 @@ TEST_F(AuxOverlayTest, ReRegistrationReplacesTheBinding)
     EXPECT_EQ((Printed{{"none", "20"}}), g_printed);
 }
 
-TEST_F(AuxOverlayTest, ValueTextIsNeverAFormat)
+TEST_F(GeAuxOverlay, ValueTextIsNeverAFormat)
 {
     CGeString text("100%s %n");
     AuxOverlay::RegisterVariable(GeValueBinding{&text, GE_VALUE_STRING}, "text");
     EXPECT_EQ((Printed{{"none", "100%s %n"}}), g_printed);
 }
 
-TEST_F(AuxOverlayTest, UnknownKindIsAnnouncedOnceAndNeverAgain)
+TEST_F(GeAuxOverlay, UnknownKindIsAnnouncedOnceAndNeverAgain)
 {
     int32_t variable = 3;
     AuxOverlay::RegisterVariable(GeValueBinding{&variable, 99}, "odd");
@@ -143,7 +143,7 @@ TEST_F(AuxOverlayTest, UnknownKindIsAnnouncedOnceAndNeverAgain)
     EXPECT_EQ(1u, g_printed.size());
 }
 
-TEST_F(AuxOverlayTest, ChannelsOfTags)
+TEST_F(GeAuxOverlay, ChannelsOfTags)
 {
     struct Case {
         std::string tag;
@@ -158,7 +158,7 @@ TEST_F(AuxOverlayTest, ChannelsOfTags)
         EXPECT_EQ(c.channel, AuxOverlay::ChannelOfTag(CGeString(c.tag.c_str())).c_str()) << c.tag;
 }
 
-TEST_F(AuxOverlayTest, ChannelFilter)
+TEST_F(GeAuxOverlay, ChannelFilter)
 {
     struct Case {
         std::vector<const char*> filter;
@@ -186,7 +186,7 @@ TEST_F(AuxOverlayTest, ChannelFilter)
     }
 }
 
-TEST_F(AuxOverlayTest, PrintCutsLongMessages)
+TEST_F(GeAuxOverlay, PrintCutsLongMessages)
 {
     const std::string longText(5000, 'x');
     AuxOverlay::Print("tag", "%s", longText.c_str());
@@ -208,7 +208,7 @@ LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-TEST_F(AuxOverlayTest, CloseCommandSendsWmCloseToTheDeviceWindow)
+TEST_F(GeAuxOverlay, CloseCommandSendsWmCloseToTheDeviceWindow)
 {
     // Without a device window the command does nothing.
     AuxOverlay::SetDeviceWindow(nullptr);

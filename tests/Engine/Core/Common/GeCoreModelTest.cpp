@@ -80,7 +80,7 @@ void MidAtRandom(std::mt19937& random, String& s, Model& model)
     model = model.substr(start, count);
 }
 
-TEST(CoreModel, StringOperationsMatchStdString)
+TEST(GeCoreModel, StringOperationsMatchStdString)
 {
     std::mt19937 random(7);
     const char* alphabet = "abAB/\\.x";
@@ -146,7 +146,7 @@ TEST(CoreModel, StringOperationsMatchStdString)
     }
 }
 
-TEST(CoreModel, WideStringOperationsMatchStdU16String)
+TEST(GeCoreModel, WideStringOperationsMatchStdU16String)
 {
     std::mt19937 random(11);
     for (int round = 0; round < 200; ++round) {
@@ -225,7 +225,7 @@ struct Owned {
 };
 int Owned::live = 0;
 
-TEST(CoreModel, ArrayOperationsMatchStdVector)
+TEST(GeCoreModel, ArrayOperationsMatchStdVector)
 {
     std::mt19937 random(3);
     {
@@ -272,7 +272,7 @@ TEST(CoreModel, ArrayOperationsMatchStdVector)
     EXPECT_EQ(Owned::live, 0);
 }
 
-TEST(CoreModel, PoolListOperationsMatchStdList)
+TEST(GeCoreModel, PoolListOperationsMatchStdList)
 {
     std::mt19937 random(19);
     {
@@ -319,7 +319,7 @@ TEST(CoreModel, PoolListOperationsMatchStdList)
     EXPECT_EQ(Owned::live, 0);
 }
 
-TEST(CoreModel, MapWithClearAndCopiesMatchesStdMap)
+TEST(GeCoreModel, MapWithClearAndCopiesMatchesStdMap)
 {
     std::mt19937 random(5);
     CGeStringMap<CGeString> map;
@@ -384,7 +384,7 @@ TEST(CoreModel, MapWithClearAndCopiesMatchesStdMap)
 
 // Random bytes through the decoders: no read past the terminator, no write
 // past one unit per input byte plus the terminator.
-TEST(CoreModel, DecodersStayInsideTheirBuffers)
+TEST(GeCoreModel, DecodersStayInsideTheirBuffers)
 {
     std::mt19937 random(9);
     for (int round = 0; round < 20000; ++round) {
@@ -410,7 +410,7 @@ TEST(CoreModel, DecodersStayInsideTheirBuffers)
 }
 
 // The path helpers on random paths, against their plain definitions.
-TEST(CoreModel, PathHelpersFollowTheirDefinitions)
+TEST(GeCoreModel, PathHelpersFollowTheirDefinitions)
 {
     std::mt19937 random(13);
     for (int round = 0; round < 20000; ++round) {
@@ -440,7 +440,7 @@ TEST(CoreModel, PathHelpersFollowTheirDefinitions)
 }
 
 // Numeric conversions built at random agree with the C library's printf.
-TEST(CoreModel, WideNumbersMatchPrintf)
+TEST(GeCoreModel, WideNumbersMatchPrintf)
 {
     std::mt19937 random(17);
     const char* flags[] = { "", "-", "+", " ", "#", "0", "-0", "+ ", "#0" };

@@ -100,7 +100,7 @@ const SelectionCase kCases[] = {
      "Processor type AMD supported:MMX.", "MMX"},
 };
 
-class CpuProbeTest : public ::testing::Test {
+class GeCpuInfo : public ::testing::Test {
 protected:
     void SetUp() override { previous_ = GeSetCpuIdFunction(FakeCpuId); }
     void TearDown() override
@@ -126,7 +126,7 @@ protected:
     CGeCpuInfo info_;
 };
 
-TEST_F(CpuProbeTest, SelectionTable)
+TEST_F(GeCpuInfo, SelectionTable)
 {
     for (const SelectionCase& c : kCases) {
         SCOPED_TRACE(c.what);
@@ -154,7 +154,7 @@ TEST_F(CpuProbeTest, SelectionTable)
     }
 }
 
-TEST_F(CpuProbeTest, LeafZeroLeavesTheVendorTextInTheRegisters)
+TEST_F(GeCpuInfo, LeafZeroLeavesTheVendorTextInTheRegisters)
 {
     g_fake = &kCases[0].cpu;
     CGeCpuInfo info;
@@ -169,7 +169,7 @@ TEST_F(CpuProbeTest, LeafZeroLeavesTheVendorTextInTheRegisters)
     EXPECT_EQ(info.regs[0] | info.regs[1] | info.regs[2] | info.regs[3], 0u);
 }
 
-TEST_F(CpuProbeTest, SecondSelectionKeepsTheFirstChoice)
+TEST_F(GeCpuInfo, SecondSelectionKeepsTheFirstChoice)
 {
     Probe(kCases[1].cpu);
     GeSimdCreate();
@@ -182,7 +182,7 @@ TEST_F(CpuProbeTest, SecondSelectionKeepsTheFirstChoice)
     EXPECT_EQ(first->cpuFlags, 0x4u | 0x20 | 0x640);
 }
 
-TEST_F(CpuProbeTest, GenericObjectStartsWithTheGenericVendorFlag)
+TEST_F(GeCpuInfo, GenericObjectStartsWithTheGenericVendorFlag)
 {
     Probe(kCases[0].cpu);
     GeSimdCreate();
@@ -191,7 +191,7 @@ TEST_F(CpuProbeTest, GenericObjectStartsWithTheGenericVendorFlag)
 }
 
 // The real processor: every x86-64 processor has SSE2, so an SSE2 level is chosen.
-TEST(CpuProbeRealTest, ThisProcessor)
+TEST(GeCpuInfoOnThisMachine, ThisProcessor)
 {
     GeCpuProbeCreate();
     ASSERT_NE(g_pGeCpuInfo, nullptr);

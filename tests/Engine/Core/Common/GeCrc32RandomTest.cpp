@@ -21,7 +21,7 @@ uint32_t SlowCrc32(const std::vector<uint8_t>& bytes)
     return ~crc;
 }
 
-TEST(Crc32, MatchesTheStandardCheckValues)
+TEST(GeCrc32, MatchesTheStandardCheckValues)
 {
     const struct { const char* text; uint32_t crc; } cases[] = {
         {"123456789", 0xCBF43926u},
@@ -34,7 +34,7 @@ TEST(Crc32, MatchesTheStandardCheckValues)
     EXPECT_EQ(Crc32(0, "ignored"), 0u);
 }
 
-TEST(Crc32, AgreesWithTheBitwiseFormOverEveryByteValue)
+TEST(GeCrc32, AgreesWithTheBitwiseFormOverEveryByteValue)
 {
     std::vector<uint8_t> bytes;
     for (int round = 0; round < 3; ++round) {
@@ -44,7 +44,7 @@ TEST(Crc32, AgreesWithTheBitwiseFormOverEveryByteValue)
     }
 }
 
-TEST(Crc32, AgreesWithTheBitwiseFormAtEveryLengthAndAlignment)
+TEST(GeCrc32, AgreesWithTheBitwiseFormAtEveryLengthAndAlignment)
 {
     std::vector<uint8_t> bytes(80);
     for (size_t i = 0; i < bytes.size(); ++i)

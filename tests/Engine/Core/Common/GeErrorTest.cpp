@@ -23,7 +23,7 @@ int ScriptedBox(const char* text, const char* caption)
     return g_answer;
 }
 
-class ErrorBoxTest : public ::testing::Test {
+class GeErrorBox : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -70,7 +70,7 @@ TEST(GeErrorFormat, TextThatDoesNotFitIn511CharactersBecomesEmpty)
     EXPECT_STREQ(CGeError::Format("%s:%d", "pack", 3).c_str(), "pack:3");
 }
 
-TEST_F(ErrorBoxTest, ShowsTitledBoxAndRetryReturnsFalse)
+TEST_F(GeErrorBox, ShowsTitledBoxAndRetryReturnsFalse)
 {
     g_answer = IDRETRY;
     EXPECT_FALSE(GeErrorReport(CGeString("X"), CGeString("a.cpp"), 7));
@@ -78,7 +78,7 @@ TEST_F(ErrorBoxTest, ShowsTitledBoxAndRetryReturnsFalse)
     EXPECT_EQ(g_shownText, std::string(kBody) + kQuestion);
 }
 
-TEST_F(ErrorBoxTest, BoxThatCannotBeShownLetsTheCallerGoOn)
+TEST_F(GeErrorBox, BoxThatCannotBeShownLetsTheCallerGoOn)
 {
     for (int answer : { 0, IDOK, IDCANCEL, 99 }) {
         g_answer = answer;
@@ -86,7 +86,7 @@ TEST_F(ErrorBoxTest, BoxThatCannotBeShownLetsTheCallerGoOn)
     }
 }
 
-TEST_F(ErrorBoxTest, IgnoreThrowsTheError)
+TEST_F(GeErrorBox, IgnoreThrowsTheError)
 {
     g_answer = IDIGNORE;
     try {
@@ -100,13 +100,13 @@ TEST_F(ErrorBoxTest, IgnoreThrowsTheError)
     }
 }
 
-TEST_F(ErrorBoxTest, AbortEndsTheProcessWithMinusOne)
+TEST_F(GeErrorBox, AbortEndsTheProcessWithMinusOne)
 {
     g_answer = IDABORT;
     EXPECT_EXIT(GeErrorReport(CGeString("X"), CGeString("a.cpp"), 7), ::testing::ExitedWithCode(255), "");
 }
 
-TEST_F(ErrorBoxTest, RaiserOnRetryContinuesWithoutADebugger)
+TEST_F(GeErrorBox, RaiserOnRetryContinuesWithoutADebugger)
 {
     // Runs under ctest without a tracer; with one, the break is the point.
     if (GeIsDebuggerAttached())
@@ -124,7 +124,7 @@ TEST(GeErrorReport, HeadlessSystemBoxCannotBeShown)
     EXPECT_TRUE(GeErrorReport(CGeString("X"), CGeString("a.cpp"), 7));
 }
 
-TEST(GetD3dErrorName, NamesEveryTableRowAndFallsBackOtherwise)
+TEST(GeErrorNamesD3d, NamesEveryTableRowAndFallsBackOtherwise)
 {
     const struct {
         uint32_t code;
@@ -161,7 +161,7 @@ TEST(GetD3dErrorName, NamesEveryTableRowAndFallsBackOtherwise)
         EXPECT_STREQ(GetD3dErrorName((int32_t)c.code), c.name) << std::hex << c.code;
 }
 
-TEST(GetWin32ErrorText, SharedBufferHoldsTheLatestText)
+TEST(GeErrorWin32Text, SharedBufferHoldsTheLatestText)
 {
     const char* unknown = GetWin32ErrorText(0x7FFFABCD);
     EXPECT_STREQ(unknown, "undefined error: no description");

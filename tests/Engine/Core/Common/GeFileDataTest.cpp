@@ -19,7 +19,7 @@ std::string CurrentDirectory()
     return getcwd(buffer, sizeof(buffer)) ? buffer : "";
 }
 
-class LooseFilesTest : public ::testing::Test {
+class GeFileDataLooseFiles : public ::testing::Test {
 protected:
     void SetUp() override { g_packPath = ""; }
     void TearDown() override { g_packPath = ""; }
@@ -28,7 +28,7 @@ protected:
 
 } // namespace
 
-TEST_F(LooseFilesTest, ReadsWholeFilesWhateverTheCaseOfTheirNameOnDisk)
+TEST_F(GeFileDataLooseFiles, ReadsWholeFilesWhateverTheCaseOfTheirNameOnDisk)
 {
     dir.Write("Gui/Gui_Res.XML", "<gui/>");
     for (std::string name : {"Gui/Gui_Res.XML", "gui/gui_res.xml", "GUI\\gui_res.xml"}) {
@@ -42,7 +42,7 @@ TEST_F(LooseFilesTest, ReadsWholeFilesWhateverTheCaseOfTheirNameOnDisk)
     }
 }
 
-TEST_F(LooseFilesTest, MissingAndEmptyFilesGiveNoData)
+TEST_F(GeFileDataLooseFiles, MissingAndEmptyFilesGiveNoData)
 {
     dir.Write("empty.txt", "");
     for (const char* name : {"empty.txt", "missing.txt", "nodir/missing.txt"}) {
@@ -54,7 +54,7 @@ TEST_F(LooseFilesTest, MissingAndEmptyFilesGiveNoData)
     }
 }
 
-TEST_F(LooseFilesTest, SizeQueryOfLooseFiles)
+TEST_F(GeFileDataLooseFiles, SizeQueryOfLooseFiles)
 {
     dir.Write("Five.bin", "12345");
     dir.Write("zero.bin", "");
@@ -69,7 +69,7 @@ TEST_F(LooseFilesTest, SizeQueryOfLooseFiles)
     EXPECT_FALSE(found);
 }
 
-TEST_F(LooseFilesTest, WritesWholeFilesAndReportsFailedWrites)
+TEST_F(GeFileDataLooseFiles, WritesWholeFilesAndReportsFailedWrites)
 {
     dir.Write("Save/old.s", "a much longer old content");
     uint8_t bytes[] = {1, 2, 3, 0, 5};
@@ -90,7 +90,7 @@ TEST_F(LooseFilesTest, WritesWholeFilesAndReportsFailedWrites)
     record.path.Release(); // the caller keeps the bytes
 }
 
-TEST_F(LooseFilesTest, ListsADataDirectory)
+TEST_F(GeFileDataLooseFiles, ListsADataDirectory)
 {
     dir.Write("Dialogs/Topic_A.xml", "a");
     dir.Write("Dialogs/sub/Deep.XML", "d");
@@ -115,7 +115,7 @@ TEST_F(LooseFilesTest, ListsADataDirectory)
     EXPECT_EQ(names.count, 0u);
 }
 
-TEST_F(LooseFilesTest, WithAPackPathSetLooseFilesAreNotConsulted)
+TEST_F(GeFileDataLooseFiles, WithAPackPathSetLooseFilesAreNotConsulted)
 {
     dir.Write("loose.txt", "loose");
     g_packPath = (dir / "resource.fpk").c_str();

@@ -31,7 +31,7 @@ void ExpectLikePrintf(const char16_t* wideFormat, const char* narrowFormat, T va
     EXPECT_EQ(Wide(wideFormat, value), Widen(expected)) << narrowFormat;
 }
 
-TEST(FormatWideBuffer, NumbersMatchPrintf)
+TEST(GeWideFormatBuffer, NumbersMatchPrintf)
 {
     ExpectLikePrintf(u"%d", "%d", 42);
     ExpectLikePrintf(u"%i", "%i", -7);
@@ -63,7 +63,7 @@ TEST(FormatWideBuffer, NumbersMatchPrintf)
     ExpectLikePrintf(u"%p", "%p", (void*)0x1234);
 }
 
-TEST(FormatWideBuffer, LengthModifiersCutTheArgument)
+TEST(GeWideFormatBuffer, LengthModifiersCutTheArgument)
 {
     EXPECT_EQ(Wide(u"%hd", 70000), u"4464");
     EXPECT_EQ(Wide(u"%hu", -1), u"65535");
@@ -76,7 +76,7 @@ TEST(FormatWideBuffer, LengthModifiersCutTheArgument)
     EXPECT_EQ(Wide(u"%.*Lf", 8, 2.0), u"2.00000000");
 }
 
-TEST(FormatWideBuffer, StringsAndCharactersFollowTheWideConventions)
+TEST(GeWideFormatBuffer, StringsAndCharactersFollowTheWideConventions)
 {
     EXPECT_EQ(Wide(u"%s", u"\u0416abc"), u"\u0416abc");
     EXPECT_EQ(Wide(u"%ls", u"x"), u"x");
@@ -95,7 +95,7 @@ TEST(FormatWideBuffer, StringsAndCharactersFollowTheWideConventions)
     EXPECT_EQ(Wide(u"[%3c]", (int)u'x'), u"[  x]");
 }
 
-TEST(FormatWideBuffer, LiteralsPercentAndUnknownConversions)
+TEST(GeWideFormatBuffer, LiteralsPercentAndUnknownConversions)
 {
     EXPECT_EQ(Wide(u"\u0416 100%% sure"), u"\u0416 100% sure");
     EXPECT_EQ(Wide(u"%y and %d", 5), u"%y and 5");
@@ -105,7 +105,7 @@ TEST(FormatWideBuffer, LiteralsPercentAndUnknownConversions)
     EXPECT_EQ(Wide(u""), u"");
 }
 
-TEST(FormatWideBuffer, NeverWritesPastTheBuffer)
+TEST(GeWideFormatBuffer, NeverWritesPastTheBuffer)
 {
     char16_t out[8];
     for (char16_t& unit : out)
@@ -127,7 +127,7 @@ TEST(FormatWideBuffer, NeverWritesPastTheBuffer)
     EXPECT_EQ(std::u16string(line), std::u16string(15, u' '));
 }
 
-TEST(FormatString, FormatsAndCutsAt1023)
+TEST(GeFormat, FormatsAndCutsAt1023)
 {
     EXPECT_STREQ(FormatString("%s_%d", "slot", 3).c_str(), "slot_3");
     std::string longText(2000, 'x');
@@ -135,7 +135,7 @@ TEST(FormatString, FormatsAndCutsAt1023)
     EXPECT_TRUE(FormatString("%s", "").IsEmpty());
 }
 
-TEST(FormatWideString, FormatsAndCutsAt2047)
+TEST(GeWideFormatString, FormatsAndCutsAt2047)
 {
     CGeWString text = FormatWideString(u"%s %u", u"\u0410", 7u);
     EXPECT_EQ(std::u16string(text.c_str()), u"\u0410 7");

@@ -66,7 +66,7 @@ std::vector<std::string> Keys(const IntMap& map)
     return keys;
 }
 
-TEST(StringMap, InsertKeepsFirstLastAndABlackRoot)
+TEST(GeStringMap, InsertKeepsFirstLastAndABlackRoot)
 {
     IntMap map;
     for (const char* key : {"b", "a", "c"}) {
@@ -79,7 +79,7 @@ TEST(StringMap, InsertKeepsFirstLastAndABlackRoot)
     EXPECT_EQ(Keys(map), (std::vector<std::string>{"a", "b", "c"}));
 }
 
-TEST(StringMap, KeysFollowUnsignedByteOrder)
+TEST(GeStringMap, KeysFollowUnsignedByteOrder)
 {
     IntMap map;
     for (const char* key : {"a", "", "\xE0", "B", "ab", "A", "Z"})
@@ -88,7 +88,7 @@ TEST(StringMap, KeysFollowUnsignedByteOrder)
     EXPECT_EQ(map.count, 7u);  // keys that differ only in case stay apart
 }
 
-TEST(StringMap, InsertNodeReturnsTheExistingNodeUnchanged)
+TEST(GeStringMap, InsertNodeReturnsTheExistingNodeUnchanged)
 {
     IntMap map;
     auto* node = map.InsertNode(CGeString("key"), 1);
@@ -97,7 +97,7 @@ TEST(StringMap, InsertNodeReturnsTheExistingNodeUnchanged)
     EXPECT_EQ(map.count, 1u);
 }
 
-TEST(StringMap, FindAndLookupNeverInsertButIndexingDoes)
+TEST(GeStringMap, FindAndLookupNeverInsertButIndexingDoes)
 {
     CGeStringMap<int*> map;
     int target = 7;
@@ -114,7 +114,7 @@ TEST(StringMap, FindAndLookupNeverInsertButIndexingDoes)
     EXPECT_EQ(map.count, 2u);
 }
 
-TEST(StringMap, LowerBoundFindsTheFirstKeyNotLess)
+TEST(GeStringMap, LowerBoundFindsTheFirstKeyNotLess)
 {
     IntMap map;
     for (const char* key : {"b", "d", "f"})
@@ -132,7 +132,7 @@ TEST(StringMap, LowerBoundFindsTheFirstKeyNotLess)
     }
 }
 
-TEST(StringMap, ValuesThatOwnMemoryAreCopiedAndReleased)
+TEST(GeStringMap, ValuesThatOwnMemoryAreCopiedAndReleased)
 {
     CGeStringMap<CGeWString> strings;
     strings[CGeString("greeting")] = u"hello there, a text long enough to need its own buffer";
@@ -146,7 +146,7 @@ TEST(StringMap, ValuesThatOwnMemoryAreCopiedAndReleased)
     EXPECT_EQ(strings.count, 0u);
 }
 
-TEST(StringMap, ErasingKeepsFirstLastAndEveryOtherNodeInPlace)
+TEST(GeStringMap, ErasingKeepsFirstLastAndEveryOtherNodeInPlace)
 {
     IntMap map;
     std::map<std::string, IntMap::Node*> addresses;
@@ -174,7 +174,7 @@ TEST(StringMap, ErasingKeepsFirstLastAndEveryOtherNodeInPlace)
     EXPECT_EQ(map.last, nullptr);
 }
 
-TEST(StringMap, RandomInsertAndEraseKeepTheTreeValid)
+TEST(GeStringMap, RandomInsertAndEraseKeepTheTreeValid)
 {
     std::mt19937 random(12345);
     for (int round = 0; round < 8; ++round) {
@@ -213,7 +213,7 @@ TEST(StringMap, RandomInsertAndEraseKeepTheTreeValid)
     }
 }
 
-TEST(Map, NumberKeysOrderAsUnsigned)
+TEST(GeMap, NumberKeysOrderAsUnsigned)
 {
     CGeMap<uint32_t, CGeString> names;
     const uint32_t keys[] = {5, 0xFFFFFFFFu, 0, 0x80000000u, 17};
@@ -238,7 +238,7 @@ TEST(Map, NumberKeysOrderAsUnsigned)
     CheckTree(handles);
 }
 
-TEST(StringMap, AClearedMapRefillsFromItsOwnPool)
+TEST(GeStringMap, AClearedMapRefillsFromItsOwnPool)
 {
     IntMap map;
     for (int i = 0; i < 50; ++i)
@@ -253,7 +253,7 @@ TEST(StringMap, AClearedMapRefillsFromItsOwnPool)
     CheckTree(map);
 }
 
-TEST(StringMap, ACopyTakesOneBlockAsLargeAsTheSourcePool)
+TEST(GeStringMap, ACopyTakesOneBlockAsLargeAsTheSourcePool)
 {
     IntMap source;
     for (int i = 0; i < 10; ++i)
@@ -283,7 +283,7 @@ TEST(StringMap, ACopyTakesOneBlockAsLargeAsTheSourcePool)
     EXPECT_EQ(copy.nodePool.total, 0u);
 }
 
-TEST(StringMap, MapsOfMapsCopyDeeply)
+TEST(GeStringMap, MapsOfMapsCopyDeeply)
 {
     CGeStringMap<CGeStringMap<int>> quests;
     quests[CGeString("quest")][CGeString("step")] = 3;
@@ -296,7 +296,7 @@ TEST(StringMap, MapsOfMapsCopyDeeply)
     EXPECT_EQ(moved[CGeString("quest")][CGeString("step")], 4);
 }
 
-TEST(StringMap, DestroyTwiceIsHarmless)
+TEST(GeStringMap, DestroyTwiceIsHarmless)
 {
     IntMap map;
     map.InsertNode(CGeString("a"), 1);
@@ -316,7 +316,7 @@ std::vector<std::string> Names(const CGeSortedArray<int>& array)
     return names;
 }
 
-TEST(SortedArray, InsertKeepsKeyOrderWithTheNewestEqualNameFirst)
+TEST(GeSortedArray, InsertKeepsKeyOrderWithTheNewestEqualNameFirst)
 {
     CGeSortedArray<int> tracks;
     EXPECT_EQ(tracks.Insert(CGeString("walk"), 1), 0u);
@@ -331,7 +331,7 @@ TEST(SortedArray, InsertKeepsKeyOrderWithTheNewestEqualNameFirst)
     EXPECT_EQ(tracks[0].name, "idle");
 }
 
-TEST(SortedArray, LowerBoundAndFindSearchByHalving)
+TEST(GeSortedArray, LowerBoundAndFindSearchByHalving)
 {
     CGeSortedArray<int> table;
     for (int i = 0; i < 40; ++i)

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(GetPathBaseName, DropsDirectoryAndExtension)
+TEST(GePathBaseName, DropsDirectoryAndExtension)
 {
     const struct {
         const char* path;
@@ -29,7 +29,7 @@ TEST(GetPathBaseName, DropsDirectoryAndExtension)
         EXPECT_STREQ(GetPathBaseName(c.path).c_str(), c.base) << c.path;
 }
 
-TEST(GetPathExtension, TakesTheTextAfterTheLastDot)
+TEST(GePathExtension, TakesTheTextAfterTheLastDot)
 {
     EXPECT_STREQ(GetPathExtension("Meshes/kettle.gemesh").c_str(), "gemesh");
     EXPECT_STREQ(GetPathExtension("a.b.c").c_str(), "c");
@@ -38,7 +38,7 @@ TEST(GetPathExtension, TakesTheTextAfterTheLastDot)
     EXPECT_STREQ(GetPathExtension("").c_str(), "");
 }
 
-TEST(GetPathDirectory, KeepsTheDirectoryWithForwardSlashes)
+TEST(GePathDirectory, KeepsTheDirectoryWithForwardSlashes)
 {
     EXPECT_STREQ(GetPathDirectory("C:\\Games\\x.fpk").c_str(), "C:/Games");
     EXPECT_STREQ(GetPathDirectory("a/b\\c/d.txt").c_str(), "a/b/c");
@@ -46,19 +46,19 @@ TEST(GetPathDirectory, KeepsTheDirectoryWithForwardSlashes)
     EXPECT_STREQ(GetPathDirectory("").c_str(), ".");
 }
 
-class DataRootTest : public ::testing::Test {
+class GePathDataRoot : public ::testing::Test {
 protected:
     void TearDown() override { DataRootPrefix = ""; }
 };
 
-TEST_F(DataRootTest, EmptyPrefixHoldsEveryPath)
+TEST_F(GePathDataRoot, EmptyPrefixHoldsEveryPath)
 {
     EXPECT_TRUE(IsPathUnderBase("Gui\\gui_res.xml"));
     EXPECT_TRUE(IsPathUnderBase(""));
     EXPECT_STREQ(GetPathRelativeToBase("Gui\\Fonts\\a.xml").c_str(), "Gui/Fonts/a.xml");
 }
 
-TEST_F(DataRootTest, PrefixIsMatchedIgnoringCaseAndSeparators)
+TEST_F(GePathDataRoot, PrefixIsMatchedIgnoringCaseAndSeparators)
 {
     DataRootPrefix = "Data/";
     EXPECT_TRUE(IsPathUnderBase("data\\Gui\\x.xml"));
@@ -69,7 +69,7 @@ TEST_F(DataRootTest, PrefixIsMatchedIgnoringCaseAndSeparators)
 }
 
 // Runs in a fresh temporary directory and returns to where it was.
-class ResolveDirectoryTest : public ::testing::Test {
+class GePathResolveDirectory : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -98,14 +98,14 @@ protected:
     std::string root;
 };
 
-TEST_F(ResolveDirectoryTest, AbsoluteFormsAreKeptAsTheyAre)
+TEST_F(GePathResolveDirectory, AbsoluteFormsAreKeptAsTheyAre)
 {
     EXPECT_STREQ(ResolveDirectoryPath("C:\\data").c_str(), "C:\\data");
     EXPECT_STREQ(ResolveDirectoryPath("//server/share").c_str(), "//server/share");
     EXPECT_STREQ(ResolveDirectoryPath("\\\\server\\share").c_str(), "\\\\server\\share");
 }
 
-TEST_F(ResolveDirectoryTest, ResolvesAgainstTheCurrentDirectoryAndReturnsToIt)
+TEST_F(GePathResolveDirectory, ResolvesAgainstTheCurrentDirectoryAndReturnsToIt)
 {
     const std::string base = std::string(resolvedRoot) + "/";
     EXPECT_EQ(ResolveDirectoryPath("").c_str(), base);

@@ -42,9 +42,9 @@ std::vector<int> Values(const CGeArray<T>& array)
 // ---------------------------------------------------------------------------
 // CGePool
 
-using PoolTest = LiveCountTest;
+class GePool : public LiveCountTest {};
 
-TEST_F(PoolTest, NewPoolHoldsNothing)
+TEST_F(GePool, NewPoolHoldsNothing)
 {
     CGePool<Tracked> pool;
     EXPECT_EQ(pool.total, 0u);
@@ -54,7 +54,7 @@ TEST_F(PoolTest, NewPoolHoldsNothing)
     EXPECT_EQ(pool.freeList, nullptr);
 }
 
-TEST_F(PoolTest, FreedCellsComeBackMostRecentFirstAndFreshlyConstructed)
+TEST_F(GePool, FreedCellsComeBackMostRecentFirstAndFreshlyConstructed)
 {
     CGePool<Tracked> pool;
     Tracked* a = pool.Alloc(1);
@@ -75,7 +75,7 @@ TEST_F(PoolTest, FreedCellsComeBackMostRecentFirstAndFreshlyConstructed)
     EXPECT_EQ(pool.total, 4u);
 }
 
-TEST_F(PoolTest, FirstBlockServesItsCellsInOrderThenBlocksOfCellsPerBlock)
+TEST_F(GePool, FirstBlockServesItsCellsInOrderThenBlocksOfCellsPerBlock)
 {
     CGePool<Tracked> pool;
     pool.InitFirstBlock(4);
@@ -93,7 +93,7 @@ TEST_F(PoolTest, FirstBlockServesItsCellsInOrderThenBlocksOfCellsPerBlock)
     EXPECT_EQ(pool.usedInCurrent, 1u);
 }
 
-TEST_F(PoolTest, FreeBlocksDestroysOnlyLivePayloadsAndKeepsCellsPerBlock)
+TEST_F(GePool, FreeBlocksDestroysOnlyLivePayloadsAndKeepsCellsPerBlock)
 {
     CGePool<Tracked> pool;
     pool.cellsPerBlock = 3;
@@ -111,7 +111,7 @@ TEST_F(PoolTest, FreeBlocksDestroysOnlyLivePayloadsAndKeepsCellsPerBlock)
     pool.Alloc(5);  // usable again; the destructor releases it
 }
 
-TEST(Pool, PayloadsThatOwnMemoryAreReleasedBySweep)
+TEST_F(GePool, PayloadsThatOwnMemoryAreReleasedBySweep)
 {
     // Run under the leak checker: strings left in the pool must be freed.
     CGePool<CGeString> pool;
@@ -121,8 +121,6 @@ TEST(Pool, PayloadsThatOwnMemoryAreReleasedBySweep)
 
 // ---------------------------------------------------------------------------
 // CGePoolList
-
-using PoolListTest = LiveCountTest;
 
 std::vector<int> ListValues(const CGePoolList<Tracked>& list)
 {
@@ -137,7 +135,9 @@ std::vector<int> ListValues(const CGePoolList<Tracked>& list)
     return out;
 }
 
-TEST_F(PoolListTest, PushBackAndPopFrontKeepHeadAndTail)
+class GePoolList : public LiveCountTest {};
+
+TEST_F(GePoolList, PushBackAndPopFrontKeepHeadAndTail)
 {
     CGePoolList<Tracked> list;
     list.PushBack(1);
@@ -156,7 +156,7 @@ TEST_F(PoolListTest, PushBackAndPopFrontKeepHeadAndTail)
     EXPECT_EQ(list.head->prev, nullptr);
 }
 
-TEST_F(PoolListTest, FindSearchesTheRangeInclusively)
+TEST_F(GePoolList, FindSearchesTheRangeInclusively)
 {
     CGePoolList<Tracked> list;
     for (int i = 1; i <= 5; ++i)
@@ -168,7 +168,7 @@ TEST_F(PoolListTest, FindSearchesTheRangeInclusively)
     EXPECT_EQ(list.Find(list.head, list.head, 1), list.head);
 }
 
-TEST_F(PoolListTest, UnlinkRangeRelinksTheNeighboursAndReusesCells)
+TEST_F(GePoolList, UnlinkRangeRelinksTheNeighboursAndReusesCells)
 {
     const struct {
         int first, last;
@@ -193,7 +193,7 @@ TEST_F(PoolListTest, UnlinkRangeRelinksTheNeighboursAndReusesCells)
     }
 }
 
-TEST_F(PoolListTest, RemoveAndDestroy)
+TEST_F(GePoolList, RemoveAndDestroy)
 {
     CGePoolList<Tracked> list;
     auto* one = list.PushBack(1);
@@ -210,9 +210,9 @@ TEST_F(PoolListTest, RemoveAndDestroy)
 // ---------------------------------------------------------------------------
 // CGeArray
 
-using ArrayTest = LiveCountTest;
+class GeArray : public LiveCountTest {};
 
-TEST_F(ArrayTest, CapacityFollowsTheCountInStepsBothWays)
+TEST_F(GeArray, CapacityFollowsTheCountInStepsBothWays)
 {
     CGeArray<Tracked> array;
     EXPECT_EQ(array.capacity, 0u);
@@ -241,7 +241,7 @@ TEST_F(ArrayTest, CapacityFollowsTheCountInStepsBothWays)
     EXPECT_EQ(array.growStep, 16u);
 }
 
-TEST_F(ArrayTest, AddReturnsTheIndexAndRemoveAtKeepsTheOrder)
+TEST_F(GeArray, AddReturnsTheIndexAndRemoveAtKeepsTheOrder)
 {
     CGeArray<Tracked> array;
     for (int i = 0; i < 40; ++i)
@@ -260,7 +260,7 @@ TEST_F(ArrayTest, AddReturnsTheIndexAndRemoveAtKeepsTheOrder)
     EXPECT_EQ(array.count, 35u);
 }
 
-TEST_F(ArrayTest, InsertGapMovesTheTailUp)
+TEST_F(GeArray, InsertGapMovesTheTailUp)
 {
     const struct {
         uint32_t size, index, n;
@@ -283,7 +283,7 @@ TEST_F(ArrayTest, InsertGapMovesTheTailUp)
     }
 }
 
-TEST(Array, OpeningNoPlacesLeavesTheElementsAlone)
+TEST_F(GeArray, OpeningNoPlacesLeavesTheElementsAlone)
 {
     CGeArray<CGeString> array;
     array.Add("alpha");
@@ -297,7 +297,7 @@ TEST(Array, OpeningNoPlacesLeavesTheElementsAlone)
     EXPECT_STREQ(array[2].c_str(), "gamma");
 }
 
-TEST_F(ArrayTest, CopiesTakeTheDefaultGrowStep)
+TEST_F(GeArray, CopiesTakeTheDefaultGrowStep)
 {
     CGeArray<Tracked> source;
     source.SetGrowStep(4);
@@ -322,7 +322,7 @@ TEST_F(ArrayTest, CopiesTakeTheDefaultGrowStep)
     EXPECT_EQ(moved.count, 5u);
 }
 
-TEST_F(ArrayTest, AddingAnElementOfTheSameArraySurvivesTheMove)
+TEST_F(GeArray, AddingAnElementOfTheSameArraySurvivesTheMove)
 {
     CGeArray<CGeString> strings;
     for (int i = 0; i < 16; ++i)
@@ -332,7 +332,7 @@ TEST_F(ArrayTest, AddingAnElementOfTheSameArraySurvivesTheMove)
     EXPECT_EQ(strings[3], "3");
 }
 
-TEST(WStringArray, ClearFreesEveryStringAndKeepsTheStep)
+TEST(GeArrayOfWStrings, ClearFreesEveryStringAndKeepsTheStep)
 {
     CGeWStringArray table;
     table.SetGrowStep(8);

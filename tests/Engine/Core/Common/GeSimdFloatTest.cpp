@@ -107,12 +107,12 @@ const ArrayCase kAligned[] = {
 
 #undef ARRAY_OP
 
-class SimdFloatTest : public KernelTest {};
+class GeSimdFloat : public KernelTest {};
 
 // ---------------------------------------------------------------------------
 // Documented cases, every implementation
 
-TEST_F(SimdFloatTest, ConstantFormsPutTheConstantOnTheLeft)
+TEST_F(GeSimdFloat, ConstantFormsPutTheConstantOnTheLeft)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -127,7 +127,7 @@ TEST_F(SimdFloatTest, ConstantFormsPutTheConstantOnTheLeft)
     }
 }
 
-TEST_F(SimdFloatTest, DivisionByZero)
+TEST_F(GeSimdFloat, DivisionByZero)
 {
     const float a[1] = {1.0f}, b[1] = {0.0f};
     for (const auto& k : kernels_) {
@@ -141,7 +141,7 @@ TEST_F(SimdFloatTest, DivisionByZero)
     }
 }
 
-TEST_F(SimdFloatTest, DotOfNothingIsZeroAndShortDotsAreSums)
+TEST_F(GeSimdFloat, DotOfNothingIsZeroAndShortDotsAreSums)
 {
     const float a[5] = {1, 2, 3, 4, 5}, b[5] = {5, 4, 3, 2, 1};
     for (const auto& k : kernels_) {
@@ -156,7 +156,7 @@ TEST_F(SimdFloatTest, DotOfNothingIsZeroAndShortDotsAreSums)
     }
 }
 
-TEST_F(SimdFloatTest, BitFormsOrTheirBitIn)
+TEST_F(GeSimdFloat, BitFormsOrTheirBitIn)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -172,7 +172,7 @@ TEST_F(SimdFloatTest, BitFormsOrTheirBitIn)
     }
 }
 
-TEST_F(SimdFloatTest, NaNFailsEveryComparisonAndIsSkippedByMinMax)
+TEST_F(GeSimdFloat, NaNFailsEveryComparisonAndIsSkippedByMinMax)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -195,7 +195,7 @@ TEST_F(SimdFloatTest, NaNFailsEveryComparisonAndIsSkippedByMinMax)
     }
 }
 
-TEST_F(SimdFloatTest, MinMaxOfNothingKeepsTheStartValues)
+TEST_F(GeSimdFloat, MinMaxOfNothingKeepsTheStartValues)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -211,7 +211,7 @@ TEST_F(SimdFloatTest, MinMaxOfNothingKeepsTheStartValues)
     }
 }
 
-TEST_F(SimdFloatTest, ClampRangeTestsTheLowBoundFirst)
+TEST_F(GeSimdFloat, ClampRangeTestsTheLowBoundFirst)
 {
     const float src[9] = {-5, 0, 5, 10, 15, 20, 25, -1, 11};
     for (const auto& k : kernels_) {
@@ -224,7 +224,7 @@ TEST_F(SimdFloatTest, ClampRangeTestsTheLowBoundFirst)
     }
 }
 
-TEST_F(SimdFloatTest, NegateFlipsTheSignBitOfZeroAndNaN)
+TEST_F(GeSimdFloat, NegateFlipsTheSignBitOfZeroAndNaN)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -237,7 +237,7 @@ TEST_F(SimdFloatTest, NegateFlipsTheSignBitOfZeroAndNaN)
     }
 }
 
-TEST_F(SimdFloatTest, TransformRecordsBuildsRotationPlusTranslation)
+TEST_F(GeSimdFloat, TransformRecordsBuildsRotationPlusTranslation)
 {
     const float h = std::sqrt(0.5f);
     const JointPose poses[2] = {
@@ -262,7 +262,7 @@ TEST_F(SimdFloatTest, TransformRecordsBuildsRotationPlusTranslation)
 // ---------------------------------------------------------------------------
 // Equivalence with the generic implementation
 
-TEST_F(SimdFloatTest, ElementWiseOperationsMatchTheGenericCode)
+TEST_F(GeSimdFloat, ElementWiseOperationsMatchTheGenericCode)
 {
     Random rnd(1);
     for (const auto& k : kernels_) {
@@ -289,7 +289,7 @@ TEST_F(SimdFloatTest, ElementWiseOperationsMatchTheGenericCode)
     }
 }
 
-TEST_F(SimdFloatTest, DotProductsMatchTheGenericCode)
+TEST_F(GeSimdFloat, DotProductsMatchTheGenericCode)
 {
     Random rnd(2);
     for (const auto& k : kernels_) {
@@ -317,7 +317,7 @@ TEST_F(SimdFloatTest, DotProductsMatchTheGenericCode)
     }
 }
 
-TEST_F(SimdFloatTest, ComparisonsMatchTheGenericCode)
+TEST_F(GeSimdFloat, ComparisonsMatchTheGenericCode)
 {
     // Each comparison in both forms: plain (dst, src, c, n) and bit (dst, bit, src, c, n).
 #define COMPARISON(Name)                                                                        \
@@ -357,7 +357,7 @@ TEST_F(SimdFloatTest, ComparisonsMatchTheGenericCode)
     }
 }
 
-TEST_F(SimdFloatTest, MinimaAndMaximaMatchTheGenericCode)
+TEST_F(GeSimdFloat, MinimaAndMaximaMatchTheGenericCode)
 {
     Random rnd(4);
     for (const auto& k : kernels_) {
@@ -390,7 +390,7 @@ TEST_F(SimdFloatTest, MinimaAndMaximaMatchTheGenericCode)
 
 // The generic code touches exactly n elements; the SSE levels work on whole groups of
 // four and give the up to three following elements the same treatment.
-TEST_F(SimdFloatTest, AlignedFormsMatchTheGenericCodeOverTheirGroups)
+TEST_F(GeSimdFloat, AlignedFormsMatchTheGenericCodeOverTheirGroups)
 {
     Random rnd(5);
     for (const auto& k : kernels_) {

@@ -63,7 +63,7 @@ std::vector<std::pair<size_t, size_t>> OffsetPairs(size_t size)
     return pairs;
 }
 
-TEST(SimdMemoryTest, CopyHasTheEffectOfMemcpy)
+TEST(GeSimdMemory, CopyHasTheEffectOfMemcpy)
 {
     Random rnd(10);
     Buffer<uint8_t> source(1024 * 1024 + 200);
@@ -83,7 +83,7 @@ TEST(SimdMemoryTest, CopyHasTheEffectOfMemcpy)
     }
 }
 
-TEST(SimdMemoryTest, FillUsesTheLowEightBitsOfTheValue)
+TEST(GeSimdMemory, FillUsesTheLowEightBitsOfTheValue)
 {
     const int32_t values[] = {0, 0x1FF, -2, 0x7A};
     const uint8_t bytes[] = {0x00, 0xFF, 0xFE, 0x7A};

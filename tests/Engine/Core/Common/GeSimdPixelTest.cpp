@@ -14,9 +14,9 @@ using namespace simdtest;
 
 namespace {
 
-class SimdPixelTest : public KernelTest {};
+class GeSimdPixel : public KernelTest {};
 
-TEST_F(SimdPixelTest, Expand565LeavesTheLowBitsEmpty)
+TEST_F(GeSimdPixel, Expand565LeavesTheLowBitsEmpty)
 {
     // Header: byte count, then twelve bytes that are not read; then the pixels.
     uint8_t block[16 + 10] = {9, 0, 0, 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
@@ -33,7 +33,7 @@ TEST_F(SimdPixelTest, Expand565LeavesTheLowBitsEmpty)
     }
 }
 
-TEST_F(SimdPixelTest, AlphaAndRgb24MatchTheGenericCode)
+TEST_F(GeSimdPixel, AlphaAndRgb24MatchTheGenericCode)
 {
     typedef std::function<void(const CGeSimd&, uint32_t*, const uint8_t*, int32_t)> PixelOp;
     struct Case {
@@ -85,7 +85,7 @@ TEST_F(SimdPixelTest, AlphaAndRgb24MatchTheGenericCode)
     }
 }
 
-TEST_F(SimdPixelTest, SetAlphaAndRgb24Values)
+TEST_F(GeSimdPixel, SetAlphaAndRgb24Values)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -144,7 +144,7 @@ struct Frame {
     }
 };
 
-TEST_F(SimdPixelTest, YuvFormulas)
+TEST_F(GeSimdPixel, YuvFormulas)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -165,7 +165,7 @@ TEST_F(SimdPixelTest, YuvFormulas)
 
 // Any width that is not a multiple of 8, or a pointer that is not 8-byte aligned,
 // sends every class to the full-range formula.
-TEST_F(SimdPixelTest, UnsuitableFramesUseTheFullRangeFormula)
+TEST_F(GeSimdPixel, UnsuitableFramesUseTheFullRangeFormula)
 {
     const Yuv& c = kYuvCases[0];
     struct Shape {
@@ -188,7 +188,7 @@ TEST_F(SimdPixelTest, UnsuitableFramesUseTheFullRangeFormula)
 
 // An odd width converts exactly that many pixels: nothing past the row is read or
 // written (the buffers end where the frame ends).
-TEST_F(SimdPixelTest, OddWidthStaysInsideItsRows)
+TEST_F(GeSimdPixel, OddWidthStaysInsideItsRows)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -214,7 +214,7 @@ TEST_F(SimdPixelTest, OddWidthStaysInsideItsRows)
 // The accelerated conversion against a plain per-pixel evaluation of the studio
 // formula, on random frames with padded strides, through both store paths of the
 // extended-MMX body (16-byte aligned rows and merely 8-byte aligned ones).
-TEST_F(SimdPixelTest, StudioConversionMatchesItsFormulaOnRandomFrames)
+TEST_F(GeSimdPixel, StudioConversionMatchesItsFormulaOnRandomFrames)
 {
     auto studio = [](int y, int u, int v) {
         const int luma = (y - 16) * 74, cu = u - 128, cv = v - 128;
@@ -254,7 +254,7 @@ TEST_F(SimdPixelTest, StudioConversionMatchesItsFormulaOnRandomFrames)
 }
 
 // Forced generic conversion gives the generic object's pixels in every class.
-TEST_F(SimdPixelTest, ForcedGenericConversionMatchesTheGenericObject)
+TEST_F(GeSimdPixel, ForcedGenericConversionMatchesTheGenericObject)
 {
     Random rnd(32);
     Frame want(24, 3, 24, 12, 96);

@@ -28,9 +28,9 @@ size_t OutputFloats(int32_t n, int32_t rate, int32_t channels)
     return static_cast<size_t>(n / 2) * 2 * repeats;
 }
 
-class SimdSampleTest : public KernelTest {};
+class GeSimdSample : public KernelTest {};
 
-TEST_F(SimdSampleTest, Int16ToFloatRepeatsSamplesUpTo44k)
+TEST_F(GeSimdSample, Int16ToFloatRepeatsSamplesUpTo44k)
 {
     for (const auto& k : kernels_) {
         SCOPED_TRACE(k->GetName());
@@ -56,7 +56,7 @@ TEST_F(SimdSampleTest, Int16ToFloatRepeatsSamplesUpTo44k)
     }
 }
 
-TEST_F(SimdSampleTest, ConversionsToFloatMatchTheGenericCode)
+TEST_F(GeSimdSample, ConversionsToFloatMatchTheGenericCode)
 {
     Random rnd(20);
     for (const auto& k : kernels_) {
@@ -88,7 +88,7 @@ TEST_F(SimdSampleTest, ConversionsToFloatMatchTheGenericCode)
     }
 }
 
-TEST_F(SimdSampleTest, MonoToStereoRampReachesTheLastStepBeforeTheEnd)
+TEST_F(GeSimdSample, MonoToStereoRampReachesTheLastStepBeforeTheEnd)
 {
     std::vector<float> src(kMixFrames, 1.0f);
     const float start[2] = {0.0f, 1.0f}, end[2] = {1.0f, 1.0f};
@@ -108,7 +108,7 @@ TEST_F(SimdSampleTest, MonoToStereoRampReachesTheLastStepBeforeTheEnd)
 // sixteenths every ramp step is exact in float, so the two-frame ramp of the SSE levels
 // must give the generic bits; with arbitrary volumes they differ by float rounding of
 // the ramp (up to about 4096 half-ulps of the volume, times samples near 32768).
-TEST_F(SimdSampleTest, MixersMatchTheGenericCode)
+TEST_F(GeSimdSample, MixersMatchTheGenericCode)
 {
     struct Mixer {
         const char* name;
@@ -153,7 +153,7 @@ TEST_F(SimdSampleTest, MixersMatchTheGenericCode)
     }
 }
 
-TEST_F(SimdSampleTest, MixToInt16TruncatesInTheGenericCodeAndRoundsInTheSseLevels)
+TEST_F(GeSimdSample, MixToInt16TruncatesInTheGenericCodeAndRoundsInTheSseLevels)
 {
     const float src[16] = {40000.0f, -40000.0f, 1.9f,  -1.9f, 0.5f,  1.5f,   2.5f,    -0.5f,
                            -1.5f,    -2.5f,     1e12f, -1e12f, 32767.4f, 32767.6f, -32768.6f, 0.0f};
@@ -176,7 +176,7 @@ TEST_F(SimdSampleTest, MixToInt16TruncatesInTheGenericCodeAndRoundsInTheSseLevel
     }
 }
 
-TEST_F(SimdSampleTest, RoundedMixMatchesNearestIntegerOnRandomData)
+TEST_F(GeSimdSample, RoundedMixMatchesNearestIntegerOnRandomData)
 {
     Random rnd(22);
     Buffer<float> src(1000, 4);
@@ -198,7 +198,7 @@ TEST_F(SimdSampleTest, RoundedMixMatchesNearestIntegerOnRandomData)
     }
 }
 
-TEST_F(SimdSampleTest, FloatToInt16Interleaved)
+TEST_F(GeSimdSample, FloatToInt16Interleaved)
 {
     const float left[2] = {1.0f, 0.0f}, right[2] = {-1.0f, 0.5f};
     const float* table[2] = {left, right};
@@ -219,7 +219,7 @@ TEST_F(SimdSampleTest, FloatToInt16Interleaved)
 // The product is formed without rounding to float, so a sample just below k / 32767
 // gives k - 1; out-of-range and NaN samples stay inside the 16-bit range. Enough
 // samples for the vector path of the mono and stereo layouts and for its tail.
-TEST_F(SimdSampleTest, FloatToInt16InterleavedTruncatesTheExactProduct)
+TEST_F(GeSimdSample, FloatToInt16InterleavedTruncatesTheExactProduct)
 {
     float justBelow = 16384.0f / 32767.0f;
     while (static_cast<double>(justBelow) * 32767.0 >= 16384.0)

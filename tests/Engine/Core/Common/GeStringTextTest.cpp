@@ -21,7 +21,7 @@ std::vector<std::u16string> SplitToVector(const char16_t* text, const char16_t* 
     return result;
 }
 
-TEST(ReplaceAll, ReplacesEveryOccurrenceWithoutSearchingTheReplacement)
+TEST(GeStringTextReplaceAll, ReplacesEveryOccurrenceWithoutSearchingTheReplacement)
 {
     const struct {
         const char* source;
@@ -47,7 +47,7 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceWithoutSearchingTheReplacement)
     EXPECT_EQ(std::u16string(wide.c_str()), u"ab-ab");
 }
 
-TEST(CGeStringInsert, ReplacesARangeOrCopiesIntoAnEmptyString)
+TEST(GeStringTextInsert, ReplacesARangeOrCopiesIntoAnEmptyString)
 {
     CGeString text("abcd");
     text.Insert(2, 0, "XY");
@@ -67,7 +67,7 @@ TEST(CGeStringInsert, ReplacesARangeOrCopiesIntoAnEmptyString)
     EXPECT_STREQ(empty.c_str(), "new");
 }
 
-TEST(Split, GivesPiecesBetweenSeparators)
+TEST(GeStringTextSplit, GivesPiecesBetweenSeparators)
 {
     using Pieces = std::vector<std::u16string>;
     EXPECT_EQ(SplitToVector(u"a,,b,", u","), (Pieces{ u"a", u"", u"b" }));
@@ -79,7 +79,7 @@ TEST(Split, GivesPiecesBetweenSeparators)
     EXPECT_EQ(SplitToVector(u"a,b", u""), (Pieces{ u"a,b" }));   // no separator to find
 }
 
-TEST(FindLastOf, NeverReportsTheFirstCharacter)
+TEST(GeStringTextFindLastOf, NeverReportsTheFirstCharacter)
 {
     EXPECT_EQ(CGeString::FindLastOf("a/b/c", "/"), 3);
     EXPECT_EQ(CGeString::FindLastOf("a/b\\c", "/\\"), 3);
@@ -88,7 +88,7 @@ TEST(FindLastOf, NeverReportsTheFirstCharacter)
     EXPECT_EQ(CGeString::FindLastOf("", "/"), -1);
 }
 
-TEST(CountPrintableChars, SkipsControlCharactersAndMarkup)
+TEST(GeStringTextCountPrintable, SkipsControlCharactersAndMarkup)
 {
     const struct {
         const char16_t* text;

@@ -12,7 +12,7 @@ std::u16string Utf8(const char* text)
     return Utf8ToWide(out, text);
 }
 
-TEST(AnsiToWide, MapsTheCodePage)
+TEST(GeTextConvertAnsiToWide, MapsTheCodePage)
 {
     const struct {
         unsigned char byte;
@@ -30,7 +30,7 @@ TEST(AnsiToWide, MapsTheCodePage)
     EXPECT_EQ(AnsiToWide(out, "")[0], 0);
 }
 
-TEST(WideToAnsi, RoundTripsEveryDefinedByteAndMarksTheRest)
+TEST(GeTextConvertWideToAnsi, RoundTripsEveryDefinedByteAndMarksTheRest)
 {
     for (int byte = 1; byte < 256; byte++) {
         if (byte == 0x98)
@@ -44,7 +44,7 @@ TEST(WideToAnsi, RoundTripsEveryDefinedByteAndMarksTheRest)
     EXPECT_STREQ(WideToAnsi(out, u"\u0410\u4E00\uFFFDa"), "\xC0??a");
 }
 
-TEST(Utf8ToWide, DecodesWellFormedText)
+TEST(GeTextConvertUtf8ToWide, DecodesWellFormedText)
 {
     EXPECT_EQ(Utf8(""), u"");
     EXPECT_EQ(Utf8("abc"), u"abc");
@@ -54,7 +54,7 @@ TEST(Utf8ToWide, DecodesWellFormedText)
     EXPECT_EQ(Utf8("\xF0\x9F\x98\x80x"), u"\uF600x");
 }
 
-TEST(Utf8ToWide, MalformedSequencesBecomeReplacementsAndStopAtTheTerminator)
+TEST(GeTextConvertUtf8ToWide, MalformedSequencesBecomeReplacementsAndStopAtTheTerminator)
 {
     const struct {
         const char* text;
@@ -82,7 +82,7 @@ TEST(Utf8ToWide, MalformedSequencesBecomeReplacementsAndStopAtTheTerminator)
     delete[] exact;
 }
 
-TEST(TextConvertStrings, EmptyGivesEmptyAndTextIsConverted)
+TEST(GeTextConvertStrings, EmptyGivesEmptyAndTextIsConverted)
 {
     EXPECT_TRUE(WideStringToAnsi(CGeWString()).IsEmpty());
     EXPECT_TRUE(Utf8StringToWide(CGeString()).IsEmpty());

@@ -36,7 +36,7 @@ std::u16string Text(const CGeValue& value)
     return value.ToWideString().c_str();
 }
 
-TEST(CGeValue, ConstructionSetsTheStringKinds)
+TEST(GeValue, ConstructionSetsTheStringKinds)
 {
     CGeValue empty;
     EXPECT_EQ(empty.kind, 0u);
@@ -59,7 +59,7 @@ TEST(CGeValue, ConstructionSetsTheStringKinds)
     EXPECT_TRUE(copy == fromText);
 }
 
-TEST(CGeValue, TextFormsFollowTheKind)
+TEST(GeValue, TextFormsFollowTheKind)
 {
     const struct {
         CGeValue value;
@@ -91,7 +91,7 @@ TEST(CGeValue, TextFormsFollowTheKind)
     EXPECT_EQ(std::u16string(first.c_str()), u"1");
 }
 
-TEST(CGeValue, AssignCopiesOnlyTheSourceKindsPayload)
+TEST(GeValue, AssignCopiesOnlyTheSourceKindsPayload)
 {
     CGeValue target = Scalar(GE_VALUE_INT32, 0x4D4D);
     target.str = "kept";
@@ -119,7 +119,7 @@ TEST(CGeValue, AssignCopiesOnlyTheSourceKindsPayload)
     EXPECT_EQ(target.scalar.f64, 0.5);
 }
 
-TEST(CGeValue, EqualityComparesTheKindsPayload)
+TEST(GeValue, EqualityComparesTheKindsPayload)
 {
     EXPECT_TRUE(Scalar(GE_VALUE_BOOL, 0x101) == Scalar(GE_VALUE_BOOL, 0x201));
     EXPECT_FALSE(Scalar(GE_VALUE_INT16, 1) == Scalar(GE_VALUE_INT32, 1));
@@ -136,7 +136,7 @@ TEST(CGeValue, EqualityComparesTheKindsPayload)
     EXPECT_TRUE(CGeValue() == CGeValue());
 }
 
-TEST(CGeValue, FromBindingReadsTheVariableByKind)
+TEST(GeValue, FromBindingReadsTheVariableByKind)
 {
     uint8_t flag = 1;
     int16_t small = -3;

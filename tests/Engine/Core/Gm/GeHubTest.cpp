@@ -73,7 +73,7 @@ struct SharedCoreObjects {
     }
 };
 
-class HubTest : public ::testing::Test {
+class GeHub : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -121,7 +121,7 @@ protected:
     GmSleepFunction previousSleep = nullptr;
 };
 
-TEST_F(HubTest, CoreStartsWithEveryProgramWideObject)
+TEST_F(GeHub, CoreStartsWithEveryProgramWideObject)
 {
     ASSERT_NE(nullptr, g_pGeCpuInfo);
     ASSERT_NE(nullptr, g_geTimer);
@@ -137,7 +137,7 @@ TEST_F(HubTest, CoreStartsWithEveryProgramWideObject)
     EXPECT_EQ(0u, CHarvester::GetIndex().Count());
 }
 
-TEST_F(HubTest, DeviceSlotZeroFromStartToShutdown)
+TEST_F(GeHub, DeviceSlotZeroFromStartToShutdown)
 {
     CGeHub::Init(*g_videoSettings);
     ASSERT_NE(nullptr, g_pGmDevice);
@@ -186,7 +186,7 @@ TEST_F(HubTest, DeviceSlotZeroFromStartToShutdown)
     // TearDown ends the same way again: both ends are safe to repeat.
 }
 
-TEST_F(HubTest, LostDeviceRecoversThroughTwentyOneResets)
+TEST_F(GeHub, LostDeviceRecoversThroughTwentyOneResets)
 {
     CGeHub::Init(*g_videoSettings);
     HeldResource texture;
@@ -207,7 +207,7 @@ TEST_F(HubTest, LostDeviceRecoversThroughTwentyOneResets)
     EXPECT_TRUE(AllPixelsAre(ClearAndPresent(0xFF00FF00), 0xFF00FF00));
 }
 
-TEST_F(HubTest, ViewportOverrideReachesBothCamerasAndGoesAgain)
+TEST_F(GeHub, ViewportOverrideReachesBothCamerasAndGoesAgain)
 {
     CGeHub::Init(*g_videoSettings);
     CGmStaticCamera camera2d;
@@ -245,7 +245,7 @@ TEST_F(HubTest, ViewportOverrideReachesBothCamerasAndGoesAgain)
     CGeHub::s_cameras3d[0] = nullptr;
 }
 
-TEST_F(HubTest, PackPathMountsThePacksOfItsDirectory)
+TEST_F(GeHub, PackPathMountsThePacksOfItsDirectory)
 {
     GeCoreShutdown();
     CTestTempDir dir;
@@ -270,7 +270,7 @@ TEST_F(HubTest, PackPathMountsThePacksOfItsDirectory)
     g_packPath = "";
 }
 
-TEST(HubSlots, ANinthDeviceIsRefused)
+TEST(GeHubSlots, ANinthDeviceIsRefused)
 {
     for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
         CGeHub::s_wrappers[slot] = nullptr;

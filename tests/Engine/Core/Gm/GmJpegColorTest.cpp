@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(JpegColor, TablesHoldTheJfifConstants)
+TEST(GmJpegColor, TablesHoldTheJfifConstants)
 {
     GmJpegColorTables tables;
     JpegBuildColorTables(&tables);
@@ -19,7 +19,7 @@ TEST(JpegColor, TablesHoldTheJfifConstants)
     EXPECT_EQ(-22554 * -128 + 32768, tables.cbToGreen[0]);
 }
 
-TEST(JpegColor, VectorConversionEqualsTheTables)
+TEST(GmJpegColor, VectorConversionEqualsTheTables)
 {
     GmJpegColorTables tables;
     JpegBuildColorTables(&tables);

@@ -51,7 +51,7 @@ const FormatCase kFormats[] = {
     { "size333x211Grey", 333, 211, 1, 1, 1, false, 0, kJpegGreyscale },
 };
 
-class JpegFormatTest : public ::testing::TestWithParam<FormatCase> {};
+class GmJpegDecoderFormat : public ::testing::TestWithParam<FormatCase> {};
 
 std::vector<uint8_t> EncodeCase(const FormatCase& format)
 {
@@ -64,7 +64,7 @@ std::vector<uint8_t> EncodeCase(const FormatCase& format)
     return EncodeJpeg(image, options);
 }
 
-TEST_P(JpegFormatTest, HeadersDescribeTheImage)
+TEST_P(GmJpegDecoderFormat, HeadersDescribeTheImage)
 {
     const FormatCase& format = GetParam();
     std::vector<uint8_t> file = EncodeCase(format);
@@ -86,7 +86,7 @@ TEST_P(JpegFormatTest, HeadersDescribeTheImage)
 // upsampling is replication as in its plain (non-fancy) mode, so samples
 // match exactly except for the red table's constant (91882 where
 // libjpeg-turbo has 91881), which may move a red value by one.
-TEST_P(JpegFormatTest, IntegerPathMatchesLibjpegSlowIdct)
+TEST_P(GmJpegDecoderFormat, IntegerPathMatchesLibjpegSlowIdct)
 {
     std::vector<uint8_t> file = EncodeCase(GetParam());
     TestImage reference = DecodeWithLibjpeg(file, false);
@@ -105,7 +105,7 @@ TEST_P(JpegFormatTest, IntegerPathMatchesLibjpegSlowIdct)
 
 // The fast path is a scaled AAN IDCT like libjpeg-turbo's IFAST, with its
 // own rounding of the constant products.
-TEST_P(JpegFormatTest, FastPathIsCloseToLibjpegFastIdct)
+TEST_P(GmJpegDecoderFormat, FastPathIsCloseToLibjpegFastIdct)
 {
     std::vector<uint8_t> file = EncodeCase(GetParam());
     TestImage reference = DecodeWithLibjpeg(file, true);
@@ -115,7 +115,7 @@ TEST_P(JpegFormatTest, FastPathIsCloseToLibjpegFastIdct)
     EXPECT_LE(MaxDifference(reference, ours.image), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, JpegFormatTest, ::testing::ValuesIn(kFormats),
+INSTANTIATE_TEST_SUITE_P(Formats, GmJpegDecoderFormat, ::testing::ValuesIn(kFormats),
                          [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
 
 } // namespace

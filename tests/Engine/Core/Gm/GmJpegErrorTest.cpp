@@ -77,7 +77,7 @@ struct TinyJpeg {
     }
 };
 
-TEST(JpegTiny, ValidStreamIsFlatGrey)
+TEST(GmJpegDecoderTiny, ValidStreamIsFlatGrey)
 {
     TinyJpeg tiny(3);
     OurDecode result = DecodeWithOurs(tiny.Build(), false);
@@ -161,7 +161,7 @@ const ErrorCase kErrorCases[] = {
 
 // A stream with no scan has no pixels: an error, not a grey picture, whether
 // it ends in its EOI marker or is cut before the scan.
-TEST(JpegNoScan, IsAnErrorWithItsCode)
+TEST(GmJpegDecoderNoScan, IsAnErrorWithItsCode)
 {
     for (int sofMarker : { 0xC0, 0xC2 }) {
         TinyJpeg tiny;
@@ -180,9 +180,9 @@ TEST(JpegNoScan, IsAnErrorWithItsCode)
     }
 }
 
-class JpegErrorTest : public ::testing::TestWithParam<ErrorCase> {};
+class GmJpegDecoderError : public ::testing::TestWithParam<ErrorCase> {};
 
-TEST_P(JpegErrorTest, GivesItsCode)
+TEST_P(GmJpegDecoderError, GivesItsCode)
 {
     TinyJpeg tiny;
     GetParam().breakIt(tiny);
@@ -195,10 +195,10 @@ TEST_P(JpegErrorTest, GivesItsCode)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, JpegErrorTest, ::testing::ValuesIn(kErrorCases),
+INSTANTIATE_TEST_SUITE_P(Codes, GmJpegDecoderError, ::testing::ValuesIn(kErrorCases),
                          [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
-TEST(JpegStartOfImage, FindsTheMarkerAfterUpTo511OtherBytes)
+TEST(GmJpegDecoderStartOfImage, FindsTheMarkerAfterUpTo511OtherBytes)
 {
     struct {
         int junk;
@@ -215,7 +215,7 @@ TEST(JpegStartOfImage, FindsTheMarkerAfterUpTo511OtherBytes)
     EXPECT_EQ(kJpegNotJpeg, DecodeWithOurs(Bytes(), false).error);
 }
 
-TEST(JpegErrorState, EveryCallFailsAfterAnError)
+TEST(GmJpegDecoderErrorState, EveryCallFailsAfterAnError)
 {
     TinyJpeg tiny;
     tiny.data = { 0xC0 }; // no such code: fails in the first row
@@ -253,7 +253,7 @@ struct BegunDecoder {
     int NextRow() { return decoder.DecodeRow(&row, &bytes); }
 };
 
-TEST(JpegRows, AllRowsThenOne)
+TEST(GmJpegDecoderRows, AllRowsThenOne)
 {
     BegunDecoder open(TinyJpeg(2).Build());
     for (int y = 0; y < 8; y++) {
@@ -265,7 +265,7 @@ TEST(JpegRows, AllRowsThenOne)
 }
 
 // FreeAll takes the planes the rows live in: no row comes afterwards.
-TEST(JpegRows, NothingAfterFreeAll)
+TEST(GmJpegDecoderRows, NothingAfterFreeAll)
 {
     BegunDecoder open(TinyJpeg(2).Build());
     ASSERT_EQ(0, open.NextRow());
@@ -293,7 +293,7 @@ private:
     int32_t m_result;
 };
 
-TEST(JpegStream, ReadErrorsAndBadCountsStopTheDecoder)
+TEST(GmJpegDecoderStream, ReadErrorsAndBadCountsStopTheDecoder)
 {
     Bytes file = TinyJpeg().Build();
     struct {
@@ -314,7 +314,7 @@ TEST(JpegStream, ReadErrorsAndBadCountsStopTheDecoder)
 
 // A stream cut short reads as EOI markers: the rows still come, from zero
 // bits, and nothing is read past the input (ASan watches the copy).
-TEST(JpegTruncation, HugeImageWithoutDataStillDeliversRows)
+TEST(GmJpegDecoderTruncation, HugeImageWithoutDataStillDeliversRows)
 {
     TinyJpeg tiny;
     tiny.sof[1] = 8192 >> 8;
@@ -333,7 +333,7 @@ TEST(JpegTruncation, HugeImageWithoutDataStillDeliversRows)
 
 // Only a stream that really ends early says so: a whole one reads up to its
 // EOI marker and no further.
-TEST(JpegTruncation, OnlyAStreamCutShortIsTruncated)
+TEST(GmJpegDecoderTruncation, OnlyAStreamCutShortIsTruncated)
 {
     for (bool progressive : { false, true }) {
         TinyJpeg tiny(3);

@@ -107,7 +107,7 @@ int WorstError(bool fast, int quantStep, double* meanError)
     return worst;
 }
 
-TEST(JpegIdct, IntegerIsWithinOneOfTheExactTransform)
+TEST(GmJpegIdct, IntegerIsWithinOneOfTheExactTransform)
 {
     for (int step : { 0, 2, 6 }) {
         double mean = 0;
@@ -117,7 +117,7 @@ TEST(JpegIdct, IntegerIsWithinOneOfTheExactTransform)
 }
 
 // The vector form of the integer IDCT sums the same products exactly.
-TEST(JpegIdct, IntegerVectorFormEqualsTheScalarForm)
+TEST(GmJpegIdct, IntegerVectorFormEqualsTheScalarForm)
 {
     uint32_t state = 5;
     for (int i = 0; i < 3000; i++) {
@@ -130,7 +130,7 @@ TEST(JpegIdct, IntegerVectorFormEqualsTheScalarForm)
     }
 }
 
-TEST(JpegIdct, FastIsWithinThreeOfTheExactTransform)
+TEST(GmJpegIdct, FastIsWithinThreeOfTheExactTransform)
 {
     for (int step : { 2, 6 }) {
         double mean = 0;
@@ -142,7 +142,7 @@ TEST(JpegIdct, FastIsWithinThreeOfTheExactTransform)
 // Scaled values need two fractional bits of headroom: a quantisation value
 // of 1 at the highest frequency scales to 0.3, which would drop the
 // coefficient, so such tables are left to the integer IDCT.
-TEST(JpegIdct, FineQuantisationIsNotForTheFastIdct)
+TEST(GmJpegIdct, FineQuantisationIsNotForTheFastIdct)
 {
     uint16_t quant[64];
     uint16_t scaled[64];
@@ -160,7 +160,7 @@ TEST(JpegIdct, FineQuantisationIsNotForTheFastIdct)
 }
 
 // Blocks with only a DC term take a shortcut in both IDCTs.
-TEST(JpegIdct, DcOnlyBlocksAreFlat)
+TEST(GmJpegIdct, DcOnlyBlocksAreFlat)
 {
     for (int dc = -130; dc <= 130; dc++) {
         Block block = {};
@@ -184,7 +184,7 @@ TEST(JpegIdct, DcOnlyBlocksAreFlat)
     }
 }
 
-TEST(JpegIdct, ExtremeCoefficientsStayInRange)
+TEST(GmJpegIdct, ExtremeCoefficientsStayInRange)
 {
     // The largest values a corrupt stream can produce: no overflow (UBSan),
     // and every sample clamped.
@@ -208,7 +208,7 @@ TEST(JpegIdct, ExtremeCoefficientsStayInRange)
     JpegIdctFast(block.coefficients, scaled, out, 8);
 }
 
-TEST(JpegIdct, AanScalesFollowTheCosineFactors)
+TEST(GmJpegIdct, AanScalesFollowTheCosineFactors)
 {
     const uint16_t* scales = JpegAanScales();
     EXPECT_EQ(16384, scales[0]);
@@ -230,7 +230,7 @@ TEST(JpegIdct, AanScalesFollowTheCosineFactors)
 // setting, so they decode like libjpeg-turbo's slow IDCT: quality 1 without
 // the baseline limit (16-bit values too large for the fast lanes) and
 // quality 97 (values too fine for its two fractional bits).
-TEST(JpegFastPath, TablesItCannotCarryTakeTheIntegerIdct)
+TEST(GmJpegIdctFastPath, TablesItCannotCarryTakeTheIntegerIdct)
 {
     TestImage image = MakeTestImage(48, 32, 3);
     for (int quality : { 1, 97 }) {
@@ -246,7 +246,7 @@ TEST(JpegFastPath, TablesItCannotCarryTakeTheIntegerIdct)
     }
 }
 
-TEST(JpegLibjpegStreams, CmykAndArithmeticAreRefused)
+TEST(GmJpegIdctLibjpegStreams, CmykAndArithmeticAreRefused)
 {
     EncodeOptions options;
     std::vector<uint8_t> cmyk = EncodeJpeg(MakeTestImage(16, 16, 4), options);

@@ -68,7 +68,7 @@ bool Finished(const OurDecode& result)
     return result.error != 0 || (result.lastRowResult == 1 && result.rows == result.image.height);
 }
 
-TEST(JpegRobustness, EveryTruncationEndsCleanly)
+TEST(GmJpegDecoderRobustness, EveryTruncationEndsCleanly)
 {
     for (const Sample& sample : Samples()) {
         const Bytes& file = sample.file;
@@ -88,7 +88,7 @@ TEST(JpegRobustness, EveryTruncationEndsCleanly)
     }
 }
 
-TEST(JpegRobustness, FlippedBytesGiveAnErrorOrAnImage)
+TEST(GmJpegDecoderRobustness, FlippedBytesGiveAnErrorOrAnImage)
 {
     Random random(12345);
     for (const Sample& sample : Samples()) {
@@ -103,7 +103,7 @@ TEST(JpegRobustness, FlippedBytesGiveAnErrorOrAnImage)
 }
 
 // Random damage: changed bytes, inserted markers, removed runs, cut ends.
-TEST(JpegRobustness, RandomMutationsNeverCrash)
+TEST(GmJpegDecoderRobustness, RandomMutationsNeverCrash)
 {
     Random random(2026);
     std::vector<Sample> samples = Samples();

@@ -8,9 +8,9 @@
 
 using ::testing::ElementsAre;
 
-using GmRenderStateCacheTest = DeviceTest;
+class GmRenderStateCache : public DeviceTest {};
 
-TEST_F(GmRenderStateCacheTest, ResetSendsTheDefaultStates)
+TEST_F(GmRenderStateCache, ResetSendsTheDefaultStates)
 {
     Create();
     CGmRenderStateCache cache(wrapper.get());

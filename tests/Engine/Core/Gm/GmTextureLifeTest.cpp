@@ -40,7 +40,9 @@ D3DSURFACE_DESC LevelDesc(const CGmTexture& texture)
 
 } // namespace
 
-TEST_F(TextureTest, DirectSizeIsThePowerOfTwoAndCompatibilityFollowsIt)
+class GmTextureLife : public TextureTest {};
+
+TEST_F(GmTextureLife, DirectSizeIsThePowerOfTwoAndCompatibilityFollowsIt)
 {
     CGmTexture a, b, taller, target, other;
     a.Create(100, 60, GM_FMT_A8R8G8B8, false);
@@ -62,7 +64,7 @@ TEST_F(TextureTest, DirectSizeIsThePowerOfTwoAndCompatibilityFollowsIt)
     EXPECT_EQ(1u, GetImageWidth(nullptr));
 }
 
-TEST_F(TextureTest, ThreeBytePixelsBecomeFourAndDepthFormatsMakeDepthTextures)
+TEST_F(GmTextureLife, ThreeBytePixelsBecomeFourAndDepthFormatsMakeDepthTextures)
 {
     CGmTexture rgb, depth;
     rgb.Create(4, 4, GM_FMT_R8G8B8, false);
@@ -76,7 +78,7 @@ TEST_F(TextureTest, ThreeBytePixelsBecomeFourAndDepthFormatsMakeDepthTextures)
     EXPECT_EQ(0, g_gmDeviceObjectCount);
 }
 
-TEST_F(TextureTest, FilesThatCannotBeUsedGiveABlackTransparentPixel)
+TEST_F(GmTextureLife, FilesThatCannotBeUsedGiveABlackTransparentPixel)
 {
     const Bytes garbageJpeg = {0xFF, 0xD8, 0xFF, 0x00, 0x12};
     const Bytes unknown = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
@@ -99,7 +101,7 @@ TEST_F(TextureTest, FilesThatCannotBeUsedGiveABlackTransparentPixel)
 // At the device-object limit a new texture takes the Direct3D texture of an
 // idle compatible one; the robbed texture gets a new one and its own pixels
 // back at its next Bind.
-TEST_F(TextureTest, HandOverRefillsBothTextures)
+TEST_F(GmTextureLife, HandOverRefillsBothTextures)
 {
     CGmTexture red, green;
     Fill(red, 4, 4, 0xFFFF0000);
@@ -122,7 +124,7 @@ TEST_F(TextureTest, HandOverRefillsBothTextures)
     EXPECT_THAT(Draw(&red, 4, 4), Each(0xFFFF0000u));
 }
 
-TEST_F(TextureTest, AfterADeviceResetTheNextBindUploadsTheImageAgain)
+TEST_F(GmTextureLife, AfterADeviceResetTheNextBindUploadsTheImageAgain)
 {
     CGmTexture texture;
     Fill(texture, 4, 4, 0xFF123456);
@@ -136,7 +138,7 @@ TEST_F(TextureTest, AfterADeviceResetTheNextBindUploadsTheImageAgain)
     EXPECT_THAT(Draw(&texture, 4, 4), Each(0xFF123456u));
 }
 
-TEST_F(TextureTest, ScaleImageResamplesRawImagesOnly)
+TEST_F(GmTextureLife, ScaleImageResamplesRawImagesOnly)
 {
     CGmTexture texture;
     Fill(texture, 4, 2, 0xFF0000FF);
@@ -163,7 +165,7 @@ TEST_F(TextureTest, ScaleImageResamplesRawImagesOnly)
 }
 
 // Each pixel of a 10 by 10 image holds its own position (x + 16 y).
-TEST_F(TextureTest, CropImageKeepsTheInsideWithABorderWhereThereIsRoom)
+TEST_F(GmTextureLife, CropImageKeepsTheInsideWithABorderWhereThereIsRoom)
 {
     CGmTexture texture;
     texture.Create(10, 10, GM_FMT_A8R8G8B8, false);

@@ -59,13 +59,13 @@ void PrintTo(const FormatCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class TextureFormatTest : public TextureTest, public ::testing::WithParamInterface<FormatCase> {};
+class GmTextureFormat : public TextureTest, public ::testing::WithParamInterface<FormatCase> {};
 
 } // namespace
 
 // A 3 by 3 image of distinct pixels in a 4 by 4 texture: the image's pixels
 // arrive as stored, the fourth column and the fourth row repeat the edge.
-TEST_P(TextureFormatTest, PixelsArriveAsStoredAndTheEdgesRepeat)
+TEST_P(GmTextureFormat, PixelsArriveAsStoredAndTheEdgesRepeat)
 {
     const uint32_t format = GetParam().format;
     CGmTexture texture;
@@ -93,7 +93,7 @@ TEST_P(TextureFormatTest, PixelsArriveAsStoredAndTheEdgesRepeat)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Formats, TextureFormatTest,
+    Formats, GmTextureFormat,
     ::testing::Values(FormatCase{"R8G8B8", 1}, FormatCase{"A8R8G8B8", 2}, FormatCase{"X8R8G8B8", 3},
                       FormatCase{"R5G6B5", 4}, FormatCase{"X1R5G5B5", 5}, FormatCase{"A1R5G5B5", 6},
                       FormatCase{"A4R4G4B4", 7}, FormatCase{"X4R4G4B4", 8}, FormatCase{"A8", 9},
@@ -136,7 +136,7 @@ void PrintTo(const PackedCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class PackedTextureTest : public TextureTest, public ::testing::WithParamInterface<PackedCase> {};
+class GmTexturePacked : public TextureTest, public ::testing::WithParamInterface<PackedCase> {};
 
 PackedCase GepWithJpeg()
 {
@@ -165,7 +165,7 @@ PackedCase RawGep()
 
 // Packed files stay packed until the first Bind, which decodes them into the
 // upload; the texture then shows what a plain decode of the file gives.
-TEST_P(PackedTextureTest, DecodedAtTheFirstBindAsAPlainDecodeGivesThem)
+TEST_P(GmTexturePacked, DecodedAtTheFirstBindAsAPlainDecodeGivesThem)
 {
     const Bytes& file = GetParam().file;
     CGmTexture texture(FileOver(GetParam().path, file), false);
@@ -179,7 +179,7 @@ TEST_P(PackedTextureTest, DecodedAtTheFirstBindAsAPlainDecodeGivesThem)
     EXPECT_EQ(uint32_t(GM_IMAGE_PACKED), texture.Image()->kind);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PackedTextureTest,
+INSTANTIATE_TEST_SUITE_P(Files, GmTexturePacked,
                          ::testing::Values(PackedCase{"Jpeg", "image.jpg", ColourJpeg(32, 16)}, GepWithJpeg(), RawGep(),
                                            PackedCase{"JpegOfOddSize", "odd.jpeg", ColourJpeg(21, 13)}),
                          [](const ::testing::TestParamInfo<PackedCase>& info) {
@@ -188,7 +188,9 @@ INSTANTIATE_TEST_SUITE_P(Files, PackedTextureTest,
 
 // Uploads share one staging surface: a packed image that cannot be decoded
 // shows black, never what an earlier texture of its size left there.
-TEST_F(TextureTest, AnUndecodablePackedImageShowsBlackNotTheLastUpload)
+class GmTexture : public TextureTest {};
+
+TEST_F(GmTexture, AnUndecodablePackedImageShowsBlackNotTheLastUpload)
 {
     CGmTexture red;
     red.Create(16, 8, GM_FMT_X8R8G8B8, false);
@@ -227,7 +229,7 @@ Bytes SolidDxt1Blocks(uint16_t colour, uint32_t blocks)
 // A 16 by 16 DXT1 file with five levels, each one colour: the first four
 // levels reach the texture (each seen by drawing at its size), and the walk
 // stops at the 1-pixel level.
-TEST_F(TextureTest, DdsLevelsAreCopiedDownToTwoPixels)
+TEST_F(GmTexture, DdsLevelsAreCopiedDownToTwoPixels)
 {
     const uint16_t colours[5] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFE0}; // red, green, blue, white, yellow
     DdsSpec spec;
@@ -250,7 +252,7 @@ TEST_F(TextureTest, DdsLevelsAreCopiedDownToTwoPixels)
     EXPECT_EQ(uint32_t(D3DUSAGE_DYNAMIC), texture.m_usage);
 }
 
-TEST_F(TextureTest, ADdsFileCutShortUploadsTheLevelsItHolds)
+TEST_F(GmTexture, ADdsFileCutShortUploadsTheLevelsItHolds)
 {
     DdsSpec spec;
     spec.width = 8;
@@ -264,7 +266,7 @@ TEST_F(TextureTest, ADdsFileCutShortUploadsTheLevelsItHolds)
 
 // The read-back keeps the image the right way up: a quad over the top half
 // shows in the top rows of the image.
-TEST_F(TextureTest, RenderTargetReadBackIsTheRightWayUp)
+TEST_F(GmTexture, RenderTargetReadBackIsTheRightWayUp)
 {
     CGmTexture target;
     target.Create(8, 8, GM_FMT_A8R8G8B8, true);
@@ -315,13 +317,13 @@ void PrintTo(const BlendCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class BlendModeTest : public TextureTest, public ::testing::WithParamInterface<BlendCase> {};
+class GmTextureBlendMode : public TextureTest, public ::testing::WithParamInterface<BlendCase> {};
 
 } // namespace
 
 // A textured quad drawn through the vertex buffer over a coloured target:
 // the colour it leaves behind for each blend mode.
-TEST_P(BlendModeTest, TexturedQuadBlendsWithTheTarget)
+TEST_P(GmTextureBlendMode, TexturedQuadBlendsWithTheTarget)
 {
     const BlendCase& c = GetParam();
     CGmTexture texture;
@@ -336,7 +338,7 @@ TEST_P(BlendModeTest, TexturedQuadBlendsWithTheTarget)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Modes, BlendModeTest,
+    Modes, GmTextureBlendMode,
     ::testing::Values(BlendCase{"AlphaOver", 0, 0, 0x80FF0000, 0xFF0000FF, 0x80007F},
                       BlendCase{"Opaque", 1, 0, 0x80FF0000, 0xFF0000FF, 0xFF0000},
                       BlendCase{"Additive", 2, 0, 0x80FF0000, 0xFF0000FF, 0x8000FF},
@@ -347,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BlendCase{"OpaqueWithAlphaTest", 7, 0x10, 0x80FF0000, 0xFF0000FF, 0xFF0000}),
     [](const ::testing::TestParamInfo<BlendCase>& info) { return std::string(info.param.name); });
 
-TEST_F(TextureTest, BlendAndStageModesLeaveTheTabledStates)
+TEST_F(GmTexture, BlendAndStageModesLeaveTheTabledStates)
 {
     IDirect3DDevice9* device = wrapper->GetDevice();
     auto state = [device](D3DRENDERSTATETYPE s) {

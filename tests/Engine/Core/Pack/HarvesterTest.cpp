@@ -12,7 +12,7 @@
 
 namespace {
 
-class HarvesterTest : public ::testing::Test {
+class Harvester : public ::testing::Test {
 protected:
     void TearDown() override
     {
@@ -49,7 +49,7 @@ std::string TextBytes(std::mt19937& random, size_t count)
 
 } // namespace
 
-TEST_F(HarvesterTest, EveryFileOfADirectoryComesBackByteForByte)
+TEST_F(Harvester, EveryFileOfADirectoryComesBackByteForByte)
 {
     std::mt19937 random(2024);
     std::vector<CPackFixtureFile> files;
@@ -85,7 +85,7 @@ TEST_F(HarvesterTest, EveryFileOfADirectoryComesBackByteForByte)
     EXPECT_TRUE(boxes.Messages().empty());
 }
 
-TEST_F(HarvesterTest, LookUpsIgnoreCaseAndSeparatorKind)
+TEST_F(Harvester, LookUpsIgnoreCaseAndSeparatorKind)
 {
     WritePack("resource.fpk", {{"data/mesh.gemesh", "mesh bytes"}, {"gui/gui_res.xml", "<gui/>"}});
     ASSERT_EQ(MountFixtureDirectory(dir), 2u);
@@ -94,7 +94,7 @@ TEST_F(HarvesterTest, LookUpsIgnoreCaseAndSeparatorKind)
     EXPECT_EQ(LoadAsString("Gui\\gui_res.xml"), "<gui/>");
 }
 
-TEST_F(HarvesterTest, WithAPackPathLooseFilesAreNeverRead)
+TEST_F(Harvester, WithAPackPathLooseFilesAreNeverRead)
 {
     WritePack("resource.fpk", {{"in_pack.txt", "packed"}});
     dir.Write("loose.txt", "loose");
@@ -109,7 +109,7 @@ TEST_F(HarvesterTest, WithAPackPathLooseFilesAreNeverRead)
     EXPECT_FALSE(found);
 }
 
-TEST_F(HarvesterTest, XmlDocumentsLoadFromThePacksOnlyWhenThePackPathIsSet)
+TEST_F(Harvester, XmlDocumentsLoadFromThePacksOnlyWhenThePackPathIsSet)
 {
     ASSERT_EQ("", WriteFixturePack(dir / "resource.fpk", {{"locations/loc01.xml", "<location name='packed'/>"}}));
     // A loose file of another name must not be found once packs are in use.
@@ -130,7 +130,7 @@ TEST_F(HarvesterTest, XmlDocumentsLoadFromThePacksOnlyWhenThePackPathIsSet)
     EXPECT_TRUE(XmlLoadDocumentFromDisk(CGeString((dir / "loose.xml").c_str()), loose));
 }
 
-TEST_F(HarvesterTest, SizeQueryGivesTheStoredBlockSize)
+TEST_F(Harvester, SizeQueryGivesTheStoredBlockSize)
 {
     const std::string text(10000, 'z');
     WritePack("resource.fpk", {{"z.txt", text}});
@@ -142,7 +142,7 @@ TEST_F(HarvesterTest, SizeQueryGivesTheStoredBlockSize)
     EXPECT_NE(size, text.size());
 }
 
-TEST_F(HarvesterTest, ALaterPackWinsAndOnlyMatchingPacksMount)
+TEST_F(Harvester, ALaterPackWinsAndOnlyMatchingPacksMount)
 {
     WritePack("resource.fpk", {{"shared.txt", "first"}, {"only_first.txt", "1"}});
     WritePack("resource2.fpk", {{"Shared.txt", "second"}, {"only_second.txt", "2"}});
@@ -161,7 +161,7 @@ TEST_F(HarvesterTest, ALaterPackWinsAndOnlyMatchingPacksMount)
     EXPECT_TRUE(boxes.Messages().empty());
 }
 
-TEST_F(HarvesterTest, TheLastEntryOfOneFatWins)
+TEST_F(Harvester, TheLastEntryOfOneFatWins)
 {
     CRawPack pack;
     pack.AddFile("twice.txt", "old");
@@ -171,7 +171,7 @@ TEST_F(HarvesterTest, TheLastEntryOfOneFatWins)
     EXPECT_EQ(LoadAsString("twice.txt"), "new");
 }
 
-TEST_F(HarvesterTest, MountingLeavesTheCurrentDirectoryAlone)
+TEST_F(Harvester, MountingLeavesTheCurrentDirectoryAlone)
 {
     char before[4096];
     ASSERT_TRUE(getcwd(before, sizeof(before)));
@@ -186,7 +186,7 @@ TEST_F(HarvesterTest, MountingLeavesTheCurrentDirectoryAlone)
 }
 
 // Each case damages one pack; a healthy pack mounted beside it keeps working.
-TEST_F(HarvesterTest, ACorruptPackFailsCleanlyAndTheOthersKeepWorking)
+TEST_F(Harvester, ACorruptPackFailsCleanlyAndTheOthersKeepWorking)
 {
     struct Case {
         const char* what;
@@ -275,7 +275,7 @@ TEST_F(HarvesterTest, ACorruptPackFailsCleanlyAndTheOthersKeepWorking)
     }
 }
 
-TEST_F(HarvesterTest, ListingADirectoryOfThePacks)
+TEST_F(Harvester, ListingADirectoryOfThePacks)
 {
     WritePack("resource.fpk", {{"dialog_system/a/b.xml", "1"},
                                {"dialog_system/c.xml", "2"},
@@ -294,7 +294,7 @@ TEST_F(HarvesterTest, ListingADirectoryOfThePacks)
     EXPECT_EQ(names.count, 0u);
 }
 
-TEST_F(HarvesterTest, APackThatShrankAfterMountingGivesAReadError)
+TEST_F(Harvester, APackThatShrankAfterMountingGivesAReadError)
 {
     WritePack("resource.fpk", {{"a.txt", std::string(20000, 'a')}, {"b.txt", "b"}});
     ASSERT_EQ(MountFixtureDirectory(dir), 2u);

@@ -41,11 +41,11 @@ void PrintTo(const LayoutCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class VertexLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
+class GmVertexLayoutFlags : public ::testing::TestWithParam<LayoutCase> {};
 
 } // namespace
 
-TEST_P(VertexLayoutTest, StrideAndOffsetsFollowTheFlags)
+TEST_P(GmVertexLayoutFlags, StrideAndOffsetsFollowTheFlags)
 {
     const LayoutCase& c = GetParam();
     const GmVertexLayout layout = GmComputeVertexLayout(c.flags);
@@ -61,7 +61,7 @@ TEST_P(VertexLayoutTest, StrideAndOffsetsFollowTheFlags)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Flags, VertexLayoutTest, ::testing::ValuesIn(kLayouts),
+INSTANTIATE_TEST_SUITE_P(Flags, GmVertexLayoutFlags, ::testing::ValuesIn(kLayouts),
                          [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
 // Found by the matchers through the range's own (global) namespace.
@@ -96,11 +96,11 @@ void PrintTo(const MergeCase& c, std::ostream* out)
     *out << c.name;
 }
 
-class DirtyRangesTest : public ::testing::TestWithParam<MergeCase> {};
+class GmDirtyRanges : public ::testing::TestWithParam<MergeCase> {};
 
 } // namespace
 
-TEST_P(DirtyRangesTest, NewRangesGrowTheListedOnesTheyMeet)
+TEST_P(GmDirtyRanges, NewRangesGrowTheListedOnesTheyMeet)
 {
     CGmDirtyRanges ranges;
     for (const GmByteRange& range : GetParam().added)
@@ -111,7 +111,7 @@ TEST_P(DirtyRangesTest, NewRangesGrowTheListedOnesTheyMeet)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, DirtyRangesTest,
+    Cases, GmDirtyRanges,
     ::testing::Values(MergeCase{"StartingAtTheEndMerges", {{0, 16}, {16, 16}}, {{0, 32}}},
                       MergeCase{"EndingAtTheStartStaysApart", {{16, 16}, {0, 16}}, {{16, 16}, {0, 16}}},
                       MergeCase{"InsideChangesNothing", {{10, 10}, {12, 2}}, {{10, 10}}},
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 // Buffers over the platform device, made current with a manager of their own.
-class BufferTest : public PlatformDeviceTest {
+class BufferFixture : public PlatformDeviceTest {
 protected:
     void SetUp() override
     {
@@ -156,6 +156,9 @@ protected:
     CGmResourceManager manager;
 };
 
+class GmVertexBuffer : public BufferFixture {};
+class GmIndexBuffer : public BufferFixture {};
+
 // Vertex i of a 0x101 buffer: position (i, 2i, 3i), colour 0xFF000000 | i.
 void FillPositionDiffuse(CGmVertexBuffer& buffer, uint32_t first, uint32_t n, uint32_t tag)
 {
@@ -178,7 +181,7 @@ std::vector<uint8_t> SystemBytes(const CGmVertexBuffer& buffer)
 
 } // namespace
 
-TEST_F(BufferTest, VertexLocksAreCheckedAgainstTheCount)
+TEST_F(GmVertexBuffer, VertexLocksAreCheckedAgainstTheCount)
 {
     CGmVertexBuffer buffer(0x101, 10);
     ASSERT_TRUE(buffer.LockRange(3, 0));
@@ -194,7 +197,7 @@ TEST_F(BufferTest, VertexLocksAreCheckedAgainstTheCount)
     EXPECT_THAT(Listed(buffer.DirtyRanges()), ElementsAreArray(std::vector<GmByteRange>{{48, 112}}));
 }
 
-TEST_F(BufferTest, BindCreatesUploadsAllThenOnlyTheDirtyBytes)
+TEST_F(GmVertexBuffer, BindCreatesUploadsAllThenOnlyTheDirtyBytes)
 {
     CGmVertexBuffer buffer(0x101, 8);
     FillPositionDiffuse(buffer, 0, 8, 0xFF000000);
@@ -218,7 +221,7 @@ TEST_F(BufferTest, BindCreatesUploadsAllThenOnlyTheDirtyBytes)
     EXPECT_EQ(1, Device()->Count("CreateVertexBuffer"));
 }
 
-TEST_F(BufferTest, AFailedDeviceKeepsTheDirtyRangesForLater)
+TEST_F(GmVertexBuffer, AFailedDeviceKeepsTheDirtyRangesForLater)
 {
     CGmVertexBuffer buffer(0x101, 4);
     buffer.Bind();
@@ -232,7 +235,7 @@ TEST_F(BufferTest, AFailedDeviceKeepsTheDirtyRangesForLater)
     EXPECT_EQ(SystemBytes(buffer), DeviceBytes(buffer, 4 * 16));
 }
 
-TEST_F(BufferTest, ResizeKeepsContentWithinTheCapacityAndRemakesBeyondIt)
+TEST_F(GmVertexBuffer, ResizeKeepsContentWithinTheCapacityAndRemakesBeyondIt)
 {
     CGmVertexBuffer buffer(0x101, 6);
     FillPositionDiffuse(buffer, 0, 6, 0xFF000000);
@@ -259,7 +262,7 @@ TEST_F(BufferTest, ResizeKeepsContentWithinTheCapacityAndRemakesBeyondIt)
     EXPECT_EQ(2, Device()->Count("CreateVertexBuffer"));
 }
 
-TEST_F(BufferTest, CopyFromTakesTheSharedElementsAtEachLayoutsOffsets)
+TEST_F(GmVertexBuffer, CopyFromTakesTheSharedElementsAtEachLayoutsOffsets)
 {
     CGmVertexBuffer source(0x12141, 3); // position, normal, diffuse, two sets of three floats
     for (uint32_t i = 0; i < 3 * 52; ++i)
@@ -279,7 +282,7 @@ TEST_F(BufferTest, CopyFromTakesTheSharedElementsAtEachLayoutsOffsets)
     EXPECT_EQ(nullptr, target.m_lockPointer);
 }
 
-TEST_F(BufferTest, AtTheDeviceObjectLimitABufferPushesOutTheIdleOne)
+TEST_F(GmVertexBuffer, AtTheDeviceObjectLimitABufferPushesOutTheIdleOne)
 {
     const int32_t previous = GmSetDeviceObjectLimit(2);
     CGmVertexBuffer a(0x101, 4), b(0x101, 4), c(0x101, 4);
@@ -298,7 +301,7 @@ TEST_F(BufferTest, AtTheDeviceObjectLimitABufferPushesOutTheIdleOne)
     GmSetDeviceObjectLimit(previous);
 }
 
-TEST_F(BufferTest, AfterADeviceResetTheNextBindUploadsTheWholeContent)
+TEST_F(GmVertexBuffer, AfterADeviceResetTheNextBindUploadsTheWholeContent)
 {
     CGmVertexBuffer vertices(0x101, 4);
     CGmIndexBuffer indices(2, 6);
@@ -326,7 +329,7 @@ TEST_F(BufferTest, AfterADeviceResetTheNextBindUploadsTheWholeContent)
     EXPECT_EQ(2, g_gmDeviceObjectCount);
 }
 
-TEST_F(BufferTest, IndexLocksEndAndAreCheckedAgainstTheCount)
+TEST_F(GmIndexBuffer, IndexLocksEndAndAreCheckedAgainstTheCount)
 {
     CGmIndexBuffer buffer(4, 9);
     EXPECT_EQ(3u, buffer.TriangleCount());
@@ -345,7 +348,7 @@ TEST_F(BufferTest, IndexLocksEndAndAreCheckedAgainstTheCount)
     EXPECT_THAT(Listed(buffer.DirtyRanges()), ElementsAreArray(std::vector<GmByteRange>{{0, 24}}));
 }
 
-TEST_F(BufferTest, AFailedIndexBufferCreationIsAFailure)
+TEST_F(GmIndexBuffer, AFailedIndexBufferCreationIsAFailure)
 {
     CGmIndexBuffer buffer(2, 6);
     D3d9FailNextCreations(Device()->inner, 1, D3DERR_INVALIDCALL);

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-TEST(D3dTables, VertexFlagsToFvf)
+TEST(GmD3dTables, VertexFlagsToFvf)
 {
     const struct {
         uint32_t flags;
@@ -31,7 +31,7 @@ TEST(D3dTables, VertexFlagsToFvf)
         EXPECT_EQ(c.fvf, GetD3DFVF(c.flags)) << std::hex << c.flags;
 }
 
-TEST(D3dTables, PrimitiveTypesAndUnknownCodes)
+TEST(GmD3dTables, PrimitiveTypesAndUnknownCodes)
 {
     for (uint32_t type = 1; type <= 6; ++type)
         EXPECT_EQ(type, (uint32_t)GetD3DPT(type));
@@ -40,7 +40,7 @@ TEST(D3dTables, PrimitiveTypesAndUnknownCodes)
     EXPECT_EQ(0u, (uint32_t)GetD3DPT(77));
 }
 
-TEST(D3dTables, StencilCullAndAddressMaps)
+TEST(GmD3dTables, StencilCullAndAddressMaps)
 {
     const D3DSTENCILOP ops[] = {D3DSTENCILOP_KEEP,    D3DSTENCILOP_ZERO,    D3DSTENCILOP_INVERT,
                                 D3DSTENCILOP_REPLACE, D3DSTENCILOP_INCRSAT, D3DSTENCILOP_DECRSAT};
@@ -60,7 +60,7 @@ TEST(D3dTables, StencilCullAndAddressMaps)
         EXPECT_EQ(addresses[code], GetD3dAddressMode(code)) << code;
 }
 
-TEST(D3dTables, FormatsOfTheDeviceSettings)
+TEST(GmD3dTables, FormatsOfTheDeviceSettings)
 {
     EXPECT_EQ((uint32_t)D3DFMT_X8R8G8B8, GetD3DFormat(3));
     EXPECT_EQ((uint32_t)D3DFMT_D24S8, GetD3DFormat(21));
@@ -70,7 +70,7 @@ TEST(D3dTables, FormatsOfTheDeviceSettings)
     EXPECT_EQ(0u, GetD3DFormat(0));
 }
 
-TEST(D3dTables, LightDescriptionDefaults)
+TEST(GmD3dTables, LightDescriptionDefaults)
 {
     LightDesc light;
     for (float& f : light.f)
@@ -90,7 +90,7 @@ TEST(D3dTables, LightDescriptionDefaults)
     }
 }
 
-TEST(D3dTables, MatrixToD3dTransposes)
+TEST(GmD3dTables, MatrixToD3dTransposes)
 {
     float engine[16];
     for (int i = 0; i < 16; ++i)

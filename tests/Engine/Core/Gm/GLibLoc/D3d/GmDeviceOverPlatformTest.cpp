@@ -15,7 +15,9 @@
 
 using ::testing::ElementsAre;
 
-TEST_F(PlatformDeviceTest, FramesReachTheWindowUnlessMinimised)
+class GmDeviceWrapperOverPlatform : public PlatformDeviceTest {};
+
+TEST_F(GmDeviceWrapperOverPlatform, FramesReachTheWindowUnlessMinimised)
 {
     EXPECT_EQ(0, wrapper->m_failed);
     EXPECT_TRUE(PresentedFrameIs(0xFF204080));
@@ -37,7 +39,7 @@ TEST_F(PlatformDeviceTest, FramesReachTheWindowUnlessMinimised)
     EXPECT_TRUE(PresentedFrameIs(0xFF0000FF));
 }
 
-TEST_F(PlatformDeviceTest, ADeviceThatStaysLostIsResetTwentyOneTimesThenRecovers)
+TEST_F(GmDeviceWrapperOverPlatform, ADeviceThatStaysLostIsResetTwentyOneTimesThenRecovers)
 {
     D3d9SimulateDeviceLost(Device()->inner, 21);
     wrapper->Present();
@@ -55,7 +57,7 @@ TEST_F(PlatformDeviceTest, ADeviceThatStaysLostIsResetTwentyOneTimesThenRecovers
     EXPECT_TRUE(PresentedFrameIs(0xFFFF8000));
 }
 
-TEST_F(PlatformDeviceTest, ARealDeviceErrorMarksTheWrapperFailed)
+TEST_F(GmDeviceWrapperOverPlatform, ARealDeviceErrorMarksTheWrapperFailed)
 {
     // Ending a scene that never began is an invalid call on any device.
     wrapper->EndScene();
@@ -67,7 +69,7 @@ TEST_F(PlatformDeviceTest, ARealDeviceErrorMarksTheWrapperFailed)
     EXPECT_EQ(0, wrapper->m_failed);
 }
 
-TEST_F(PlatformDeviceTest, ResetLeavesTheDefaultStatesOnTheDevice)
+TEST_F(GmDeviceWrapperOverPlatform, ResetLeavesTheDefaultStatesOnTheDevice)
 {
     wrapper->SetCullMode(2);
     wrapper->SetZWriteEnable(0);
@@ -103,7 +105,7 @@ public:
     bool IsCompatible(const CGmTextureBase&) const override { return false; }
 };
 
-TEST_F(PlatformDeviceTest, DrawingIntoATextureLeavesTheBackBufferAlone)
+TEST_F(GmDeviceWrapperOverPlatform, DrawingIntoATextureLeavesTheBackBufferAlone)
 {
     IDirect3DDevice9* device = Device()->inner;
     IDirect3DTexture9* texture = nullptr;
@@ -138,7 +140,7 @@ TEST_F(PlatformDeviceTest, DrawingIntoATextureLeavesTheBackBufferAlone)
     EXPECT_EQ(0xFF0000FFu, pixels[0]);
 }
 
-TEST_F(PlatformDeviceTest, GammaReachesTheShownFrameAndDestructionRestoresIt)
+TEST_F(GmDeviceWrapperOverPlatform, GammaReachesTheShownFrameAndDestructionRestoresIt)
 {
     GeDeviceConfig* previous = g_videoSettings;
     g_videoSettings = nullptr;

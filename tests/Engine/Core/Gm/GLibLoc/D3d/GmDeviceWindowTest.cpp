@@ -47,7 +47,7 @@ std::string Callers(UINT message)
 
 } // namespace
 
-class DeviceWindowTest : public DeviceTest {
+class GmDeviceWrapperWindow : public DeviceTest {
 protected:
     void SetUp() override
     {
@@ -62,7 +62,7 @@ protected:
     }
 };
 
-TEST_F(DeviceWindowTest, ClassTitleAndStyleOfTheWindowedAndTheFullScreenWindow)
+TEST_F(GmDeviceWrapperWindow, ClassTitleAndStyleOfTheWindowedAndTheFullScreenWindow)
 {
     for (uint8_t windowed : {1, 0}) {
         SCOPED_TRACE(::testing::Message() << "windowed " << int(windowed));
@@ -82,7 +82,7 @@ TEST_F(DeviceWindowTest, ClassTitleAndStyleOfTheWindowedAndTheFullScreenWindow)
     }
 }
 
-TEST_F(DeviceWindowTest, ActivityMessagesSetTheFlags)
+TEST_F(GmDeviceWrapperWindow, ActivityMessagesSetTheFlags)
 {
     const struct {
         UINT message;
@@ -102,14 +102,14 @@ TEST_F(DeviceWindowTest, ActivityMessagesSetTheFlags)
     }
 }
 
-TEST_F(DeviceWindowTest, LeftButtonTakesTheFocus)
+TEST_F(GmDeviceWrapperWindow, LeftButtonTakesTheFocus)
 {
     SetFocus(nullptr);
     Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     EXPECT_EQ(wrapper->GetWindow(), GetFocus());
 }
 
-TEST_F(DeviceWindowTest, CallbacksRunInOrderThenTheHook)
+TEST_F(GmDeviceWrapperWindow, CallbacksRunInOrderThenTheHook)
 {
     wrapper->m_callbacks.Add(First);
     wrapper->m_callbacks.Add(nullptr);
@@ -120,7 +120,7 @@ TEST_F(DeviceWindowTest, CallbacksRunInOrderThenTheHook)
     EXPECT_EQ("abh", Callers(WM_USER + 5));
 }
 
-TEST_F(DeviceWindowTest, CloseWithTheHookAnswersTheHookAndKeepsTheWindow)
+TEST_F(GmDeviceWrapperWindow, CloseWithTheHookAnswersTheHookAndKeepsTheWindow)
 {
     wrapper->m_callbacks.Add(First);
     wrapper->m_messageHook = GameHook;
@@ -135,7 +135,7 @@ TEST_F(DeviceWindowTest, CloseWithTheHookAnswersTheHookAndKeepsTheWindow)
     EXPECT_EQ(1, wrapper->m_running);
 }
 
-TEST_F(DeviceWindowTest, CloseWithNoListenerDestroysTheWindowAndEndsTheLoop)
+TEST_F(GmDeviceWrapperWindow, CloseWithNoListenerDestroysTheWindowAndEndsTheLoop)
 {
     HWND window = wrapper->GetWindow();
     EXPECT_EQ(0, Send(WM_CLOSE));
@@ -147,7 +147,7 @@ TEST_F(DeviceWindowTest, CloseWithNoListenerDestroysTheWindowAndEndsTheLoop)
     EXPECT_EQ(0, wrapper->m_minimised);
 }
 
-TEST_F(DeviceWindowTest, NoCallbackSeesTheDestroyMessage)
+TEST_F(GmDeviceWrapperWindow, NoCallbackSeesTheDestroyMessage)
 {
     wrapper->m_callbacks.Add(First);
     wrapper->m_messageHook = GameHook;
@@ -156,7 +156,7 @@ TEST_F(DeviceWindowTest, NoCallbackSeesTheDestroyMessage)
     EXPECT_EQ("", Callers(WM_DESTROY));
 }
 
-TEST_F(DeviceWindowTest, QueuedMessagesArePumpedThroughTheProcedure)
+TEST_F(GmDeviceWrapperWindow, QueuedMessagesArePumpedThroughTheProcedure)
 {
     wrapper->m_messageHook = GameHook;
     PostMessageA(wrapper->GetWindow(), WM_USER + 1, 0, 0);
@@ -168,7 +168,7 @@ TEST_F(DeviceWindowTest, QueuedMessagesArePumpedThroughTheProcedure)
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 2, PM_NOREMOVE));
 }
 
-TEST_F(DeviceWindowTest, RemoveMessageHookTakesTheFirstEqualEntryOnly)
+TEST_F(GmDeviceWrapperWindow, RemoveMessageHookTakesTheFirstEqualEntryOnly)
 {
     wrapper->m_callbacks.Add(First);
     wrapper->m_callbacks.Add(Second);
@@ -181,7 +181,7 @@ TEST_F(DeviceWindowTest, RemoveMessageHookTakesTheFirstEqualEntryOnly)
     EXPECT_EQ(&First, wrapper->m_callbacks[1]);
 }
 
-TEST_F(DeviceWindowTest, EachLiveWindowHasAClassOfItsOwnNumber)
+TEST_F(GmDeviceWrapperWindow, EachLiveWindowHasAClassOfItsOwnNumber)
 {
     CGmDeviceWrapper second(settings);
     EXPECT_STREQ("GE_D3dDevWnd_#2", second.m_className.c_str());
@@ -192,7 +192,7 @@ TEST_F(DeviceWindowTest, EachLiveWindowHasAClassOfItsOwnNumber)
     EXPECT_EQ(0, wrapper->m_minimised);
 }
 
-TEST_F(DeviceWindowTest, TheOverlaysCloseCommandReachesTheNewestDeviceWindowWhileItLives)
+TEST_F(GmDeviceWrapperWindow, TheOverlaysCloseCommandReachesTheNewestDeviceWindowWhileItLives)
 {
     CGmDeviceWrapper second(settings);
     wrapper->m_messageHook = GameHook;
@@ -225,7 +225,7 @@ LRESULT QuittingHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 } // namespace
 
-TEST_F(DeviceWindowTest, AHookThatClosesInsideCloseEndsTheLoopSafely)
+TEST_F(GmDeviceWrapperWindow, AHookThatClosesInsideCloseEndsTheLoopSafely)
 {
     wrapper->m_callbacks.Add(First);
     wrapper->m_messageHook = QuittingHook;
@@ -238,7 +238,7 @@ TEST_F(DeviceWindowTest, AHookThatClosesInsideCloseEndsTheLoopSafely)
 }
 
 // The window layer's own translation of the desktop's window events, read by the pump.
-TEST_F(DeviceWindowTest, DesktopEventsReachTheFlagsThroughThePump)
+TEST_F(GmDeviceWrapperWindow, DesktopEventsReachTheFlagsThroughThePump)
 {
     const HWND window = wrapper->GetWindow();
     const struct {

@@ -15,7 +15,9 @@ using ::testing::MatchesRegex;
 // ---------------------------------------------------------------------------
 // Creation.
 
-TEST_F(DeviceTest, WindowSitsAtTheTopRightCornerAndTheLoopMayRun)
+class GmDeviceWrapper : public DeviceTest {};
+
+TEST_F(GmDeviceWrapper, WindowSitsAtTheTopRightCornerAndTheLoopMayRun)
 {
     Create();
     ASSERT_NE(nullptr, wrapper->GetWindow());
@@ -31,7 +33,7 @@ TEST_F(DeviceTest, WindowSitsAtTheTopRightCornerAndTheLoopMayRun)
     EXPECT_EQ(240, client.bottom - client.top);
 }
 
-TEST_F(DeviceTest, FreshDeviceGetsItsDepthSurfaceDefaultStatesAndOneClear)
+TEST_F(GmDeviceWrapper, FreshDeviceGetsItsDepthSurfaceDefaultStatesAndOneClear)
 {
     wrapper.reset(new CGmDeviceWrapper(settings));
     RecordingDevice* device = Device();
@@ -68,7 +70,7 @@ struct PresentParamsCase {
     D3DDEVTYPE type;
 };
 
-TEST_F(DeviceTest, PresentationParametersFollowTheSettings)
+TEST_F(GmDeviceWrapper, PresentationParametersFollowTheSettings)
 {
     const PresentParamsCase cases[] = {
         // Windowed: the desktop's format, whatever the settings say.
@@ -105,7 +107,7 @@ TEST_F(DeviceTest, PresentationParametersFollowTheSettings)
     }
 }
 
-TEST_F(DeviceTest, MissingDirect3DIsReportedAndLeavesNoWindow)
+TEST_F(GmDeviceWrapper, MissingDirect3DIsReportedAndLeavesNoWindow)
 {
     s_direct3D.reset();
     wrapper.reset(new CGmDeviceWrapper(settings));
@@ -120,7 +122,7 @@ TEST_F(DeviceTest, MissingDirect3DIsReportedAndLeavesNoWindow)
     EXPECT_EQ(D3DERR_INVALIDCALL, wrapper->Clear(GE_CLEAR_TARGET, 0, 1.0f));
 }
 
-TEST_F(DeviceTest, FailedCreationIsReportedAndEveryCallIsSafe)
+TEST_F(GmDeviceWrapper, FailedCreationIsReportedAndEveryCallIsSafe)
 {
     s_direct3D->createResult = D3DERR_NOTAVAILABLE;
     wrapper.reset(new CGmDeviceWrapper(settings));
@@ -137,7 +139,7 @@ TEST_F(DeviceTest, FailedCreationIsReportedAndEveryCallIsSafe)
 // ---------------------------------------------------------------------------
 // The guarded-call rule.
 
-TEST_F(DeviceTest, MinimisedWindowSkipsGuardedCallsButCachesKeepTheValues)
+TEST_F(GmDeviceWrapper, MinimisedWindowSkipsGuardedCallsButCachesKeepTheValues)
 {
     Create();
     SendMessageA(wrapper->GetWindow(), WM_SIZE, SIZE_MINIMIZED, 0);
@@ -167,7 +169,7 @@ TEST_F(DeviceTest, MinimisedWindowSkipsGuardedCallsButCachesKeepTheValues)
     EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(7, 1)"));
 }
 
-TEST_F(DeviceTest, SkippedDrawsSleepButEmptyIndexedDrawsDoNothing)
+TEST_F(GmDeviceWrapper, SkippedDrawsSleepButEmptyIndexedDrawsDoNothing)
 {
     Create();
     wrapper->m_minimised = 1;
@@ -185,7 +187,7 @@ TEST_F(DeviceTest, SkippedDrawsSleepButEmptyIndexedDrawsDoNothing)
     EXPECT_THAT(Device()->calls, ElementsAre("DrawIndexedPrimitive(5, 2, 1, 4, 6, 2)", "DrawPrimitive(6, 3, 1)"));
 }
 
-TEST_F(DeviceTest, AnErrorMarksTheDeviceFailedWithTheCallsTextInTheTrace)
+TEST_F(GmDeviceWrapper, AnErrorMarksTheDeviceFailedWithTheCallsTextInTheTrace)
 {
     Create();
     Device()->results["SetRenderState"] = D3DERR_INVALIDCALL;
@@ -205,7 +207,7 @@ TEST_F(DeviceTest, AnErrorMarksTheDeviceFailedWithTheCallsTextInTheTrace)
     EXPECT_EQ(1, wrapper->m_stencilEnabled);
 }
 
-TEST_F(DeviceTest, ALostDeviceDuringACallIsTracedButNotMarkedFailed)
+TEST_F(GmDeviceWrapper, ALostDeviceDuringACallIsTracedButNotMarkedFailed)
 {
     Create();
     Device()->results["BeginScene"] = D3DERR_DEVICELOST;
@@ -223,7 +225,7 @@ struct GuardedCallCase {
     const char* text;
 };
 
-TEST_F(DeviceTest, EachGuardedSetterSendsItsStateAndTracesItsOwnText)
+TEST_F(GmDeviceWrapper, EachGuardedSetterSendsItsStateAndTracesItsOwnText)
 {
     const GuardedCallCase cases[] = {
         {"ZWrite", [](CGmDeviceWrapper& w) { w.SetZWriteEnable(1); }, "SetRenderState(14, 1)",
@@ -285,7 +287,7 @@ TEST_F(DeviceTest, EachGuardedSetterSendsItsStateAndTracesItsOwnText)
     }
 }
 
-TEST_F(DeviceTest, CullModeEqualToTheCacheMakesNoCall)
+TEST_F(GmDeviceWrapper, CullModeEqualToTheCacheMakesNoCall)
 {
     Create();
     wrapper->SetCullMode(0);
@@ -298,7 +300,7 @@ TEST_F(DeviceTest, CullModeEqualToTheCacheMakesNoCall)
 // ---------------------------------------------------------------------------
 // Presenting and the lost device.
 
-TEST_F(DeviceTest, PresentSleepsWhileMinimisedOrInTheBackgroundInFullScreen)
+TEST_F(GmDeviceWrapper, PresentSleepsWhileMinimisedOrInTheBackgroundInFullScreen)
 {
     Create();
     wrapper->m_minimised = 1;
@@ -329,7 +331,7 @@ public:
     int releases = 0;
 };
 
-TEST_F(DeviceTest, LostDeviceReleasesTheDeviceObjectsAndResets)
+TEST_F(GmDeviceWrapper, LostDeviceReleasesTheDeviceObjectsAndResets)
 {
     Create();
     CountingResource texture, vertices, other;
@@ -358,7 +360,7 @@ TEST_F(DeviceTest, LostDeviceReleasesTheDeviceObjectsAndResets)
     EXPECT_EQ(0u, wrapper->m_cullMode);
 }
 
-TEST_F(DeviceTest, AResetThatKeepsFailingIsTriedTwentyOneTimesAndAgainNextFrame)
+TEST_F(GmDeviceWrapper, AResetThatKeepsFailingIsTriedTwentyOneTimesAndAgainNextFrame)
 {
     Create();
     Device()->results["Present"] = D3DERR_DEVICELOST;
@@ -384,7 +386,7 @@ TEST_F(DeviceTest, AResetThatKeepsFailingIsTriedTwentyOneTimesAndAgainNextFrame)
     EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(7, 1)"));
 }
 
-TEST_F(DeviceTest, AFailedDeviceInTheBackgroundWaitsForActivation)
+TEST_F(GmDeviceWrapper, AFailedDeviceInTheBackgroundWaitsForActivation)
 {
     Create();
     wrapper->m_failed = 1;
@@ -398,7 +400,7 @@ TEST_F(DeviceTest, AFailedDeviceInTheBackgroundWaitsForActivation)
     EXPECT_EQ(0, wrapper->m_failed);
 }
 
-TEST_F(DeviceTest, OtherPresentFailuresLeaveTheFlagsAlone)
+TEST_F(GmDeviceWrapper, OtherPresentFailuresLeaveTheFlagsAlone)
 {
     Create();
     Device()->results["Present"] = D3DERR_DRIVERINTERNALERROR;
@@ -407,7 +409,7 @@ TEST_F(DeviceTest, OtherPresentFailuresLeaveTheFlagsAlone)
     EXPECT_EQ(0, Device()->Count("Reset"));
 }
 
-TEST_F(DeviceTest, EachResetReplacesTheDepthSurfaceWithoutLeakingIt)
+TEST_F(GmDeviceWrapper, EachResetReplacesTheDepthSurfaceWithoutLeakingIt)
 {
     const int before = FakeSurface::live;
     Create();
@@ -425,7 +427,7 @@ TEST_F(DeviceTest, EachResetReplacesTheDepthSurfaceWithoutLeakingIt)
 // ---------------------------------------------------------------------------
 // Clear, viewport, gamma.
 
-TEST_F(DeviceTest, ClearMapsTheEngineFlags)
+TEST_F(GmDeviceWrapper, ClearMapsTheEngineFlags)
 {
     const struct {
         uint8_t engine;
@@ -444,7 +446,7 @@ TEST_F(DeviceTest, ClearMapsTheEngineFlags)
     EXPECT_EQ(D3DERR_INVALIDCALL, wrapper->Clear(GE_CLEAR_TARGET, 0, 1.0f));
 }
 
-TEST_F(DeviceTest, ViewportOutsideTheBackBufferIsReported)
+TEST_F(GmDeviceWrapper, ViewportOutsideTheBackBufferIsReported)
 {
     Create();
     wrapper->SetViewPort({0, 0, 320, 240, 0.0f, 1.0f});
@@ -461,7 +463,7 @@ TEST_F(DeviceTest, ViewportOutsideTheBackBufferIsReported)
     EXPECT_TRUE(errorBoxes.Saw("CGmDeviceWrapper::SetViewPort failed: D3DERR_INVALIDCALL\n"));
 }
 
-TEST_F(DeviceTest, GammaIsClampedAndOnlyChangesSendARamp)
+TEST_F(GmDeviceWrapper, GammaIsClampedAndOnlyChangesSendARamp)
 {
     GeDeviceConfig* previous = g_videoSettings;
     g_videoSettings = nullptr;
@@ -480,7 +482,7 @@ TEST_F(DeviceTest, GammaIsClampedAndOnlyChangesSendARamp)
     g_videoSettings = previous;
 }
 
-TEST_F(DeviceTest, WindowedGammaGoesToTheDesktopAndOneIsLinear)
+TEST_F(GmDeviceWrapper, WindowedGammaGoesToTheDesktopAndOneIsLinear)
 {
     GeDeviceConfig* previous = g_videoSettings;
     g_videoSettings = nullptr;
@@ -502,7 +504,7 @@ TEST_F(DeviceTest, WindowedGammaGoesToTheDesktopAndOneIsLinear)
 // ---------------------------------------------------------------------------
 // Transforms, samplers, render targets, defaults.
 
-TEST_F(DeviceTest, TransformsKeepTheEngineMatrixAndSendTheTranspose)
+TEST_F(GmDeviceWrapper, TransformsKeepTheEngineMatrixAndSendTheTranspose)
 {
     Create();
     float world[16] = {1, 0, 0, 7, 0, 1, 0, 8, 0, 0, 1, 9, 0, 0, 0, 1};
@@ -522,7 +524,7 @@ TEST_F(DeviceTest, TransformsKeepTheEngineMatrixAndSendTheTranspose)
     EXPECT_EQ(-10.0f, wrapper->m_projection[11]);
 }
 
-TEST_F(DeviceTest, SamplerSettersCacheEngineCodesAndRestoreSetsOnlyStageZero)
+TEST_F(GmDeviceWrapper, SamplerSettersCacheEngineCodesAndRestoreSetsOnlyStageZero)
 {
     Create();
     wrapper->SetAddressU(1, 2);
@@ -542,7 +544,7 @@ TEST_F(DeviceTest, SamplerSettersCacheEngineCodesAndRestoreSetsOnlyStageZero)
     EXPECT_EQ(3u, wrapper->m_filters[7][1]);
 }
 
-TEST_F(DeviceTest, RenderTargetSwitchSavesAndRestoresTheSurfaces)
+TEST_F(GmDeviceWrapper, RenderTargetSwitchSavesAndRestoresTheSurfaces)
 {
     Create();
     FakeSurface& backBuffer = Device()->renderTarget;
@@ -571,7 +573,7 @@ TEST_F(DeviceTest, RenderTargetSwitchSavesAndRestoresTheSurfaces)
     EXPECT_EQ(1, backBuffer.refs);
 }
 
-TEST_F(DeviceTest, DefaultStatesInTheirOrder)
+TEST_F(GmDeviceWrapper, DefaultStatesInTheirOrder)
 {
     Create();
     wrapper->ApplyDefaultStates();
@@ -593,7 +595,7 @@ TEST_F(DeviceTest, DefaultStatesInTheirOrder)
 // ---------------------------------------------------------------------------
 // Display modes.
 
-TEST_F(DeviceTest, ModesAreSortedAndTheLargestFittingOneIsChosen)
+TEST_F(GmDeviceWrapper, ModesAreSortedAndTheLargestFittingOneIsChosen)
 {
     s_direct3D->modes = {{1024, 768, 75, D3DFMT_X8R8G8B8}, {800, 600, 60, D3DFMT_X8R8G8B8},
                          {1024, 768, 60, D3DFMT_X8R8G8B8}, {1280, 1024, 60, D3DFMT_X8R8G8B8},
@@ -632,7 +634,7 @@ TEST_F(DeviceTest, ModesAreSortedAndTheLargestFittingOneIsChosen)
 // ---------------------------------------------------------------------------
 // Destruction.
 
-TEST_F(DeviceTest, DestructionRestoresGammaAndTakesTheWindow)
+TEST_F(GmDeviceWrapper, DestructionRestoresGammaAndTakesTheWindow)
 {
     settings.windowed = 0;
     GeDeviceConfig* previous = g_videoSettings;

@@ -68,7 +68,7 @@ public:
     int shape;
 };
 
-class ResourceManagerTest : public ::testing::Test {
+class GmResourceManager : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -99,7 +99,7 @@ protected:
 
 } // namespace
 
-TEST_F(ResourceManagerTest, FirstUseCreatesAndRegistersLaterUsesOnlyMark)
+TEST_F(GmResourceManager, FirstUseCreatesAndRegistersLaterUsesOnlyMark)
 {
     FakeResource buffer(GE_RES_VERTEX_BUFFER);
     buffer.score = 77;
@@ -116,7 +116,7 @@ TEST_F(ResourceManagerTest, FirstUseCreatesAndRegistersLaterUsesOnlyMark)
     EXPECT_EQ(1, buffer.score); // used once since the last pass
 }
 
-TEST_F(ResourceManagerTest, ScoresStayWithinZeroAndTheMaximum)
+TEST_F(GmResourceManager, ScoresStayWithinZeroAndTheMaximum)
 {
     FakeResource busy(GE_RES_VERTEX_BUFFER), idle(GE_RES_INDEX_BUFFER);
     manager.Use(&idle, GE_RES_INDEX_BUFFER);
@@ -129,7 +129,7 @@ TEST_F(ResourceManagerTest, ScoresStayWithinZeroAndTheMaximum)
     EXPECT_EQ(0, idle.score);
 }
 
-TEST_F(ResourceManagerTest, AtTheLimitTheIdleResourceWithTheLowestScoreMakesRoom)
+TEST_F(GmResourceManager, AtTheLimitTheIdleResourceWithTheLowestScoreMakesRoom)
 {
     FakeResource a(GE_RES_VERTEX_BUFFER), b(GE_RES_INDEX_BUFFER), c(GE_RES_VERTEX_BUFFER);
     GiveScores({{&a, 4}, {&b, 2}, {&c, 6}});
@@ -150,7 +150,7 @@ TEST_F(ResourceManagerTest, AtTheLimitTheIdleResourceWithTheLowestScoreMakesRoom
     EXPECT_EQ(3, g_gmDeviceObjectCount);
 }
 
-TEST_F(ResourceManagerTest, EvictionGoesOnUntilTheCreationSucceeds)
+TEST_F(GmResourceManager, EvictionGoesOnUntilTheCreationSucceeds)
 {
     FakeResource a(GE_RES_VERTEX_BUFFER), b(GE_RES_VERTEX_BUFFER), c(GE_RES_VERTEX_BUFFER);
     GiveScores({{&a, 3}, {&b, 1}, {&c, 2}});
@@ -166,7 +166,7 @@ TEST_F(ResourceManagerTest, EvictionGoesOnUntilTheCreationSucceeds)
     EXPECT_EQ(2, g_gmDeviceObjectCount);
 }
 
-TEST_F(ResourceManagerTest, WithEverythingUsedThisFrameANewResourceStaysWithoutAnObject)
+TEST_F(GmResourceManager, WithEverythingUsedThisFrameANewResourceStaysWithoutAnObject)
 {
     FakeResource a(GE_RES_VERTEX_BUFFER), b(GE_RES_VERTEX_BUFFER), c(GE_RES_VERTEX_BUFFER);
     for (FakeResource* r : {&a, &b, &c})
@@ -183,7 +183,7 @@ TEST_F(ResourceManagerTest, WithEverythingUsedThisFrameANewResourceStaysWithoutA
     EXPECT_TRUE(fresh.held);
 }
 
-TEST_F(ResourceManagerTest, ANewTextureTakesOverAnIdleCompatibleTextureFirst)
+TEST_F(GmResourceManager, ANewTextureTakesOverAnIdleCompatibleTextureFirst)
 {
     FakeTexture other(2), compatibleLow(1), compatibleHigh(1);
     FakeResource buffer(GE_RES_VERTEX_BUFFER);
@@ -209,7 +209,7 @@ TEST_F(ResourceManagerTest, ANewTextureTakesOverAnIdleCompatibleTextureFirst)
     fresh.m_texture = nullptr;
 }
 
-TEST_F(ResourceManagerTest, WithoutACompatibleTextureATextureEvictsLikeAnyResource)
+TEST_F(GmResourceManager, WithoutACompatibleTextureATextureEvictsLikeAnyResource)
 {
     FakeTexture other(2), busy(1);
     FakeResource buffer(GE_RES_VERTEX_BUFFER);
@@ -222,7 +222,7 @@ TEST_F(ResourceManagerTest, WithoutACompatibleTextureATextureEvictsLikeAnyResour
     EXPECT_TRUE(buffer.held && busy.held);
 }
 
-TEST_F(ResourceManagerTest, ReleaseByTypeAndUnregisterForgetOnlyWhatTheyName)
+TEST_F(GmResourceManager, ReleaseByTypeAndUnregisterForgetOnlyWhatTheyName)
 {
     GmSetDeviceObjectLimit(kGmDeviceObjectLimit);
     FakeResource t1(GE_RES_TEXTURE), t2(GE_RES_TEXTURE), vb(GE_RES_VERTEX_BUFFER), bg(GE_RES_BACKGROUND);
@@ -241,7 +241,7 @@ TEST_F(ResourceManagerTest, ReleaseByTypeAndUnregisterForgetOnlyWhatTheyName)
     EXPECT_EQ(1, g_gmDeviceObjectCount);
 }
 
-TEST_F(ResourceManagerTest, DestroyingAResourceOrTheManagerReleasesTheObjects)
+TEST_F(GmResourceManager, DestroyingAResourceOrTheManagerReleasesTheObjects)
 {
     auto resource = std::make_unique<FakeResource>(GE_RES_VERTEX_BUFFER);
     FakeResource kept(GE_RES_INDEX_BUFFER);
@@ -271,7 +271,7 @@ public:
 
 } // namespace
 
-TEST(ResourceTest, LastReleaseDeletesAndTellsTheOwningCollector)
+TEST(GeResource, LastReleaseDeletesAndTellsTheOwningCollector)
 {
     RecordingOwner owner;
     auto* resource = new CGeResource();
