@@ -230,10 +230,8 @@ int main(int argc, char** argv)
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     // Rays per second are in the table's items_per_second column.
-    // The CPU ratio is the steadier one on a busy machine.
-    if (double ratio = reporter.RealRatio("BM_PickInCollisionSpace", "BM_PlainLoop"))
-        printf("PickInCollisionSpace / plain loop: %.2f (CPU time: %.2f)\n", ratio,
-               reporter.CpuRatio("BM_PickInCollisionSpace", "BM_PlainLoop"));
+    CBenchRatioReporter::PrintRatios("Picking in a collision space against a plain loop over the members");
+    reporter.PrintRatio("PickInCollisionSpace", "BM_PickInCollisionSpace", "BM_PlainLoop");
     benchmark::Shutdown();
     return 0;
 }

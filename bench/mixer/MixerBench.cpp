@@ -220,11 +220,8 @@ int main(int argc, char** argv)
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\nOne second of 32 voices, 44100 Hz stereo output:\n");
-    if (double ratio = reporter.RealRatio("Mixer/second", "Plain/second"))
-        std::printf("  mixer / plain float loop = %.2f (wall clock)\n", ratio);
-    if (double ratio = reporter.CpuRatio("Mixer/second", "Plain/second"))
-        std::printf("  mixer / plain float loop = %.2f (processor time)\n", ratio);
+    CBenchRatioReporter::PrintRatios("One second of 32 voices, 44100 Hz stereo output, against a plain float loop");
+    reporter.PrintRatio("mixer", "Mixer/second", "Plain/second");
     // Each iteration renders one second of sound, so its time in seconds is
     // the share of one core that real-time playback takes.
     if (g_mixerSeconds > 0)

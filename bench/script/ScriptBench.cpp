@@ -89,8 +89,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (double ratio = reporter.RealRatio("BM_ScriptProcessor", "BM_BareLua"))
-        printf("script function calls / bare Lua calls: %.2f\n", ratio);
+    CBenchRatioReporter::PrintRatios("Script function calls against bare Lua calls");
+    reporter.PrintRatio("calls through the script processor", "BM_ScriptProcessor", "BM_BareLua");
     benchmark::Shutdown();
     return 0;
 }

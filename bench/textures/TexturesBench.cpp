@@ -228,10 +228,11 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("DirectUpload", DirectUpload)->Unit(benchmark::kMillisecond)->Repetitions(5);
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (double ratio = reporter.RealRatio("LoadFromFileAndBind", "DirectUpload"))
-        printf("\n%d textures of %u x %u from a pack, LoadFromFile and Bind: %.2fx the time of a direct upload"
-               " (CPU time %.2fx)\n",
-               kTextureCount, kSide, kSide, ratio, reporter.CpuRatio("LoadFromFileAndBind", "DirectUpload"));
+    char what[96];
+    snprintf(what, sizeof what, "%d textures of %u x %u from a pack against a direct upload", kTextureCount, kSide,
+             kSide);
+    CBenchRatioReporter::PrintRatios(what);
+    reporter.PrintRatio("LoadFromFile and Bind", "LoadFromFileAndBind", "DirectUpload");
 
     delete manager;
     g_pGmResourceManager = nullptr;
