@@ -1,5 +1,6 @@
 #include "Source/GameClasses/QmAiMap.h"
 
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Common/GeLog.h"
 
 #include <cmath>
@@ -10,25 +11,9 @@ namespace {
 const char kVersionTag[6] = {'v', 'e', 'r', '0', '0', '1'};
 const size_t kLegacyHeaderSize = 60;
 
-int32_t ReadI32(const uint8_t* at)
-{
-    const uint32_t word = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-    int32_t value;
-    std::memcpy(&value, &word, sizeof value);
-    return value;
-}
-
-float ReadF32(const uint8_t* at)
-{
-    const uint32_t word = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-    float value;
-    std::memcpy(&value, &word, sizeof value);
-    return value;
-}
-
 Vec3 ReadVec3(const uint8_t* at)
 {
-    return {ReadF32(at), ReadF32(at + 4), ReadF32(at + 8)};
+    return {ReadLeF32(at), ReadLeF32(at + 4), ReadLeF32(at + 8)};
 }
 
 bool AllFinite(std::initializer_list<float> values)
@@ -92,15 +77,15 @@ bool CQmAiMap::ReadFromFile(const uint8_t* data, size_t size)
         return false;
     }
     const uint8_t* header = data + headerStart;
-    const int32_t newWidth = ReadI32(header);
-    const int32_t newHeight = ReadI32(header + 4);
-    const int32_t newCount = ReadI32(header + 8);
+    const int32_t newWidth = ReadLeI32(header);
+    const int32_t newHeight = ReadLeI32(header + 4);
+    const int32_t newCount = ReadLeI32(header + 8);
     const Vec3 newMin = ReadVec3(header + 12);
     const Vec3 newMax = ReadVec3(header + 28);
-    const float newCellSize = ReadF32(header + 44);
-    const float newCellsPerUnit = ReadF32(header + 48);
-    const float newRangeLow = ReadF32(header + 52);
-    const float newRangeHigh = ReadF32(header + 56);
+    const float newCellSize = ReadLeF32(header + 44);
+    const float newCellsPerUnit = ReadLeF32(header + 48);
+    const float newRangeLow = ReadLeF32(header + 52);
+    const float newRangeHigh = ReadLeF32(header + 56);
 
     if (!AllFinite({newMin.x, newMin.y, newMin.z, newMax.x, newMax.y, newMax.z, newCellSize, newCellsPerUnit,
                     newRangeLow, newRangeHigh})) {
@@ -126,7 +111,7 @@ bool CQmAiMap::ReadFromFile(const uint8_t* data, size_t size)
     const uint8_t* record = data + cellStart;
     for (int32_t i = 0; i < newCount; ++i, record += recordSize) {
         newCells[i].flags = record[0];
-        const float cellHeight = ReadF32(record + 1);
+        const float cellHeight = ReadLeF32(record + 1);
         newCells[i].height = std::isfinite(cellHeight) ? cellHeight : kAiNoHeight;
         if (tagged)
             newCells[i].surface = record[5];

@@ -10,6 +10,7 @@
 //   LooseReadWholeFile   ReadWholeFile of the same files as loose files.
 // The ratios against the first are printed at the end; the tree is removed.
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Pack/DataPacker.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Engine/Core/Pack/PackScrambler.h"
@@ -98,10 +99,10 @@ void Generate()
         std::vector<uint8_t> block(entry.size);
         pack.seekg(entry.offset);
         pack.read(reinterpret_cast<char*>(block.data()), entry.size);
-        uint32_t seed = DataPacker::ReadWord(block.data() + entry.size - 8);
+        uint32_t seed = ReadLe32(block.data() + entry.size - 8);
         ScramblePackBody(block.data(), entry.size - 8, seed);
         StoredStream stored;
-        stored.unpacked = DataPacker::ReadWord(block.data() + entry.size - 12);
+        stored.unpacked = ReadLe32(block.data() + entry.size - 12);
         stored.stream.assign(block.begin(), block.end() - 12);
         g_data.streams.push_back(std::move(stored));
     }

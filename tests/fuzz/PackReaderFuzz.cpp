@@ -3,6 +3,7 @@
 #include "Engine/Core/Common/GeCrc32.h"
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Pack/DataPacker.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Engine/Core/Pack/PackScrambler.h"
@@ -103,7 +104,7 @@ int FuzzPackReader(const uint8_t* data, size_t size)
     } else if (mode == 1) {
         MountAndReadAll(PackAroundFat(data, size));
     } else if (size >= 4) {
-        std::vector<uint8_t> block = WrapStream(data + 4, size - 4, DataPacker::ReadWord(data));
+        std::vector<uint8_t> block = WrapStream(data + 4, size - 4, ReadLe32(data));
         uint32_t length = static_cast<uint32_t>(block.size());
         free(DataPacker::Unpack(block.data(), length));
     }

@@ -12,6 +12,7 @@
 // was at OUT untouched.
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Platform/System/PosixFiles.h"
@@ -111,7 +112,7 @@ static std::string TableMisfit(const char* pack)
         fclose(file);
     if (size < 0)
         return "";
-    const uint32_t fatLength = trailer[0] | trailer[1] << 8 | trailer[2] << 16 | static_cast<uint32_t>(trailer[3]) << 24;
+    const uint32_t fatLength = ReadLe32(trailer);
     const long long tableStart = size - 4 - fatLength;
     long long blocksEnd = 0;
     const CHarvester::Index& index = CHarvester::GetIndex();

@@ -15,6 +15,7 @@
 // complete picture and never when it is not a regular file.
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GmImage.h"
@@ -90,9 +91,7 @@ static bool ReadHead(const char* path, CGeFileData& head, uint64_t& fileSize)
 // The kind of file the user gave, for the line that refuses it.
 static const char* KindName(const CGeFileData& head)
 {
-    const uint32_t first = head.size >= 4 ? head.data[0] | head.data[1] << 8 | head.data[2] << 16 |
-                                                static_cast<uint32_t>(head.data[3]) << 24
-                                          : 0;
+    const uint32_t first = head.size >= 4 ? ReadLe32(head.data) : 0;
     if (first == kGepSignature)
         return "GEP";
     if (first == kDdsSignature)

@@ -1,22 +1,11 @@
-// Shared by the image readers: little-endian field access (callers check the
-// bounds), the header layouts that both a reader and CheckImageHeader work
+// Shared by the image readers: the header layouts that both a reader and CheckImageHeader work
 // from, and the record of the last problem.
 #pragma once
 
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Gm/GmImage.h"
 
 #include <cstdint>
-
-inline uint32_t ReadLe16(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
-}
-
-inline uint32_t ReadLe32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The first word of a file, 0 when the file is shorter than a word.
 inline uint32_t FirstWord(const uint8_t* data, uint32_t size)

@@ -2,6 +2,7 @@
 
 #include "Engine/Core/Common/GeCrc32.h"
 #include "Engine/Core/Common/GeError.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Pack/PackScrambler.h"
 
 #include <cstdlib>
@@ -22,12 +23,12 @@ uint8_t* DataPacker::Unpack(uint8_t* block, uint32_t& length)
         return nullptr;
 
     uint32_t bodyLength = length - 8;
-    uint32_t crc = ReadWord(block + length - 4);
-    uint32_t seed = ReadWord(block + length - 8);
+    uint32_t crc = ReadLe32(block + length - 4);
+    uint32_t seed = ReadLe32(block + length - 8);
     ScramblePackBody(block, bodyLength, seed);
 
     uint32_t streamLength = bodyLength - 4;
-    uint32_t unpacked = ReadWord(block + streamLength);
+    uint32_t unpacked = ReadLe32(block + streamLength);
 
     static const bool lzoReady = lzo_init() == LZO_E_OK;
     if (!lzoReady)

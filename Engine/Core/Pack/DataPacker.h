@@ -12,13 +12,6 @@
 
 namespace DataPacker {
 
-// Every word of a pack is an unsigned 32-bit little-endian number.
-inline uint32_t ReadWord(const uint8_t* at)
-{
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
 // The smallest block: the three trailing words around an empty stream.
 constexpr uint32_t kBlockOverhead = 12;
 

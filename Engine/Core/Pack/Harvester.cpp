@@ -1,6 +1,7 @@
 #include "Engine/Core/Pack/Harvester.h"
 
 #include "Engine/Core/Common/GeError.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/Gc/FileWrapper.h"
 #include "Engine/Core/Pack/DataPacker.h"
@@ -49,15 +50,15 @@ bool WalkFat(const uint8_t* fat, uint32_t fatSize, uint32_t packIndex, uint32_t 
     uint32_t at = 0;
     while (at < fatSize) {
         uint32_t left = fatSize - at;
-        uint32_t nameLength = left >= 2 ? (fat[at] | fat[at + 1] << 8) : 0;
+        uint32_t nameLength = left >= 2 ? ReadLe16(fat + at) : 0;
         if (left < kFatEntryFixedBytes || nameLength > kMaxNameLength || left - kFatEntryFixedBytes < nameLength) {
             GE_ERROR_REPORT("MULTIFILE FAT ERROR\n");
             return false;
         }
         char name[kMaxNameLength + 1] = {};
         memcpy(name, fat + at + 2, nameLength);
-        uint32_t size = DataPacker::ReadWord(fat + at + 2 + nameLength);
-        uint32_t offset = DataPacker::ReadWord(fat + at + 2 + nameLength + 4);
+        uint32_t size = ReadLe32(fat + at + 2 + nameLength);
+        uint32_t offset = ReadLe32(fat + at + 2 + nameLength + 4);
         at += kFatEntryFixedBytes + nameLength;
 
         if (static_cast<uint64_t>(offset) + size > packSize) {
@@ -79,7 +80,7 @@ uint8_t* ReadFatBlock(const CGeString& path, uint32_t packSize, uint32_t& fatLen
         GeLog(1, "Pack '%s' is too short or unreadable, ignored", path.c_str());
         return nullptr;
     }
-    fatLength = DataPacker::ReadWord(trailer);
+    fatLength = ReadLe32(trailer);
     if (fatLength < DataPacker::kBlockOverhead || fatLength > packSize - 4) {
         GeLog(1, "Pack '%s': FAT length %u does not fit a pack of %u bytes, ignored", path.c_str(), fatLength, packSize);
         return nullptr;
