@@ -677,19 +677,12 @@ HRESULT D3d9Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
     if (stage >= (DWORD)kD3d9StageCount)
         return D3DERR_INVALIDCALL;
-    D3d9Texture* ours = nullptr;
-    if (texture) {
-        ours = dynamic_cast<D3d9Texture*>(texture);
-        if (!ours || ours->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
+    D3d9Texture* ours = D3d9OurResource<D3d9Texture>(texture, this);
+    if (texture && !ours)
+        return D3DERR_INVALIDCALL;
     if (m_textures[stage] == ours)
         return D3D_OK;
-    if (ours)
-        ours->AddRef();
-    if (m_textures[stage])
-        m_textures[stage]->Release();
-    m_textures[stage] = ours;
+    D3d9HoldResource(m_textures[stage], ours);
     m_state->textureFormat[stage] = ours ? ours->Info().format : D3DFMT_UNKNOWN;
     m_state->dirty |= kD3d9DirtyTextures;
     return D3D_OK;
@@ -773,19 +766,10 @@ HRESULT D3d9Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
 {
     if (stream != 0)
         return D3DERR_INVALIDCALL;
-    D3d9VertexBuffer* ours = nullptr;
-    if (buffer) {
-        ours = dynamic_cast<D3d9VertexBuffer*>(buffer);
-        if (!ours || ours->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    if (ours != m_stream) {
-        if (ours)
-            ours->AddRef();
-        if (m_stream)
-            m_stream->Release();
-        m_stream = ours;
-    }
+    D3d9VertexBuffer* ours = D3d9OurResource<D3d9VertexBuffer>(buffer, this);
+    if (buffer && !ours)
+        return D3DERR_INVALIDCALL;
+    D3d9HoldResource(m_stream, ours);
     m_streamOffset = offset;
     m_streamStride = stride;
     return D3D_OK;
@@ -793,18 +777,9 @@ HRESULT D3d9Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer,
 
 HRESULT D3d9Device::SetIndices(IDirect3DIndexBuffer9* buffer)
 {
-    D3d9IndexBuffer* ours = nullptr;
-    if (buffer) {
-        ours = dynamic_cast<D3d9IndexBuffer*>(buffer);
-        if (!ours || ours->Device() != this)
-            return D3DERR_INVALIDCALL;
-    }
-    if (ours != m_indices) {
-        if (ours)
-            ours->AddRef();
-        if (m_indices)
-            m_indices->Release();
-        m_indices = ours;
-    }
+    D3d9IndexBuffer* ours = D3d9OurResource<D3d9IndexBuffer>(buffer, this);
+    if (buffer && !ours)
+        return D3DERR_INVALIDCALL;
+    D3d9HoldResource(m_indices, ours);
     return D3D_OK;
 }

@@ -334,8 +334,7 @@ static bool IsDepthTarget(const D3d9Surface* s)
 
 static D3d9Surface* OurSurface(IDirect3DSurface9* surface, D3d9Device* device)
 {
-    D3d9Surface* ours = dynamic_cast<D3d9Surface*>(surface);
-    return (ours && ours->Device() == device) ? ours : nullptr;
+    return D3d9OurResource<D3d9Surface>(surface, device);
 }
 
 HRESULT D3d9Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
@@ -345,9 +344,7 @@ HRESULT D3d9Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
     D3d9Surface* ours = OurSurface(surface, this);
     if (!ours || !IsColourTarget(ours))
         return D3DERR_INVALIDCALL;
-    ours->AddRef();
-    m_renderTarget->Release();
-    m_renderTarget = ours;
+    D3d9HoldResource(m_renderTarget, ours);
     m_gl.targetsDirty = true;
     // A new target brings a viewport over all of it.
     m_state->viewport = {0, 0, ours->Width(), ours->Height(), 0.0f, 1.0f};
@@ -370,16 +367,10 @@ HRESULT D3d9Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface)
 
 HRESULT D3d9Device::SetDepthStencilSurface(IDirect3DSurface9* surface)
 {
-    D3d9Surface* ours = nullptr;
-    if (surface) {
-        ours = OurSurface(surface, this);
-        if (!ours || !IsDepthTarget(ours))
-            return D3DERR_INVALIDCALL;
-        ours->AddRef();
-    }
-    if (m_depthStencil)
-        m_depthStencil->Release();
-    m_depthStencil = ours;
+    D3d9Surface* ours = OurSurface(surface, this);
+    if (surface && (!ours || !IsDepthTarget(ours)))
+        return D3DERR_INVALIDCALL;
+    D3d9HoldResource(m_depthStencil, ours);
     m_gl.targetsDirty = true;
     return D3D_OK;
 }

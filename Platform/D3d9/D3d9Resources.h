@@ -39,6 +39,30 @@ public:
     HRESULT GetDevice(IDirect3DDevice9** device) override;
 };
 
+// The resource of class T behind an interface pointer handed to device; null
+// for null and for what is not a T or belongs to another device.
+template <class T, class Interface>
+T* D3d9OurResource(Interface* given, const D3d9Device* device)
+{
+    T* ours = dynamic_cast<T*>(given);
+    return ours && ours->Device() == device ? ours : nullptr;
+}
+
+// Puts resource (or null) into one of the device's slots, which holds a
+// reference: the new one is referenced before the old one is released, so
+// that the last reference of what is set again is never dropped.
+template <class T>
+void D3d9HoldResource(T*& slot, T* resource)
+{
+    if (slot == resource)
+        return;
+    if (resource)
+        resource->AddRef();
+    if (slot)
+        slot->Release();
+    slot = resource;
+}
+
 class D3d9Texture;
 
 // Where a surface's pixels live.
