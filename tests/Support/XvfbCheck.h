@@ -1,6 +1,7 @@
 // Shared by the check programs that run on a real X server (under xvfb-run
 // with SDL_VIDEODRIVER=x11): the pass/fail tally they print, the start of SDL's
-// x11 driver, and what the X server itself says about a window.
+// x11 driver, a window procedure that records what input arrives, the message
+// pump, and what the X server itself says about a window.
 #pragma once
 
 #include <SDL.h>
@@ -10,8 +11,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
+#include "Platform/Win32/WinMessages.h"
 #include "Platform/Win32/WinTesting.h"
+#include "Platform/Win32/WinTime.h"
+#include "Platform/Win32/WinWindow.h"
 
 inline int g_xvfbFailures = 0;
 
@@ -80,4 +85,71 @@ inline bool ShownPixelIs(SDL_Window* window, int x, int y, unsigned long rgb)
     XDestroyImage(image);
     printf("  shown pixel (%d, %d) = %06lx\n", x, y, value);
     return value == rgb;
+}
+
+// What the checks' window procedure has seen: the last mouse move and every
+// key and character message, in order.
+struct XvfbKeyMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+struct XvfbInput {
+    bool sawMouseMove = false;
+    LPARAM lastMove = 0;
+    std::vector<XvfbKeyMessage> keys;
+};
+inline XvfbInput g_xvfbInput;
+
+inline LRESULT XvfbWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEMOVE) {
+        g_xvfbInput.sawMouseMove = true;
+        g_xvfbInput.lastMove = lParam;
+    }
+    if (message >= WM_KEYDOWN && message <= WM_SYSCHAR)
+        g_xvfbInput.keys.push_back({message, wParam, lParam});
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Dispatches every queued message.
+inline void XvfbPump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Pumps until done() holds or timeout milliseconds have passed; whether it held.
+template <class Done>
+bool XvfbPumpUntil(Done done, DWORD timeout = 2000)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        XvfbPump();
+        if (done())
+            return true;
+        if (GetTickCount() - start >= timeout)
+            return false;
+        Sleep(5);
+    }
+}
+
+// Pumps for a while, so that the X server maps, moves and shows windows.
+inline void XvfbPumpFor(DWORD milliseconds)
+{
+    XvfbPumpUntil([] { return false; }, milliseconds);
+}
+
+// Pumps until a WM_MOUSEMOVE at position arrives (two seconds at most); the
+// last move is printed either way.
+inline bool XvfbWaitForMouseMove(LPARAM position)
+{
+    const bool arrived = XvfbPumpUntil(
+        [position] { return g_xvfbInput.sawMouseMove && g_xvfbInput.lastMove == position; });
+    printf("  last WM_MOUSEMOVE at (%d, %d)\n", GET_X_LPARAM(g_xvfbInput.lastMove),
+           GET_Y_LPARAM(g_xvfbInput.lastMove));
+    return arrived;
 }

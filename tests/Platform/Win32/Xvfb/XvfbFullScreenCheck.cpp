@@ -18,46 +18,20 @@ const int kBackWidth = 320;
 const int kBackHeight = 200;
 const DWORD kFullScreenStyle = 0x80000000;
 
-bool g_sawMouseMove = false;
-LPARAM g_lastMove = 0;
-
-LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_MOUSEMOVE) {
-        g_sawMouseMove = true;
-        g_lastMove = lParam;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 // Pumps until the X window covers the screen or two seconds have passed.
 bool WaitForScreenCover(SDL_Window* sdl, int screenWidth, int screenHeight)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        Pump();
+    int x = -1, y = -1;
+    XWindowAttributes attributes = {};
+    const bool covers = XvfbPumpUntil([&] {
         SDL_SysWMinfo info;
-        int x = -1, y = -1;
-        XWindowAttributes attributes = {};
-        if (X11Info(sdl, &info) && XWindowOrigin(sdl, &x, &y) &&
-            XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) && x == 0 && y == 0 &&
-            attributes.width == screenWidth && attributes.height == screenHeight)
-            return true;
-        if (GetTickCount() - start > 2000) {
-            printf("  X window at (%d, %d), %d x %d\n", x, y, attributes.width, attributes.height);
-            return false;
-        }
-        Sleep(10);
-    }
+        return X11Info(sdl, &info) && XWindowOrigin(sdl, &x, &y) &&
+               XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) && x == 0 && y == 0 &&
+               attributes.width == screenWidth && attributes.height == screenHeight;
+    });
+    if (!covers)
+        printf("  X window at (%d, %d), %d x %d\n", x, y, attributes.width, attributes.height);
+    return covers;
 }
 
 } // namespace
@@ -68,7 +42,7 @@ int main()
         return 1;
 
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = Procedure;
+    windowClass.lpfnWndProc = XvfbWindowProcedure;
     windowClass.lpszClassName = "GE_D3dDevWnd_#1";
     Check(RegisterClassA(&windowClass) != 0, "window class registered");
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -113,27 +87,19 @@ int main()
           "black bars above and below");
 
     // The screen's centre is the back buffer's centre.
-    g_sawMouseMove = false;
+    g_xvfbInput.sawMouseMove = false;
     SDL_WarpMouseInWindow(sdl, screenWidth / 2, screenHeight / 2);
-    LPARAM expected = MAKELPARAM(kBackWidth / 2, kBackHeight / 2);
-    DWORD start = GetTickCount();
-    while ((!g_sawMouseMove || g_lastMove != expected) && GetTickCount() - start < 2000) {
-        Pump();
-        Sleep(10);
-    }
-    printf("  last WM_MOUSEMOVE at (%d, %d)\n", GET_X_LPARAM(g_lastMove), GET_Y_LPARAM(g_lastMove));
-    Check(g_sawMouseMove && g_lastMove == expected, "WM_MOUSEMOVE in back-buffer coordinates");
+    Check(XvfbWaitForMouseMove(MAKELPARAM(kBackWidth / 2, kBackHeight / 2)), "WM_MOUSEMOVE in back-buffer coordinates");
 
     // Windowed again: the window's own size and place.
     params.Windowed = TRUE;
     Check(device->Reset(&params) == D3D_OK, "reset to windowed");
-    start = GetTickCount();
     int width = 0, height = 0;
-    do {
-        Pump();
-        SDL_GetWindowSize(sdl, &width, &height);
-    } while ((width != kBackWidth || height != kBackHeight) && GetTickCount() - start < 2000 && (Sleep(10), true));
-    Check(width == kBackWidth && height == kBackHeight, "windowed size back");
+    Check(XvfbPumpUntil([&] {
+              SDL_GetWindowSize(sdl, &width, &height);
+              return width == kBackWidth && height == kBackHeight;
+          }),
+          "windowed size back");
 
     device->Release();
     d3d->Release();

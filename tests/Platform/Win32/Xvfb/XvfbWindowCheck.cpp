@@ -27,40 +27,6 @@ const int kClientWidth = 320;
 const int kClientHeight = 200;
 const DWORD kDeviceWindowStyle = 0x80CF0000;
 
-bool g_sawMouseMove = false;
-LPARAM g_lastMove = 0;
-
-struct KeyMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-std::vector<KeyMessage> g_keyMessages;
-
-LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_MOUSEMOVE) {
-        g_sawMouseMove = true;
-        g_lastMove = lParam;
-    }
-    if (message >= WM_KEYDOWN && message <= WM_SYSCHAR)
-        g_keyMessages.push_back({message, wParam, lParam});
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void PumpFor(DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
-}
-
 // A pixel of the GL buffer being read; GL counts rows from the bottom.
 bool GlPixelIs(int x, int yFromTop, unsigned long rgb)
 {
@@ -129,7 +95,7 @@ int main()
         return 1;
 
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = Procedure;
+    windowClass.lpfnWndProc = XvfbWindowProcedure;
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = "GE_D3dDevWnd_#1";
     Check(RegisterClassA(&windowClass) != 0, "window class registered");
@@ -147,7 +113,7 @@ int main()
         return 1;
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
-    PumpFor(200);
+    XvfbPumpFor(200);
 
     SDL_Window* sdl = WinGetSdlWindow(window);
     int x = -1, y = -1;
@@ -183,25 +149,19 @@ int main()
 
     // The pointer, moved in desktop coordinates, arrives in client coordinates.
     Check(SetCursorPos(x + 40, y + 30) != FALSE, "pointer moved");
-    g_sawMouseMove = false;
-    DWORD start = GetTickCount();
-    while ((!g_sawMouseMove || g_lastMove != MAKELPARAM(40, 30)) && GetTickCount() - start < 2000)
-        PumpFor(20);
-    printf("  last WM_MOUSEMOVE at (%d, %d)\n", GET_X_LPARAM(g_lastMove), GET_Y_LPARAM(g_lastMove));
-    Check(g_sawMouseMove && g_lastMove == MAKELPARAM(40, 30), "WM_MOUSEMOVE at the client position");
+    g_xvfbInput.sawMouseMove = false;
+    Check(XvfbWaitForMouseMove(MAKELPARAM(40, 30)), "WM_MOUSEMOVE at the client position");
 
     // A real key press, typed into the window under the pointer.
-    g_keyMessages.clear();
+    std::vector<XvfbKeyMessage>& keys = g_xvfbInput.keys;
+    keys.clear();
     if (FakeKeyPress(sdl, 0x61 /* XK_a */)) {
-        start = GetTickCount();
-        while (g_keyMessages.size() < 3 && GetTickCount() - start < 2000)
-            PumpFor(20);
-        for (const KeyMessage& m : g_keyMessages)
+        XvfbPumpUntil([&keys] { return keys.size() >= 3; });
+        for (const XvfbKeyMessage& m : keys)
             printf("  key message 0x%x (0x%lx, 0x%lx)\n", m.message, (unsigned long)m.wParam, (unsigned long)m.lParam);
-        bool typed = g_keyMessages.size() == 3 && g_keyMessages[0].message == WM_KEYDOWN &&
-                     g_keyMessages[0].wParam == 'A' && g_keyMessages[0].lParam == 0x001E0001 &&
-                     g_keyMessages[1].message == WM_CHAR && g_keyMessages[1].wParam == 'a' &&
-                     g_keyMessages[2].message == WM_KEYUP && g_keyMessages[2].lParam == (LPARAM)0xC01E0001;
+        bool typed = keys.size() == 3 && keys[0].message == WM_KEYDOWN && keys[0].wParam == 'A' &&
+                     keys[0].lParam == 0x001E0001 && keys[1].message == WM_CHAR && keys[1].wParam == 'a' &&
+                     keys[2].message == WM_KEYUP && keys[2].lParam == (LPARAM)0xC01E0001;
         Check(typed, "key A gives WM_KEYDOWN, WM_CHAR, WM_KEYUP");
     } else {
         printf("skipped: no XTEST library for the key check\n");
