@@ -17,10 +17,12 @@ TEST_F(GmRenderStateCache, ResetSendsTheDefaultStates)
     Device()->ClearCalls();
     cache.Reset();
     EXPECT_THAT(Device()->Matching("SetRenderState"),
-                ElementsAre("SetRenderState(7, 0)", "SetRenderState(14, 0)", "SetRenderState(8, 3)",
-                            "SetRenderState(9, 2)", "SetRenderState(16, 1)", "SetRenderState(24, 0)",
-                            "SetRenderState(26, 0)", "SetRenderState(28, 0)", "SetRenderState(52, 0)",
-                            "SetRenderState(136, 1)", "SetRenderState(137, 0)", "SetRenderState(140, 0)"));
+                ElementsAre("SetRenderState(D3DRS_ZENABLE, 0)", "SetRenderState(D3DRS_ZWRITEENABLE, 0)",
+                            "SetRenderState(D3DRS_FILLMODE, 3)", "SetRenderState(D3DRS_SHADEMODE, 2)",
+                            "SetRenderState(D3DRS_LASTPIXEL, 1)", "SetRenderState(D3DRS_ALPHAREF, 0)",
+                            "SetRenderState(D3DRS_DITHERENABLE, 0)", "SetRenderState(D3DRS_FOGENABLE, 0)",
+                            "SetRenderState(D3DRS_STENCILENABLE, 0)", "SetRenderState(D3DRS_CLIPPING, 1)",
+                            "SetRenderState(D3DRS_LIGHTING, 0)", "SetRenderState(D3DRS_FOGVERTEXMODE, 0)"));
     EXPECT_EQ(0u, wrapper->m_cullMode);
     EXPECT_EQ(0, wrapper->m_failed);
 }

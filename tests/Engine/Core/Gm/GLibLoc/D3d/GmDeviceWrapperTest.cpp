@@ -41,11 +41,12 @@ TEST_F(GmDeviceWrapper, FreshDeviceGetsItsDepthSurfaceDefaultStatesAndOneClear)
     EXPECT_EQ(1, device->Count("Reset"));
     // D24S8 (75) at the back-buffer size, bound once.
     EXPECT_THAT(device->Matching("CreateDepthStencilSurface"),
-                ElementsAre("CreateDepthStencilSurface(320, 240, 75, 0, 0, 0)"));
+                ElementsAre("CreateDepthStencilSurface(320, 240, D3DFMT_D24S8, 0, 0, 0)"));
     EXPECT_THAT(device->Matching("SetDepthStencilSurface"), ElementsAre("SetDepthStencilSurface(ptr)"));
     // Target and depth buffer: 1 | 2, black, depth 1.
     EXPECT_THAT(device->Matching("Clear"), ElementsAre("Clear(0, 3, 0, 1, 0)"));
-    EXPECT_THAT(device->Matching("SetRenderState(22,"), ElementsAre("SetRenderState(22, 1)", "SetRenderState(22, 1)"));
+    EXPECT_THAT(device->Matching("SetRenderState(D3DRS_CULLMODE,"),
+                ElementsAre("SetRenderState(D3DRS_CULLMODE, 1)", "SetRenderState(D3DRS_CULLMODE, 1)"));
     EXPECT_EQ(0u, wrapper->m_cullMode);
     EXPECT_EQ(1, wrapper->m_zEnabled);
     EXPECT_EQ(D3DCMP_LESSEQUAL, wrapper->m_zFunc);
@@ -166,7 +167,7 @@ TEST_F(GmDeviceWrapper, MinimisedWindowSkipsGuardedCallsButCachesKeepTheValues)
     SendMessageA(wrapper->GetWindow(), WM_SIZE, SIZE_RESTORED, 0);
     Device()->ClearCalls();
     wrapper->SetZEnable(1);
-    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(7, 1)"));
+    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(D3DRS_ZENABLE, 1)"));
 }
 
 TEST_F(GmDeviceWrapper, SkippedDrawsSleepButEmptyIndexedDrawsDoNothing)
@@ -184,7 +185,8 @@ TEST_F(GmDeviceWrapper, SkippedDrawsSleepButEmptyIndexedDrawsDoNothing)
     EXPECT_TRUE(Device()->calls.empty());
     wrapper->DrawIndexedPrimitive(5, 2, 1, 4, 6, 2);
     wrapper->DrawPrimitive(6, 3, 1);
-    EXPECT_THAT(Device()->calls, ElementsAre("DrawIndexedPrimitive(5, 2, 1, 4, 6, 2)", "DrawPrimitive(6, 3, 1)"));
+    EXPECT_THAT(Device()->calls, ElementsAre("DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 2, 1, 4, 6, 2)",
+                                             "DrawPrimitive(D3DPT_TRIANGLEFAN, 3, 1)"));
 }
 
 TEST_F(GmDeviceWrapper, AnErrorMarksTheDeviceFailedWithTheCallsTextInTheTrace)
@@ -228,28 +230,29 @@ struct GuardedCallCase {
 TEST_F(GmDeviceWrapper, EachGuardedSetterSendsItsStateAndTracesItsOwnText)
 {
     const GuardedCallCase cases[] = {
-        {"ZWrite", [](CGmDeviceWrapper& w) { w.SetZWriteEnable(1); }, "SetRenderState(14, 1)",
+        {"ZWrite", [](CGmDeviceWrapper& w) { w.SetZWriteEnable(1); }, "SetRenderState(D3DRS_ZWRITEENABLE, 1)",
          "m_device->SetRenderState(D3DRS_ZWRITEENABLE, m_zWrite)"},
-        {"ZFunc", [](CGmDeviceWrapper& w) { w.SetZFunc(); }, "SetRenderState(23, 4)",
+        {"ZFunc", [](CGmDeviceWrapper& w) { w.SetZFunc(); }, "SetRenderState(D3DRS_ZFUNC, 4)",
          "m_device->SetRenderState(D3DRS_ZFUNC, (DWORD)func)"},
-        {"Lighting", [](CGmDeviceWrapper& w) { w.SetLighting(1); }, "SetRenderState(137, 1)",
+        {"Lighting", [](CGmDeviceWrapper& w) { w.SetLighting(1); }, "SetRenderState(D3DRS_LIGHTING, 1)",
          "m_device->SetRenderState(D3DRS_LIGHTING, (DWORD)enable)"},
-        {"Cull", [](CGmDeviceWrapper& w) { w.SetCullMode(2); }, "SetRenderState(22, 3)",
+        {"Cull", [](CGmDeviceWrapper& w) { w.SetCullMode(2); }, "SetRenderState(D3DRS_CULLMODE, 3)",
          "m_device->SetRenderState(D3DRS_CULLMODE, cm)"},
-        {"StencilRef", [](CGmDeviceWrapper& w) { w.SetStencilRef(9); }, "SetRenderState(57, 9)",
+        {"StencilRef", [](CGmDeviceWrapper& w) { w.SetStencilRef(9); }, "SetRenderState(D3DRS_STENCILREF, 9)",
          "m_device->SetRenderState(D3DRS_STENCILREF, (DWORD)stencilVal)"},
-        {"StencilPass", [](CGmDeviceWrapper& w) { w.SetStencilPass(4); }, "SetRenderState(55, 4)",
+        {"StencilPass", [](CGmDeviceWrapper& w) { w.SetStencilPass(4); }, "SetRenderState(D3DRS_STENCILPASS, 4)",
          "m_device->SetRenderState(D3DRS_STENCILPASS, GetD3dStencilOp(opCode))"},
-        {"StencilZFail", [](CGmDeviceWrapper& w) { w.SetStencilZFail(2); }, "SetRenderState(54, 6)",
+        {"StencilZFail", [](CGmDeviceWrapper& w) { w.SetStencilZFail(2); }, "SetRenderState(D3DRS_STENCILZFAIL, 6)",
          "m_device->SetRenderState(D3DRS_STENCILZFAIL, GetD3dStencilOp(opCode))"},
-        {"StencilFail", [](CGmDeviceWrapper& w) { w.SetStencilFail(1); }, "SetRenderState(53, 2)",
+        {"StencilFail", [](CGmDeviceWrapper& w) { w.SetStencilFail(1); }, "SetRenderState(D3DRS_STENCILFAIL, 2)",
          "m_device->SetRenderState(D3DRS_STENCILFAIL, GetD3dStencilOp(opCode))"},
-        {"StencilFunc", [](CGmDeviceWrapper& w) { w.SetStencilFunc(); }, "SetRenderState(56, 8)",
+        {"StencilFunc", [](CGmDeviceWrapper& w) { w.SetStencilFunc(); }, "SetRenderState(D3DRS_STENCILFUNC, 8)",
          "m_device->SetRenderState(D3DRS_STENCILFUNC, (DWORD)func)"},
         // 1.0f is 0x3F800000.
-        {"DepthBias", [](CGmDeviceWrapper& w) { w.SetDepthBias(1.0f); }, "SetRenderState(195, 1065353216)",
+        {"DepthBias", [](CGmDeviceWrapper& w) { w.SetDepthBias(1.0f); }, "SetRenderState(D3DRS_DEPTHBIAS, 1065353216)",
          "m_device->SetRenderState(D3DRS_DEPTHBIAS, *((DWORD*)(&bias)))"},
-        {"TexCoordIndex", [](CGmDeviceWrapper& w) { w.SetTexCoordIndex(2, 5); }, "SetTextureStageState(2, 11, 5)",
+        {"TexCoordIndex", [](CGmDeviceWrapper& w) { w.SetTexCoordIndex(2, 5); },
+         "SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, 5)",
          "m_device->SetTextureStageState(texStage, D3DTSS_TEXCOORDINDEX, texCoordSetIndex)"},
         {"EndScene", [](CGmDeviceWrapper& w) { w.EndScene(); }, "EndScene()", "m_device->EndScene()"},
         {"Stream", [](CGmDeviceWrapper& w) { w.SetStreamSource(nullptr, 16); }, "SetStreamSource(0, null, 0, 16)",
@@ -257,10 +260,10 @@ TEST_F(GmDeviceWrapper, EachGuardedSetterSendsItsStateAndTracesItsOwnText)
         {"Indices", [](CGmDeviceWrapper& w) { w.SetIndices(nullptr); }, "SetIndices(null)",
          "m_device->SetIndices(ib->m_ib)"},
         {"FVF", [](CGmDeviceWrapper& w) { w.SetFVF(0x1101); }, "SetFVF(322)", "m_device->SetFVF(GetD3DFVF(geVef))"},
-        {"Draw", [](CGmDeviceWrapper& w) { w.DrawPrimitive(2, 0, 1); }, "DrawPrimitive(2, 0, 1)",
+        {"Draw", [](CGmDeviceWrapper& w) { w.DrawPrimitive(2, 0, 1); }, "DrawPrimitive(D3DPT_LINELIST, 0, 1)",
          "GetDevice()->DrawPrimitive(GetD3DPT(pType), startVertex, primCount)"},
         {"DrawIndexed", [](CGmDeviceWrapper& w) { w.DrawIndexedPrimitive(4, 0, 0, 3, 0, 1); },
-         "DrawIndexedPrimitive(4, 0, 0, 3, 0, 1)",
+         "DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1)",
          "GetDevice()->DrawIndexedPrimitive(GetD3DPT(pType), baseVertexIndex, minIndex, numVertices, startIndex, "
          "primCount)"},
     };
@@ -294,7 +297,7 @@ TEST_F(GmDeviceWrapper, CullModeEqualToTheCacheMakesNoCall)
     EXPECT_TRUE(Device()->calls.empty());
     wrapper->SetCullMode(1);
     wrapper->SetCullMode(1);
-    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(22, 2)"));
+    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(D3DRS_CULLMODE, 2)"));
 }
 
 // ---------------------------------------------------------------------------
@@ -356,7 +359,7 @@ TEST_F(GmDeviceWrapper, LostDeviceReleasesTheDeviceObjectsAndResets)
     EXPECT_EQ(0, wrapper->m_failed);
     EXPECT_TRUE(s_sleeps.empty());
     // The defaults reach the reset device.
-    EXPECT_THAT(Device()->Matching("SetRenderState(22,"), ElementsAre("SetRenderState(22, 1)"));
+    EXPECT_THAT(Device()->Matching("SetRenderState(D3DRS_CULLMODE,"), ElementsAre("SetRenderState(D3DRS_CULLMODE, 1)"));
     EXPECT_EQ(0u, wrapper->m_cullMode);
 }
 
@@ -383,7 +386,7 @@ TEST_F(GmDeviceWrapper, AResetThatKeepsFailingIsTriedTwentyOneTimesAndAgainNextF
     EXPECT_EQ(0, wrapper->m_failed);
     Device()->ClearCalls();
     wrapper->SetZEnable(1);
-    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(7, 1)"));
+    EXPECT_THAT(Device()->calls, ElementsAre("SetRenderState(D3DRS_ZENABLE, 1)"));
 }
 
 TEST_F(GmDeviceWrapper, AFailedDeviceInTheBackgroundWaitsForActivation)
@@ -518,8 +521,8 @@ TEST_F(GmDeviceWrapper, TransformsKeepTheEngineMatrixAndSendTheTranspose)
     float projection[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, -10, 0, 0, 1, 0};
     wrapper->SetViewProjection(view, projection);
     EXPECT_THAT(Device()->calls,
-                ElementsAre("SetTransform(259, 7, 8, 9)", "SetTransform(256, 0, 0, 0)", "SetTransform(2, 0, 0, 5)",
-                            "SetTransform(3, 0, 0, -10)"));
+                ElementsAre("SetTransform(D3DTS_WORLD3, 7, 8, 9)", "SetTransform(D3DTS_WORLD, 0, 0, 0)",
+                            "SetTransform(D3DTS_VIEW, 0, 0, 5)", "SetTransform(D3DTS_PROJECTION, 0, 0, -10)"));
     EXPECT_EQ(5.0f, wrapper->m_viewD3d._43);
     EXPECT_EQ(-10.0f, wrapper->m_projection[11]);
 }
@@ -529,7 +532,8 @@ TEST_F(GmDeviceWrapper, SamplerSettersCacheEngineCodesAndRestoreSetsOnlyStageZer
     Create();
     wrapper->SetAddressU(1, 2);
     wrapper->SetAddressV(1, 4);
-    EXPECT_THAT(Device()->calls, ElementsAre("SetSamplerState(1, 1, 3)", "SetSamplerState(1, 2, 4)"));
+    EXPECT_THAT(Device()->calls,
+                ElementsAre("SetSamplerState(1, D3DSAMP_ADDRESSU, 3)", "SetSamplerState(1, D3DSAMP_ADDRESSV, 4)"));
     EXPECT_EQ(2u, wrapper->m_addressU[1]);
     EXPECT_EQ(4u, wrapper->m_addressV[1]);
 
@@ -539,7 +543,8 @@ TEST_F(GmDeviceWrapper, SamplerSettersCacheEngineCodesAndRestoreSetsOnlyStageZer
     }
     Device()->ClearCalls();
     wrapper->RestoreSamplerFilters();
-    EXPECT_THAT(Device()->calls, ElementsAre("SetSamplerState(0, 5, 1)", "SetSamplerState(0, 6, 3)"));
+    EXPECT_THAT(Device()->calls,
+                ElementsAre("SetSamplerState(0, D3DSAMP_MAGFILTER, 1)", "SetSamplerState(0, D3DSAMP_MINFILTER, 3)"));
     EXPECT_EQ(1u, wrapper->m_filters[7][0]);
     EXPECT_EQ(3u, wrapper->m_filters[7][1]);
 }
@@ -579,17 +584,20 @@ TEST_F(GmDeviceWrapper, DefaultStatesInTheirOrder)
     wrapper->ApplyDefaultStates();
     std::vector<std::string> renderStates = Device()->Matching("SetRenderState");
     EXPECT_THAT(renderStates,
-                ElementsAre("SetRenderState(8, 3)", "SetRenderState(22, 1)", "SetRenderState(7, 1)",
-                            "SetRenderState(14, 1)", "SetRenderState(23, 4)", "SetRenderState(195, 0)",
-                            "SetRenderState(52, 0)", "SetRenderState(56, 8)", "SetRenderState(53, 1)",
-                            "SetRenderState(54, 1)", "SetRenderState(55, 1)", "SetRenderState(57, 0)",
-                            "SetRenderState(27, 1)", "SetRenderState(25, 8)", "SetRenderState(24, 0)",
-                            "SetRenderState(60, 0)"));
+                ElementsAre("SetRenderState(D3DRS_FILLMODE, 3)", "SetRenderState(D3DRS_CULLMODE, 1)",
+                            "SetRenderState(D3DRS_ZENABLE, 1)", "SetRenderState(D3DRS_ZWRITEENABLE, 1)",
+                            "SetRenderState(D3DRS_ZFUNC, 4)", "SetRenderState(D3DRS_DEPTHBIAS, 0)",
+                            "SetRenderState(D3DRS_STENCILENABLE, 0)", "SetRenderState(D3DRS_STENCILFUNC, 8)",
+                            "SetRenderState(D3DRS_STENCILFAIL, 1)", "SetRenderState(D3DRS_STENCILZFAIL, 1)",
+                            "SetRenderState(D3DRS_STENCILPASS, 1)", "SetRenderState(D3DRS_STENCILREF, 0)",
+                            "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)", "SetRenderState(D3DRS_ALPHAFUNC, 8)",
+                            "SetRenderState(D3DRS_ALPHAREF, 0)", "SetRenderState(D3DRS_TEXTUREFACTOR, 0)"));
     // Per stage: linear filters, wrap addressing, its own coordinate set.
     EXPECT_THAT(Device()->Matching("SetSamplerState(7,"),
-                ElementsAre("SetSamplerState(7, 5, 2)", "SetSamplerState(7, 6, 2)", "SetSamplerState(7, 1, 1)",
-                            "SetSamplerState(7, 2, 1)"));
-    EXPECT_THAT(Device()->Matching("SetTextureStageState(7,"), ElementsAre("SetTextureStageState(7, 11, 7)"));
+                ElementsAre("SetSamplerState(7, D3DSAMP_MAGFILTER, 2)", "SetSamplerState(7, D3DSAMP_MINFILTER, 2)",
+                            "SetSamplerState(7, D3DSAMP_ADDRESSU, 1)", "SetSamplerState(7, D3DSAMP_ADDRESSV, 1)"));
+    EXPECT_THAT(Device()->Matching("SetTextureStageState(7,"),
+                ElementsAre("SetTextureStageState(7, D3DTSS_TEXCOORDINDEX, 7)"));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // A recording decorator of the Direct3D 9 interfaces: every device call is
-// logged as text ("SetRenderState(7, 1)") and counted, then handed to the
+// logged as text, with the names of states, primitive types, formats and pools
+// ("SetRenderState(D3DRS_ZENABLE, 1)"), and counted, then handed to the
 // decorated object, or answered D3D_OK when there is none. Any method can be
 // made to answer a chosen result instead. RecordingDirect3D hands out
 // recording devices, over the platform's own devices when it decorates the
@@ -46,7 +47,7 @@ public:
     // The calls so far, and how many were made of one method.
     std::vector<std::string> calls;
     int Count(const std::string& method) const;
-    // Calls whose text starts with prefix, e.g. "SetRenderState(22,".
+    // Calls whose text starts with prefix, e.g. "SetRenderState(D3DRS_CULLMODE,".
     std::vector<std::string> Matching(const std::string& prefix) const;
     void ClearCalls() { calls.clear(); }
 
