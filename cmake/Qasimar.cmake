@@ -179,12 +179,12 @@ function(qm_benchmark target source)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} benchmark::benchmark)
 endfunction()
 
-# qm_xvfb_check(<target> <source> [LIBS <targets...>])
+# qm_xvfb_check(<target> <source> [LIBS <targets...>] [ARGS <arguments...>])
 # A check program that needs a real X server: run by xvfb-run with SDL's x11
 # driver, registered as a test named after <source>. Skipped (exit code 77) on
 # machines without xvfb-run; not built without libX11.
 function(qm_xvfb_check target source)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBS;ARGS" ${ARGN})
     pkg_check_modules(X11 IMPORTED_TARGET x11)
     if(NOT X11_FOUND)
         return()
@@ -194,6 +194,6 @@ function(qm_xvfb_check target source)
     target_compile_options(${target} PRIVATE ${QM_WARNINGS})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} PkgConfig::X11)
     add_test(NAME ${_name}
-        COMMAND sh -c "command -v xvfb-run >/dev/null 2>&1 || exit 77; exec xvfb-run -a -s '-screen 0 1024x768x24' env SDL_VIDEODRIVER=x11 LSAN_OPTIONS=${QM_LSAN_OPTIONS} \"$0\"" $<TARGET_FILE:${target}>)
+        COMMAND sh -c "command -v xvfb-run >/dev/null 2>&1 || exit 77; exec xvfb-run -a -s '-screen 0 1024x768x24' env SDL_VIDEODRIVER=x11 LSAN_OPTIONS=${QM_LSAN_OPTIONS} \"$0\" \"$@\"" $<TARGET_FILE:${target}> ${ARG_ARGS})
     set_tests_properties(${_name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 60)
 endfunction()

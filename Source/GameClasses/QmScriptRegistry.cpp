@@ -1,4 +1,5 @@
 #include "Source/GameClasses/QmScriptApi.h"
+#include "Source/GameClasses/QmScriptSystem.h"
 
 // The script functions in the order of registration. The order is not grouped:
 // the comment gives each entry's index and the group whose source file holds the
@@ -18,17 +19,17 @@
 // QmScriptSceneControls.cpp; location objects (saving, hints, inventory state,
 // menu, walk grids, 3D arrow) QmScriptLocationObjects.cpp.
 const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
-    {"SysLog",                              Lua_NotBuilt},  //   0 system
-    {"SysDelayedCall",                      Lua_NotBuilt},  //   1 system
-    {"SysSetTimer",                         Lua_NotBuilt},  //   2 system
-    {"SysReturn",                           Lua_NotBuilt},  //   3 system
+    {"SysLog",                              ScriptEntryPoint<Lua_SysLog>},  //   0 system
+    {"SysDelayedCall",                      ScriptEntryPoint<Lua_SysDelayedCall>},  //   1 system
+    {"SysSetTimer",                         ScriptEntryPoint<Lua_SysSetTimer>},  //   2 system
+    {"SysReturn",                           ScriptEntryPoint<Lua_SysReturn>},  //   3 system
     {"SysSetTimeScale",                     Lua_NotBuilt},  //   4 game control
     {"SysSetMaxTimeQuantum",                Lua_NotBuilt},  //   5 game control
     {"SysGetTime",                          Lua_NotBuilt},  //   6 game control
-    {"GetQuestValue",                       Lua_NotBuilt},  //   7 system
-    {"QuestIsPassed",                       Lua_NotBuilt},  //   8 system
-    {"QuestPass",                           Lua_NotBuilt},  //   9 system
-    {"QuestFail",                           Lua_NotBuilt},  //  10 system
+    {"GetQuestValue",                       ScriptEntryPoint<Lua_GetQuestValue>},  //   7 system
+    {"QuestIsPassed",                       ScriptEntryPoint<Lua_QuestIsPassed>},  //   8 system
+    {"QuestPass",                           ScriptEntryPoint<Lua_QuestPass>},  //   9 system
+    {"QuestFail",                           ScriptEntryPoint<Lua_QuestFail>},  //  10 system
     {"PuzzleAddControl",                    Lua_NotBuilt},  //  11 puzzles
     {"PuzzleRemoveControl",                 Lua_NotBuilt},  //  12 puzzles
     {"PuzzleReset",                         Lua_NotBuilt},  //  13 puzzles
@@ -45,11 +46,11 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"PuzzleSetCtrlVisibility",             Lua_NotBuilt},  //  24 puzzles
     {"PuzzleSetCtrlValue",                  Lua_NotBuilt},  //  25 scene controls
     {"PuzzleIsMouseOver",                   Lua_NotBuilt},  //  26 puzzles
-    {"VarSet",                              Lua_NotBuilt},  //  27 system
-    {"VarGet",                              Lua_NotBuilt},  //  28 system
-    {"VarsDump",                            Lua_NotBuilt},  //  29 system
-    {"SetStartLocation",                    Lua_NotBuilt},  //  30 system
-    {"GetLocationName",                     Lua_NotBuilt},  //  31 system
+    {"VarSet",                              ScriptEntryPoint<Lua_VarSet>},  //  27 system
+    {"VarGet",                              ScriptEntryPoint<Lua_VarGet>},  //  28 system
+    {"VarsDump",                            ScriptEntryPoint<Lua_VarsDump>},  //  29 system
+    {"SetStartLocation",                    ScriptEntryPoint<Lua_SetStartLocation>},  //  30 system
+    {"GetLocationName",                     ScriptEntryPoint<Lua_GetLocationName>},  //  31 system
     {"LoadActor",                           Lua_NotBuilt},  //  32 actors
     {"SetMainHero",                         Lua_NotBuilt},  //  33 actors
     {"AddActorToLocation",                  Lua_NotBuilt},  //  34 actors

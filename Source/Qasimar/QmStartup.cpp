@@ -1,27 +1,43 @@
 #include "Source/Qasimar/QmStartup.h"
 
+#include "Engine/Core/Common/CiDispatcher.h"
 #include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeFormat.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Platform/Win32/WinShell.h"
+#include "Source/GameClasses/QmBaseArcade.h"
+#include "Source/GameClasses/QmDelayedCalls.h"
+#include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmGameConfig.h"
+#include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmMenu.h"
+#include "Source/GameClasses/QmPuzzleManager.h"
+#include "Source/GameClasses/QmQuests.h"
+#include "Source/GameClasses/QmScriptProcessor.h"
+#include "Source/GameClasses/QmSoundLink.h"
+#include "Source/GameClasses/QmUserFolder.h"
 
-#include <unistd.h>
-
-#include <climits>
-
-int32_t g_referenceScreenSize[2] = {0, 0};
 CGmStaticCamera* g_staticCamera = nullptr;
-uint8_t g_showAuxGeom = 0;
-uint8_t g_showAuxInfo = 0;
-uint8_t g_showAuxProfiler = 0;
-uint8_t g_cameraMovement = 0;
+float g_screenScale[2] = {1.0f, 1.0f};
 
 namespace {
 
-// Nothing is drawn yet: each frame shows the cleared back buffer.
-const uint32_t kClearColor = 0xFF000000;
+QmSettingsHook s_settingsHook = nullptr;
+
+const char kWindowCaption[] = "The voyages of Qasimar and the Copper Kettle";
+
+// The cursors' hot spots in force after start-up, by cursor index 1 to 20.
+const int32_t kCursorHotSpots[20][2] = {
+    {4, 5}, {5, 9}, {12, 12}, {6, 11}, {11, 6}, {9, 9}, {9, 9}, {7, 2}, {8, 12}, {2, 2},
+    {11, 11}, {2, 2}, {4, 5}, {9, 13}, {9, 13}, {9, 13}, {21, 15}, {4, 5}, {25, 39}, {31, 31},
+};
 
 // The device part of the record: every field up to and including the gamma.
 void CopyDeviceParameters(GeDeviceConfig& to, const GeDeviceConfig& from)
@@ -41,43 +57,123 @@ void RegisterDebugSwitches()
     AuxOverlay::RegisterVariable({&g_cameraMovement, GE_VALUE_BOOL}, "camera_movement");
 }
 
+template <typename T>
+void DeleteAndNull(T*& pointer)
+{
+    delete pointer;
+    pointer = nullptr;
+}
+
 } // namespace
 
-bool StartGame(int32_t referenceWidth, int32_t referenceHeight, QmSettingsReader readSettings)
+void SetStartupSettingsHook(QmSettingsHook hook)
+{
+    s_settingsHook = hook;
+}
+
+bool InitApplication()
+{
+    SetExtraScriptFunctionList();
+    const bool started = StartGame(1280, 1024);
+    if (g_pGmDevice && g_pGmDevice->GetWindow()) {
+        SetWindowTextA(g_pGmDevice->GetWindow(), kWindowCaption);
+        if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), (LPCSTR)(uintptr_t)102))
+            SetClassLongA(g_pGmDevice->GetWindow(), GCL_HICON, (LONG_PTR)icon);
+    }
+    if (g_dialogSystem)
+        g_dialogSystem->replicaTextX = 170.0f;
+    for (uint32_t index = 1; index <= 20; ++index)
+        SetCursorHotSpot(index, kCursorHotSpots[index - 1][0], kCursorHotSpots[index - 1][1]);
+    if (g_gameProcessor)
+        g_gameProcessor->startLocation = "loc01";
+    RegisterArcades();
+    return started;
+}
+
+bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
 {
     g_referenceScreenSize[0] = referenceWidth;
     g_referenceScreenSize[1] = referenceHeight;
 
-    // Data comes from the packs beside the program's working directory.
-    char directory[PATH_MAX];
-    g_packPath = getcwd(directory, sizeof(directory)) ? directory : ".";
+    // Data comes from the packs of the working directory.
+    char directory[MAX_PATH];
+    const DWORD length = GetCurrentDirectoryA(sizeof(directory), directory);
+    g_packPath = length > 0 && length < sizeof(directory) ? directory : ".";
     g_packPath.Append("/resource.fpk");
+    g_dataRoot = "";
 
     GeCoreInit();
-    if (readSettings)
-        readSettings(*g_videoSettings);
+    const CGeString settingsPath = FormatString("%s/config.cfg", GetUserDataFolder());
+    CQmGameConfig::Load(settingsPath.c_str());
+    if (s_settingsHook)
+        s_settingsHook(*g_videoSettings);
+
     CGeHub::Init(*g_videoSettings);
-    if (!g_pGmDevice->GetDevice())
+    if (!g_pGmDevice || !g_pGmDevice->GetDevice())
         return false;
     // The settings now hold what the device really uses (the chosen mode).
     CopyDeviceParameters(*g_videoSettings, g_pGmDevice->m_settings);
     RegisterDebugSwitches();
+
+    g_dispatcher = new CCiDispatcher();
+    g_locationManager = new CQmLocationManager();
+    // The active-collider list and the entity slot settings come with the
+    // colliders and the entities.
 
     for (uint32_t stage = 0; stage < 2; ++stage)
         g_pGmDevice->SetSamplerFilters(stage, D3DTEXF_LINEAR, D3DTEXF_LINEAR);
     g_pGmDevice->SetZEnable(1);
     g_pGmDevice->SetZWriteEnable(1);
     g_pGmDevice->SetZFunc();
+
+    // The GUI resources ("Gui/gui_res.xml"), the keyboard and the mouse come
+    // with the GUI.
+    ScriptInit();
+    // The cursor set and the GUI manager with "mainCtrlSet" come with the GUI.
     SetupViewport();
+    // The dialog system comes with the game features.
+    g_gameProcessor = new CQmGameProcessor();
+    // The inventory, the menu and the puzzle manager come with their parts.
+
+    QmSoundStart(CQmGameConfig::s_musicVolume, g_videoSettings->soundVolume);
     g_pGmDevice->SetGamma(g_videoSettings->gamma);
     return true;
 }
 
+uint32_t RunMainLoop()
+{
+    if (!g_gameProcessor || !g_pGmDevice)
+        return 0;
+    g_gameProcessor->Init();
+    g_gameProcessor->PlayLogos();
+    uint32_t frames = 0;
+    while (g_pGmDevice && g_pGmDevice->m_running) {
+        g_gameProcessor->Step();
+        ++frames;
+    }
+    return frames;
+}
+
 void ShutdownGame()
 {
+    // The catalogues are cleared with the catalogues' part.
+    DeleteAndNull(g_puzzleManager);
+    DeleteAndNull(g_menu);
+    DeleteAndNull(g_gameProcessor);
+    DeleteAndNull(g_inventory);
+    DeleteAndNull(g_dialogSystem);
+    // The GUI manager, the cursor set, the keyboard, the mouse and the GUI
+    // resources go with the GUI; the collider list with the colliders.
+    DeleteAndNull(g_locationManager);
+    DeleteAndNull(g_dispatcher);
+    if (g_luaState)
+        ScriptShutdown();
+    CQmDelayedCalls::Clear();
+    CQmQuests::Clear();
+    CQmGameVars::Clear();
     CGeHub::Shutdown();
-    delete g_staticCamera;
-    g_staticCamera = nullptr;
+    DeleteAndNull(g_staticCamera);
+    QmSoundStop();
     GeCoreShutdown();
 }
 
@@ -96,22 +192,23 @@ void SetupViewport()
     g_pGmDevice->SetViewPort(camera.currentViewport);
 }
 
-void RunFrame()
+const float* UpdateScreenScale()
 {
-    g_geTimer->Update();
-    g_pGmDevice->BeginScene();
-    g_pGmDevice->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER | GE_CLEAR_STENCIL, kClearColor, 1.0f);
-    g_pGmDevice->EndScene();
-    g_pGmDevice->Present();
-    PumpWindowMessages();
+    const uint32_t width = g_pGmDevice ? g_pGmDevice->BackBufferWidth() : 0;
+    const uint32_t height = g_pGmDevice ? g_pGmDevice->BackBufferHeight() : 0;
+    g_screenScale[0] = width ? (float)g_referenceScreenSize[0] / (float)width : 1.0f;
+    g_screenScale[1] = height ? (float)g_referenceScreenSize[1] / (float)height : 1.0f;
+    return g_screenScale;
 }
 
-uint32_t RunMainLoop()
+void RegisterArcades()
 {
-    uint32_t frames = 0;
-    while (g_pGmDevice && g_pGmDevice->m_running) {
-        RunFrame();
-        frames++;
-    }
-    return frames;
+    // The eleven mini-games come with the menus and mini-games; each is then
+    // created here and stored in the processor's map under its name.
+}
+
+void SetCursorHotSpot(uint32_t index, int32_t /*x*/, int32_t /*y*/)
+{
+    // The cursor set comes with the GUI; until then there is nothing to set.
+    (void)index;
 }

@@ -1,10 +1,18 @@
-// The program's start-up and shutdown routines and its main loop.
+// The program's spine outside the frame: start-up, the main loop and
+// shutdown, as free functions over the program-wide pointers.
 //
-// Start-up, in this order: the pack path (working directory + "resource.fpk"),
-// the engine core, the settings, the engine hub with device slot 0 (whose
-// parameters in force go back into the settings), the debug switches, linear
-// filtering on the first two sampler stages, the depth states, the 2D camera's
-// viewport and the settings' gamma. Shutdown ends the hub, then the core.
+// StartGame creates the program-wide objects in a fixed order: the pack path,
+// the engine core, the settings file, the engine hub with the device (whose
+// parameters in force go back into the settings), the debug switches, the
+// dispatcher before any message client, the location manager, the device
+// states, the script processor, the 2D viewport, the game processor, sound
+// and gamma. ShutdownGame deletes them in the reverse direction, skipping any
+// pointer that is null, and leaves every pointer null.
+//
+// Parts of the game that do not exist yet (GUI resources, input devices,
+// cursor set, GUI manager, dialog system, inventory, menu, puzzle manager,
+// mini-games, collider list, catalogues) keep their pointers null; their
+// steps are marked where they belong.
 #pragma once
 
 #include "Engine/Core/Common/GeDeviceConfig.h"
@@ -13,33 +21,36 @@
 
 class CGmStaticCamera;
 
-// The reference screen (width, height) for which all 2D layout is authored.
-extern int32_t g_referenceScreenSize[2];
-
-// The program-wide 2D camera.
+// The program-wide 2D camera over the reference screen.
 extern CGmStaticCamera* g_staticCamera;
 
-// The debug switches, watched by the debug overlay under the names
-// "show_aux_geom", "show_aux_info", "show_aux_profiler" and "camera_movement"
-// (the free debug camera moves while the last one is set).
-extern uint8_t g_showAuxGeom;
-extern uint8_t g_showAuxInfo;
-extern uint8_t g_showAuxProfiler;
-extern uint8_t g_cameraMovement;
+// Reference size divided by the back-buffer size, per axis.
+extern float g_screenScale[2];
 
-// Fills the settings record between the core's defaults and the device's
-// creation; null keeps the defaults.
-typedef void (*QmSettingsReader)(GeDeviceConfig& settings);
+// The path of the main pack: the working directory + "resource.fpk".
+// (g_packPath of the file layer holds it.)
 
-// False when there is no device to draw with (the error box has said why).
-bool StartGame(int32_t referenceWidth, int32_t referenceHeight, QmSettingsReader readSettings);
+// Called with the settings once the settings file is read, before the device
+// is made from them: tests ask for a small window here. Null by default.
+typedef void (*QmSettingsHook)(GeDeviceConfig& settings);
+void SetStartupSettingsHook(QmSettingsHook hook);
+
+// StartGame(1280, 1024), the window's caption and icon, the dialog text
+// position, the cursors' hot spots, the start location "loc01" and the
+// mini-games. False when there is no device to draw with.
+bool InitApplication();
+bool StartGame(int32_t referenceWidth, int32_t referenceHeight);
+// Initialises the game processor, plays the logos, then steps frames while
+// the device window lives. Returns the frames stepped after the logos.
+uint32_t RunMainLoop();
 void ShutdownGame();
 
 // Makes the static camera the 2D camera of the current device slot, over the
 // reference screen, and sets the device viewport to the whole back buffer.
 void SetupViewport();
-
-// One frame: timer, an empty cleared scene, present, window messages.
-void RunFrame();
-// Frames while the device window lives; returns how many ran.
-uint32_t RunMainLoop();
+// Recomputes g_screenScale from the back buffer and returns it.
+const float* UpdateScreenScale();
+// Creates the mini-games and registers them by name with the game processor.
+void RegisterArcades();
+// Sets the hot spot of cursor index (1 to 20) of the cursor set.
+void SetCursorHotSpot(uint32_t index, int32_t x, int32_t y);

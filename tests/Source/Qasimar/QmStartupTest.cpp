@@ -1,8 +1,10 @@
-// The program's start-up, main loop and shutdown on the platform's device,
-// headless: the window opens, frames are cleared and presented until the
-// window is closed, and everything is gone afterwards.
+// The program's start-up, main loop and shutdown on the packed demo game,
+// headless: "global_init" runs, the logo sequence presents its frames, the
+// window's close request ends the loop, and shutdown leaves every pointer
+// null. The working directory and the per-user folder are temporary.
 #include "Source/Qasimar/QmStartup.h"
 
+#include "Engine/Core/Common/CiDispatcher.h"
 #include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeTimer.h"
@@ -11,79 +13,177 @@
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
+#include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmMenu.h"
+#include "Source/GameClasses/QmPuzzleManager.h"
+#include "Source/GameClasses/QmQuests.h"
+#include "Source/GameClasses/QmScriptProcessor.h"
 #include "tests/Support/ErrorBoxRecorder.h"
+#include "tests/Support/TestTempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
-#include <climits>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
+const uint32_t kWidth = 160;
+const uint32_t kHeight = 128;
+
 void SmallWindow(GeDeviceConfig& settings)
 {
     settings.windowed = 1;
-    settings.width = 160;
-    settings.height = 128;
+    settings.width = kWidth;
+    settings.height = kHeight;
     settings.refreshRate = 1; // no display mode has it: the size is kept
-    settings.gamma = 1.2f;
-    settings.soundVolume = 0.25f;
+}
+
+// A clock that moves 0.1 s at every reading, so that every frame lasts 0.1 s;
+// past closeAfter seconds it asks the window to close.
+class FrameClock : public CGeClock {
+public:
+    int64_t Counter() override
+    {
+        ticks += 100;
+        if (closeAfter > 0 && ticks >= closeAfter * 1000 && !closeSent && g_pGmDevice) {
+            PostMessageA(g_pGmDevice->GetWindow(), WM_CLOSE, 0, 0);
+            closeSent = true;
+        }
+        return ticks;
+    }
+    int64_t Frequency() override { return 1000; }
+
+    int64_t ticks = 0;
+    int64_t closeAfter = 0;
+    bool closeSent = false;
+};
+
+// A working directory holding the packed demo, and an empty per-user folder.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::copy_file(QM_DEMO_PACK, m_work / "resource.fpk");
+        m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(m_work.Path());
+        setenv("XDG_DATA_HOME", m_home.Path().c_str(), 1);
+        SetStartupSettingsHook(SmallWindow);
+    }
+    void TearDown() override
+    {
+        SetStartupSettingsHook(nullptr);
+        unsetenv("XDG_DATA_HOME");
+        std::filesystem::current_path(m_previous);
+        g_packPath = "";
+    }
+
+    // Runs the frames with the clock above in place of the system clock.
+    uint32_t RunWithClock(int64_t closeAfterSeconds)
+    {
+        m_clock.closeAfter = closeAfterSeconds;
+        CGeTimer* system = g_geTimer;
+        CGeTimer driven(25.0f, &m_clock);
+        g_geTimer = &driven;
+        const uint32_t frames = RunMainLoop();
+        g_geTimer = system;
+        return frames;
+    }
+
+    CTestTempDir m_work;
+    CTestTempDir m_home;
+    std::filesystem::path m_previous;
+    FrameClock m_clock;
+    CErrorBoxRecorder m_errorBoxes;
+};
+
+void ExpectEverythingGone()
+{
+    EXPECT_EQ(nullptr, g_gameProcessor);
+    EXPECT_EQ(nullptr, g_dispatcher);
+    EXPECT_EQ(nullptr, g_locationManager);
+    EXPECT_EQ(nullptr, g_luaState);
+    EXPECT_EQ(nullptr, g_inventory);
+    EXPECT_EQ(nullptr, g_menu);
+    EXPECT_EQ(nullptr, g_dialogSystem);
+    EXPECT_EQ(nullptr, g_puzzleManager);
+    EXPECT_EQ(nullptr, g_pGmDevice);
+    EXPECT_EQ(nullptr, g_videoSettings);
+    EXPECT_EQ(nullptr, g_staticCamera);
+    EXPECT_EQ(nullptr, g_geTimer);
+    EXPECT_EQ(0u, CQmGameVars::Count());
 }
 
 } // namespace
 
-TEST(QmStartup, OpensTheWindowPresentsFramesUntilClosedAndShutsDown)
+TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
 {
-    CErrorBoxRecorder errorBoxes;
-    ASSERT_TRUE(StartGame(1280, 1024, SmallWindow));
-
-    // The pack path names the working directory's packs (none here).
-    char directory[PATH_MAX];
-    ASSERT_NE(nullptr, getcwd(directory, sizeof(directory)));
-    EXPECT_EQ(std::string(directory) + "/resource.fpk", g_packPath.c_str());
-
+    ASSERT_TRUE(InitApplication());
+    // The pack path names the working directory's pack.
+    EXPECT_EQ((std::filesystem::current_path() / "resource.fpk").string(), g_packPath.c_str());
+    ASSERT_NE(nullptr, g_dispatcher);
+    ASSERT_NE(nullptr, g_gameProcessor);
+    ASSERT_NE(nullptr, g_luaState);
+    EXPECT_STREQ("loc01", g_gameProcessor->startLocation.c_str());
+    // The settings file was missing: it now holds the defaults (full screen).
+    const std::string config = CTestTempDir::Read(m_home / "qasimar/config.cfg");
+    EXPECT_NE(std::string::npos, config.find("windowed=\"FALSE\""));
+    EXPECT_NE(std::string::npos, config.find("width=\"1280\""));
     // The 2D camera maps the reference screen onto the whole back buffer.
-    ASSERT_NE(nullptr, g_staticCamera);
     EXPECT_EQ(g_staticCamera, CGeHub::s_cameras2d[0]);
-    EXPECT_EQ(1280, g_staticCamera->screenWidth);
-    EXPECT_EQ(1024.0f, g_staticCamera->boundHeight);
-    EXPECT_EQ(160u, g_staticCamera->currentViewport.Width);
-    EXPECT_EQ(128u, g_staticCamera->currentViewport.Height);
-    EXPECT_EQ(160.0f / 1280.0f, g_staticCamera->scaleX);
-    // Settings applied after the device: gamma, filters and the depth states.
-    EXPECT_FLOAT_EQ(1.2f, g_pGmDevice->m_gamma);
+    EXPECT_EQ(kWidth, g_staticCamera->currentViewport.Width);
+    EXPECT_FLOAT_EQ(1280.0f / kWidth, UpdateScreenScale()[0]);
     EXPECT_EQ(1, g_pGmDevice->m_zEnabled);
-    EXPECT_EQ(1, g_pGmDevice->m_zWrite);
     EXPECT_EQ((uint32_t)D3DTEXF_LINEAR, g_pGmDevice->m_filters[1][1]);
-    // The settings hold the parameters in force; the audio part stays.
-    EXPECT_EQ(160, g_videoSettings->width);
-    EXPECT_EQ(1, g_videoSettings->refreshRate);
-    EXPECT_EQ(0.25f, g_videoSettings->soundVolume);
-    EXPECT_EQ(1280, g_referenceScreenSize[0]);
-    // A windowed game watches its debug switches.
     for (const char* name : {"show_aux_geom", "show_aux_info", "show_aux_profiler", "camera_movement"})
         EXPECT_TRUE(AuxOverlay::IsRegistered(name)) << name;
 
-    // A frame shows the cleared back buffer.
-    std::vector<uint32_t> pixels(160 * 128, 0x12345678);
-    D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), pixels.data(), 160, 128);
-    RunFrame();
-    EXPECT_EQ(0xFF000000u, pixels[0]);
-    EXPECT_EQ(0xFF000000u, pixels[160 * 128 - 1]);
-    EXPECT_EQ(1u, g_geTimer->frames);
-
-    // Nobody answers WM_CLOSE yet: the window goes and the loop ends.
-    PostMessageA(g_pGmDevice->GetWindow(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(1u, RunMainLoop());
+    // The logo (3 s) plays at 0.1 s a frame, the menu's turn comes, and the
+    // close request at 5 s ends the loop: without a menu, closing closes.
+    std::vector<uint32_t> pixels(kWidth * kHeight, 0x12345678);
+    D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), pixels.data(), kWidth, kHeight);
+    const uint32_t frames = RunWithClock(5);
+    EXPECT_EQ(0u, pixels[0] & 0x00FFFFFF) << "the logo frames are cleared to black";
+    EXPECT_GT(frames, 5u);
+    EXPECT_GE(g_gameProcessor->framesRendered, 30u + frames);
+    EXPECT_EQ(0, g_gameProcessor->logosPlaying);
+    EXPECT_EQ(1, g_gameProcessor->menuOpen);
     EXPECT_EQ(0, g_pGmDevice->m_running);
 
+    // "global_init" of the demo's "Scripts/global.lua" ran.
+    EXPECT_EQ(1, CQmGameVars::GetValue("demo_started"));
+    EXPECT_TRUE(CQmQuests::GetValue("prologue", "voyage"));
+
     ShutdownGame();
-    EXPECT_EQ(nullptr, g_pGmDevice);
-    EXPECT_EQ(nullptr, g_videoSettings);
-    EXPECT_EQ(nullptr, g_staticCamera);
-    EXPECT_TRUE(errorBoxes.Messages().empty());
-    g_packPath = "";
+    ExpectEverythingGone();
+    EXPECT_TRUE(m_errorBoxes.Messages().empty());
+}
+
+TEST_F(StartupTest, ClosingTheWindowDuringTheLogosEndsTheLoop)
+{
+    m_home.Write("qasimar/config.cfg", "<config><local_config music_volume=\"0.2\"/></config>");
+    ASSERT_TRUE(InitApplication());
+    EXPECT_EQ(0u, RunWithClock(1));
+    EXPECT_EQ(0, g_gameProcessor->menuOpen); // the menu's turn never came
+    EXPECT_EQ(1, g_gameProcessor->logosPlaying);
+    ShutdownGame();
+    ExpectEverythingGone();
+    // A settings file that was read is not rewritten.
+    EXPECT_EQ("<config><local_config music_volume=\"0.2\"/></config>",
+              CTestTempDir::Read(m_home / "qasimar/config.cfg"));
+}
+
+TEST(StartupShutdown, ShutdownWithoutStartIsHarmless)
+{
+    ShutdownGame();
+    ShutdownGame();
+    ExpectEverythingGone();
 }

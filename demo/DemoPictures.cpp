@@ -1,0 +1,101 @@
+// Writes the demo game's pictures as uncompressed 32-bit TGA files:
+//
+//   demopictures DIR
+//
+// DIR/Textures/logo.tga: a copper-coloured kettle shape on a night-blue sky,
+// 640 x 320; DIR/Textures/loading.tga: a ring of dots, 256 x 64. Both are drawn
+// from simple shapes so that the demo's data is all the project's own.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Picture {
+    int width;
+    int height;
+    std::vector<uint32_t> pixels; // 0xAARRGGBB, top row first
+
+    Picture(int w, int h, uint32_t fill) : width(w), height(h), pixels((size_t)w * h, fill) {}
+
+    void Disc(float cx, float cy, float radius, uint32_t colour)
+    {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const float dx = (float)x + 0.5f - cx;
+                const float dy = (float)y + 0.5f - cy;
+                if (dx * dx + dy * dy <= radius * radius)
+                    pixels[(size_t)y * width + x] = colour;
+            }
+        }
+    }
+
+    void Box(int x0, int y0, int x1, int y1, uint32_t colour)
+    {
+        for (int y = y0; y < y1 && y < height; ++y)
+            for (int x = x0; x < x1 && x < width; ++x)
+                pixels[(size_t)y * width + x] = colour;
+    }
+};
+
+bool WriteTga(const Picture& picture, const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    uint8_t header[18] = {};
+    header[2] = 2; // uncompressed true colour
+    header[12] = (uint8_t)(picture.width & 0xFF);
+    header[13] = (uint8_t)(picture.width >> 8);
+    header[14] = (uint8_t)(picture.height & 0xFF);
+    header[15] = (uint8_t)(picture.height >> 8);
+    header[16] = 32;
+    header[17] = 0x28; // 8 alpha bits, top row first
+    bool ok = fwrite(header, sizeof(header), 1, file) == 1;
+    for (uint32_t pixel : picture.pixels) {
+        const uint8_t bgra[4] = {(uint8_t)pixel, (uint8_t)(pixel >> 8), (uint8_t)(pixel >> 16), (uint8_t)(pixel >> 24)};
+        ok = ok && fwrite(bgra, 4, 1, file) == 1;
+    }
+    return fclose(file) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        fprintf(stderr, "usage: demopictures DIR\n");
+        return 2;
+    }
+    const std::string textures = std::string(argv[1]) + "/Textures";
+    std::error_code error;
+    std::filesystem::create_directories(textures, error);
+
+    const uint32_t copper = 0xFFC87533;
+    Picture logo(640, 320, 0xFF101838);
+    for (int star = 0; star < 40; ++star)
+        logo.Disc((float)((star * 149) % 640), (float)((star * 71) % 120), 1.5f, 0xFFE8E8FF);
+    logo.Disc(320.0f, 200.0f, 90.0f, copper);        // the kettle's body
+    logo.Box(250, 100, 390, 125, copper);            // its lid
+    logo.Disc(320.0f, 95.0f, 14.0f, copper);          // the knob
+    logo.Box(390, 160, 470, 180, copper);            // the spout
+    logo.Disc(230.0f, 200.0f, 40.0f, 0xFF101838);    // the handle's hole
+    logo.Box(0, 290, 640, 320, 0xFF1E3C78);          // the sea
+
+    Picture loading(256, 64, 0x00000000);
+    for (int dot = 0; dot < 8; ++dot) {
+        const float angle = (float)dot * 0.785398f;
+        const uint8_t alpha = (uint8_t)(64 + dot * 24);
+        loading.Disc(128.0f + 24.0f * std::cos(angle), 32.0f + 24.0f * std::sin(angle), 5.0f,
+                     (uint32_t)alpha << 24 | (copper & 0xFFFFFF));
+    }
+
+    if (!WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga")) {
+        fprintf(stderr, "demopictures: cannot write into %s\n", textures.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,225 @@
+// Recording stand-ins for the parts the game processor drives (location,
+// inventory, menu, dialog system, puzzle manager, mini-game), and a fixture
+// that builds a processor over them with a dispatcher, a script state and a
+// frame timer moved by hand. Every call is appended to one journal, so that
+// tests can check what happened and in which order.
+#pragma once
+
+#include "Engine/Core/Common/CiDispatcher.h"
+#include "Engine/Core/Gm/GmColorFader.h"
+#include "Source/GameClasses/QmBaseArcade.h"
+#include "Source/GameClasses/QmDelayedCalls.h"
+#include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmGuiLink.h"
+#include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmMenu.h"
+#include "Source/GameClasses/QmPuzzleManager.h"
+#include "Source/GameClasses/QmQuests.h"
+#include "tests/Source/GameClasses/ScriptTestFixture.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline std::vector<std::string> g_journal;
+
+inline void Note(const std::string& what)
+{
+    g_journal.push_back(what);
+}
+
+class FakeLocation : public CQmLocation {
+public:
+    explicit FakeLocation(const char* name) : CQmLocation(name) {}
+    void Update(float) override { Note("location.update"); }
+    void Render(uint32_t mask) override { Note("location.render " + std::to_string(mask)); }
+    void Stop() override { Note("location.stop"); }
+    void Restart() override { Note("location.restart"); }
+};
+
+class FakeInventory : public IQmInventory {
+public:
+    void Update(float) override { Note("inventory.update"); }
+    void Unselect() override { Note("inventory.unselect"); selected = false; }
+    void Clear() override { Note("inventory.clear"); }
+    void SetOpen(bool value) override { open = value; }
+    bool MayToggle() override { return true; }
+    void SetInputEnabled(bool value) override { input = value; }
+    void SetActive(bool value) override { active = value; }
+    void Render() override { Note("inventory.render"); }
+    void Blink() override { Note("inventory.blink"); }
+    void ReleaseDragged() override { Note("inventory.release"); }
+    uint32_t SaveBlock(uint8_t** out) override
+    {
+        *out = static_cast<uint8_t*>(malloc(3));
+        memcpy(*out, "inv", 3);
+        return 3;
+    }
+    void LoadBlock(const uint8_t* data, uint32_t size) override { loaded.assign((const char*)data, size); }
+    bool IsExclusive() override { return false; }
+    bool IsItemHeld() override { return selected; }
+    bool IsOpen() const override { return open; }
+    bool HasSelection() const override { return selected; }
+
+    bool open = false, input = true, active = true, selected = false;
+    std::string loaded = "none";
+};
+
+class FakeMenu : public IQmMenu {
+public:
+    void Update() override { Note("menu.update"); }
+    void Render() override { Note("menu.render"); }
+    void Open(uint32_t page) override { Note("menu.open " + std::to_string(page)); }
+    void SetDisabledItems(uint32_t mask) override { disabled = mask; }
+    bool IsPageOpen() const override { return pageOpen; }
+
+    uint32_t disabled = 0;
+    bool pageOpen = false;
+};
+
+class FakeDialog : public CQmDialogSystem {
+public:
+    void Update() override { Note("dialog.update"); }
+    void Reset() override { Note("dialog.reset"); }
+};
+
+class FakePuzzles : public CQmPuzzleManager {
+public:
+    void Update() override { Note("puzzles.update"); }
+    void Reset() override { Note("puzzles.reset"); }
+};
+
+class FakeArcade : public CQmBaseArcade {
+public:
+    explicit FakeArcade(const char* arcadeName) { name = arcadeName; }
+    void Start() override
+    {
+        CQmBaseArcade::Start();
+        Note("arcade.start");
+    }
+    void Update() override { Note("arcade.update"); }
+    void SetParameter(const char* text) override { Note(std::string("arcade.parameter ") + text); }
+    bool MayOpenMenu() override { return allowMenu; }
+    void Pause() override { Note("arcade.pause"); }
+    void Resume() override { Note("arcade.resume"); }
+    void Render() override { Note("arcade.render"); }
+
+    bool allowMenu = true;
+};
+
+// Note(text): appends a script's line to the journal.
+inline int NoteProbe(lua_State* L)
+{
+    Note(ScriptArgText(L, 1));
+    return 0;
+}
+
+const QmScriptFunctionEntry kProcessorProbes[] = {
+    {"Note", ScriptEntryPoint<NoteProbe>},
+    {nullptr, nullptr},
+};
+
+// What the GUI link reports: a keyboard and a mouse that are only senders.
+inline uint32_t g_fakeLastKey = 0;
+
+class GameProcessorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_journal.clear();
+        g_dispatcher = m_dispatcher.get();
+        g_geTimer = &m_timer;
+        g_locationManager = &m_locations;
+        g_inventory = &m_inventory;
+        g_menu = &m_menu;
+        g_dialogSystem = &m_dialog;
+        g_puzzleManager = &m_puzzles;
+        g_guiLink = QmGuiLink();
+        g_guiLink.keyboard = &m_keyboard;
+        g_guiLink.mouse = &m_mouse;
+        g_guiLink.mainScreenControl = &m_screen;
+        g_guiLink.lastKey = [] { return g_fakeLastKey; };
+        g_guiLink.update = [] { Note("gui.update"); };
+        SetExtraScriptFunctionList(kProcessorProbes);
+        ScriptInit();
+        m_processor = std::make_unique<CQmGameProcessor>();
+        g_gameProcessor = m_processor.get();
+        // Script events land in the journal.
+        Run("function global_on_location_load(n) Note('event location_load ' .. n) end");
+    }
+
+    void TearDown() override
+    {
+        m_processor.reset();
+        g_gameProcessor = nullptr;
+        ScriptShutdown();
+        SetExtraScriptFunctionList();
+        CQmDelayedCalls::Clear();
+        CQmGameVars::Clear();
+        CQmQuests::Clear();
+        m_locations.Clear();
+        g_locationManager = nullptr;
+        g_inventory = nullptr;
+        g_menu = nullptr;
+        g_dialogSystem = nullptr;
+        g_puzzleManager = nullptr;
+        g_guiLink = QmGuiLink();
+        g_quitRequested = 0;
+        g_geTimer = nullptr;
+        g_dispatcher = nullptr;
+    }
+
+    void Run(const std::string& text)
+    {
+        CGeString error;
+        EXPECT_TRUE(ScriptRunString(text.c_str(), error)) << error.c_str();
+    }
+
+    // Makes a bare location the current one.
+    FakeLocation* EnterLocation(const char* name)
+    {
+        auto* location = new FakeLocation(name);
+        m_locations.Adopt(location);
+        m_locations.SetCurrentLocation(name);
+        return location;
+    }
+
+    // Moves the clock so that the next timer update reads this frame time.
+    void Advance(double seconds) { m_clock.ticks += static_cast<int64_t>(seconds * 1000.0 + 0.5); }
+
+    // One update of the given length.
+    void UpdateFor(double seconds)
+    {
+        Advance(seconds);
+        m_processor->Update();
+    }
+
+    void Key(uint32_t virtualKey)
+    {
+        g_fakeLastKey = virtualKey;
+        m_processor->HandleMessage(&m_keyboard, QM_MSG_KEY_DOWN);
+    }
+
+    bool Journal(const std::string& what) const
+    {
+        for (const std::string& entry : g_journal)
+            if (entry == what)
+                return true;
+        return false;
+    }
+
+    std::unique_ptr<CCiDispatcher> m_dispatcher = std::make_unique<CCiDispatcher>();
+    ScriptTestClock m_clock;
+    CGeTimer m_timer{25.0f, &m_clock};
+    CQmLocationManager m_locations;
+    FakeInventory m_inventory;
+    FakeMenu m_menu;
+    FakeDialog m_dialog;
+    FakePuzzles m_puzzles;
+    CCiMessageClient m_keyboard;
+    CCiMessageClient m_mouse;
+    CCiMessageClient m_screen;
+    std::unique_ptr<CQmGameProcessor> m_processor;
+};
