@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release preset and runs the main program.
+# Installs what is missing, builds the release preset (the program and the
+# packed demo game beside it) and starts the program in its own folder, where
+# it finds its pack "resource.fpk".
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/deps.sh
 qm_install_packages
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
-exec build/release/Source/Qasimar/qasimar "$@"
+cd build/release/Source/Qasimar
+exec ./qasimar "$@"
