@@ -1,6 +1,7 @@
 #include "tests/fuzz/ImageLoaderFuzz.h"
 
 #include "Engine/Core/Common/GeCpuInfo.h"
+#include "Engine/Core/Common/GeLittleEndian.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GmImage.h"
@@ -30,6 +31,18 @@ void ReadEveryRow(const CGmImage& image, uint32_t bytesPerPixel)
     g_rowSink = sum;
 }
 
+// A whole image: a size, pixels, and for a raw image rows that hold a row of
+// pixels of a known format; packed and DDS images hold their stored bytes.
+bool IsComplete(const CGmImage& image)
+{
+    if (image.width == 0 || image.height == 0 || !image.data)
+        return false;
+    if (image.kind != GM_IMAGE_RAW)
+        return image.storedSize > 0;
+    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(image.format);
+    return bytesPerPixel > 0 && image.pitch >= uint64_t(image.width) * bytesPerPixel;
+}
+
 // Resamples a decoded image to a small size, so that the scalers see every
 // format and row padding the decoders produce.
 void Resample(const CGmImage& image)
@@ -49,10 +62,11 @@ void Resample(const CGmImage& image)
 
 }  // namespace
 
-int FuzzImageLoader(const uint8_t* data, size_t size)
+FuzzOutcome RunImageLoaderFuzz(const uint8_t* data, size_t size)
 {
+    FuzzOutcome outcome;
     if (size < 1)
-        return 0;
+        return outcome;
     StartKernels();
     static const char* const kNames[] = {"f.tga", "f.gep", "f.jpg", "f.dds"};
     CGeFileData file;
@@ -62,13 +76,33 @@ int FuzzImageLoader(const uint8_t* data, size_t size)
 
     DetectImageType(file);
     CGmImage packed(GM_IMAGE_PACKED);
-    if (packed.ReadPacked(file) && packed.kind == GM_IMAGE_PACKED) {
-        CGmImage decoded;
-        if (CGmImage::DecodeGep(packed, decoded))
-            Resample(decoded);
+    if (packed.ReadPacked(file)) {
+        FUZZ_EXPECT(outcome, IsComplete(packed));
+        if (packed.kind == GM_IMAGE_PACKED) {
+            CGmImage decoded;
+            if (CGmImage::DecodeGep(packed, decoded)) {
+                FUZZ_EXPECT(outcome, decoded.kind == GM_IMAGE_RAW && IsComplete(decoded));
+                Resample(decoded);
+            }
+        }
+    } else {
+        FUZZ_EXPECT(outcome, GetLastImageReport().problem != GM_IMAGE_NO_PROBLEM);
     }
     CGmImage image;
-    if (LoadImage(file, image))
+    outcome.taken = LoadImage(file, image);
+    if (outcome.taken) {
+        // DDS files are taken as they are, only ever used packed.
+        const bool dds = file.size >= 4 && ReadLe32(file.data) == kDdsSignature;
+        FUZZ_EXPECT(outcome, dds ? image.data == nullptr : image.kind == GM_IMAGE_RAW && IsComplete(image));
         Resample(image);
-    return 0;
+    } else {
+        FUZZ_EXPECT(outcome, GetLastImageReport().problem != GM_IMAGE_NO_PROBLEM);
+        FUZZ_EXPECT(outcome, image.data == nullptr);
+    }
+    return outcome;
+}
+
+int FuzzImageLoader(const uint8_t* data, size_t size)
+{
+    return FuzzVerdict(RunImageLoaderFuzz(data, size), "ImageLoaderFuzz.cpp");
 }

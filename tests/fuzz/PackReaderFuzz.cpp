@@ -59,17 +59,34 @@ std::vector<uint8_t> WrapStream(const uint8_t* stream, size_t length, uint32_t u
     return block;
 }
 
-std::vector<uint8_t> PackAroundFat(const uint8_t* fat, size_t size)
+// The valid block at offset 0, then the FAT packed into a valid block.
+std::vector<uint8_t> PackAround(const std::vector<uint8_t>& valid, const uint8_t* fat, size_t size)
 {
-    static const char content[] = "the one valid block";
-    std::vector<uint8_t> pack = BuildPackBlock(reinterpret_cast<const uint8_t*>(content), sizeof(content), 1);
+    std::vector<uint8_t> pack = valid;
     std::vector<uint8_t> fatBlock = BuildPackBlock(fat, size, 2);
     pack.insert(pack.end(), fatBlock.begin(), fatBlock.end());
     AppendWord(pack, static_cast<uint32_t>(fatBlock.size()));
     return pack;
 }
 
-void MountAndReadAll(const std::vector<uint8_t>& pack)
+// The unpacked length a block states (behind its stream, under the
+// scrambling); a complete read gives exactly this many bytes.
+uint32_t StatedLength(const uint8_t* block, uint32_t size)
+{
+    if (size < DataPacker::kBlockOverhead)
+        return 0;
+    std::vector<uint8_t> copy(block, block + size);
+    ScramblePackBody(copy.data(), size - 8, ReadLe32(block + size - 8));
+    return ReadLe32(copy.data() + size - 12);
+}
+
+// Mounts the pack and reads every name it gives. Taken: the mount read the
+// whole FAT. Either way every name must lie inside the pack, and every read
+// give nothing (an error) or all the bytes its block states; known, when
+// given, is a block whose content every name that points at it must give.
+void MountAndReadAll(const std::vector<uint8_t>& pack, FuzzOutcome& outcome,
+                     const std::vector<uint8_t>* known = nullptr, const uint8_t* knownContent = nullptr,
+                     size_t knownSize = 0)
 {
     const std::string& path = ScratchPack();
     int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
@@ -80,11 +97,21 @@ void MountAndReadAll(const std::vector<uint8_t>& pack)
     if (!written)
         return;
 
-    CHarvester::MountSinglePack(CGeString(path.c_str()));
+    outcome.taken = CHarvester::MountSinglePack(CGeString(path.c_str()));
     const CHarvester::Index& index = CHarvester::GetIndex();
     for (auto* node = index.first; node; node = index.Next(node)) {
+        const PackEntry entry = node->value;
+        const bool inside = uint64_t(entry.offset) + entry.size <= pack.size();
+        FUZZ_EXPECT(outcome, inside);
         CGeFileData file;
         CHarvester::GetFile(file, node->key.c_str(), false);
+        if (file.data && inside) {
+            FUZZ_EXPECT(outcome, file.size == StatedLength(pack.data() + entry.offset, entry.size));
+            FUZZ_EXPECT(outcome, file.path == node->key);
+        }
+        if (known && entry.offset == 0 && entry.size == known->size())
+            FUZZ_EXPECT(outcome,
+                        file.data && file.size == knownSize && memcmp(file.data, knownContent, knownSize) == 0);
         FreeFileData(file);
     }
     CHarvester::Unmount();
@@ -92,21 +119,35 @@ void MountAndReadAll(const std::vector<uint8_t>& pack)
 
 } // namespace
 
-int FuzzPackReader(const uint8_t* data, size_t size)
+FuzzOutcome RunPackReaderFuzz(const uint8_t* data, size_t size)
 {
+    FuzzOutcome outcome;
     if (size < 1)
-        return 0;
+        return outcome;
     const uint8_t mode = data[0] % 3;
     ++data;
     --size;
     if (mode == 0) {
-        MountAndReadAll(std::vector<uint8_t>(data, data + size));
+        MountAndReadAll(std::vector<uint8_t>(data, data + size), outcome);
     } else if (mode == 1) {
-        MountAndReadAll(PackAroundFat(data, size));
+        static const char content[] = "the one valid block";
+        const std::vector<uint8_t> valid =
+            BuildPackBlock(reinterpret_cast<const uint8_t*>(content), sizeof(content), 1);
+        MountAndReadAll(PackAround(valid, data, size), outcome, &valid, reinterpret_cast<const uint8_t*>(content),
+                        sizeof(content));
     } else if (size >= 4) {
-        std::vector<uint8_t> block = WrapStream(data + 4, size - 4, ReadLe32(data));
+        const uint32_t stated = ReadLe32(data);
+        std::vector<uint8_t> block = WrapStream(data + 4, size - 4, stated);
         uint32_t length = static_cast<uint32_t>(block.size());
-        free(DataPacker::Unpack(block.data(), length));
+        uint8_t* unpacked = DataPacker::Unpack(block.data(), length);
+        outcome.taken = unpacked != nullptr;
+        FUZZ_EXPECT(outcome, !unpacked || length == stated);
+        free(unpacked);
     }
-    return 0;
+    return outcome;
+}
+
+int FuzzPackReader(const uint8_t* data, size_t size)
+{
+    return FuzzVerdict(RunPackReaderFuzz(data, size), "PackReaderFuzz.cpp");
 }

@@ -8,9 +8,19 @@
 //      block (at offset 0), so the FAT walk sees arbitrary entries;
 //   2  an LZO1X stream (after a 4-byte unpacked length) wrapped into a block
 //      with a matching CRC, so the bounded decompressor sees arbitrary data.
+//
+// The outcome is whether the pack mounted whole (0, 1) or the block unpacked
+// (2). Every read must give nothing or all the bytes its block states, every
+// name must lie inside the pack, and a name that points at the valid block of
+// mode 1 must give its content.
 #pragma once
+
+#include "tests/fuzz/FuzzOutcome.h"
 
 #include <cstddef>
 #include <cstdint>
 
+FuzzOutcome RunPackReaderFuzz(const uint8_t* data, size_t size);
+
+// For libFuzzer: aborts on a broken rule.
 int FuzzPackReader(const uint8_t* data, size_t size);

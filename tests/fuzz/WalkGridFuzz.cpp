@@ -46,15 +46,9 @@ bool ShouldLoad(const uint8_t* data, size_t size)
 
 struct Checker {
     const CQmAiMap& map;
-    int faults = 0;
-    int firstFaultLine = 0;
+    FuzzOutcome& outcome;
 
-#define Expect(rule) Check(rule, __LINE__)
-    void Check(bool rule, int line)
-    {
-        if (!rule && faults++ == 0)
-            firstFaultLine = line;
-    }
+#define Expect(rule) FUZZ_EXPECT(outcome, rule)
 
     void Point(const Vec3& p)
     {
@@ -104,24 +98,23 @@ Vec3 QueryPoint(const CQmAiMap& map, const uint8_t* at)
 
 } // namespace
 
-WalkGridFuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size)
+FuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size)
 {
-    WalkGridFuzzOutcome outcome;
+    FuzzOutcome outcome;
     CQmAiMap map;
-    outcome.loaded = map.ReadFromFile(data, size);
-    if (outcome.loaded != ShouldLoad(data, size))
-        ++outcome.faults;
-    if (!outcome.loaded || size < 16)
+    outcome.taken = map.ReadFromFile(data, size);
+    FUZZ_EXPECT(outcome, outcome.taken == ShouldLoad(data, size));
+    if (!outcome.taken || size < 16)
         return outcome;
 
-    Checker check{map};
+    Checker check{map, outcome};
     const Vec3 from = QueryPoint(map, data + size - 16);
     const Vec3 to = QueryPoint(map, data + size - 8);
     check.Point(from);
     check.Point(to);
     Vec3 free;
     if (map.FindNearestFreePoint(from, free))
-        check.Expect(std::isfinite(free.x) && std::isfinite(free.z));
+        FUZZ_EXPECT(outcome, std::isfinite(free.x) && std::isfinite(free.z));
     // Searches are kept to grids a fuzzer can run through quickly.
     if (map.count <= (1 << 16)) {
         CQmWalkPath path;
@@ -133,18 +126,10 @@ WalkGridFuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size)
         if (map.FindPath(path, from, to))
             check.Path(path, nullptr);
     }
-    outcome.faults += check.faults;
-    outcome.firstFaultLine = check.firstFaultLine;
     return outcome;
 }
 
 int FuzzWalkGrid(const uint8_t* data, size_t size)
 {
-    const WalkGridFuzzOutcome outcome = RunWalkGridFuzz(data, size);
-    if (outcome.faults != 0) {
-        fprintf(stderr, "walk grid fuzz: %d faults, the first from the rule at WalkGridFuzz.cpp:%d\n", outcome.faults,
-                outcome.firstFaultLine);
-        abort();
-    }
-    return 0;
+    return FuzzVerdict(RunWalkGridFuzz(data, size), "WalkGridFuzz.cpp");
 }

@@ -12,16 +12,12 @@
 // are bytes and paths whose pieces join up from the walker to the target.
 #pragma once
 
+#include "tests/fuzz/FuzzOutcome.h"
+
 #include <cstddef>
 #include <cstdint>
 
-struct WalkGridFuzzOutcome {
-    bool loaded = false;
-    int faults = 0;
-    int firstFaultLine = 0;  // of the first broken rule in WalkGridFuzz.cpp; 0 for a refused file
-};
-
-WalkGridFuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size);
+FuzzOutcome RunWalkGridFuzz(const uint8_t* data, size_t size);
 
 // For libFuzzer: aborts on a fault.
 int FuzzWalkGrid(const uint8_t* data, size_t size);

@@ -3,7 +3,6 @@
 #include "Engine/Core/Common/GeXml.h"
 #include "Engine/Core/Common/GeXmlNesting.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -46,20 +45,43 @@ uint32_t ReadElements(const TiXmlElement* element)
     return deepest;
 }
 
+uint32_t CountElements(const TiXmlNode* node)
+{
+    uint32_t count = 0;
+    for (const TiXmlElement* element = node->FirstChildElement(); element; element = element->NextSiblingElement())
+        count += 1 + CountElements(element);
+    return count;
+}
+
 } // namespace
+
+FuzzOutcome RunXmlReaderFuzz(const uint8_t* data, size_t size)
+{
+    FuzzOutcome outcome;
+    if (size > 0xFFFFFFFFu)
+        return outcome;
+    TiXmlDocument document;
+    outcome.taken = XmlParseDocumentText(data, static_cast<uint32_t>(size), document);
+    if (!outcome.taken) {
+        // Refused for its nesting: nothing of it is kept.
+        FUZZ_EXPECT(outcome, document.FirstChild() == nullptr);
+        return outcome;
+    }
+    const uint32_t depth = ReadElements(document.FirstChildElement());
+
+    // Taken: the whole of what TinyXML alone makes of the same text.
+    std::string text(reinterpret_cast<const char*>(data), size);
+    text.append(kXmlTextPadding + 1, '\0');
+    TiXmlDocument reference;
+    reference.Parse(text.c_str(), nullptr, TIXML_DEFAULT_ENCODING);
+    FUZZ_EXPECT(outcome, CountElements(&document) == CountElements(&reference));
+    FUZZ_EXPECT(outcome, document.Error() == reference.Error());
+    // The probe may never claim less nesting than TinyXML reached.
+    FUZZ_EXPECT(outcome, depth < 3 || !XmlNestingWithin(text.c_str(), depth - 2));
+    return outcome;
+}
 
 int FuzzXmlReader(const uint8_t* data, size_t size)
 {
-    if (size > 0xFFFFFFFFu)
-        return 0;
-    TiXmlDocument document;
-    if (!XmlParseDocumentText(data, static_cast<uint32_t>(size), document))
-        return 0;
-    const uint32_t depth = ReadElements(document.FirstChildElement());
-
-    std::string text(reinterpret_cast<const char*>(data), size);
-    text.append(kXmlTextPadding + 1, '\0');
-    if (depth >= 3 && XmlNestingWithin(text.c_str(), depth - 2))
-        abort();
-    return 0;
+    return FuzzVerdict(RunXmlReaderFuzz(data, size), "XmlReaderFuzz.cpp");
 }
