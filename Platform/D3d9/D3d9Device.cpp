@@ -126,7 +126,7 @@ bool D3d9Device::CreateSwapChain(const D3DPRESENT_PARAMETERS& params)
     if (depth)
         m_autoDepthStencil = new D3d9Surface(this, D3d9SurfaceKind::kDepthBuffer, depth, p.BackBufferWidth,
                                              p.BackBufferHeight, D3DPOOL_DEFAULT, D3DUSAGE_DEPTHSTENCIL);
-    SDL_GL_SetSwapInterval(p.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    StartPresentPacing();
     return m_backBuffer->Created() && (!m_autoDepthStencil || m_autoDepthStencil->Created());
 }
 

@@ -18,6 +18,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -177,6 +178,8 @@ private:
     void UploadGammaRamp();
     void PresentToWindow();
     void ApplyWindowMode(bool fullScreen);
+    void StartPresentPacing();
+    void PaceToRefresh();
 
     SDL_Window* m_window;
     SDL_GLContext m_context;
@@ -233,6 +236,11 @@ private:
 
     // Serial of the shared gamma ramp last uploaded (WinGetGammaRamp).
     uint32_t m_gammaSerial = 0;
+
+    // The presentation interval's pace: the time between presents (zero when
+    // immediate) and when the last one was due.
+    std::chrono::steady_clock::duration m_presentPeriod{};
+    std::chrono::steady_clock::time_point m_lastPresent{};
 
     // Test switches.
     bool m_lost = false;

@@ -1,12 +1,14 @@
 // Present: the back buffer drawn into the window the right way up, through
 // the gamma ramp (X servers such as Xvfb ignore SDL's hardware gamma, and
 // windowed Direct3D games set the ramp for the whole desktop, so the ramp is
-// applied here for this window only).
+// applied here for this window only), at the pace of the presentation
+// interval.
 #include "Platform/D3d9/D3d9Device.h"
 
 #include "Platform/Win32/WinSdl.h"
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 // Unit for the gamma lookup; unit kD3d9StageCount is the work unit.
@@ -179,10 +181,55 @@ void D3d9Device::PresentToWindow()
     InvalidateRasterCache();
 }
 
+// The display refreshes a Present waits for: none when immediate, one for the
+// default and interval one, n for intervals two to four.
+static int RefreshesPerPresent(UINT interval)
+{
+    if (interval == D3DPRESENT_INTERVAL_IMMEDIATE)
+        return 0;
+    return interval >= 1 && interval <= 4 ? (int)interval : 1;
+}
+
+// The driver's swap interval where it has one; the period of the display's
+// refresh (60 Hz where the display does not say) for the layer's own pacing.
+void D3d9Device::StartPresentPacing()
+{
+    const int refreshes = RefreshesPerPresent(m_params.PresentationInterval);
+    SDL_GL_SetSwapInterval(refreshes);
+    SDL_DisplayMode mode = {};
+    int hertz = 60;
+    if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(m_window), &mode) == 0 && mode.refresh_rate > 0)
+        hertz = mode.refresh_rate;
+    m_presentPeriod = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::nanoseconds(1000000000LL * refreshes / hertz));
+    m_lastPresent = {};
+}
+
+// Many drivers give no swap interval (the headless one, a bare X server) and
+// would show frames as fast as they come, keeping a core busy for nothing:
+// the layer then waits out the rest of the period itself. Where the swap
+// already waited for the display, Present is on time and nothing is added.
+void D3d9Device::PaceToRefresh()
+{
+    if (m_presentPeriod == std::chrono::steady_clock::duration::zero())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto due = m_lastPresent + m_presentPeriod;
+    // A millisecond's slack, so that a swap that waited is not held again for
+    // the jitter between the display's clock and ours.
+    if (due - now > std::chrono::milliseconds(1)) {
+        std::this_thread::sleep_until(due);
+        m_lastPresent = due;  // the next frame is due a whole period later, however long the sleep overran
+    } else {
+        m_lastPresent = now;
+    }
+}
+
 HRESULT D3d9Device::Present(const RECT*, const RECT*, HWND, const void*)
 {
     if (m_lost)
         return D3DERR_DEVICELOST;
     PresentToWindow();
+    PaceToRefresh();
     return D3D_OK;
 }

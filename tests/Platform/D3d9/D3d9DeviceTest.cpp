@@ -1,6 +1,8 @@
 // Render targets, buffers, device life and the test switches.
 #include "D3d9Fixture.h"
 
+#include <chrono>
+
 class D3d9DeviceLife : public D3d9Fixture {};
 
 // Images stay top-down everywhere: what is drawn into row 0 of a render
@@ -139,6 +141,31 @@ TEST_P(D3d9DeviceLife, SimulatedLossFailsPresentAndResetsUntilItEnds)
     IDirect3DSurface9* depth = nullptr;
     EXPECT_EQ(D3DERR_NOTFOUND, d->GetDepthStencilSurface(&depth));
     EXPECT_EQ(nullptr, depth);
+}
+
+// Interval one waits for the display's refresh; the headless driver's swap
+// never waits, so the layer paces Present to 60 Hz itself. Immediate does not
+// wait (tests and benchmarks present that way).
+TEST_P(D3d9DeviceLife, PresentWaitsForTheRefreshOnlyWhenTheIntervalAsks)
+{
+    const int kPresents = 12;
+    auto timePresents = [this](UINT interval) {
+        D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kSize, kSize, D3DFMT_X8R8G8B8);
+        params.PresentationInterval = interval;
+        EXPECT_EQ(D3D_OK, d->Reset(&params));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kPresents; ++i)
+            EXPECT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    // The first present of a swap chain is not held; each later one waits out
+    // a sixtieth of a second, less the millisecond of slack.
+    const double paced = (kPresents - 1) * (1.0 / 60.0 - 0.001);
+    const double one = timePresents(D3DPRESENT_INTERVAL_ONE);
+    EXPECT_GE(one, paced);
+    EXPECT_LT(one, paced + 0.5) << "no more than the pace, with room for a busy machine";
+    EXPECT_GE(timePresents(D3DPRESENT_INTERVAL_DEFAULT), paced);
+    EXPECT_LT(timePresents(D3DPRESENT_INTERVAL_IMMEDIATE), paced * 0.75);
 }
 
 TEST_P(D3d9DeviceLife, InjectedCreationFailuresComeBackAsAsked)
