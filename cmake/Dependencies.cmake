@@ -15,9 +15,14 @@ find_package(JPEG REQUIRED)
 
 # Not used by any code yet: looked for, not required. The code that starts
 # using one makes it REQUIRED here and adds its package to tools/deps.sh.
-pkg_check_modules(OGG QUIET IMPORTED_TARGET ogg)
 pkg_check_modules(VORBIS QUIET IMPORTED_TARGET vorbis)
-pkg_check_modules(THEORA QUIET IMPORTED_TARGET theora)
+
+# Videos: libtheora's legacy decoding interface (the "theora" library, not
+# only the decoder library) over libogg; the test clips are written with the
+# encoder library.
+pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
+pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theora)
+pkg_check_modules(THEORAENC REQUIRED IMPORTED_TARGET theoraenc)
 
 # TinyXML 2.6 (not tinyxml2); Debian's header switches TIXML_USE_STL on itself.
 pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)
