@@ -49,6 +49,7 @@ struct CGmVideoDecoder::TheoraStreams {
     bool streamReady = false;
     bool infoReady = false;
     bool decoderReady = false;
+    bool pictureDecoded = false; // a frame has decoded since theora_decode_init
 
     TheoraStreams()
     {
@@ -389,7 +390,11 @@ void CGmVideoDecoder::LoadPacketInTheora(uint32_t index)
     packet.granulepos = record.granulePos;
     packet.packetno = record.packetNo;
     ++m_packetsDecoded;
-    if (theora_decode_packetin(&m_streams->state, &packet) == OC_BADPACKET)
+    const int result = theora_decode_packetin(&m_streams->state, &packet);
+    // libtheora's picture is undefined until a frame with bytes has decoded.
+    if (result == 0 && record.bytes > 0)
+        m_streams->pictureDecoded = true;
+    if (result == OC_BADPACKET)
         GE_ERROR_REPORT("%s", "CGmVideoDecoder::LoadPacketInTheora: error during theora_decode_packetin...");
 }
 
@@ -419,6 +424,8 @@ void CGmVideoDecoder::NextFrame(int32_t n)
     for (int32_t i = from + 1; i <= n; ++i)
         LoadPacketInTheora(static_cast<uint32_t>(i));
     m_decodedFrame = n;
+    if (!m_streams->pictureDecoded)
+        return;
     if (theora_decode_YUVout(&m_streams->state, &m_streams->picture) != 0) {
         GE_ERROR_REPORT("%s", "CGmVideoDecoder::NextFrame: error during theora_decode_YUVout...");
         return;

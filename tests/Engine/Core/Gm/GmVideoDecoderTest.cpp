@@ -534,6 +534,28 @@ TEST_F(VideoDecoderTest, ADamagedPacketRaisesItsMessageAndDecodingGoesOn)
     EXPECT_EQ(8, ShownIndex(video));
 }
 
+// libtheora's picture is undefined before a frame has decoded: a damaged
+// first key frame leaves the texture as it was, until a good one comes.
+TEST_F(VideoDecoderTest, NoPictureIsShownBeforeAFrameHasDecoded)
+{
+    ClipSpec spec;
+    spec.frames = 12;
+    spec.damagedPacket = 0;
+    CGmVideoDecoder& video = Open(MakeTheoraClip(spec).bytes);
+    ASSERT_TRUE(video.IsOpened());
+    video.NextFrame(0);
+    video.CopyFrameToTexture();
+    EXPECT_EQ(std::vector<std::string>{"CGmVideoDecoder::LoadPacketInTheora: error during theora_decode_packetin..."},
+              CErrorBoxRecorder::Messages());
+    EXPECT_EQ(0, video.GetDecodedFrame());
+    EXPECT_EQ(-1, video.GetShownFrame());
+    const CGmImage& image = ImageOf(video);
+    EXPECT_EQ(0, *std::max_element(image.data, image.data + image.RawBytes()));
+    video.NextFrame(8);
+    video.CopyFrameToTexture();
+    EXPECT_EQ(8, ShownIndex(video));
+}
+
 TEST_F(VideoDecoderTest, EmptyFilesAndVideosWithoutFramesDoNothing)
 {
     CGmVideoDecoder& empty = Open(Bytes());

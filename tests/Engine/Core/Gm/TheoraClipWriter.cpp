@@ -70,18 +70,17 @@ void DrawPicture(const ClipSpec& spec, uint32_t index, uint32_t frameWidth, uint
     }
 }
 
-// A plausible Vorbis track: its three headers and short audio packets.
+// A plausible Vorbis track: its three headers and short audio packets. The
+// identification header names one channel at 44100 Hz.
 Bytes OtherHeader(int type)
 {
-    Bytes packet = {uint8_t(type), 'v', 'o', 'r', 'b', 'i', 's'};
-    if (type == 1) {
-        const uint8_t identification[] = {0, 0, 0, 0, 1, 0x44, 0xAC, 0, 0, 0, 0, 0, 0,
-                                          0, 0, 0, 0, 0, 0, 0, 0,    0xB8, 1};
-        packet.insert(packet.end(), identification, identification + sizeof identification);
-    } else {
-        packet.resize(packet.size() + 24, uint8_t(type));
-        packet.push_back(1);
-    }
+    static const uint8_t identification[30] = {1,    'v', 'o', 'r', 'b', 'i', 's', 0, 0, 0, 0, 1, 0x44, 0xAC, 0,
+                                               0,    0,   0,   0,   0,   0,   0,   0, 0, 0, 0, 0, 0,    0xB8, 1};
+    if (type == 1)
+        return Bytes(identification, identification + sizeof identification);
+    Bytes packet(32, uint8_t(type));
+    memcpy(packet.data() + 1, "vorbis", 6);
+    packet[31] = 1;
     return packet;
 }
 
