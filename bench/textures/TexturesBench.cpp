@@ -10,15 +10,14 @@
 //                        released: the least any texture loader does.
 // The ratio of the first to the second is printed at the end.
 #include "Engine/Core/Common/GeCpuInfo.h"
-#include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
-#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GmImage.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Pack/Harvester.h"
+#include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
 #include "tests/Engine/Core/Gm/JpegTestSupport.h"
@@ -197,23 +196,13 @@ void DirectUpload(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    // Headless by default, like the tests.
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    CBenchDevice::PreferOffscreen();
     benchmark::Initialize(&argc, argv);
     GeCpuProbeCreate();
     GeSimdCreate();
     WritePack();
 
-    GeDeviceConfig settings;
-    SetDefaultDeviceConfig(settings);
-    settings.windowed = 1;
-    settings.width = 64;
-    settings.height = 64;
-    settings.refreshRate = 1;
-    CGmDeviceWrapper* wrapper = new CGmDeviceWrapper(settings);
-    g_pGmDevice = wrapper;
-    CGmResourceManager* manager = new CGmResourceManager();
-    g_pGmResourceManager = manager;
+    CBenchDevice* device = new CBenchDevice();
 
     // One untimed pass of each first: the pack's pages, the allocator's
     // arenas and the driver's first uploads are then warm for both sides.
@@ -234,10 +223,7 @@ int main(int argc, char** argv)
     CBenchRatioReporter::PrintRatios(what);
     reporter.PrintRatio("LoadFromFile and Bind", "LoadFromFileAndBind", "DirectUpload");
 
-    delete manager;
-    g_pGmResourceManager = nullptr;
-    delete wrapper;
-    g_pGmDevice = nullptr;
+    delete device;
     CHarvester::Unmount();
     std::error_code ignored;
     std::filesystem::remove_all(g_root, ignored);

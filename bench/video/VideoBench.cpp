@@ -10,12 +10,11 @@
 // Each iteration plays the whole clip; the ratios of the first two to the
 // third and the frames per second are printed at the end.
 #include "Engine/Core/Common/GeCpuInfo.h"
-#include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
-#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Gm/GmVideoDecoder.h"
+#include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
 #include "tests/Engine/Core/Gm/TheoraClipWriter.h"
 
@@ -187,7 +186,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    CBenchDevice::PreferOffscreen();
     benchmark::Initialize(&argc, argv);
     GeCpuProbeCreate();
     GeSimdCreate();
@@ -205,16 +204,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    GeDeviceConfig settings;
-    SetDefaultDeviceConfig(settings);
-    settings.windowed = 1;
-    settings.width = 64;
-    settings.height = 64;
-    settings.refreshRate = 1;
-    CGmDeviceWrapper* wrapper = new CGmDeviceWrapper(settings);
-    g_pGmDevice = wrapper;
-    CGmResourceManager* manager = new CGmResourceManager();
-    g_pGmResourceManager = manager;
+    CBenchDevice* device = new CBenchDevice();
 
     benchmark::RegisterBenchmark("Decoder/frames", Decoder)->Unit(benchmark::kMillisecond)->Repetitions(3);
     benchmark::RegisterBenchmark("DecoderUpload/frames", DecoderUpload)->Unit(benchmark::kMillisecond)->Repetitions(3);
@@ -230,10 +220,7 @@ int main(int argc, char** argv)
     reporter.PrintFramesPerSecond("the same with the texture uploaded", "DecoderUpload/frames");
     reporter.PrintFramesPerSecond("bare libtheora decode", "Libtheora/frames");
 
-    delete manager;
-    g_pGmResourceManager = nullptr;
-    delete wrapper;
-    g_pGmDevice = nullptr;
+    delete device;
     benchmark::Shutdown();
     return 0;
 }
