@@ -152,7 +152,7 @@ void DecodeWithLibtheora(const Bytes& file, const std::function<void(const th_yc
     ogg_sync_clear(&sync);
 }
 
-class VideoDecoderTest : public ::testing::Test {
+class GmVideoDecoder : public ::testing::Test {
 protected:
     void TearDown() override
     {
@@ -177,7 +177,7 @@ protected:
 // ---------------------------------------------------------------------------
 // Seeking.
 
-TEST_F(VideoDecoderTest, OpensWithThePacketIndexAndTheStreamsValues)
+TEST_F(GmVideoDecoder, OpensWithThePacketIndexAndTheStreamsValues)
 {
     const Clip& clip = PlainClip();
     CGmVideoDecoder& video = Open(clip.bytes);
@@ -197,7 +197,7 @@ TEST_F(VideoDecoderTest, OpensWithThePacketIndexAndTheStreamsValues)
     EXPECT_TRUE(CErrorBoxRecorder::Messages().empty());
 }
 
-TEST_F(VideoDecoderTest, NextFrameDecodesFromTheNearestKeyFrameOrTheCurrentFrame)
+TEST_F(GmVideoDecoder, NextFrameDecodesFromTheNearestKeyFrameOrTheCurrentFrame)
 {
     const Clip& clip = PlainClip();
     CGmVideoDecoder& video = Open(clip.bytes);
@@ -235,7 +235,7 @@ TEST_F(VideoDecoderTest, NextFrameDecodesFromTheNearestKeyFrameOrTheCurrentFrame
     EXPECT_TRUE(CErrorBoxRecorder::Messages().empty());
 }
 
-TEST_F(VideoDecoderTest, EveryFrameReadsBackInOrderAndInReverse)
+TEST_F(GmVideoDecoder, EveryFrameReadsBackInOrderAndInReverse)
 {
     const Clip& clip = PlainClip();
     CGmVideoDecoder& video = Open(clip.bytes);
@@ -255,7 +255,7 @@ TEST_F(VideoDecoderTest, EveryFrameReadsBackInOrderAndInReverse)
 // ---------------------------------------------------------------------------
 // The texture.
 
-TEST_F(VideoDecoderTest, CopyFrameToTextureConvertsOnlyAFrameNotYetShown)
+TEST_F(GmVideoDecoder, CopyFrameToTextureConvertsOnlyAFrameNotYetShown)
 {
     CGmVideoDecoder& video = Open(PlainClip().bytes);
     video.CopyFrameToTexture(); // nothing decoded yet
@@ -280,7 +280,7 @@ TEST_F(VideoDecoderTest, CopyFrameToTextureConvertsOnlyAFrameNotYetShown)
     EXPECT_EQ(1, video.GetTexture()->m_needsUpload);
 }
 
-TEST_F(VideoDecoderTest, PixelsAreLibtheorasPictureFromItsOffsetInTheCodedFrame)
+TEST_F(GmVideoDecoder, PixelsAreLibtheorasPictureFromItsOffsetInTheCodedFrame)
 {
     for (const Clip* clip : {&PlainClip(), &OffsetClip()}) {
         CGmVideoDecoder& video = Open(clip->bytes);
@@ -310,7 +310,7 @@ TEST_F(VideoDecoderTest, PixelsAreLibtheorasPictureFromItsOffsetInTheCodedFrame)
 // ---------------------------------------------------------------------------
 // Other streams, repeated frames, frame rates.
 
-TEST_F(VideoDecoderTest, PagesOfAnotherStreamAreSkipped)
+TEST_F(GmVideoDecoder, PagesOfAnotherStreamAreSkipped)
 {
     ClipSpec spec;
     spec.frames = 24;
@@ -330,7 +330,7 @@ TEST_F(VideoDecoderTest, PagesOfAnotherStreamAreSkipped)
 
 // A repeated frame is a packet without bytes: no key frame, whatever follows
 // it in the packet block, and seeking to it shows the picture it repeats.
-TEST_F(VideoDecoderTest, AZeroLengthPacketRepeatsAFrameAndIsNoKeyFrame)
+TEST_F(GmVideoDecoder, AZeroLengthPacketRepeatsAFrameAndIsNoKeyFrame)
 {
     ClipSpec spec;
     spec.frames = 20;
@@ -357,7 +357,7 @@ TEST_F(VideoDecoderTest, AZeroLengthPacketRepeatsAFrameAndIsNoKeyFrame)
     EXPECT_TRUE(CErrorBoxRecorder::Messages().empty());
 }
 
-TEST_F(VideoDecoderTest, FrameRateIsTheRatioOfUnsignedNumbers)
+TEST_F(GmVideoDecoder, FrameRateIsTheRatioOfUnsignedNumbers)
 {
     struct Case {
         uint32_t numerator, denominator;
@@ -395,7 +395,7 @@ Bytes AlphaPlane(uint32_t record, uint32_t pixels)
     return plane;
 }
 
-TEST_F(VideoDecoderTest, CompanionRecordsLandInTheAlphaBytesAndTheLastRepeats)
+TEST_F(GmVideoDecoder, CompanionRecordsLandInTheAlphaBytesAndTheLastRepeats)
 {
     const Clip& clip = PlainClip();
     const uint32_t pixels = 64 * 48;
@@ -423,7 +423,7 @@ TEST_F(VideoDecoderTest, CompanionRecordsLandInTheAlphaBytesAndTheLastRepeats)
     }
 }
 
-TEST_F(VideoDecoderTest, ADamagedCompanionIsIgnoredWithALogLine)
+TEST_F(GmVideoDecoder, ADamagedCompanionIsIgnoredWithALogLine)
 {
     const Clip& clip = PlainClip();
     const uint32_t pixels = 64 * 48;
@@ -468,7 +468,7 @@ TEST_F(VideoDecoderTest, ADamagedCompanionIsIgnoredWithALogLine)
 // ---------------------------------------------------------------------------
 // Damaged videos.
 
-TEST_F(VideoDecoderTest, HeaderErrorsRaiseTheirMessageAndLeaveTheDecoderClosed)
+TEST_F(GmVideoDecoder, HeaderErrorsRaiseTheirMessageAndLeaveTheDecoderClosed)
 {
     const Clip& clip = PlainClip();
     ClipSpec spec;
@@ -511,7 +511,7 @@ TEST_F(VideoDecoderTest, HeaderErrorsRaiseTheirMessageAndLeaveTheDecoderClosed)
     }
 }
 
-TEST_F(VideoDecoderTest, ADamagedPacketRaisesItsMessageAndDecodingGoesOn)
+TEST_F(GmVideoDecoder, ADamagedPacketRaisesItsMessageAndDecodingGoesOn)
 {
     ClipSpec spec;
     spec.frames = 12;
@@ -536,7 +536,7 @@ TEST_F(VideoDecoderTest, ADamagedPacketRaisesItsMessageAndDecodingGoesOn)
 
 // libtheora's picture is undefined before a frame has decoded: a damaged
 // first key frame leaves the texture as it was, until a good one comes.
-TEST_F(VideoDecoderTest, NoPictureIsShownBeforeAFrameHasDecoded)
+TEST_F(GmVideoDecoder, NoPictureIsShownBeforeAFrameHasDecoded)
 {
     ClipSpec spec;
     spec.frames = 12;
@@ -556,7 +556,7 @@ TEST_F(VideoDecoderTest, NoPictureIsShownBeforeAFrameHasDecoded)
     EXPECT_EQ(8, ShownIndex(video));
 }
 
-TEST_F(VideoDecoderTest, EmptyFilesAndVideosWithoutFramesDoNothing)
+TEST_F(GmVideoDecoder, EmptyFilesAndVideosWithoutFramesDoNothing)
 {
     CGmVideoDecoder& empty = Open(Bytes());
     EXPECT_FALSE(empty.IsOpened());
@@ -577,7 +577,7 @@ TEST_F(VideoDecoderTest, EmptyFilesAndVideosWithoutFramesDoNothing)
     EXPECT_TRUE(CErrorBoxRecorder::Messages().empty());
 }
 
-TEST_F(VideoDecoderTest, ASecondOpenReplacesTheVideo)
+TEST_F(GmVideoDecoder, ASecondOpenReplacesTheVideo)
 {
     CGmVideoDecoder& video = Open(PlainClip().bytes);
     video.NextFrame(30);
@@ -594,9 +594,9 @@ TEST_F(VideoDecoderTest, ASecondOpenReplacesTheVideo)
 // ---------------------------------------------------------------------------
 // On the device.
 
-class VideoOnDeviceTest : public TextureTest {};
+class GmVideoDecoderOnDevice : public TextureTest {};
 
-TEST_F(VideoOnDeviceTest, AFrameDrawnAsATexturedQuadReadsBack)
+TEST_F(GmVideoDecoderOnDevice, AFrameDrawnAsATexturedQuadReadsBack)
 {
     CTestTempDir dir;
     CGmVideoDecoder* video = new CGmVideoDecoder();
