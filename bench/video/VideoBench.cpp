@@ -7,8 +7,12 @@
 //                          uploaded;
 //   Libtheora/frames       the reference: the same packets through a bare
 //                          theora_decode_packetin and theora_decode_YUVout.
-// Each iteration plays the whole clip; the ratios of the first two to the
-// third and the frames per second are printed at the end.
+//   Decoder/worst_seek     the longest backward step: frame 63 after frame 64,
+//                          decoded again from key frame 0 and converted;
+//   Libtheora/key_run      its reference: packets 0 to 63 through the bare
+//                          decoder and one picture fetched.
+// Each iteration plays the whole clip (or makes one seek); the ratios and the
+// frames per second are printed at the end.
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
@@ -113,6 +117,18 @@ void Libtheora(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kFrames);
 }
 
+void LibtheoraKeyRun(benchmark::State& state)
+{
+    BareDecoder decoder;
+    yuv_buffer picture;
+    for (auto _ : state) {
+        for (size_t i = 3; i < 3 + kKeyInterval; ++i)
+            theora_decode_packetin(&decoder.state, &g_packets.records[i]);
+        theora_decode_YUVout(&decoder.state, &picture);
+        g_sink = picture.y[0];
+    }
+}
+
 CGmVideoDecoder* OpenClip()
 {
     CGeFileData file;
@@ -155,7 +171,22 @@ void DecoderUpload(benchmark::State& state)
     PlayClip(state, true);
 }
 
-// The shared reporter, also keeping the best frames per second of each run.
+void DecoderWorstSeek(benchmark::State& state)
+{
+    CGmVideoDecoder* video = OpenClip();
+    const int32_t behindKey = int32_t(kKeyInterval) - 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        video->NextFrame(behindKey + 1);
+        state.ResumeTiming();
+        video->NextFrame(behindKey);
+        video->CopyFrameToTexture();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()));
+    video->Release();
+}
+
+// The shared reporter, also keeping the best items per second of each run.
 class CVideoBenchReporter : public CBenchRatioReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
@@ -163,23 +194,24 @@ public:
         for (const Run& run : runs) {
             auto rate = run.counters.find("items_per_second");
             if (run.run_type == Run::RT_Iteration && !run.error_occurred && rate != run.counters.end()) {
-                double& best = m_framesPerSecond[run.run_name.function_name];
+                double& best = m_itemsPerSecond[run.run_name.function_name];
                 best = std::max(best, double(rate->second));
             }
         }
         CBenchRatioReporter::ReportRuns(runs);
     }
 
-    void PrintFramesPerSecond(const char* what, const std::string& name) const
+    // item names what one item of the run is: "frame" or "seek".
+    void PrintRate(const char* what, const std::string& name, const char* item) const
     {
-        auto found = m_framesPerSecond.find(name);
-        if (found != m_framesPerSecond.end())
-            std::printf("  %-40s %7.1f frames per second, %6.2f ms a frame\n", what, found->second,
-                        1000.0 / found->second);
+        auto found = m_itemsPerSecond.find(name);
+        if (found != m_itemsPerSecond.end())
+            std::printf("  %-40s %7.1f %ss per second, %6.2f ms a %s\n", what, found->second, item,
+                        1000.0 / found->second, item);
     }
 
 private:
-    std::map<std::string, double> m_framesPerSecond;
+    std::map<std::string, double> m_itemsPerSecond;
 };
 
 } // namespace
@@ -209,6 +241,8 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("Decoder/frames", Decoder)->Unit(benchmark::kMillisecond)->Repetitions(3);
     benchmark::RegisterBenchmark("DecoderUpload/frames", DecoderUpload)->Unit(benchmark::kMillisecond)->Repetitions(3);
     benchmark::RegisterBenchmark("Libtheora/frames", Libtheora)->Unit(benchmark::kMillisecond)->Repetitions(3);
+    benchmark::RegisterBenchmark("Decoder/worst_seek", DecoderWorstSeek)->Unit(benchmark::kMillisecond)->Repetitions(3);
+    benchmark::RegisterBenchmark("Libtheora/key_run", LibtheoraKeyRun)->Unit(benchmark::kMillisecond)->Repetitions(3);
     CVideoBenchReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -216,9 +250,11 @@ int main(int argc, char** argv)
                                      "frame, against a bare libtheora decode of the same packets");
     reporter.PrintRatio("NextFrame + CopyFrameToTexture", "Decoder/frames", "Libtheora/frames");
     reporter.PrintRatio("the same with the texture uploaded", "DecoderUpload/frames", "Libtheora/frames");
-    reporter.PrintFramesPerSecond("NextFrame + CopyFrameToTexture", "Decoder/frames");
-    reporter.PrintFramesPerSecond("the same with the texture uploaded", "DecoderUpload/frames");
-    reporter.PrintFramesPerSecond("bare libtheora decode", "Libtheora/frames");
+    reporter.PrintRatio("worst backward seek (64 packets)", "Decoder/worst_seek", "Libtheora/key_run");
+    reporter.PrintRate("NextFrame + CopyFrameToTexture", "Decoder/frames", "frame");
+    reporter.PrintRate("the same with the texture uploaded", "DecoderUpload/frames", "frame");
+    reporter.PrintRate("bare libtheora decode", "Libtheora/frames", "frame");
+    reporter.PrintRate("worst backward seek", "Decoder/worst_seek", "seek");
 
     delete device;
     benchmark::Shutdown();
