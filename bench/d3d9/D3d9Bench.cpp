@@ -461,9 +461,9 @@ int main(int argc, char** argv)
     setenv("LP_NUM_THREADS", "1", 0);
     // Mesa allocates and frees large blocks at state changes; with the C
     // library's default policy each free hands the pages back to the system
-    // and the next allocation faults them in again, which costs either side
-    // up to twenty times its own work, in runs that flip between the two.
-    // Keeping the pages leaves the layer's and the driver's own work.
+    // and the next allocation faults them in again. The device keeps freed
+    // memory on Mesa's software rasteriser by itself; the raw GL side gets the
+    // same policy here, whichever side runs first.
     mallopt(M_MMAP_THRESHOLD, 64 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
     mallopt(M_TOP_PAD, 64 << 20);
