@@ -238,7 +238,7 @@ void CQmGameProcessor::Update()
         float t = Clamp01(2.0f * loadingFader->Progress());
         if (nextLocation.IsEmpty())
             t = 1.0f - t;
-        CGmSprite* shown = loadingScreen ? loadingScreen : loadingPicture;
+        QmPicture* shown = loadingScreen ? loadingScreen : loadingPicture;
         QmUpdatePicture(shown);
         loadingOpacity = (uint8_t)(t * 255.0f);
         QmSetPictureAlpha(shown, loadingOpacity);
@@ -455,7 +455,7 @@ LRESULT CQmGameProcessor::OnWindowMessage(HWND window, UINT message, WPARAM wPar
 
 void CQmGameProcessor::StartScreenEffect(const char* picture, float holdSeconds)
 {
-    CGmSprite* sprite = QmMakePicture((g_dataRoot + picture).c_str(), false, (float)g_referenceScreenSize[0] * 0.5f,
+    QmPicture* sprite = QmMakePicture((g_dataRoot + picture).c_str(), false, (float)g_referenceScreenSize[0] * 0.5f,
                                       (float)g_referenceScreenSize[1] * 0.5f, nullptr);
     if (!sprite)
         return;

@@ -19,7 +19,7 @@
 #include <cstdint>
 
 class CGmColorFader;
-class CGmSprite;
+struct QmPicture;
 class CGmTexture;
 class CQmBaseArcade;
 class CQmLocation;
@@ -93,7 +93,7 @@ public:
     // Location changes, mini-games and the menu.
     void RequestLocationChange(const char* name, const char* entry);
     void ChangeLocation();
-    void ReplaceLoadingScreen(CGmSprite* picture);
+    void ReplaceLoadingScreen(QmPicture* picture);
     void DrawLoadingScreenNow();
     void StartArcadeByName(const char* name, const char* parameter);
     void OpenMenu(uint32_t argument);
@@ -136,9 +136,9 @@ public:
     void* hero = nullptr;             // the hero's actor property (not owned)
     void* statText = nullptr;         // the debug overlay's text visual
     void* document = nullptr;         // the overlay document on show
-    CGmSprite* loadingPicture = nullptr;
-    CGmSprite* loadingScreen = nullptr;
-    CGmSprite* effectOverlay = nullptr;
+    QmPicture* loadingPicture = nullptr;
+    QmPicture* loadingScreen = nullptr;
+    QmPicture* effectOverlay = nullptr;
     uint8_t effectInProgress = 0;
     float effectHoldTime = 0.0f;
     uint8_t loadingShown = 0;
@@ -146,7 +146,7 @@ public:
     CGmTexture* screenshotTarget = nullptr;
     uint8_t hintVisible = 0;
     CGePoolList<QmLogoEntry> logos;
-    CGmSprite* logoPicture = nullptr;
+    QmPicture* logoPicture = nullptr;
     uint8_t logoStarting = 0;
     uint8_t logosPlaying = 0;
     uint8_t finishRequested = 0;

@@ -116,7 +116,7 @@ void CQmGameProcessor::ChangeLocation()
         g_geTimer->Update();
 }
 
-void CQmGameProcessor::ReplaceLoadingScreen(CGmSprite* picture)
+void CQmGameProcessor::ReplaceLoadingScreen(QmPicture* picture)
 {
     QmDeletePicture(loadingScreen);
     loadingScreen = picture;

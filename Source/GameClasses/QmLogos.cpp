@@ -63,7 +63,7 @@ std::string ProgramFolder()
     return slash == std::string::npos ? "." : folder.substr(0, slash);
 }
 
-void DrawLogoFrame(CGmSprite* picture)
+void DrawLogoFrame(QmPicture* picture)
 {
     if (!g_pGmDevice)
         return;
@@ -147,7 +147,7 @@ bool CQmGameProcessor::RunLogoSequence()
             const CGeString path = fromDisk ? entry.file : g_dataRoot + entry.file.c_str();
             const float x = ((float)g_referenceScreenSize[0] - entry.size[0]) * 0.5f;
             const float y = ((float)g_referenceScreenSize[1] - entry.size[1]) * 0.5f;
-            if (CGmSprite* picture = QmMakePicture(path.c_str(), fromDisk, x, y, entry.size)) {
+            if (QmPicture* picture = QmMakePicture(path.c_str(), fromDisk, x, y, entry.size)) {
                 QmDeletePicture(logoPicture);
                 logoPicture = picture;
             }

@@ -48,12 +48,17 @@ void SmallWindow(GeDeviceConfig& settings)
 }
 
 // A clock that moves 0.1 s at every reading, so that every frame lasts 0.1 s;
-// past closeAfter seconds it asks the window to close.
+// past captureAt seconds it captures the next presented frame, past closeAfter
+// seconds it asks the window to close.
 class FrameClock : public CGeClock {
 public:
     int64_t Counter() override
     {
         ticks += 100;
+        if (capture && captureAt > 0 && ticks >= captureAt && g_pGmDevice) {
+            D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), capture, kWidth, kHeight);
+            capture = nullptr;
+        }
         if (closeAfter > 0 && ticks >= closeAfter * 1000 && !closeSent && g_pGmDevice) {
             PostMessageA(g_pGmDevice->GetWindow(), WM_CLOSE, 0, 0);
             closeSent = true;
@@ -64,6 +69,8 @@ public:
 
     int64_t ticks = 0;
     int64_t closeAfter = 0;
+    int64_t captureAt = 0; // milliseconds
+    uint32_t* capture = nullptr;
     bool closeSent = false;
 };
 
@@ -148,10 +155,23 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
 
     // The logo (3 s) plays at 0.1 s a frame, the menu's turn comes, and the
     // close request at 5 s ends the loop: without a menu, closing closes.
+    // A frame at 1.5 s shows the logo at full opacity, centred on black.
     std::vector<uint32_t> pixels(kWidth * kHeight, 0x12345678);
-    D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), pixels.data(), kWidth, kHeight);
+    m_clock.capture = pixels.data();
+    m_clock.captureAt = 1500;
     const uint32_t frames = RunWithClock(5);
     EXPECT_EQ(0u, pixels[0] & 0x00FFFFFF) << "the logo frames are cleared to black";
+    // The demo's logo, 640 by 320 and centred on the 1280 by 1024 reference
+    // screen, covers x 40 to 120 and y 44 to 84 of the 160 by 128 window: the
+    // kettle's copper body at its centre (80, 69), the night-blue sky at
+    // (47, 69), black outside it at (35, 69).
+    auto pixel = [&](uint32_t x, uint32_t y) { return pixels[y * kWidth + x] & 0x00FFFFFF; };
+    const uint32_t body = pixel(80, 69);
+    const int red = (int)(body >> 16), green = (int)(body >> 8 & 0xFF), blue = (int)(body & 0xFF);
+    EXPECT_TRUE(red > 150 && red > green + 40 && green > blue) << std::hex << body << " is not copper";
+    const uint32_t sky = pixel(47, 69);
+    EXPECT_TRUE((sky & 0xFF) > (sky >> 16) && (sky & 0xFF) > 0x20) << std::hex << sky << " is not night blue";
+    EXPECT_EQ(0u, pixel(35, 69)) << "black left of the logo";
     EXPECT_GT(frames, 5u);
     EXPECT_GE(g_gameProcessor->framesRendered, 30u + frames);
     EXPECT_EQ(0, g_gameProcessor->logosPlaying);
