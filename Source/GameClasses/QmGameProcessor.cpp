@@ -253,6 +253,9 @@ void CQmGameProcessor::Update()
         QmSetPictureAlpha(effectOverlay, (uint8_t)(t * 255.0f));
     }
 
+    arrow.Update(frameTime);
+    hints.Update(frameTime);
+
     if (finishRequested) {
         if (currentArcade)
             currentArcade->Finish();
@@ -314,8 +317,10 @@ void CQmGameProcessor::RunFaders()
 void CQmGameProcessor::Render(bool present)
 {
     CQmLocation* location = CurrentLocation();
-    if ((renderMask & QM_RENDER_LOCATION) && gameEnabled && location)
+    if ((renderMask & QM_RENDER_LOCATION) && gameEnabled && location) {
         location->Render(renderMask);
+        hints.Render();
+    }
     if (g_pGmDevice)
         g_pGmDevice->BeginScene();
     if (currentArcade) {

@@ -15,6 +15,7 @@
 #include "Engine/Core/Common/GePoolList.h"
 #include "Engine/Core/Common/GeString.h"
 #include "Platform/Win32/WinTypes.h"
+#include "Source/GameClasses/QmHints.h"
 
 #include <cstdint>
 
@@ -154,6 +155,8 @@ public:
     float walkLengthLimit = -1.0f;
     void* logoVideo = nullptr;        // the video logo's player
     uint32_t finishMenuArgument = 0;
+    CQm3dArrow arrow;
+    CQmHints hints;
 
     // What the frame showed last: the opacity given to the loading screen and
     // to the logo picture, the debug overlay's text, the frames rendered.

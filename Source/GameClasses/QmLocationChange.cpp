@@ -48,7 +48,8 @@ void CQmGameProcessor::RequestLocationChange(const char* name, const char* entry
         g_inventory->SetInputEnabled(false);
     if (g_menu)
         g_menu->SetDisabledItems(0);
-    // The hint panel's reset and the cursor refresh come with their parts.
+    hints.Reset();
+    // The cursor refresh comes with the clicks on the location.
     nextLocation = name ? name : "";
     entryPoint = entry ? entry : "";
     loadingShown = 1;
@@ -197,6 +198,7 @@ void CQmGameProcessor::StartNewGame()
         g_inventory->Clear();
     if (g_dialogSystem)
         g_dialogSystem->Reset();
+    hints.Reset();
     ScriptCallFunction("on_start_new_game", nullptr, 0, true);
     RequestLocationChange(startLocation.c_str(), "");
     DrawLoadingScreenNow();

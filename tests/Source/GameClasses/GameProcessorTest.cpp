@@ -257,7 +257,15 @@ TEST_F(GameProcessorTest, NewGameClearsTheStateAndRequestsTheStartLocation)
     CQmQuests::Pass("door", "", 1);
     CQmDelayedCalls::Add("later", 1.0f, 0, nullptr);
     m_processor->startLocation = "loc01";
+    // A hint on show is taken down: its timers and both visuals.
+    m_processor->hints.showTime = 3.0f;
+    m_processor->hints.elapsed = 1.0f;
+    m_processor->hints.pictureShown = 1;
+    m_processor->hints.textShown = 1;
     m_processor->StartNewGame();
+    EXPECT_EQ(0.0f, m_processor->hints.showTime);
+    EXPECT_EQ(0.0f, m_processor->hints.elapsed);
+    EXPECT_EQ(0, m_processor->hints.pictureShown | m_processor->hints.textShown);
     EXPECT_EQ(0u, CQmGameVars::Count());
     EXPECT_FALSE(CQmQuests::GetValue("door", ""));
     EXPECT_EQ(0u, CQmDelayedCalls::s_count);
