@@ -68,7 +68,7 @@ int32_t CQmGameVars::GetValue(const char* name)
 
 void CQmGameVars::Dump()
 {
-    ForEach([](const QmGameVar& var) { GeTrace("%s = %d", var.name, var.value); });
+    ForEach([](const QmGameVar& var) { GeTrace("%s = %d\n", var.name, var.value); });
 }
 
 void CQmGameVars::Clear()
