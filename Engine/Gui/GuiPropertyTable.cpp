@@ -231,4 +231,4 @@ struct PropertyTableRegistration {
 
 const PropertyTableRegistration registration;
 
-}  // namespace
+} // namespace

@@ -133,6 +133,12 @@ int PumpWindowMessages()
     return 0;
 }
 
+void CGmDeviceWrapper::AddMessageHook(GmMessageHook fn)
+{
+    if (fn)
+        m_callbacks.Add(fn);
+}
+
 void CGmDeviceWrapper::RemoveMessageHook(GmMessageHook fn)
 {
     for (uint32_t i = 0; i < m_callbacks.Count(); ++i) {

@@ -68,6 +68,9 @@ public:
     void SetViewPort(const GeViewport& viewport);
     void SetGamma(float gamma);
 
+    // Appends a message callback: the window procedure calls every callback,
+    // in the order they were added, for every message. A null fn is ignored.
+    void AddMessageHook(GmMessageHook fn);
     // Removes the first message callback equal to fn; nothing when absent.
     void RemoveMessageHook(GmMessageHook fn);
 
