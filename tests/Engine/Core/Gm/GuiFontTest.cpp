@@ -1,0 +1,133 @@
+// Glyph tables cut from font textures of known sizes, at the reference screen
+// size and at a smaller back buffer.
+#include "Engine/Core/Gm/GuiFont.h"
+
+#include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmTexture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class GuiFontTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // 100 by 60 pixels in a 128 by 64 texture.
+        texture = new CGmTexture();
+        texture->Create(100, 60, GM_FMT_A8R8G8B8, false);
+    }
+    void TearDown() override
+    {
+        g_gui2dScale[CGeHub::s_currentSlot][0] = 1.0f;
+        g_gui2dScale[CGeHub::s_currentSlot][1] = 1.0f;
+        texture->Release();
+    }
+
+    void Scale(float x, float y)
+    {
+        g_gui2dScale[CGeHub::s_currentSlot][0] = x;
+        g_gui2dScale[CGeHub::s_currentSlot][1] = y;
+    }
+
+    CGmTexture* texture = nullptr;
+};
+
+const float kUCell = 100.0f / (128.0f * 4.0f); // four cells to a row of the padded texture
+const float kVCell = 60.0f / (64.0f * 3.0f);   // three rows
+
+} // namespace
+
+TEST_F(GuiFontTest, GlyphsOfTheGrid)
+{
+    // Ten characters four to a row: three rows of 25 by 20 pixel cells.
+    const char16_t* codes = u"0123456789";
+    const uint16_t shortWidths[] = {10, 20, 25};
+    struct Case {
+        const char* name;
+        float scaleX, scaleY;
+        const uint16_t* widths;
+        uint32_t widthCount;
+        uint8_t centered;
+        char16_t code;
+        CGuiGlyph expected;
+    } cases[] = {
+        {"row 2, column 1", 1, 1, nullptr, 0, 0, u'9', {kUCell, 2 * kVCell, kUCell, kVCell, 25, 20}},
+        {"full cells centred stay put", 1, 1, nullptr, 0, 1, u'6', {2 * kUCell, kVCell, kUCell, kVCell, 25, 20}},
+        {"narrow glyph", 1, 1, shortWidths, 3, 0, u'0', {0, 0, kUCell * 10 / 25, kVCell, 10, 20}},
+        {"beyond the short widths", 1, 1, shortWidths, 3, 0, u'3', {3 * kUCell, 0, kUCell, kVCell, 25, 20}},
+        {"smaller back buffer", 0.8f, 0.75f, shortWidths, 3, 0, u'1', {kUCell, 0, kUCell * 20 / 25, kVCell, 16, 15}},
+        {"smaller back buffer, full cell", 0.8f, 0.75f, nullptr, 0, 0, u'5', {kUCell, kVCell, kUCell, kVCell, 20, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scale(c.scaleX, c.scaleY);
+        CGuiFont font;
+        const CGuiGlyph& expected = c.expected;
+        ASSERT_TRUE(font.Init(texture, 10, 4, codes, c.widths, c.widthCount, c.centered));
+        const CGuiGlyph* g = font.FindGlyph(c.code);
+        ASSERT_NE(g, nullptr);
+        EXPECT_FLOAT_EQ(g->u, expected.u);
+        EXPECT_FLOAT_EQ(g->v, expected.v);
+        EXPECT_FLOAT_EQ(g->du, expected.du);
+        EXPECT_FLOAT_EQ(g->dv, expected.dv);
+        EXPECT_FLOAT_EQ(g->width, expected.width);
+        EXPECT_FLOAT_EQ(g->height, expected.height);
+    }
+}
+
+TEST_F(GuiFontTest, HalfCellCentredStartsAQuarterCellIn)
+{
+    CGuiFont font;
+    texture->Create(96, 60, GM_FMT_A8R8G8B8, false); // 24-pixel cells
+    const uint16_t widths[] = {12};
+    ASSERT_TRUE(font.Init(texture, 4, 4, u"abcd", widths, 1, 1));
+    const float uCell = 96.0f / (128.0f * 4.0f);
+    EXPECT_FLOAT_EQ(font.FindGlyph(u'a')->u, 0.25f * uCell);
+    EXPECT_FLOAT_EQ(font.FindGlyph(u'a')->du, 0.5f * uCell);
+}
+
+TEST_F(GuiFontTest, LookAlikesMissingCodesAndRepeats)
+{
+    CGuiFont font;
+    // Latin A and C, Cyrillic O without Latin O, and 'x' twice: the later wins.
+    ASSERT_TRUE(font.Init(texture, 6, 4, u" AC\u041Exx", nullptr, 0, 0));
+    ASSERT_NE(font.glyphs.Find(0x0410), nullptr);
+    EXPECT_FLOAT_EQ(font.FindGlyph(0x0410)->u, font.FindGlyph(u'A')->u);
+    EXPECT_FLOAT_EQ(font.FindGlyph(0x0421)->u, font.FindGlyph(u'C')->u);
+    EXPECT_EQ(font.glyphs.Find(u'O'), nullptr);                         // never copied back to Latin
+    EXPECT_FLOAT_EQ(font.FindGlyph(0x0445)->u, kUCell);                 // Cyrillic x from entry 5: column 1
+    EXPECT_FLOAT_EQ(font.FindGlyph(0x0445)->v, 60.0f / (64.0f * 2.0f)); // six entries: two rows
+    EXPECT_EQ(font.glyphs.Find(0x0412), nullptr);                       // no Latin B, no Cyrillic Ve
+    // A missing character is drawn with the smallest code present: the space.
+    EXPECT_EQ(font.FindGlyph(u'Q'), font.FindGlyph(u' '));
+    EXPECT_EQ(font.glyphs.Count(), 8u);
+}
+
+TEST_F(GuiFontTest, DegenerateTables)
+{
+    {
+        // An empty code table counts one line and gets the unit space glyph.
+        CGuiFont font;
+        ASSERT_TRUE(font.Init(texture, 0, 4, u"", nullptr, 0, 0));
+        ASSERT_EQ(font.glyphs.Count(), 1u);
+        const CGuiGlyph* space = font.FindGlyph(u'z');
+        ASSERT_NE(space, nullptr);
+        EXPECT_EQ(space, &font.glyphs.Find(u' ')->value);
+        EXPECT_FLOAT_EQ(space->width, 1.0f);
+        EXPECT_FLOAT_EQ(space->height, 1.0f);
+    }
+    {
+        // No cells per row, or cells narrower than a pixel: refused.
+        CGuiFont font;
+        EXPECT_FALSE(font.Init(texture, 3, 0, u"abc", nullptr, 0, 0));
+        EXPECT_EQ(font.FindGlyph(u'a'), nullptr);
+        EXPECT_FALSE(font.Init(texture, 3, 101, u"abc", nullptr, 0, 0));
+        EXPECT_EQ(font.glyphs.Count(), 0u);
+    }
+    // The font held its own reference and gave it back.
+    EXPECT_EQ(texture->refCount, 1);
+}
