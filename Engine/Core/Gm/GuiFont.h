@@ -6,11 +6,11 @@
 // reference size 1280 by 1024, (1, 1) until start-up computes it): drawn
 // widths are the texture widths times the horizontal factor, drawn heights the
 // cell height times the vertical one. Cyrillic letters the font lacks borrow
-// the glyph of their Latin look-alike (never the other way round). The font
-// sits with the graphics because the text visual lays out in it; the GUI
-// resources load and own the fonts. A font that
-// cannot be cut into cells (no cells per row, or cells narrower than a pixel)
-// is refused by Init, and the loader skips it with a log line.
+// the glyph of their Latin look-alike (never the other way round). A font
+// that cannot be cut into cells (no cells per row, or cells narrower than a
+// pixel) is refused by Init, and the loader skips it with a log line. The
+// font sits with the graphics because the text visual lays out in it; the
+// GUI resources load and own the fonts.
 #pragma once
 
 #include "Engine/Core/Common/GeMap.h"

@@ -6,7 +6,7 @@
 
 namespace {
 
-class GeKeyboardTest : public GuiDeviceTest {
+class GeKeyboard : public GuiDeviceTest {
 protected:
     void SetUp() override
     {
@@ -19,7 +19,7 @@ using Codes = std::vector<uint32_t>;
 
 } // namespace
 
-TEST_F(GeKeyboardTest, PressAndReleaseInOneFrame)
+TEST_F(GeKeyboard, PressAndReleaseInOneFrame)
 {
     CGeKeyboard keyboard;
     Send(WM_KEYDOWN, 'A', 0);
@@ -40,7 +40,7 @@ TEST_F(GeKeyboardTest, PressAndReleaseInOneFrame)
     EXPECT_EQ(keyboard.character, 0);
 }
 
-TEST_F(GeKeyboardTest, HeldKeyRepeatsAndStaysDown)
+TEST_F(GeKeyboard, HeldKeyRepeatsAndStaysDown)
 {
     CGeKeyboard keyboard;
     Send(WM_KEYDOWN, VK_SHIFT, 0);
@@ -59,7 +59,7 @@ TEST_F(GeKeyboardTest, HeldKeyRepeatsAndStaysDown)
     EXPECT_TRUE(keyboard.WasKeyDown(VK_SHIFT));
 }
 
-TEST_F(GeKeyboardTest, KeyBitsFollowEveryQueuedEvent)
+TEST_F(GeKeyboard, KeyBitsFollowEveryQueuedEvent)
 {
     // Two keys down, one up: last pressed holds only the last of them, but
     // the bits follow each event.
@@ -73,7 +73,7 @@ TEST_F(GeKeyboardTest, KeyBitsFollowEveryQueuedEvent)
     EXPECT_EQ(keyboard.lastPressedKey, (uint32_t)'Y');
 }
 
-TEST_F(GeKeyboardTest, ThirtyThirdEventAndDeadDeviceAreDropped)
+TEST_F(GeKeyboard, ThirtyThirdEventAndDeadDeviceAreDropped)
 {
     {
         CGeKeyboard keyboard;

@@ -8,7 +8,7 @@ namespace {
 
 using Codes = std::vector<uint32_t>;
 
-class GeMouseTest : public GuiDeviceTest {
+class GeMouse : public GuiDeviceTest {
 protected:
     void TearDown() override
     {
@@ -24,7 +24,7 @@ LPARAM At(int x, int y)
 
 } // namespace
 
-TEST_F(GeMouseTest, MessagesBecomeCodesAndState)
+TEST_F(GeMouse, MessagesBecomeCodesAndState)
 {
     CreateAt(1280, 1024);
     CGeMouse mouse;
@@ -75,7 +75,7 @@ TEST_F(GeMouseTest, MessagesBecomeCodesAndState)
     EXPECT_FLOAT_EQ(mouse.previousX, 11.0f);
 }
 
-TEST_F(GeMouseTest, FortyMovesPostThirtyTwoAndKeepTheLastPosition)
+TEST_F(GeMouse, FortyMovesPostThirtyTwoAndKeepTheLastPosition)
 {
     CreateAt(1280, 1024);
     CGeMouse mouse;
@@ -87,7 +87,7 @@ TEST_F(GeMouseTest, FortyMovesPostThirtyTwoAndKeepTheLastPosition)
     EXPECT_FLOAT_EQ(mouse.y, 80.0f);
 }
 
-TEST_F(GeMouseTest, PositionsMapIntoTheTwoDimensionalView)
+TEST_F(GeMouse, PositionsMapIntoTheTwoDimensionalView)
 {
     struct Case {
         int width, height; // display
@@ -113,7 +113,7 @@ TEST_F(GeMouseTest, PositionsMapIntoTheTwoDimensionalView)
     }
 }
 
-TEST_F(GeMouseTest, PressConfinesToTheGameAreaAndReleaseLetsGo)
+TEST_F(GeMouse, PressConfinesToTheGameAreaAndReleaseLetsGo)
 {
     for (int width : {1280, 1024}) {
         const int height = (width == 1280) ? 1024 : 768;
@@ -158,7 +158,7 @@ TEST_F(GeMouseTest, PressConfinesToTheGameAreaAndReleaseLetsGo)
     }
 }
 
-TEST_F(GeMouseTest, SystemCursorHidingFollowsTheSwitches)
+TEST_F(GeMouse, SystemCursorHidingFollowsTheSwitches)
 {
     CreateAt(320, 240);
     CGeMouse mouse;

@@ -12,7 +12,7 @@
 
 namespace {
 
-class GuiFontTest : public ::testing::Test {
+class GuiFont : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -41,7 +41,7 @@ const float kVCell = 60.0f / (64.0f * 3.0f);   // three rows
 
 } // namespace
 
-TEST_F(GuiFontTest, GlyphsOfTheGrid)
+TEST_F(GuiFont, GlyphsOfTheGrid)
 {
     // Ten characters four to a row: three rows of 25 by 20 pixel cells.
     const char16_t* codes = u"0123456789";
@@ -79,7 +79,7 @@ TEST_F(GuiFontTest, GlyphsOfTheGrid)
     }
 }
 
-TEST_F(GuiFontTest, HalfCellCentredStartsAQuarterCellIn)
+TEST_F(GuiFont, HalfCellCentredStartsAQuarterCellIn)
 {
     CGuiFont font;
     texture->Create(96, 60, GM_FMT_A8R8G8B8, false); // 24-pixel cells
@@ -90,7 +90,7 @@ TEST_F(GuiFontTest, HalfCellCentredStartsAQuarterCellIn)
     EXPECT_FLOAT_EQ(font.FindGlyph(u'a')->du, 0.5f * uCell);
 }
 
-TEST_F(GuiFontTest, LookAlikesMissingCodesAndRepeats)
+TEST_F(GuiFont, LookAlikesMissingCodesAndRepeats)
 {
     CGuiFont font;
     // Latin A and C, Cyrillic O without Latin O, and 'x' twice: the later wins.
@@ -107,7 +107,7 @@ TEST_F(GuiFontTest, LookAlikesMissingCodesAndRepeats)
     EXPECT_EQ(font.glyphs.Count(), 8u);
 }
 
-TEST_F(GuiFontTest, DegenerateTables)
+TEST_F(GuiFont, DegenerateTables)
 {
     {
         // An empty code table counts one line and gets the unit space glyph.
