@@ -24,5 +24,9 @@ pkg_check_modules(OGG REQUIRED IMPORTED_TARGET ogg)
 pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theora)
 pkg_check_modules(THEORAENC REQUIRED IMPORTED_TARGET theoraenc)
 
+# FreeType, for tools/fontbake only (the engine draws bitmap fonts): not
+# required, the tool is left out without it.
+pkg_check_modules(FREETYPE QUIET IMPORTED_TARGET freetype2)
+
 # TinyXML 2.6 (not tinyxml2); Debian's header switches TIXML_USE_STL on itself.
 pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)

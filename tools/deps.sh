@@ -9,7 +9,8 @@
 QM_PACKAGES="build-essential cmake ninja-build pkg-config \
 libtinyxml-dev liblzo2-dev liblua5.1-0-dev libogg-dev libtheora-dev \
 libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 \
-libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev xvfb xauth"
+libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev xvfb xauth \
+libfreetype-dev fonts-dejavu-core"
 
 qm_package_known() {
     apt-cache show "$1" >/dev/null 2>&1
