@@ -127,7 +127,7 @@ int main(int argc, char** argv)
     Window window = 0;
     bool copper = false;
     const auto start = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(40) && !copper) {
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60) && !copper) {
         if (!window)
             window = FindNamed(display, DefaultRootWindow(display));
         if (window)
@@ -140,7 +140,9 @@ int main(int argc, char** argv)
     int status = -1;
     if (window) {
         SendDeleteWindow(display, window);
-        for (int i = 0; i < 200 && waitpid(child, &status, WNOHANG) == 0; ++i)
+        // Shutdown under the sanitizers' leak check takes its time on a busy
+        // machine too.
+        for (int i = 0; i < 600 && waitpid(child, &status, WNOHANG) == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     if (waitpid(child, &status, WNOHANG) == 0) {
