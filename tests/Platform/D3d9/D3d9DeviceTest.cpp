@@ -1,6 +1,7 @@
 // Render targets, buffers, device life and the test switches.
 #include "D3d9Fixture.h"
 
+#include <algorithm>
 #include <chrono>
 
 class D3d9DeviceLife : public D3d9Fixture {};
@@ -145,27 +146,41 @@ TEST_P(D3d9DeviceLife, SimulatedLossFailsPresentAndResetsUntilItEnds)
 
 // Interval one waits for the display's refresh; the headless driver's swap
 // never waits, so the layer paces Present to 60 Hz itself. Immediate does not
-// wait (tests and benchmarks present that way).
+// wait (tests and benchmarks present that way). A busy machine only makes
+// presents longer: the whole run bounds the pacing from below, and the
+// shortest single present shows whether a present waited more than it should.
 TEST_P(D3d9DeviceLife, PresentWaitsForTheRefreshOnlyWhenTheIntervalAsks)
 {
+    struct Timing
+    {
+        double total = 0;
+        double shortest = 1e9;
+    };
     const int kPresents = 12;
     auto timePresents = [this](UINT interval) {
         D3DPRESENT_PARAMETERS params = D3d9WindowedParameters(kSize, kSize, D3DFMT_X8R8G8B8);
         params.PresentationInterval = interval;
         EXPECT_EQ(D3D_OK, d->Reset(&params));
-        const auto start = std::chrono::steady_clock::now();
+        Timing timing;
         for (int i = 0; i < kPresents; ++i)
+        {
+            const auto start = std::chrono::steady_clock::now();
             EXPECT_EQ(D3D_OK, d->Present(nullptr, nullptr, nullptr, nullptr));
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            timing.total += took;
+            if (i > 0)
+                timing.shortest = std::min(timing.shortest, took);
+        }
+        return timing;
     };
-    // The first present of a swap chain is not held; each later one waits out
-    // a sixtieth of a second, less the millisecond of slack.
-    const double paced = (kPresents - 1) * (1.0 / 60.0 - 0.001);
-    const double one = timePresents(D3DPRESENT_INTERVAL_ONE);
-    EXPECT_GE(one, paced);
-    EXPECT_LT(one, paced + 0.5) << "no more than the pace, with room for a busy machine";
-    EXPECT_GE(timePresents(D3DPRESENT_INTERVAL_DEFAULT), paced);
-    EXPECT_LT(timePresents(D3DPRESENT_INTERVAL_IMMEDIATE), paced * 0.75);
+    // The first present of a swap chain is not held; the later ones keep to a
+    // sixtieth of a second each, less the millisecond of slack.
+    const double pace = 1.0 / 60.0 - 0.001;
+    const Timing one = timePresents(D3DPRESENT_INTERVAL_ONE);
+    EXPECT_GE(one.total, (kPresents - 1) * pace);
+    EXPECT_LT(one.shortest, 1.0 / 60.0 + 0.05) << "no present waits much more than one period";
+    EXPECT_GE(timePresents(D3DPRESENT_INTERVAL_DEFAULT).total, (kPresents - 1) * pace);
+    EXPECT_LT(timePresents(D3DPRESENT_INTERVAL_IMMEDIATE).shortest, pace * 0.5) << "immediate does not wait";
 }
 
 TEST_P(D3d9DeviceLife, InjectedCreationFailuresComeBackAsAsked)
