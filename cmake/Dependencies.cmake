@@ -13,9 +13,12 @@ find_package(OpenGL REQUIRED COMPONENTS OpenGL)
 # The tests' and benchmarks' JPEG oracle (libjpeg-turbo); the engine has its own decoder.
 find_package(JPEG REQUIRED)
 
-# Not used by any code yet: looked for, not required. The code that starts
-# using one makes it REQUIRED here and adds its package to tools/deps.sh.
-pkg_check_modules(VORBIS QUIET IMPORTED_TARGET vorbis)
+# Sounds: Ogg Vorbis decoded with libvorbis's synthesis calls; the tests and
+# benchmarks write clips with the encoder library and check the decoded bytes
+# against libvorbisfile.
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbis)
+pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc)
+pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
 
 # Videos: libtheora's legacy decoding interface (the "theora" library, not
 # only the decoder library) over libogg; the test clips are written with the

@@ -7,7 +7,7 @@
 # No name here carries a release's version number: where Debian's name does
 # (clang's runtime), the name is chosen from what the machine's apt knows.
 QM_PACKAGES="build-essential cmake ninja-build pkg-config \
-libtinyxml-dev liblzo2-dev liblua5.1-0-dev libogg-dev libtheora-dev \
+libtinyxml-dev liblzo2-dev liblua5.1-0-dev libogg-dev libtheora-dev libvorbis-dev \
 libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 \
 libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev xvfb xauth \
 libfreetype-dev fonts-dejavu-core"
