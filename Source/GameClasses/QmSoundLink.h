@@ -1,8 +1,8 @@
 // The game runtime's calls into sound: focus muting, the listener and the
 // per-frame updates, the start-up and the shutdown of the sound devices.
 //
-// Stand-ins until the sound manager exists: nothing is muted, started,
-// updated or stopped. QmSoundLink.cpp is the one place that wires them.
+// QmSoundLink.cpp is the one place that wires them to the sound manager; the
+// background music is not started here yet.
 #pragma once
 
 class CGmCamera;

@@ -38,9 +38,8 @@ int main(int argc, char** argv)
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::vector<uint32_t> table;
     uint32_t total = 0;
-    if (bytes.size() > 0xFFFFFFFFu ||
-        !SmDecodeOggPacketTable(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()),
-                                table, total)) {
+    if (bytes.size() > 0xFFFFFFFFu || !SmDecodeOggPacketTable(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                                              static_cast<uint32_t>(bytes.size()), table, total)) {
         fprintf(stderr, "oggtbl: %s is not an Ogg Vorbis stream\n", in.c_str());
         return 1;
     }

@@ -78,8 +78,7 @@ int ReadHeaders(const std::vector<ogg_packet>& packets, vorbis_info& info, vorbi
 {
     for (int i = 0; i < 3; i++) {
         ogg_packet header = i < static_cast<int>(packets.size()) ? packets[i] : ogg_packet{};
-        if (i >= static_cast<int>(packets.size()) ||
-            vorbis_synthesis_headerin(&info, &comment, &header) < 0)
+        if (i >= static_cast<int>(packets.size()) || vorbis_synthesis_headerin(&info, &comment, &header) < 0)
             return i;
     }
     return -1;

@@ -63,8 +63,7 @@ private:
 
     bool Fail();
     COutput& OutputOfThisThread();
-    void Decode(COutput& output, uint32_t first, uint32_t last, uint32_t firstStart, uint32_t offset,
-                uint32_t count);
+    void Decode(COutput& output, uint32_t first, uint32_t last, uint32_t firstStart, uint32_t offset, uint32_t count);
 
     std::vector<ogg_packet> packets;
     std::vector<uint8_t> packetBytes;

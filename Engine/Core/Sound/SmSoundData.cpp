@@ -89,8 +89,8 @@ bool CSmWave::Load(const CGeString& soundName, CGeFileData& file)
         return RefuseWave("CSmWave: WAVE-sample has not valid id 'data' with ", soundName, file);
     uint32_t size = ReadLe32(bytes + 40);
     if (size > file.size - 44) {
-        GeLog(1, "CSmWave: the data size %u runs past the end of the file, cut to %u with %s\n", size,
-              file.size - 44, soundName.c_str());
+        GeLog(1, "CSmWave: the data size %u runs past the end of the file, cut to %u with %s\n", size, file.size - 44,
+              soundName.c_str());
         size = file.size - 44;
     }
     // A trailing part of a frame is never played; without it every offset the

@@ -39,9 +39,9 @@ TEST(OggTblTool, WritesTheTableThatTheLoaderDecodes)
     decoded->Release();
 
     std::filesystem::rename(path + ".kept", path + ".tbl");
-    ASSERT_EQ(std::system((std::string(OGGTBL_EXECUTABLE) + " " + dir.Write("bad.ogg", std::string(100, 'q')) +
-                           " 2>/dev/null")
-                              .c_str()) != 0,
+    ASSERT_EQ(std::system(
+                  (std::string(OGGTBL_EXECUTABLE) + " " + dir.Write("bad.ogg", std::string(100, 'q')) + " 2>/dev/null")
+                      .c_str()) != 0,
               true);
     EXPECT_FALSE(std::filesystem::exists(dir / "bad.ogg.tbl"));
 }

@@ -1,8 +1,8 @@
 // Ogg Vorbis sources against libvorbisfile's decode of the same clips: random
 // ranges sample for sample, tables from files and from decoding, the refused
 // inputs, the repeated-request shortcut and two threads reading one source.
-#include "Engine/Core/Common/GeRandom.h"
 #include "Engine/Core/Sound/SmOggVorbis.h"
+#include "Engine/Core/Common/GeRandom.h"
 #include "SoundFixtures.h"
 #include "tests/Support/ErrorBoxRecorder.h"
 #include "tests/Support/TestTempDir.h"
@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <tuple>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -89,7 +89,8 @@ TEST(SmOggVorbis, RandomRangesEqualTheReferenceDecodeSampleForSample)
         const uint32_t frames = source->GetSize() / align;
         for (int i = 0; i < 40; i++) {
             uint32_t first = static_cast<uint32_t>(GeRand() * 32768 + GeRand()) % frames;
-            uint32_t count = 1 + static_cast<uint32_t>(GeRand() * 32768 + GeRand()) % std::min<uint32_t>(frames - first, 30000);
+            uint32_t count =
+                1 + static_cast<uint32_t>(GeRand() * 32768 + GeRand()) % std::min<uint32_t>(frames - first, 30000);
             if (i == 0) {
                 first = 0; // inside the first audio packet
                 count = 100;

@@ -43,7 +43,8 @@ TEST(SmWave, DamagedHeadersAreRefusedWithTheirMessageAndLeaveAnEmptySource)
         {Patched(good, 8, "WAVF"), "CSmWave: data is RIFF but not WAVE fmt with sounds/a.wav"},
         {Patched(good, 20, std::string("\x02\x00", 2)), "CSmWave: WAVE type is not simple with sounds/a.wav"},
         {Patched(good, 22, zero16), "CSmWave: WAVE format has no channels, rate or block size with sounds/a.wav"},
-        {Patched(good, 24, zero16 + zero16), "CSmWave: WAVE format has no channels, rate or block size with sounds/a.wav"},
+        {Patched(good, 24, zero16 + zero16),
+         "CSmWave: WAVE format has no channels, rate or block size with sounds/a.wav"},
         {Patched(good, 32, zero16), "CSmWave: WAVE format has no channels, rate or block size with sounds/a.wav"},
         // A LIST chunk before "data": only the canonical layout is read.
         {Patched(good, 36, "LIST"), "CSmWave: WAVE-sample has not valid id 'data' with sounds/a.wav"},

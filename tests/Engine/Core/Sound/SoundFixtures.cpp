@@ -91,8 +91,8 @@ std::string VorbisClip(uint16_t channels, uint32_t rate, double seconds)
                 const double t = static_cast<double>(done + i) / rate;
                 for (int c = 0; c < channels; c++) {
                     const double f = 220.0 * (c + 1) + 180.0 * t;
-                    buffer[c][i] = static_cast<float>(0.45 * std::sin(2 * pi * f * t) +
-                                                      0.2 * std::sin(2 * pi * 3.1 * f * t + c));
+                    buffer[c][i] =
+                        static_cast<float>(0.45 * std::sin(2 * pi * f * t) + 0.2 * std::sin(2 * pi * 3.1 * f * t + c));
                 }
             }
             vorbis_analysis_wrote(&dsp, static_cast<int>(piece));
