@@ -108,6 +108,12 @@ void CGmCamera::UpdateProjection()
     projection = p;
 }
 
+void CGmCamera::ApplyViewProjection(CGmDeviceWrapper* device) const
+{
+    if (device)
+        device->SetViewProjection(view.m, projection.m);
+}
+
 Vec4 CGmCamera::ProjectPoint(const Vec3& p) const
 {
     const Matrix4 m = MatrixMultiply4x4(viewportMatrix, MatrixMultiply4x4(projection, view));

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+class CGmDeviceWrapper;
+
 class CGmCamera {
 public:
     enum Kind { KIND_STATIC = 0, KIND_PERSPECTIVE = 1 };
@@ -47,6 +49,9 @@ public:
     Vec3 ScreenToRay(float sx, float sy) const;
     // Rebuilds the viewport matrix from the current viewport.
     void UpdateViewportMatrix();
+    // Hands the view and projection matrices to the device (the device layer
+    // lies below the cameras and takes the two matrices, not the camera).
+    void ApplyViewProjection(CGmDeviceWrapper* device) const;
 
     CGeFrame3D frame;
     float clipRect[4] = {0, 0, 0, 0}; // x, y, width, height

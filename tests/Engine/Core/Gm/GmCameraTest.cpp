@@ -1,4 +1,5 @@
 #include "Engine/Core/Gm/GmCamera.h"
+#include "tests/Engine/Core/Gm/TextureTestFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -129,4 +130,20 @@ TEST(GeRect, IntersectTable)
         EXPECT_EQ(c.expected.width, r.width);
         EXPECT_EQ(c.expected.height, r.height);
     }
+}
+
+// The device takes the camera's two matrices as they stand.
+class GmCameraOnDevice : public TextureTest {};
+
+TEST_F(GmCameraOnDevice, ApplyViewProjectionHandsOverViewAndProjection)
+{
+    LookingCamera camera({0, 0, 64, 64, 0.0f, 1.0f});
+    camera.ApplyViewProjection(wrapper.get());
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_FLOAT_EQ(camera.view.m[i], wrapper->m_view[i]) << i;
+        EXPECT_FLOAT_EQ(camera.projection.m[i], wrapper->m_projection[i]) << i;
+    }
+    // The device keeps the transpose: the view's translation in its last row.
+    EXPECT_FLOAT_EQ(camera.view.m[11], wrapper->m_viewD3d.m[3][2]);
+    camera.ApplyViewProjection(nullptr);
 }

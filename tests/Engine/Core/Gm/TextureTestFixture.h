@@ -1,4 +1,5 @@
-// A device wrapper over the platform's GL device (offscreen, 64 by 64) made
+// A device wrapper over the platform's GL device (offscreen, 64 by 64 unless a
+// test sets another back-buffer size before SetUp) made
 // current with its own resource manager and render-state cache, and a way to
 // look at a texture: draw it through a vertex buffer into a render-target
 // texture and read that back.
@@ -31,8 +32,8 @@ protected:
         GeDeviceConfig settings;
         SetDefaultDeviceConfig(settings);
         settings.windowed = 1;
-        settings.width = 64;
-        settings.height = 64;
+        settings.width = backBufferWidth;
+        settings.height = backBufferHeight;
         settings.refreshRate = 1;
         g_gmDeviceObjectCount = 0;
         wrapper.reset(new CGmDeviceWrapper(settings));
@@ -105,6 +106,9 @@ protected:
         return pixels;
     }
 
+    // The device's back buffer: the largest target that can be drawn into.
+    uint32_t backBufferWidth = 64;
+    uint32_t backBufferHeight = 64;
     // The option Draw passes with the stage mode.
     uint32_t stageOption = 0;
     CErrorBoxRecorder errorBoxes;
