@@ -378,14 +378,20 @@ void CGmVisual2D::DrawQuad()
         s_pixelOffset[1] = g_halfPixelOffsetY;
         s_pixelOffsetRead = 1;
     }
+    GmQuadVertex placed[4];
+    for (int i = 0; i < 4; ++i) {
+        placed[i] = quad->vertices[i];
+        placed[i].x += s_pixelOffset[0];
+        placed[i].y += s_pixelOffset[1];
+    }
+    // A quad placed where it already stands is not uploaded again: every
+    // upload between two draws makes the driver take the whole buffer anew.
+    GmQuadVertex* stored = reinterpret_cast<GmQuadVertex*>(shared.buffer->GetData()) + quad->firstVertex;
+    if (memcmp(stored, placed, sizeof(placed)) == 0)
+        return;
     if (!shared.buffer->LockRange(quad->firstVertex, 4))
         return;
-    GmQuadVertex* out = reinterpret_cast<GmQuadVertex*>(shared.buffer->m_lockPointer) + quad->firstVertex;
-    for (int i = 0; i < 4; ++i) {
-        out[i] = quad->vertices[i];
-        out[i].x += s_pixelOffset[0];
-        out[i].y += s_pixelOffset[1];
-    }
+    memcpy(stored, placed, sizeof(placed));
     shared.buffer->Unlock();
 }
 
