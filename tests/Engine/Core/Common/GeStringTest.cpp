@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -128,6 +130,49 @@ TEST(GeString, OrdersByUnsignedBytesWithPrefixesFirst)
     }
     EXPECT_FALSE(CGeString("same") < CGeString("same"));
     EXPECT_FALSE(CGeString() < CGeString());
+}
+
+// Compare reads eight bytes at a time, the last word overlapping; std::string
+// (unsigned bytes, then length) is the reference for every length pair up to
+// three words and a difference in each position, zero bytes included, with
+// the next byte ordered the other way.
+TEST(GeString, CompareAgreesWithStdStringForEveryLengthAndDifferencePosition)
+{
+    const auto make = [](const std::string& bytes) {
+        CGeString s;
+        s.Resize(uint32_t(bytes.size()), false);
+        if (!bytes.empty()) {
+            std::memcpy(s.data, bytes.data(), bytes.size());
+            s.data[bytes.size()] = '\0';
+        }
+        return s;
+    };
+    const auto sign = [](int v) { return (v > 0) - (v < 0); };
+    const unsigned char values[][2] = {{'a', 'b'}, {0x00, 0x01}, {0x7F, 0x80}, {0x00, 0xFF}, {'b', 'a'}};
+    int checked = 0;
+    for (size_t la = 0; la <= 24; ++la) {
+        for (size_t lb = 0; lb <= 24; ++lb) {
+            const std::string a(la, 'x');
+            const std::string b(lb, 'x');
+            ASSERT_EQ(make(a).Compare(make(b)), sign(a.compare(b))) << la << " against " << lb;
+            for (size_t at = 0; at < std::min(la, lb); ++at) {
+                for (const auto& v : values) {
+                    std::string da = a, db = b;
+                    da[at] = char(v[0]);
+                    db[at] = char(v[1]);
+                    if (at + 1 < std::min(la, lb)) {  // a later byte pulling the other way must not decide
+                        da[at + 1] = v[0] < v[1] ? char(0xFF) : char(0x00);
+                        db[at + 1] = v[0] < v[1] ? char(0x00) : char(0xFF);
+                    }
+                    const int expected = sign(da.compare(db));
+                    ASSERT_EQ(sign(make(da).Compare(make(db))), expected) << la << "/" << lb << " at " << at;
+                    ASSERT_EQ(make(da) < make(db), expected < 0);
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 10000);
 }
 
 TEST(GeString, ConcatenationMakesOneBufferOfTheSum)
