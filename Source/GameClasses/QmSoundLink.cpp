@@ -3,12 +3,49 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Sound/SmOggVorbis.h"
+#include "Engine/Core/Sound/SmSoundData.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
 
 // The game's calls into the sound manager. The mute state is kept here as
 // well, so that the frame's focus test sees it change even without a device.
 namespace {
 bool s_muted = false;
+
+// The sound library lies below graphics, so the game joins the two: the
+// collector makes its sound sources through the sound library's classes, and
+// the sound manager finds its sources through the collector, so that a sound
+// is cached and shared by name like every other resource.
+CGeResource* NewSoundSource(uint32_t kind)
+{
+    switch (kind) {
+    case GM_SOUND_SOURCE_WAVE:
+        return new CSmWave;
+    case GM_SOUND_SOURCE_OGG:
+        return new CSmOggVorbis;
+    default:
+        return new CSmGeneratedSound;
+    }
+}
+
+void LoadSoundSource(CGeResource* source, const CGeString& name, CGeFileData& file)
+{
+    static_cast<CSmSoundData*>(source)->Load(name, file);
+}
+
+uint32_t SoundSourceCount(const CGeResource* source)
+{
+    return static_cast<const CSmSoundData*>(source)->GetMemoryBytes();
+}
+
+CSmSoundData* CollectorLoadSound(const CGeString& name)
+{
+    return static_cast<CSmSoundData*>(rescollect::LoadSound(name));
+}
+
+const CSmSoundCatalog kCollectorCatalog = {CollectorLoadSound, rescollect::FindSound, rescollect::SumSoundValues};
+GmResourceMakers s_makersBefore;
 } // namespace
 
 void QmSoundSetFocusMute(bool mute)
@@ -37,6 +74,13 @@ void QmSoundStart(float, float soundVolume)
 {
     if (g_soundManager)
         return;
+    GmResourceMakers makers = rescollect::SetResourceMakers(GmResourceMakers());
+    s_makersBefore = makers;
+    makers.newSoundSource = NewSoundSource;
+    makers.loadSoundSource = LoadSoundSource;
+    makers.soundSourceCount = SoundSourceCount;
+    rescollect::SetResourceMakers(makers);
+    SmSetSoundCatalog(&kCollectorCatalog);
     CSmSoundManager::flags3d = 1;
     CSmSoundManager::EnumerateDevices();
     for (auto* node = CSmSoundManager::devices.first; node; node = CSmSoundManager::devices.Next(node))
@@ -50,8 +94,12 @@ void QmSoundStart(float, float soundVolume)
 
 void QmSoundStop()
 {
-    delete g_soundManager;
-    g_soundManager = nullptr;
+    if (g_soundManager) {
+        delete g_soundManager;
+        g_soundManager = nullptr;
+        SmSetSoundCatalog(nullptr);
+        rescollect::SetResourceMakers(s_makersBefore);
+    }
     s_muted = false;
 }
 

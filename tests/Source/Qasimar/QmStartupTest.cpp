@@ -11,6 +11,9 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Sound/SmSoundData.h"
+#include "Engine/Core/Sound/SmSoundManager.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Source/GameClasses/QmDialogSystem.h"
@@ -181,6 +184,30 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     // "global_init" of the demo's "Scripts/global.lua" ran.
     EXPECT_EQ(1, CQmGameVars::GetValue("demo_started"));
     EXPECT_TRUE(CQmQuests::GetValue("prologue", "voyage"));
+
+    ShutdownGame();
+    ExpectEverythingGone();
+    EXPECT_TRUE(m_errorBoxes.Messages().empty());
+}
+
+// The sound manager finds its sources through the resource collector: a
+// sound is cached under its name while something holds it, shared with every
+// other user of the name, and forgotten with its last reference.
+TEST_F(StartupTest, SoundsAreFoundAndSharedThroughTheResourceCollector)
+{
+    ASSERT_TRUE(InitApplication());
+    ASSERT_NE(nullptr, g_soundManager);
+    CSmSoundEntry* entry = CSmSoundManager::CreateSound(g_soundManager, "Sounds/Absent.wav");
+    ASSERT_NE(nullptr, entry);
+    ASSERT_NE(nullptr, entry->data);
+    EXPECT_TRUE(rescollect::FindSound("sounds/absent.wav"));
+    CGeResource* shared = rescollect::LoadSound("sounds/absent.wav");
+    EXPECT_EQ(static_cast<CGeResource*>(entry->data), shared) << "one source for the name";
+    EXPECT_NE(nullptr, dynamic_cast<CSmGeneratedSound*>(shared)) << "a missing file gives the generated silence";
+    EXPECT_EQ(entry->data->GetMemoryBytes(), rescollect::SumSoundValues());
+    shared->Release();
+    CSmSoundManager::RemoveSound(g_soundManager, "Sounds/Absent.wav");
+    EXPECT_FALSE(rescollect::FindSound("sounds/absent.wav"));
 
     ShutdownGame();
     ExpectEverythingGone();
