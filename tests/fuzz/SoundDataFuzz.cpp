@@ -1,11 +1,11 @@
 #include "tests/fuzz/SoundDataFuzz.h"
 
 #include "Engine/Core/Common/GeCpuInfo.h"
-#include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Sound/SmOggVorbis.h"
 #include "Engine/Core/Sound/SmSoundData.h"
+#include "tests/Support/ErrorBoxRecorder.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,19 +16,11 @@ namespace {
 // Segments read per source: the inputs stay quick however long they claim to be.
 constexpr uint32_t kMaxSegments = 64;
 
-int g_boxes = 0;
-
-int CountBox(const char*, const char*)
-{
-    ++g_boxes;
-    return 0;
-}
-
 // Loads a copy of the input into source and reads it segment by segment;
 // whether the source took it.
 bool LoadAndRead(CSmSoundData* source, const uint8_t* data, size_t size, FuzzOutcome& outcome)
 {
-    g_boxes = 0;
+    CErrorBoxRecorder::Messages().clear();
     GeLogClearLast();
     CGeFileData file;
     file.path = "fuzz/sound";
@@ -42,7 +34,7 @@ bool LoadAndRead(CSmSoundData* source, const uint8_t* data, size_t size, FuzzOut
     const uint32_t total = source->GetSize();
     const WAVEFORMATEX* format = source->GetFormat();
     if (!taken) {
-        FUZZ_EXPECT(outcome, g_boxes > 0 || GeLogLastLevel() > 0);
+        FUZZ_EXPECT(outcome, !CErrorBoxRecorder::Messages().empty() || GeLogLastLevel() > 0);
         FUZZ_EXPECT(outcome, total == 0 && source->GetDuration() == 0);
         return false;
     }
@@ -54,7 +46,6 @@ bool LoadAndRead(CSmSoundData* source, const uint8_t* data, size_t size, FuzzOut
         const uint32_t count = std::min(segment, total - offset);
         FUZZ_EXPECT(outcome, source->GetBytes(offset, count) != nullptr);
     }
-    g_boxes = 0;
     FUZZ_EXPECT(outcome, source->GetBytes(total, format->nBlockAlign) == nullptr);
     return true;
 }
@@ -68,7 +59,7 @@ FuzzOutcome RunSoundDataFuzz(const uint8_t* data, size_t size)
         GeCpuProbeCreate();
     if (!g_pGeSimd)
         GeSimdCreate();
-    const GeErrorBoxFunction previous = GeSetErrorBoxFunction(CountBox);
+    CErrorBoxRecorder boxes;
     CSmWave* wave = new CSmWave;
     CSmOggVorbis* ogg = new CSmOggVorbis;
     const bool waveTaken = LoadAndRead(wave, data, size, outcome);
@@ -76,7 +67,6 @@ FuzzOutcome RunSoundDataFuzz(const uint8_t* data, size_t size)
     outcome.taken = waveTaken || oggTaken;
     wave->Release();
     ogg->Release();
-    GeSetErrorBoxFunction(previous);
     return outcome;
 }
 

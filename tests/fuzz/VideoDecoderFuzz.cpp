@@ -1,12 +1,12 @@
 #include "tests/fuzz/VideoDecoderFuzz.h"
 
 #include "Engine/Core/Common/GeCpuInfo.h"
-#include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GmImage.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Gm/GmVideoDecoder.h"
+#include "tests/Support/ErrorBoxRecorder.h"
 
 #include <algorithm>
 
@@ -15,14 +15,6 @@ namespace {
 // Frames a single input may decode: the inputs stay quick however many empty
 // packets they hold.
 constexpr uint32_t kMaxFrames = 256;
-
-int g_boxes = 0;
-
-int CountBox(const char*, const char*)
-{
-    ++g_boxes;
-    return 0;
-}
 
 } // namespace
 
@@ -33,8 +25,8 @@ FuzzOutcome RunVideoDecoderFuzz(const uint8_t* data, size_t size)
         GeCpuProbeCreate();
     if (!g_pGeSimd)
         GeSimdCreate();
-    const GeErrorBoxFunction previous = GeSetErrorBoxFunction(CountBox);
-    g_boxes = 0;
+    CErrorBoxRecorder boxes;
+    CErrorBoxRecorder::Messages().clear();
     GeLogClearLast();
 
     CGeFileData file;
@@ -52,7 +44,7 @@ FuzzOutcome RunVideoDecoderFuzz(const uint8_t* data, size_t size)
         FUZZ_EXPECT(outcome, std::is_sorted(keys.begin(), keys.end()) &&
                                  (keys.IsEmpty() || keys[keys.Count() - 1] < frames));
     } else {
-        FUZZ_EXPECT(outcome, size == 0 || g_boxes > 0 || GeLogLastLevel() > 0);
+        FUZZ_EXPECT(outcome, size == 0 || !CErrorBoxRecorder::Messages().empty() || GeLogLastLevel() > 0);
         FUZZ_EXPECT(outcome, frames == 0);
     }
     int32_t shown = -1;
@@ -73,7 +65,6 @@ FuzzOutcome RunVideoDecoderFuzz(const uint8_t* data, size_t size)
     }
     decoder->Release();
 
-    GeSetErrorBoxFunction(previous);
     return outcome;
 }
 
