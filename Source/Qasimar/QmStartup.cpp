@@ -8,6 +8,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
@@ -25,7 +26,6 @@
 #include "Source/GameClasses/QmUserFolder.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
-float g_screenScale[2] = {1.0f, 1.0f};
 
 namespace {
 
@@ -35,8 +35,8 @@ const char kWindowCaption[] = "The voyages of Qasimar and the Copper Kettle";
 
 // The cursors' hot spots in force after start-up, by cursor index 1 to 20.
 const int32_t kCursorHotSpots[20][2] = {
-    {4, 5}, {5, 9}, {12, 12}, {6, 11}, {11, 6}, {9, 9}, {9, 9}, {7, 2}, {8, 12}, {2, 2},
-    {11, 11}, {2, 2}, {4, 5}, {9, 13}, {9, 13}, {9, 13}, {21, 15}, {4, 5}, {25, 39}, {31, 31},
+    {4, 5},   {5, 9}, {12, 12}, {6, 11}, {11, 6}, {9, 9},  {9, 9},   {7, 2}, {8, 12},  {2, 2},
+    {11, 11}, {2, 2}, {4, 5},   {9, 13}, {9, 13}, {9, 13}, {21, 15}, {4, 5}, {25, 39}, {31, 31},
 };
 
 // The device part of the record: every field up to and including the gamma.
@@ -131,6 +131,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     ScriptInit();
     // The cursor set and the GUI manager with "mainCtrlSet" come with the GUI.
     SetupViewport();
+    UpdateScreenScale();
     // The dialog system comes with the game features.
     g_gameProcessor = new CQmGameProcessor();
     // The inventory, the menu and the puzzle manager come with their parts.
@@ -196,9 +197,10 @@ const float* UpdateScreenScale()
 {
     const uint32_t width = g_pGmDevice ? g_pGmDevice->BackBufferWidth() : 0;
     const uint32_t height = g_pGmDevice ? g_pGmDevice->BackBufferHeight() : 0;
-    g_screenScale[0] = width ? (float)g_referenceScreenSize[0] / (float)width : 1.0f;
-    g_screenScale[1] = height ? (float)g_referenceScreenSize[1] / (float)height : 1.0f;
-    return g_screenScale;
+    float* scale = g_gm2dScale[CGeHub::s_currentSlot];
+    scale[0] = width ? (float)g_referenceScreenSize[0] / (float)width : 1.0f;
+    scale[1] = height ? (float)g_referenceScreenSize[1] / (float)height : 1.0f;
+    return scale;
 }
 
 void RegisterArcades()

@@ -24,9 +24,6 @@ class CGmStaticCamera;
 // The program-wide 2D camera over the reference screen.
 extern CGmStaticCamera* g_staticCamera;
 
-// Reference size divided by the back-buffer size, per axis.
-extern float g_screenScale[2];
-
 // The path of the main pack: the working directory + "resource.fpk".
 // (g_packPath of the file layer holds it.)
 
@@ -48,7 +45,10 @@ void ShutdownGame();
 // Makes the static camera the 2D camera of the current device slot, over the
 // reference screen, and sets the device viewport to the whole back buffer.
 void SetupViewport();
-// Recomputes g_screenScale from the back buffer and returns it.
+// Recomputes the screen scale, reference size divided by the back-buffer size
+// per axis, into the current device slot's 2D scale pair (g_gm2dScale) and
+// returns that pair. It is the one copy: sprites and fonts size by it, and
+// picking divides mouse positions by it.
 const float* UpdateScreenScale();
 // Creates the mini-games and registers them by name with the game processor.
 void RegisterArcades();

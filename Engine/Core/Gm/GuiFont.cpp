@@ -2,12 +2,10 @@
 #include "Engine/Core/Gm/GuiFont.h"
 
 #include "Engine/Core/Common/GeLog.h"
-#include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmImage.h"
 #include "Engine/Core/Gm/GmTexture.h"
-
-float g_gui2dScale[8][2] = {{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}};
+#include "Engine/Core/Gm/GmVisual2D.h"
 
 namespace {
 
@@ -19,16 +17,6 @@ const char16_t kCyrillicLookAlikes[] = u"\u0410\u0412\u0415\u041A\u041C\u041D\u0
 static_assert(sizeof(kLatinLookAlikes) == sizeof(kCyrillicLookAlikes), "the look-alike texts pair up");
 
 } // namespace
-
-void UpdateGuiScreenScale()
-{
-    const uint32_t slot = CGeHub::s_currentSlot;
-    CGmDeviceWrapper* device = CGeHub::s_wrappers[slot];
-    if (!device || device->BackBufferWidth() == 0 || device->BackBufferHeight() == 0)
-        return;
-    g_gui2dScale[slot][0] = (float)device->BackBufferWidth() / 1280.0f;
-    g_gui2dScale[slot][1] = (float)device->BackBufferHeight() / 1024.0f;
-}
 
 CGuiFont::~CGuiFont()
 {
@@ -66,7 +54,7 @@ bool CGuiFont::Init(CGmTexture* fontTexture, uint32_t frameCount, uint32_t frame
 
     const float uCell = (float)imageWidth / ((float)pow2Width * (float)framesPerLine);
     const float vCell = (float)imageHeight / ((float)pow2Height * (float)lines);
-    const float* scale = g_gui2dScale[CGeHub::s_currentSlot];
+    const float* scale = g_gm2dScale[CGeHub::s_currentSlot];
     for (uint32_t i = 0; i < frameCount; ++i) {
         const uint32_t column = i % framesPerLine;
         const uint32_t row = i / framesPerLine;

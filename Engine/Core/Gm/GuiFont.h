@@ -2,10 +2,11 @@
 // glyph table from UTF-16 code unit to the texture rectangle of its cell and
 // the size at which it is drawn.
 //
-// Glyph arithmetic reads the GUI's 2D scale pair (screen size over the
-// reference size 1280 by 1024, (1, 1) until start-up computes it): drawn
-// widths are the texture widths times the horizontal factor, drawn heights the
-// cell height times the vertical one. Cyrillic letters the font lacks borrow
+// Glyph arithmetic reads the current device slot's 2D scale pair
+// (g_gm2dScale, the same pair sprites are sized by, (1, 1) until start-up
+// computes it): drawn widths are the texture widths times the horizontal
+// factor, drawn heights the cell height times the vertical one, so a glyph
+// keeps its texture size on screen like a sprite's frame does. Cyrillic letters the font lacks borrow
 // the glyph of their Latin look-alike (never the other way round). A font
 // that cannot be cut into cells (no cells per row, or cells narrower than a
 // pixel) is refused by Init, and the loader skips it with a log line. The
@@ -50,8 +51,3 @@ public:
     // smallest code; null only for a font without glyphs.
     const CGuiGlyph* FindGlyph(uint16_t code) const;
 };
-
-// The GUI's 2D scale factors per device slot: screen size / 1280 by 1024.
-extern float g_gui2dScale[8][2];
-// Computes the current slot's pair from its back buffer.
-void UpdateGuiScreenScale();

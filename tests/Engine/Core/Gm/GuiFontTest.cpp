@@ -5,6 +5,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmTexture.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,15 @@ protected:
     }
     void TearDown() override
     {
-        g_gui2dScale[CGeHub::s_currentSlot][0] = 1.0f;
-        g_gui2dScale[CGeHub::s_currentSlot][1] = 1.0f;
+        g_gm2dScale[CGeHub::s_currentSlot][0] = 1.0f;
+        g_gm2dScale[CGeHub::s_currentSlot][1] = 1.0f;
         texture->Release();
     }
 
     void Scale(float x, float y)
     {
-        g_gui2dScale[CGeHub::s_currentSlot][0] = x;
-        g_gui2dScale[CGeHub::s_currentSlot][1] = y;
+        g_gm2dScale[CGeHub::s_currentSlot][0] = x;
+        g_gm2dScale[CGeHub::s_currentSlot][1] = y;
     }
 
     CGmTexture* texture = nullptr;
@@ -59,8 +60,22 @@ TEST_F(GuiFont, GlyphsOfTheGrid)
         {"full cells centred stay put", 1, 1, nullptr, 0, 1, u'6', {2 * kUCell, kVCell, kUCell, kVCell, 25, 20}},
         {"narrow glyph", 1, 1, shortWidths, 3, 0, u'0', {0, 0, kUCell * 10 / 25, kVCell, 10, 20}},
         {"beyond the short widths", 1, 1, shortWidths, 3, 0, u'3', {3 * kUCell, 0, kUCell, kVCell, 25, 20}},
-        {"smaller back buffer", 0.8f, 0.75f, shortWidths, 3, 0, u'1', {kUCell, 0, kUCell * 20 / 25, kVCell, 16, 15}},
-        {"smaller back buffer, full cell", 0.8f, 0.75f, nullptr, 0, 0, u'5', {kUCell, kVCell, kUCell, kVCell, 20, 15}},
+        {"1024 by 768",
+         1.25f,
+         1024.0f / 768,
+         shortWidths,
+         3,
+         0,
+         u'1',
+         {kUCell, 0, kUCell * 20 / 25, kVCell, 25, 80.0f / 3}},
+        {"1024 by 768, full cell",
+         1.25f,
+         1024.0f / 768,
+         nullptr,
+         0,
+         0,
+         u'5',
+         {kUCell, kVCell, kUCell, kVCell, 31.25f, 80.0f / 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
