@@ -39,6 +39,7 @@ protected:
 
 const float kUCell = 100.0f / (128.0f * 4.0f); // four cells to a row of the padded texture
 const float kVCell = 60.0f / (64.0f * 3.0f);   // three rows
+const float kV768 = 1024.0f / 768.0f;          // the vertical scale pair at 1024 by 768
 
 } // namespace
 
@@ -60,22 +61,8 @@ TEST_F(GuiFont, GlyphsOfTheGrid)
         {"full cells centred stay put", 1, 1, nullptr, 0, 1, u'6', {2 * kUCell, kVCell, kUCell, kVCell, 25, 20}},
         {"narrow glyph", 1, 1, shortWidths, 3, 0, u'0', {0, 0, kUCell * 10 / 25, kVCell, 10, 20}},
         {"beyond the short widths", 1, 1, shortWidths, 3, 0, u'3', {3 * kUCell, 0, kUCell, kVCell, 25, 20}},
-        {"1024 by 768",
-         1.25f,
-         1024.0f / 768,
-         shortWidths,
-         3,
-         0,
-         u'1',
-         {kUCell, 0, kUCell * 20 / 25, kVCell, 25, 80.0f / 3}},
-        {"1024 by 768, full cell",
-         1.25f,
-         1024.0f / 768,
-         nullptr,
-         0,
-         0,
-         u'5',
-         {kUCell, kVCell, kUCell, kVCell, 31.25f, 80.0f / 3}},
+        {"1024 by 768", 1.25f, kV768, shortWidths, 3, 0, u'1', {kUCell, 0, kUCell * 20 / 25, kVCell, 25, 80.0f / 3}},
+        {"1024 by 768, full", 1.25f, kV768, nullptr, 0, 0, u'5', {kUCell, kVCell, kUCell, kVCell, 31.25f, 80.0f / 3}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
