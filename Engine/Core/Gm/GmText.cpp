@@ -2,9 +2,18 @@
 #include "Engine/Core/Gm/GmText.h"
 
 #include "Engine/Core/Common/GeStringText.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmIndexBuffer.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmRenderStateCache.h"
+#include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Gm/GuiFont.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +29,11 @@ uint32_t HexDigit(char16_t c)
 }
 
 const GmTextBox kNoBoxRecord = {CGmText::kNoBox, CGmText::kNoBox, 0.0f, 0.0f};
+
+constexpr uint32_t kPrimitiveTriangleList = 4;
+constexpr uint32_t kCullCounterClockwise = 2;
+constexpr uint32_t kFilterPoint = 1;
+constexpr uint32_t kTextTypeId = 2;
 
 } // namespace
 
@@ -56,8 +70,22 @@ CGeWString PrepareText(const CGeWString& source)
 
 CGmText::CGmText(CGuiFont* textFont) : font(textFont)
 {
+    SetTypeId(kTextTypeId);
     UpdateSpaceWidth();
     dirty = 1;
+}
+
+CGmText::~CGmText()
+{
+    if (m_deviceVertices)
+        m_deviceVertices->Release();
+    if (m_deviceIndices)
+        m_deviceIndices->Release();
+}
+
+CGmCamera* CGmText::GetCamera()
+{
+    return CGeHub::s_cameras2d[CGeHub::s_currentSlot];
 }
 
 void CGmText::SetClipSize(const float* size, uint8_t clip)
@@ -101,12 +129,7 @@ void CGmText::UpdateSpaceWidth()
 
 void CGmText::UpdateColor()
 {
-    uint32_t a = alpha;
-    if (blendMode == 3)
-        a = 255u - alpha;
-    else if (blendMode == 4)
-        a = 127u - (alpha >> 1);
-    vertexColor = (a << 24) | (color & 0xFFFFFF);
+    vertexColor = ComputeVertexColor(alpha, blendMode, color);
     dirty = 1;
 }
 
@@ -151,17 +174,117 @@ void CGmText::Layout(const CGeWString& newText)
     LayOut();
 }
 
+void CGmText::MakeDrawnVertices()
+{
+    drawnVertices.resize(glyphVertices.size());
+    if (vertexHook)
+        vertexHook(glyphVertices.data(), drawnVertices.data(), glyphCount, &phase);
+    else if (!glyphVertices.empty())
+        memcpy(drawnVertices.data(), glyphVertices.data(), glyphVertices.size() * sizeof(GmTextVertex));
+    m_drawnStale = 1;
+}
+
 void CGmText::Update()
 {
+    frame.UpdateWorldMatrix();
     if (dirty)
         LayOut();
-    drawnVertices.resize(glyphVertices.size());
-    if (vertexHook) {
-        vertexHook(glyphVertices.data(), drawnVertices.data(), glyphCount, &phase);
-    } else {
-        for (size_t i = 0; i < glyphVertices.size(); ++i)
-            drawnVertices[i] = glyphVertices[i];
+    // The hook animates: it runs every update; a plain copy only after a new layout.
+    if (vertexHook || m_newLayout)
+        MakeDrawnVertices();
+    m_newLayout = 0;
+    Place();
+}
+
+void CGmText::Place()
+{
+    CGmCamera* camera = GetCamera();
+    const Matrix4 world = MatrixMultiply4x4(frame.world, textMatrix);
+    const Matrix4 m = camera ? MatrixMultiply4x4(camera->GetViewProjection(), world) : world;
+    const float offset[2] = {g_halfPixelOffsetX, g_halfPixelOffsetY};
+    if (!m_drawnStale && memcmp(&m, &m_placedWith, sizeof(m)) == 0 &&
+        memcmp(offset, m_pixelOffset, sizeof(offset)) == 0)
+        return;
+    const uint32_t count = (uint32_t)drawnVertices.size();
+    if (count == 0) {
+        m_drawnStale = 0;
+        return;
     }
+    if (!m_deviceVertices)
+        m_deviceVertices = new CGmVertexBuffer(kGmQuadVertexFlags, count);
+    else if (m_deviceVertices->Count() != count)
+        m_deviceVertices->Resize(count);
+    if (!m_deviceVertices->LockRange(0, count))
+        return;
+    GmTextVertex* out = reinterpret_cast<GmTextVertex*>(m_deviceVertices->GetData());
+    for (uint32_t i = 0; i < count; ++i) {
+        const GmTextVertex& v = drawnVertices[i];
+        const Vec4 p = MatrixTransformVector4(m, {v.x, v.y, v.z, v.rhw});
+        out[i] = {p.x + offset[0], p.y + offset[1], p.z, p.w, v.color, v.u, v.v};
+    }
+    m_deviceVertices->Unlock();
+    m_placedWith = m;
+    m_pixelOffset[0] = offset[0];
+    m_pixelOffset[1] = offset[1];
+    m_drawnStale = 0;
+    frame.localDirty = 0;
+}
+
+void CGmText::Render()
+{
+    if (!visible)
+        return;
+    if (dirty || m_newLayout) {
+        Update();
+    } else {
+        frame.UpdateWorldMatrix();
+        Place();
+    }
+    CGmDeviceWrapper* device = g_pGmDevice;
+    if (!device || glyphCount == 0 || !font || !m_deviceVertices || m_drawnStale)
+        return;
+    if (!m_deviceIndices || m_indicesStale) {
+        // The same six indices per glyph in every draw: the first draw's are enough.
+        const uint32_t count = (uint32_t)std::min<size_t>(glyphIndices.size(), kGlyphsPerDraw * 6);
+        if (!m_deviceIndices)
+            m_deviceIndices = new CGmIndexBuffer(2, count);
+        else if (m_deviceIndices->Count() < count)
+            m_deviceIndices->Resize(count);
+        if (!m_deviceIndices->LockRange(0, count))
+            return;
+        memcpy(m_deviceIndices->GetData(), glyphIndices.data(), count * sizeof(uint16_t));
+        m_deviceIndices->Unlock();
+        m_indicesStale = 0;
+    }
+
+    if (g_pGmRenderStateCache) {
+        g_pGmRenderStateCache->SetTextureStageMode(blendMode, 0);
+        g_pGmRenderStateCache->SetBlendMode(blendMode, 3);
+    }
+    device->SetCullMode(kCullCounterClockwise);
+    if (font->texture)
+        font->texture->Bind(0);
+    else if (device->CanCall())
+        device->GetDevice()->SetTexture(0, nullptr);
+    CGmCamera* camera = GetCamera();
+    bool pointSampled = false;
+    if (pixelExact && camera) {
+        const GeViewport& view = camera->currentViewport;
+        pointSampled = (uint32_t)camera->screenWidth == view.Width && (uint32_t)camera->screenHeight == view.Height;
+    }
+    const uint32_t savedFilters[2] = {device->m_filters[0][0], device->m_filters[0][1]};
+    if (pointSampled)
+        device->SetSamplerFilters(0, kFilterPoint, kFilterPoint);
+    m_deviceVertices->Bind();
+    m_deviceIndices->Bind();
+    for (uint32_t first = 0; first < glyphCount; first += kGlyphsPerDraw) {
+        const uint32_t glyphs = std::min(glyphCount - first, kGlyphsPerDraw);
+        device->DrawIndexedPrimitive(kPrimitiveTriangleList, (int32_t)(first * 4), 0, glyphs * 4, 0, glyphs * 2);
+    }
+    if (pointSampled)
+        device->SetSamplerFilters(0, savedFilters[0], savedFilters[1]);
+    if (camera && (camera->GetKind() == 0 || camera->GetKind() == 1))
+        camera->SetClipRect(nullptr);
 }
 
 void CGmText::FinishLine(uint32_t firstGlyph, uint32_t firstChar, uint32_t endChar, float lineWidth, bool wrapped)
@@ -210,6 +333,8 @@ void CGmText::LayOut()
     glyphBoxes.clear();
     bounds = {0, 0, 0, 0};
     dirty = 0;
+    m_indicesStale = 1;
+    m_newLayout = 1;
     if (!font)
         return;
 
@@ -285,7 +410,7 @@ void CGmText::LayOut()
         };
         for (const GmTextVertex& v : quad)
             glyphVertices.push_back(v);
-        const uint16_t base = (uint16_t)(glyphCount * 4);
+        const uint16_t base = (uint16_t)((glyphCount % kGlyphsPerDraw) * 4);
         const uint16_t indices[6] = {base,
                                      (uint16_t)(base + 1),
                                      (uint16_t)(base + 2),

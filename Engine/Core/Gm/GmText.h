@@ -18,24 +18,32 @@
 // line height; tags, line feeds and skipped characters get (1e30, 1e30, 0, 0)
 // and are passed over by LineAtPoint.
 //
-// This class holds the layout and the vertices that a vertex hook may rewrite
-// each update; placing it in the scene (frame, camera, layers) and the draw
-// call come with the 2D visual base.
+// Drawing: the text is a visual object (type id 2) placed through the 2D
+// camera of the current device slot. Update lays out when dirty, lets the
+// vertex hook (or a plain copy) make the drawn vertices, and turns them
+// through camera x world x text matrix into the device's vertex buffer; the
+// turn is redone only when the layout, the hook's output or that matrix
+// changed, so an unchanged text redraws without touching its vertices. Render
+// sets the blend mode's states, binds the font texture and draws every glyph
+// with indexed triangle lists, 16,384 glyphs (the reach of 16-bit indices) to
+// a draw. With the pixel-exact byte set and the camera's viewport unscaled
+// (its screen size equals the viewport's size) it samples the font with point
+// filtering and restores the filters after.
 #pragma once
 
 #include "Engine/Core/Common/GeString.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
 
 #include <cstdint>
 #include <vector>
 
+class CGmCamera;
+class CGmIndexBuffer;
+class CGmVertexBuffer;
 class CGuiFont;
 
-// One vertex of a glyph quad: pre-transformed position, colour, texture pair.
-struct GmTextVertex {
-    float x, y, z, rhw;
-    uint32_t color;
-    float u, v;
-};
+// One vertex of a glyph quad: the 2D quad vertex (flags 0x1103).
+using GmTextVertex = GmQuadVertex;
 
 struct GmTextBox {
     float x, y, w, h;
@@ -45,16 +53,25 @@ struct GmTextBox {
 // the visual's own time value, which the hook may advance.
 typedef void (*GmTextVertexHook)(const GmTextVertex* source, GmTextVertex* target, uint32_t glyphCount, float* phase);
 
-class CGmText {
+class CGmText : public CGmVisualObject {
 public:
     static constexpr float kNoBox = 1e30f;
+    // Glyphs of one draw: their vertices stay within reach of 16-bit indices.
+    static constexpr uint32_t kGlyphsPerDraw = 16384;
 
     explicit CGmText(CGuiFont* font = nullptr);
+    ~CGmText() override;
 
     // Gives the visual a new text and lays it out.
     void Layout(const CGeWString& newText);
-    // Lays the current text out again when it is marked dirty.
-    void Update();
+    // Lays the current text out again when it is marked dirty, makes the
+    // drawn vertices and places them through the camera.
+    void Update() override;
+    // Draws the glyphs in the font texture through the blend mode, then
+    // resets the camera's clip rectangle.
+    void Render() override;
+    // The 2D camera of the current device slot.
+    CGmCamera* GetCamera();
 
     // Clip size and the clipped byte; null clears both. Marks dirty.
     void SetClipSize(const float* size, uint8_t clip);
@@ -78,7 +95,6 @@ public:
     void ReserveGlyphBuffers(const CGeWString& text);
 
     // Fields the GUI and the game features read and set.
-    uint8_t visible = 1;
     CGuiFont* font = nullptr;
     uint32_t color = 0xFFFFFF; // 0xRRGGBB
     uint8_t alpha = 255;
@@ -98,16 +114,30 @@ public:
     GmTextBox bounds = {0, 0, 0, 0};
     GmTextVertexHook vertexHook = nullptr;
     float phase = 0.0f;
+    Matrix4 textMatrix = Matrix4::Identity(); // before the frame's world matrix
+    uint8_t pixelExact = 0;
 
     CGeWString text;                         // the prepared text
     std::vector<GmTextVertex> glyphVertices; // laid out, four per glyph
     std::vector<GmTextVertex> drawnVertices; // what is drawn
-    std::vector<uint16_t> glyphIndices;      // six per glyph
+    std::vector<uint16_t> glyphIndices;      // six per glyph, counted within its draw
     uint32_t glyphCount = 0;
     std::vector<GmTextBox> glyphBoxes; // one per prepared character when kept
 
 private:
-    std::vector<uint32_t> m_glyphChars; // the character of each glyph
+    std::vector<uint32_t> m_glyphChars;          // the character of each glyph
+    CGmVertexBuffer* m_deviceVertices = nullptr; // drawnVertices placed on the screen
+    CGmIndexBuffer* m_deviceIndices = nullptr;
+    uint8_t m_newLayout = 1;    // laid out since the drawn vertices were made
+    uint8_t m_drawnStale = 1;   // drawnVertices changed since they were placed
+    uint8_t m_indicesStale = 1; // glyphIndices changed since they were uploaded
+    Matrix4 m_placedWith = {};  // the matrix the device vertices were placed with
+    float m_pixelOffset[2] = {0.0f, 0.0f};
+
+    // Writes the drawn vertices through the matrix into the device buffer
+    // when they or the matrix changed.
+    void Place();
+    void MakeDrawnVertices();
 
     void LayOut();
     float GlyphAdvance(char16_t c) const;

@@ -1,13 +1,13 @@
 // Sprites placed and drawn on the headless device and checked by pixels, at
 // the reference screen size and at a smaller back buffer where the 2D camera
 // scales reference pixels down; and the scene sprite's projection.
+#include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
-#include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmVideoDecoder.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
-#include "tests/Engine/Core/Gm/TextureTestFixture.h"
+#include "tests/Engine/Core/Gm/Screen2dFixture.h"
 #include "tests/Engine/Core/Gm/TheoraClipWriter.h"
 #include "tests/Support/TestTempDir.h"
 
@@ -19,7 +19,7 @@ constexpr uint32_t kRed = 0xFFFF0000;
 constexpr uint32_t kGreen = 0xFF00FF00;
 constexpr uint32_t kBlue = 0xFF0000FF;
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-constexpr uint32_t kBackground = 0xFF404040;
+constexpr uint32_t kBackground = Screen2dTest::kBackground;
 
 // 64 by 64 pixels: red, green, blue and white quarters (top-left,
 // top-right, bottom-left, bottom-right), or one colour.
@@ -46,66 +46,7 @@ CGmImageSet SetOf(CGmTexture* texture)
     return set;
 }
 
-class GmSprite : public TextureTest {
-protected:
-    void SetUp() override
-    {
-        backBufferWidth = 1280;
-        backBufferHeight = 1024;
-        TextureTest::SetUp();
-        g_pGmRenderStateCache = states.get();
-        CGeHub::s_currentSlot = 0;
-        camera.screenWidth = 1280;
-        camera.screenHeight = 1024;
-        camera.boundWidth = 1280.0f;
-        camera.boundHeight = 1024.0f;
-        CGeHub::s_cameras2d[0] = &camera;
-        g_halfPixelOffsetX = g_halfPixelOffsetY = -0.5f;
-        CGmVisual2D::s_pixelOffsetRead = 0;
-    }
-
-    void TearDown() override
-    {
-        CGeHub::s_cameras2d[0] = nullptr;
-        g_gm2dScale[0][0] = g_gm2dScale[0][1] = 1.0f;
-        g_pGmRenderStateCache = nullptr;
-        TextureTest::TearDown();
-    }
-
-    // A w by h target cleared to the background, the 2D camera's viewport on
-    // it, `draw` run inside the scene; the target's pixels.
-    void Frame(uint32_t w, uint32_t h, const std::function<void()>& draw)
-    {
-        width = w;
-        CGmTexture target;
-        target.Create(w, h, GM_FMT_A8R8G8B8, true);
-        manager.Use(&target, GE_RES_TEXTURE);
-        wrapper->SetRenderTarget(&target);
-        camera.Apply({0, 0, w, h, 0.0f, 1.0f});
-        g_gm2dScale[0][0] = 1280.0f / (float)w;
-        g_gm2dScale[0][1] = 1024.0f / (float)h;
-        wrapper->Clear(GE_CLEAR_TARGET, kBackground, 1.0f);
-        wrapper->BeginScene();
-        draw();
-        wrapper->EndScene();
-        wrapper->RestoreRenderTarget();
-        wrapper->GetDevice()->SetTexture(0, nullptr);
-        target.Upload();
-        const CGmImage* image = target.Image();
-        pixels.assign(size_t(w) * h, 0);
-        for (uint32_t y = 0; y < h; ++y)
-            memcpy(&pixels[size_t(y) * w], image->data + size_t(y) * image->pitch, w * 4);
-    }
-
-public:
-    uint32_t At(uint32_t x, uint32_t y) const { return pixels[size_t(y) * width + x]; }
-
-protected:
-
-    CGmStaticCamera camera;
-    std::vector<uint32_t> pixels;
-    uint32_t width = 0;
-};
+class GmSprite : public Screen2dTest {};
 
 struct Probe {
     uint32_t x, y, colour;
@@ -130,8 +71,14 @@ TEST_F(GmSprite, HotPointSubRectangleAndMirroringAtTheReferenceSize)
     sprite.hotPoints[0] = {16.0f, 16.0f};
     sprite.frame.SetPosition({100.0f, 50.0f, 0.0f});
     Frame(1280, 1024, [&] { sprite.Render(); });
-    ExpectProbes(*this, {{84, 34, kRed}, {83, 34, kBackground}, {84, 33, kBackground}, {115, 65, kRed},
-                         {116, 34, kGreen}, {84, 66, kBlue}, {147, 97, kWhite}, {148, 97, kBackground},
+    ExpectProbes(*this, {{84, 34, kRed},
+                         {83, 34, kBackground},
+                         {84, 33, kBackground},
+                         {115, 65, kRed},
+                         {116, 34, kGreen},
+                         {84, 66, kBlue},
+                         {147, 97, kWhite},
+                         {148, 97, kBackground},
                          {147, 98, kBackground}});
 
     // The right half only, at its own place.
@@ -164,11 +111,11 @@ TEST_F(GmSprite, BlendModesMixWithTheTarget)
         uint32_t mode;
         uint32_t expected;
     } cases[] = {
-        {0, 0xFFA0A0A0},  // the vertex colour alone (white) half over the grey
-        {1, kRed},        // opaque
-        {2, 0xFFBF4040},  // 0x40 + 0xFF * 0.5
-        {3, 0xFF400000},  // target x source colour
-        {4, 0xFF800000},  // twice that
+        {0, 0xFFA0A0A0}, // the vertex colour alone (white) half over the grey
+        {1, kRed},       // opaque
+        {2, 0xFFBF4040}, // 0x40 + 0xFF * 0.5
+        {3, 0xFF400000}, // target x source colour
+        {4, 0xFF800000}, // twice that
     };
     for (const auto& c : cases) {
         CGmSprite sprite(SetOf(QuarterTexture(kRed)));
@@ -177,7 +124,8 @@ TEST_F(GmSprite, BlendModesMixWithTheTarget)
         sprite.frame.SetPosition({10.0f, 10.0f, 0.0f});
         Frame(320, 256, [&] { sprite.Render(); });
         // 320 by 256 pixels: a quarter of the reference size in both directions.
-        EXPECT_LE(ColourDistance(c.expected & 0xFFFFFF, At(12, 12) & 0xFFFFFF), 2) << "mode " << c.mode << ": " << std::hex << At(12, 12);
+        EXPECT_LE(ColourDistance(c.expected & 0xFFFFFF, At(12, 12) & 0xFFFFFF), 2)
+            << "mode " << c.mode << ": " << std::hex << At(12, 12);
     }
 }
 
@@ -192,8 +140,8 @@ TEST_F(GmSprite, SnappingRoundsCornersOutward)
         EXPECT_FLOAT_EQ(snap ? 10.0f : 10.3f, sprite.quad->vertices[0].x);
         EXPECT_FLOAT_EQ(snap ? 21.0f : 20.3f, sprite.quad->vertices[1].x);
         EXPECT_FLOAT_EQ(snap ? 31.0f : 30.3f, sprite.quad->vertices[3].y);
-        ExpectProbes(*this, {{10, 20, kWhite}, {19, 29, kWhite},
-                             {20, 30, snap ? kWhite : kBackground}, {21, 31, kBackground}});
+        ExpectProbes(
+            *this, {{10, 20, kWhite}, {19, 29, kWhite}, {20, 30, snap ? kWhite : kBackground}, {21, 31, kBackground}});
     }
     // The global switch snaps every sprite.
     CGmSprite::s_globalPixelSnapping = 1;
@@ -215,8 +163,14 @@ TEST_F(GmSprite, ASmallerBackBufferScalesPositionsButKeepsPixelSizes)
     scaled.hotPoints[0] = {16.0f, 16.0f};
     scaled.frame.SetPosition({200.0f, 100.0f, 0.0f});
     Frame(640, 512, [&] { scaled.Render(); });
-    ExpectProbes(*this, {{92, 42, kRed}, {91, 42, kBackground}, {123, 73, kRed}, {124, 42, kGreen},
-                         {92, 74, kBlue}, {155, 105, kWhite}, {156, 105, kBackground}, {155, 106, kBackground}});
+    ExpectProbes(*this, {{92, 42, kRed},
+                         {91, 42, kBackground},
+                         {123, 73, kRed},
+                         {124, 42, kGreen},
+                         {92, 74, kBlue},
+                         {155, 105, kWhite},
+                         {156, 105, kBackground},
+                         {155, 106, kBackground}});
 
     // A clip rectangle in reference pixels cuts the sprite on the device.
     const CGeRect clip = {0.0f, 0.0f, 232.0f, 1024.0f};
@@ -245,8 +199,8 @@ TEST_F(GmSprite, AVideoSpriteShowsTheFrameItWasSetTo)
         for (uint32_t y = 0; y < 48; ++y)
             for (uint32_t x = 0; x < 64; ++x)
                 picture[y * 64 + x] = At(64 + x, 32 + y);
-        EXPECT_EQ(int(n), videofixture::ReadPictureIndex(reinterpret_cast<const uint8_t*>(picture.data()), 64 * 4,
-                                                         64, 48));
+        EXPECT_EQ(int(n),
+                  videofixture::ReadPictureIndex(reinterpret_cast<const uint8_t*>(picture.data()), 64 * 4, 64, 48));
     }
     EXPECT_EQ(kBackground, At(64 + 64, 40));
     EXPECT_EQ(kBackground, At(70, 32 + 48));
@@ -293,7 +247,11 @@ TEST_F(GmSprite, AnAnimSpriteStandsAtItsOriginsProjection)
     EXPECT_EQ(1, sprite.placementLocked);
     sprite.placementLocked = 0;
     Frame(640, 512, [&] { sprite.Render(); });
-    ExpectProbes(*this, {{300, 230, kRed}, {340, 230, kGreen}, {300, 280, kBlue}, {340, 280, kWhite},
-                         {210, 256, kBackground}, {430, 256, kBackground}});
+    ExpectProbes(*this, {{300, 230, kRed},
+                         {340, 230, kGreen},
+                         {300, 280, kBlue},
+                         {340, 280, kWhite},
+                         {210, 256, kBackground},
+                         {430, 256, kBackground}});
     CGeHub::s_cameras3d[0] = nullptr;
 }

@@ -208,3 +208,15 @@ TEST_F(GmText, VertexHookWritesTheDrawnVertices)
     t.ReserveGlyphBuffers(W(u"&cabc\n"));
     EXPECT_GE(t.glyphIndices.capacity(), 18u);
 }
+
+TEST_F(GmText, IndicesCountWithinEachDrawOf16384Glyphs)
+{
+    // 16-bit indices reach 16,384 glyphs; the next glyph starts the next draw's count.
+    CGmText t(&font);
+    t.wrapMode = 0;
+    t.Layout(CGeWString(std::u16string(CGmText::kGlyphsPerDraw + 1, u'a').c_str()));
+    ASSERT_EQ(t.glyphCount, CGmText::kGlyphsPerDraw + 1);
+    EXPECT_EQ(t.glyphIndices[(CGmText::kGlyphsPerDraw - 1) * 6 + 5], 65535u);
+    EXPECT_EQ(t.glyphIndices[CGmText::kGlyphsPerDraw * 6], 0u);
+    EXPECT_EQ(t.glyphIndices[CGmText::kGlyphsPerDraw * 6 + 5], 3u);
+}
