@@ -1,61 +1,104 @@
 #include "Engine/Core/Gm/GmColorFader.h"
 
 #include "Engine/Core/Common/GeTimer.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmSprite.h"
 
 namespace {
 
-void SplitArgb(uint32_t argb, float* rgba)
-{
-    rgba[0] = (float)((argb >> 16) & 0xFF) / 255.0f;
-    rgba[1] = (float)((argb >> 8) & 0xFF) / 255.0f;
-    rgba[2] = (float)(argb & 0xFF) / 255.0f;
-    rgba[3] = (float)(argb >> 24) / 255.0f;
-}
+constexpr uint32_t kFaderBlendMode = 3; // the target times the colour
 
-uint32_t PackChannel(float value)
+Vec4 SplitArgb(uint32_t argb)
 {
-    value = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
-    return (uint32_t)(value * 255.0f);
+    return {float((argb >> 16) & 0xFF) / 255.0f, float((argb >> 8) & 0xFF) / 255.0f, float(argb & 0xFF) / 255.0f,
+            float(argb >> 24) / 255.0f};
 }
 
 } // namespace
 
-void CGmColorFader::Start(uint8_t keep, uint32_t fromArgb, uint32_t toArgb, float seconds)
+void CGmColorSource::PushEvent(uint32_t event)
+{
+    if (eventCount < kMaxEvents)
+        events[eventCount++] = event;
+}
+
+void CGmColorSource::Advance()
+{
+    if (done || paused)
+        return;
+    time += (g_geTimer ? g_geTimer->delta : 0.0f) * speed;
+    const float end = curve && curve->GetNumValues() ? curve->GetTime(curve->GetNumValues() - 1) : 0.0f;
+    time = Clamp(0.0f, end, time);
+    if ((time >= end && speed > 0.0f) || (time <= 0.0f && speed < 0.0f)) {
+        done = 1;
+        PushEvent(CGmColorFader::kEventFinished);
+    }
+}
+
+CGmColorFader::CGmColorFader() : curve(new idCurve<Vec4>())
+{
+    curve->AddValue(0.0f, Vec4{0.0f, 0.0f, 0.0f, 0.0f});
+    curve->AddValue(1.0f, Vec4{1.0f, 1.0f, 1.0f, 1.0f});
+    source.curve = curve.get();
+}
+
+void CGmColorFader::ResetSprite() const
+{
+    sprite->SetColor(color);
+    sprite->SetBlendMode(kFaderBlendMode);
+    sprite->frame.SetPosition({0.0f, 0.0f, 0.0f});
+    if (CGmCamera* camera = CGeHub::s_cameras2d[CGeHub::s_currentSlot])
+        sprite->SetSize(camera->boundWidth, camera->boundHeight);
+    sprite->frame.UpdateWorldMatrix();
+}
+
+CGmColorFader::~CGmColorFader() = default;
+
+void CGmColorFader::PushEvent(uint32_t event)
+{
+    if (eventCount < kMaxEvents)
+        events[eventCount++] = event;
+}
+
+void CGmColorFader::Start(uint8_t keep, uint32_t from, uint32_t to, float seconds)
 {
     keepUpdating = keep;
     endReported = 0;
-    SplitArgb(fromArgb, from);
-    SplitArgb(toArgb, to);
-    duration = seconds > 0.0f ? seconds : 0.0f;
-    hasCurve = 1;
-    time = 0.0f;
-    done = 0;
+    curve->SetValue(0, SplitArgb(from));
+    curve->SetValue(1, SplitArgb(to));
+    // A negative time would put the end knot before the start.
+    curve->SetUniformTimes(seconds > 0.0f ? seconds : 0.0f);
+
+    activeSource = &source;
+    source.time = 0.0f;
+    source.done = 0;
+    source.eventCount = 0;
     state = 1;
     color = 0;
+    if (sprite)
+        ResetSprite();
 }
 
-void CGmColorFader::StartScreenEffect(uint32_t fromArgb, uint32_t toArgb, float seconds)
+void CGmColorFader::StartScreenEffect(uint32_t from, uint32_t to, float seconds)
 {
-    Start(0, fromArgb, toArgb, seconds);
+    Start(0, from, to, seconds);
+    endReported = 0;
 }
 
 void CGmColorFader::Update()
 {
-    if (!keepUpdating && (!hasCurve || done))
+    if (!keepUpdating && (!activeSource || activeSource->done))
         return;
-    if (state != 1)
+    if (state != 1 || !activeSource)
         return;
-    if (!done) {
-        time += g_geTimer ? g_geTimer->delta : 0.0f;
-        if (time >= duration) {
-            time = duration;
-            done = 1;
-        }
-    }
+    activeSource->Advance();
     color = GetColorArgb();
-    if (done && !endReported) {
-        if (eventCount < kMaxEvents)
-            events[eventCount++] = kEventFinished;
+    if (sprite)
+        sprite->SetColor(color);
+    if (activeSource->done && !endReported) {
+        PushEvent(kEventFinished);
         endReported = keepUpdating;
     }
 }
@@ -65,24 +108,23 @@ void CGmColorFader::Stop()
     state = 0;
     keepUpdating = 0;
     endReported = 0;
+    activeSource = nullptr;
 }
 
 uint32_t CGmColorFader::GetColorArgb() const
 {
-    if (!hasCurve)
+    if (!curve)
         return 0xFFFFFFFF;
-    const float t = Progress();
-    float rgba[4];
-    for (int i = 0; i < 4; ++i)
-        rgba[i] = from[i] + (to[i] - from[i]) * t;
-    return PackChannel(rgba[3]) << 24 | PackChannel(rgba[0]) << 16 | PackChannel(rgba[1]) << 8 | PackChannel(rgba[2]);
+    const Vec4 c = curve->GetCurrentValue(source.time);
+    return ColorToArgb(c.x, c.y, c.z, c.w);
 }
 
 float CGmColorFader::Progress() const
 {
-    if (duration <= 0.0f)
-        return hasCurve ? 1.0f : 0.0f;
-    return time / duration;
+    const float end = curve->GetTime(curve->GetNumValues() - 1);
+    if (end <= 0.0f)
+        return activeSource ? 1.0f : 0.0f;
+    return Clamp(0.0f, 1.0f, source.time / end);
 }
 
 bool CGmColorFader::TakeLastEvent(uint32_t& event)
@@ -96,4 +138,11 @@ bool CGmColorFader::TakeLastEvent(uint32_t& event)
 
 void CGmColorFader::Draw() const
 {
+    if (!g_pGmDevice)
+        return; // nothing to draw on
+    if (!sprite) {
+        sprite.reset(new CGmSprite());
+        ResetSprite();
+    }
+    sprite->Render();
 }
