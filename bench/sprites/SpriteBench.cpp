@@ -21,6 +21,7 @@
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Platform/D3d9/D3d9Gl.h"
+#include "bench/Support/Bench2dScene.h"
 #include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
 
@@ -71,21 +72,11 @@ CGmTexture* MakeTexture(int index)
     return texture;
 }
 
-// The hub's tables for slot 0 around one benchmark: the device, its state
-// cache, and a 2D camera of the reference screen on the 64 by 64 back buffer.
-class CSpriteScene {
+// The 2D scene of slot 0 with the benchmark's textures.
+class CSpriteScene : public CBench2dScene {
 public:
     CSpriteScene()
     {
-        g_pGmRenderStateCache = &states;
-        CGeHub::s_currentSlot = 0;
-        camera.screenWidth = 1280;
-        camera.screenHeight = 1024;
-        camera.boundWidth = 1280.0f;
-        camera.boundHeight = 1024.0f;
-        camera.Apply({0, 0, 64, 64, 0.0f, 1.0f});
-        CGeHub::s_cameras2d[0] = &camera;
-        states.Reset();
         for (int t = 0; t < kTextureCount; ++t)
             textures[t] = MakeTexture(t);
     }
@@ -93,12 +84,8 @@ public:
     {
         for (CGmTexture* texture : textures)
             texture->Release();
-        CGeHub::s_cameras2d[0] = nullptr;
-        g_pGmRenderStateCache = nullptr;
     }
 
-    CGmRenderStateCache states{g_pGmDevice};
-    CGmStaticCamera camera;
     CGmTexture* textures[kTextureCount] = {};
 };
 
@@ -146,8 +133,7 @@ void SetBlend(IDirect3DDevice9* d3d, uint32_t mode)
     const bool opaque = mode == 1;
     d3d->SetRenderState(D3DRS_ALPHABLENDENABLE, opaque ? FALSE : TRUE);
     d3d->SetRenderState(D3DRS_SRCBLEND, opaque ? D3DBLEND_ONE : D3DBLEND_SRCALPHA);
-    d3d->SetRenderState(D3DRS_DESTBLEND,
-                        opaque ? D3DBLEND_ZERO : (mode == 2 ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA));
+    d3d->SetRenderState(D3DRS_DESTBLEND, opaque ? D3DBLEND_ZERO : (mode == 2 ? D3DBLEND_ONE : D3DBLEND_INVSRCALPHA));
     d3d->SetRenderState(D3DRS_ALPHATESTENABLE, mode == 5);
     d3d->SetTextureStageState(0, D3DTSS_ALPHAOP, opaque ? D3DTOP_DISABLE : D3DTOP_MODULATE);
 }
@@ -160,8 +146,8 @@ void BM_QuadsStraight(benchmark::State& state)
     const std::vector<SpritePlan> plan = MakePlan();
     const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
     IDirect3DVertexBuffer9* buffer = nullptr;
-    d3d->CreateVertexBuffer(kSpriteCount * 4 * sizeof(GmQuadVertex), D3DUSAGE_WRITEONLY, fvf, D3DPOOL_DEFAULT,
-                            &buffer, nullptr);
+    d3d->CreateVertexBuffer(kSpriteCount * 4 * sizeof(GmQuadVertex), D3DUSAGE_WRITEONLY, fvf, D3DPOOL_DEFAULT, &buffer,
+                            nullptr);
     for (int t = 0; t < kTextureCount; ++t)
         scene.textures[t]->Bind(0);
     d3d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

@@ -243,9 +243,10 @@ void CGmText::Render()
     CGmDeviceWrapper* device = g_pGmDevice;
     if (!device || glyphCount == 0 || !font || !m_deviceVertices || m_drawnStale)
         return;
-    if (!m_deviceIndices || m_indicesStale) {
-        // The same six indices per glyph in every draw: the first draw's are enough.
-        const uint32_t count = (uint32_t)std::min<size_t>(glyphIndices.size(), kGlyphsPerDraw * 6);
+    // Every glyph's six indices follow one pattern, counted within its draw:
+    // the buffer is written only when a text needs more of them than it holds.
+    const uint32_t count = (uint32_t)std::min<size_t>(glyphIndices.size(), kGlyphsPerDraw * 6);
+    if (!m_deviceIndices || m_deviceIndices->Count() < count) {
         if (!m_deviceIndices)
             m_deviceIndices = new CGmIndexBuffer(2, count);
         else if (m_deviceIndices->Count() < count)
@@ -254,7 +255,6 @@ void CGmText::Render()
             return;
         memcpy(m_deviceIndices->GetData(), glyphIndices.data(), count * sizeof(uint16_t));
         m_deviceIndices->Unlock();
-        m_indicesStale = 0;
     }
 
     if (g_pGmRenderStateCache) {
@@ -333,7 +333,6 @@ void CGmText::LayOut()
     glyphBoxes.clear();
     bounds = {0, 0, 0, 0};
     dirty = 0;
-    m_indicesStale = 1;
     m_newLayout = 1;
     if (!font)
         return;

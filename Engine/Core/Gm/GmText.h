@@ -130,7 +130,6 @@ private:
     CGmIndexBuffer* m_deviceIndices = nullptr;
     uint8_t m_newLayout = 1;    // laid out since the drawn vertices were made
     uint8_t m_drawnStale = 1;   // drawnVertices changed since they were placed
-    uint8_t m_indicesStale = 1; // glyphIndices changed since they were uploaded
     Matrix4 m_placedWith = {};  // the matrix the device vertices were placed with
     float m_pixelOffset[2] = {0.0f, 0.0f};
 
