@@ -23,6 +23,15 @@
 #include <memory>
 #include <string>
 
+// The processor probe and the SIMD kernels that vertex buffers and images use.
+inline void EnsureEngineKernels()
+{
+    if (!g_pGeCpuInfo)
+        GeCpuProbeCreate();
+    if (!g_pGeSimd)
+        GeSimdCreate();
+}
+
 class ParticleTestClock : public CGeClock {
 public:
     int64_t Counter() override { return ticks; }
@@ -69,10 +78,7 @@ class ParticleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!g_pGeCpuInfo)
-            GeCpuProbeCreate();
-        if (!g_pGeSimd)
-            GeSimdCreate();
+        EnsureEngineKernels();
         previousDir = std::filesystem::current_path();
         std::filesystem::current_path(dir.Path());
         dir.Write("spark.tga", SolidTga(4, 4, 0xFFFFFFFF));
