@@ -298,8 +298,3 @@ GcParticleBehaviour FindParticleBehaviour(const char* name)
             return row.operation;
     return nullptr;
 }
-
-float ParticleLifeShare(float age, float life)
-{
-    return life > 0.0f ? age / life : 1.0f;
-}

@@ -61,4 +61,7 @@ struct GcParticleLight {
 GcParticleBehaviour FindParticleBehaviour(const char* name);
 
 // The share of life of a particle: age / life, 1 when the life is not above 0.
-float ParticleLifeShare(float age, float life);
+inline float ParticleLifeShare(float age, float life)
+{
+    return life > 0.0f ? age / life : 1.0f;
+}

@@ -467,6 +467,9 @@ void CGcParticleSystem::AnimateFrames()
 
 void CGcParticleSystem::Spin()
 {
+    // Without a spin range births give no spin and the fill draws none.
+    if (settings.spinRange == 0.0f)
+        return;
     for (uint32_t i = 0; i < activeCount; ++i) {
         Vec2& spin = current.spin[i];
         spin.x += spin.y * scaledDt;
@@ -541,7 +544,10 @@ void CGcParticleSystem::FillVertices()
     for (uint32_t i = 0; i < activeCount; ++i) {
         if (!current.alive[i] || !(current.age[i] >= s.appearTime))
             continue;
-        const Vec3 p = MatrixTransformPoint(view, Xyz(current.position[i]));
+        const Vec4& at = current.position[i];
+        const Vec3 p = {view.m[0] * at.x + view.m[1] * at.y + view.m[2] * at.z + view.m[3],
+                        view.m[4] * at.x + view.m[5] * at.y + view.m[6] * at.z + view.m[7],
+                        view.m[8] * at.x + view.m[9] * at.y + view.m[10] * at.z + view.m[11]};
         const float w = current.size[i].x * k;
         const float h = current.size[i].y * k;
         const float a[4] = {-px * w, (1.0f - px) * w, -px * w, (1.0f - px) * w};
@@ -561,7 +567,10 @@ void CGcParticleSystem::FillVertices()
                 stretched = true;
             }
         }
-        if (!stretched) {
+        if (!stretched && !faced && s.spinRange == 0.0f) {
+            for (int c = 0; c < 4; ++c)
+                corner[c] = Vec3{p.x + a[c], p.y + b[c], p.z};
+        } else if (!stretched) {
             float ca = 1.0f, sa = 0.0f;
             if (s.spinRange != 0.0f) {
                 ca = std::cos(current.spin[i].x);
