@@ -1,6 +1,6 @@
 // 10,000 particles of one system with three behaviours (a constant force, an
-// alpha fade in and out, growth) stepped, filled and drawn every frame through
-// CGcParticleSystem on the device wrapper, against raw GL in a context of its
+// alpha fade in and out, growth) stepped and filled every frame through
+// CGcParticleSystem and drawn by the render layers on the device wrapper, against raw GL in a context of its
 // own: a plain loop moving the same kind of particles (the same forces, fade,
 // growth and rebirths) and writing the same camera-facing quads into one
 // buffer, one fixed shader, one draw. Both sides wait for the rasteriser with
@@ -17,6 +17,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Platform/D3d9/D3d9Gl.h"
@@ -154,12 +155,14 @@ void BM_ParticleSystem(benchmark::State& state)
     CBenchDevice device;
     CParticleScene scene;
     std::unique_ptr<CGcParticleSystem> system = MakeSystem(true, scene.texture);
+    CGmLayers layers;
+    layers.Add(2, system.get());
     auto frame = [&]() {
         scene.Tick();
         g_pGmDevice->Clear(GE_CLEAR_TARGET, 0xFF000000, 1.0f);
         g_pGmDevice->BeginScene();
         system->Update();
-        system->Render();
+        layers.RenderAll();
         g_pGmDevice->EndScene();
         glFinish();
     };

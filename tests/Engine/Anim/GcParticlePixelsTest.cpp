@@ -1,5 +1,5 @@
-// Particles drawn on the headless device through a fixed perspective camera
-// and read back by pixels: quads where their births put them, in their
+// Particles drawn on the headless device through the render layers and a
+// fixed perspective camera, and read back by pixels: quads where their births put them, in their
 // colours, ADD summing, ALPHA_BLEND mixing, the appear time hiding young
 // particles, a fixed facing, and a stopped effect that draws nothing once its
 // particles have died.
@@ -12,6 +12,7 @@
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmResCollector.h"
 #include "tests/Engine/Anim/ParticleTestSupport.h"
 #include "tests/Engine/Core/Gm/TextureTestFixture.h"
@@ -87,11 +88,13 @@ protected:
             system->current.age[i] = q.age;
             ++i;
         }
+        layers.Add(2, system.get());
         return system;
     }
 
-    // Draws into a cleared 64 by 64 target and keeps its pixels.
-    void Frame(const std::function<void()>& draw)
+    // Runs fill (the vertex fills), then draws the layers into a cleared 64
+    // by 64 target and keeps its pixels.
+    void Frame(const std::function<void()>& fill)
     {
         CGmTexture target;
         target.Create(64, 64, GM_FMT_A8R8G8B8, true);
@@ -101,7 +104,8 @@ protected:
         camera.ApplyViewProjection(wrapper.get());
         wrapper->Clear(GE_CLEAR_TARGET, kBackground, 1.0f);
         wrapper->BeginScene();
-        draw();
+        fill();
+        layers.RenderAll();
         wrapper->EndScene();
         wrapper->RestoreRenderTarget();
         wrapper->GetDevice()->SetTexture(0, nullptr);
@@ -128,16 +132,14 @@ protected:
     ParticleTestClock clock;
     std::unique_ptr<CGeTimer> timer;
     CGmPerspectiveCamera camera;
+    CGmLayers layers;
     std::vector<uint32_t> pixels;
 };
 
 TEST_F(GcParticlePixels, QuadsAtTheirPixelsInTheirColours)
 {
     auto system = Make(GC_BLEND_COPY, {{-16.0f, 16.0f, 8.0f, 0xFFFF0000}, {16.0f, -16.0f, 8.0f, 0xFF00FF00}});
-    Frame([&] {
-        system->FillVertices();
-        system->Render();
-    });
+    Frame([&] { system->FillVertices(); });
     // Red over pixels 12..19 of the upper left, green 44..51 of the lower right.
     Expect({{16, 16, 0xFFFF0000},
             {13, 13, 0xFFFF0000},
@@ -153,17 +155,12 @@ TEST_F(GcParticlePixels, QuadsAtTheirPixelsInTheirColours)
 TEST_F(GcParticlePixels, AddSumsAndAlphaBlendMixes)
 {
     auto add = Make(GC_BLEND_ADD, {{0.0f, 0.0f, 16.0f, 0xFF800000}, {4.0f, 0.0f, 16.0f, 0xFF008000}});
-    Frame([&] {
-        add->FillVertices();
-        add->Render();
-    });
+    Frame([&] { add->FillVertices(); });
     Expect({{26, 32, 0xFF901010}, {32, 32, 0xFF909010}, {42, 32, 0xFF109010}});
 
+    layers.Remove(add.get());
     auto mix = Make(GC_BLEND_ALPHA_BLEND, {{0.0f, 0.0f, 16.0f, 0x80FF0000}});
-    Frame([&] {
-        mix->FillVertices();
-        mix->Render();
-    });
+    Frame([&] { mix->FillVertices(); });
     Expect({{32, 32, 0xFF880808}, {20, 32, kBackground}});
 }
 
@@ -171,10 +168,7 @@ TEST_F(GcParticlePixels, AppearTimeHidesYoungParticles)
 {
     auto system =
         Make(GC_BLEND_COPY, {{-16.0f, 0.0f, 8.0f, 0xFFFF0000, 0.1f}, {16.0f, 0.0f, 8.0f, 0xFF0000FF, 0.5f}}, 0.3f);
-    Frame([&] {
-        system->FillVertices();
-        system->Render();
-    });
+    Frame([&] { system->FillVertices(); });
     EXPECT_EQ(1u, system->quadsWritten);
     Expect({{16, 32, kBackground}, {48, 32, 0xFF0000FF}});
 }
@@ -189,9 +183,7 @@ TEST_F(GcParticlePixels, FixedFacingKeepsThePlaceAndTurnsTheQuad)
     edge->settings.facingNormal = {1.0f, 0.0f, 0.0f};
     Frame([&] {
         away->FillVertices();
-        away->Render();
         edge->FillVertices();
-        edge->Render();
     });
     Expect({{9, 32, 0xFFFF0000},
             {22, 25, 0xFFFF0000},
@@ -215,6 +207,7 @@ TEST_F(GcParticlePixels, StoppedEffectDrawsNothingOnceItsParticlesDied)
     LoadPsysEffect("puff.xml", &loaded);
     std::unique_ptr<CGcPsysEffect> effect(loaded);
     ASSERT_TRUE(effect);
+    layers.Add(2, effect.get());
     effect->Start();
     camera.Apply({0, 0, 64, 64, 0.0f, 1.0f});
     for (int frame = 0; frame < 2; ++frame) {
@@ -222,7 +215,7 @@ TEST_F(GcParticlePixels, StoppedEffectDrawsNothingOnceItsParticlesDied)
         timer->Update();
         effect->Update();
     }
-    Frame([&] { effect->Render(); });
+    Frame([] {});
     Expect({{32, 32, 0xFFFFFF00}, {20, 32, kBackground}});
 
     effect->Stop();
@@ -232,7 +225,7 @@ TEST_F(GcParticlePixels, StoppedEffectDrawsNothingOnceItsParticlesDied)
         effect->Update();
     }
     EXPECT_EQ(1, effect->entries[0].system->finished);
-    Frame([&] { effect->Render(); });
+    Frame([] {});
     Expect({{32, 32, kBackground}});
 }
 
