@@ -77,6 +77,11 @@ CGeRect CGeRect::Intersect(const CGeRect& a, const CGeRect& b)
     return {left, top, right - left, bottom - top};
 }
 
+bool CGeRect::IsInside(const CGeRect& a, const CGeRect& b)
+{
+    return b.x <= a.x && b.y <= a.y && a.x + a.width <= b.x + b.width && a.y + a.height <= b.y + b.height;
+}
+
 // Scalars --------------------------------------------------------------------
 
 float SqrtF(float x)

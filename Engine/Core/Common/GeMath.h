@@ -54,6 +54,8 @@ struct CGeRect {
     bool Contains(float px, float py) const;
     // The overlap of a and b; all four values 0 when they do not overlap.
     static CGeRect Intersect(const CGeRect& a, const CGeRect& b);
+    // a lies inside b, edges included.
+    static bool IsInside(const CGeRect& a, const CGeRect& b);
 };
 
 struct Matrix4 {

@@ -1,0 +1,98 @@
+// The GUI manager's sets and its per-frame pass.
+#include "Engine/Gui/GuiManager.h"
+
+#include "Engine/Core/Common/CiDispatcher.h"
+#include "Engine/Gui/GeKeyboard.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiControlSet.h"
+
+CGuiManager* g_guiManager = nullptr;
+CGuiControlSet* g_mainControlSet = nullptr;
+
+CGuiManager::CGuiManager()
+{
+    typeId = (GUI_MANAGER_CATEGORY << 16) | CGeTypedObject::kUntyped;
+    // Only to post and collect: no dispatcher row; the creator sets it.
+    if (dispatcher) {
+        dispatcher->UnregisterClient(this);
+        dispatcher = nullptr;
+    }
+}
+
+CGuiManager::~CGuiManager()
+{
+    for (auto* entry = sets.first; entry; entry = sets.Next(entry)) {
+        CGuiControlSet* set = entry->value;
+        if (set == g_mainControlSet)
+            g_mainControlSet = nullptr;
+        set->Destroy();
+        set->owner = nullptr;
+        delete set;
+    }
+    sets.Destroy();
+    currentSet = nullptr;
+    GuiFrameSetsDestroy(frameSets);
+    if (g_guiManager == this)
+        g_guiManager = nullptr;
+}
+
+CGuiControlSet* CGuiManager::CreateControlSet(const CGeString& setName)
+{
+    if (sets.Find(setName))
+        return nullptr;
+    CGuiControlSet* set = new CGuiControlSet();
+    set->name = setName;
+    set->owner = this;
+    sets[setName] = set;
+    if (!currentSet)
+        currentSet = set;
+    return set;
+}
+
+CGuiControlSet* CGuiManager::FindControlSet(const CGeString& setName) const
+{
+    auto* entry = sets.Find(setName);
+    return entry ? entry->value : nullptr;
+}
+
+void CGuiManager::RemoveControlSet(CGuiControlSet* set)
+{
+    if (!set)
+        return;
+    auto* entry = sets.Find(set->name);
+    if (!entry || entry->value != set)
+        return;
+    sets.Erase(entry);
+    set->owner = nullptr;
+    if (currentSet == set)
+        currentSet = nullptr;
+}
+
+void CGuiManager::Update()
+{
+    if (mouse)
+        mouse->Update();
+    if (keyboard)
+        keyboard->Update();
+    if (currentSet && dispatcher) {
+        uint32_t codes[CCiDispatcher::kMaxCollected];
+        uint32_t n = keyboard ? dispatcher->CollectFor(keyboard, codes) : 0;
+        if (n > CCiDispatcher::kMaxCollected)
+            n = CCiDispatcher::kMaxCollected;
+        for (uint32_t i = 0; i < n; ++i)
+            if (currentSet && currentSet->active && currentSet->focused)
+                currentSet->focused->OnKeyboardMessage(codes[i]);
+        n = mouse ? dispatcher->CollectFor(mouse, codes) : 0;
+        if (n > CCiDispatcher::kMaxCollected)
+            n = CCiDispatcher::kMaxCollected;
+        // The current set is read again for every message.
+        for (uint32_t i = 0; i < n; ++i)
+            if (currentSet)
+                currentSet->OnMouseMessage(codes[i]);
+    }
+    if (cursorSet && mouse)
+        GuiCursorFollow(cursorSet, mouse->x, mouse->y);
+    if (currentSet)
+        currentSet->Update();
+}
