@@ -1,83 +1,154 @@
-// The frame and cursor operations of the controls. The library does not yet
-// hold bound frames or a cursor set: no frame set can be loaded, so no frame
-// comes into being, and a cursor set is never handed to the manager. Each
-// body below is what a missing frame or cursor set does.
+// The frame and cursor operations of the controls over the bound frames and
+// the cursor set.
 #include "Engine/Gui/GuiFrameLink.h"
+
+#include "Engine/Core/Gm/GmSprite.h"
+#include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GuiBoundFrame.h"
+#include "Engine/Gui/GuiBoundFrames.h"
+
+namespace {
+
+const CGuiBoundFrameSet* FindSet(const GuiFrameSetTable* table, const CGeString& name)
+{
+    if (!table)
+        return nullptr;
+    auto* entry = table->Find(name);
+    return entry ? entry->value : nullptr;
+}
+
+} // namespace
 
 void GuiFrameSetsDestroy(GuiFrameSetTable& table)
 {
-    table.Clear();
+    CGuiBoundFrames::DeleteAll(table);
 }
 
 bool GuiFrameSetExists(const GuiFrameSetTable* table, const CGeString& name)
 {
-    return table && table->Find(name) && table->Find(name)->value;
+    return FindSet(table, name) != nullptr;
 }
 
-bool GuiFrameSetBgColor(const GuiFrameSetTable*, const CGeString&, uint32_t*)
+bool GuiFrameSetBgColor(const GuiFrameSetTable* table, const CGeString& name, uint32_t* color)
 {
-    return false;
+    const CGuiBoundFrameSet* set = FindSet(table, name);
+    if (!set)
+        return false;
+    *color = set->bgVertexColor;
+    return true;
 }
 
-CGuiBoundFrame* GuiFrameCreate(CGuiBoundFrame* frame, const GuiFrameSetTable*, const CGeString&, CGeFrame3D*, float,
-                               float)
+CGuiBoundFrame* GuiFrameCreate(CGuiBoundFrame* frame, const GuiFrameSetTable* table, const CGeString& name,
+                               CGeFrame3D* ownerNode, float width, float height)
 {
-    GuiFrameDelete(frame);
-    return nullptr;
+    const CGuiBoundFrameSet* set = FindSet(table, name);
+    if (!set) {
+        delete frame;
+        return nullptr;
+    }
+    if (frame && frame->kind == set->kind) {
+        frame->Reload(set);
+        return frame;
+    }
+    delete frame;
+    switch (set->kind) {
+    case EBFT_SimpleRect: return new CGuiFrameSimpleRect(set, ownerNode, width, height);
+    case EBFT_EnhancedRect: return new CGuiFrameEnhancedRect(set, ownerNode, width, height);
+    default: return nullptr;
+    }
 }
 
-void GuiFrameDelete(CGuiBoundFrame*)
+void GuiFrameDelete(CGuiBoundFrame* frame)
 {
+    delete frame;
 }
 
-void GuiFrameSetSize(CGuiBoundFrame*, float, float)
+void GuiFrameSetSize(CGuiBoundFrame* frame, float width, float height)
 {
+    if (frame)
+        frame->SetSize(width, height);
 }
 
-void GuiFrameUpdate(CGuiBoundFrame*)
+void GuiFrameUpdate(CGuiBoundFrame* frame)
 {
+    if (frame)
+        frame->Update();
 }
 
-void GuiFrameRender(CGuiBoundFrame*, uint32_t)
+void GuiFrameRender(CGuiBoundFrame* frame, uint32_t mask)
 {
+    if (!frame)
+        return;
+    frame->renderMask = mask;
+    frame->Render();
 }
 
-void GuiFrameSetColor(CGuiBoundFrame*, uint32_t)
+void GuiFrameSetColor(CGuiBoundFrame* frame, uint32_t color)
 {
+    if (frame)
+        frame->SetColor(color);
 }
 
-void GuiFrameSetBgColor(CGuiBoundFrame*, uint32_t)
+void GuiFrameSetBgColor(CGuiBoundFrame* frame, uint32_t color)
 {
+    if (frame)
+        frame->SetBgColor(color);
 }
 
-void GuiFrameSetVisible(CGuiBoundFrame*, uint8_t)
+void GuiFrameSetVisible(CGuiBoundFrame* frame, uint8_t visible)
 {
+    if (frame)
+        frame->SetVisible(visible);
 }
 
-void GuiFrameSetAlpha(CGuiBoundFrame*, uint8_t)
+void GuiFrameSetAlpha(CGuiBoundFrame* frame, uint8_t alpha)
 {
+    if (frame)
+        frame->SetAlpha(alpha);
 }
 
-GuiFrameInsets GuiFrameGetInsets(const CGuiBoundFrame*)
+GuiFrameInsets GuiFrameGetInsets(const CGuiBoundFrame* frame)
 {
-    return {0.0f, 0.0f, 0.0f, 0.0f};
+    if (!frame)
+        return {0.0f, 0.0f, 0.0f, 0.0f};
+    return {frame->Inset(0), frame->Inset(1), frame->Inset(2), frame->Inset(3)};
 }
 
-void GuiFrameMinSize(const CGuiBoundFrame*, float* width, float* height)
+void GuiFrameMinSize(const CGuiBoundFrame* frame, float* width, float* height)
 {
-    *width = 0.0f;
-    *height = 0.0f;
+    *width = frame ? frame->minSize[0] : 0.0f;
+    *height = frame ? frame->minSize[1] : 0.0f;
 }
 
-bool GuiFrameDrawsWithBg(const CGuiBoundFrame*)
+void GuiTileSprite(CGmSprite* sprite)
 {
-    return false;
+    CGuiBoundFrame::TileSprite(sprite);
 }
 
-void GuiCursorShow(CGeCursorSet*, uint32_t)
+bool GuiFrameDrawsWithBg(const CGuiBoundFrame* frame)
 {
+    return frame && frame->drawWithBackground;
 }
 
-void GuiCursorFollow(CGeCursorSet*, float, float)
+void GuiCursorShow(CGeCursorSet* cursors, uint32_t n)
 {
+    if (cursors)
+        cursors->SetCursor(n);
+}
+
+void GuiCursorFollow(CGeCursorSet* cursors, float x, float y)
+{
+    if (!cursors)
+        return;
+    cursors->position[0] = x;
+    cursors->position[1] = y;
+    cursors->Update();
+}
+
+void GuiCursorDraw(CGeCursorSet* cursors)
+{
+    if (!cursors)
+        return;
+    if (CGmSprite* sprite = cursors->GetCursorSprite(cursors->shownCursor))
+        sprite->Render();
 }

@@ -11,16 +11,14 @@
 
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GeString.h"
+#include "Engine/Gui/GuiBoundFrames.h"
 
 #include <cstdint>
 
 class CGeCursorSet;
 class CGeFrame3D;
+class CGmSprite;
 class CGuiBoundFrame;
-class CGuiBoundFrameSet;
-
-// The GUI manager's table of frame sets by name; owns its records.
-using GuiFrameSetTable = CGeStringMap<CGuiBoundFrameSet*>;
 
 struct GuiFrameInsets {
     float left, top, right, bottom;
@@ -52,6 +50,8 @@ void GuiFrameSetAlpha(CGuiBoundFrame* frame, uint8_t alpha);
 GuiFrameInsets GuiFrameGetInsets(const CGuiBoundFrame* frame);
 // The size below which the framed control must not shrink.
 void GuiFrameMinSize(const CGuiBoundFrame* frame, float* width, float* height);
+// Repeats the sprite's picture over its size instead of stretching it.
+void GuiTileSprite(CGmSprite* sprite);
 // The frame draws its corners and borders with its background.
 bool GuiFrameDrawsWithBg(const CGuiBoundFrame* frame);
 
@@ -59,3 +59,5 @@ bool GuiFrameDrawsWithBg(const CGuiBoundFrame* frame);
 void GuiCursorShow(CGeCursorSet* cursors, uint32_t n);
 // Moves the set to (x, y) of the 2D view and runs its per-frame step.
 void GuiCursorFollow(CGeCursorSet* cursors, float x, float y);
+// Draws the shown cursor's sprite, when one is shown.
+void GuiCursorDraw(CGeCursorSet* cursors);

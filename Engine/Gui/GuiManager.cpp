@@ -9,6 +9,9 @@
 
 CGuiManager* g_guiManager = nullptr;
 CGuiControlSet* g_mainControlSet = nullptr;
+CGeKeyboardState* g_keyboard = nullptr;
+CGeMouseState* g_mouse = nullptr;
+CGeCursorSet* g_cursors = nullptr;
 
 CGuiManager::CGuiManager()
 {

@@ -42,7 +42,10 @@ public:
     GuiFrameSetTable frameSets;
 };
 
-// The program's GUI manager and its first control set "mainCtrlSet"; null
-// until start-up creates them.
+// The program's GUI manager and its first control set "mainCtrlSet", the
+// input devices and the cursor set; null until start-up creates them.
 extern CGuiManager* g_guiManager;
 extern CGuiControlSet* g_mainControlSet;
+extern CGeKeyboardState* g_keyboard;
+extern CGeMouseState* g_mouse;
+extern CGeCursorSet* g_cursors;

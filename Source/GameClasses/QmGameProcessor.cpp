@@ -9,13 +9,20 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmColorFader.h"
+#include "Engine/Gui/GeKeyboard.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiControlSet.h"
+#include "Engine/Gui/GuiManager.h"
+#include "Engine/Gui/GuiProperties.h"
+#include "Engine/Gui/GuiValues.h"
 #include "Engine/Physics/GePhysicsStep.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmGameVars.h"
-#include "Source/GameClasses/QmGuiLink.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmMenu.h"
@@ -40,7 +47,6 @@ IQmMenu* g_menu = nullptr;
 uint8_t g_quitRequested = 0;
 CQmDialogSystem* g_dialogSystem = nullptr;
 CQmPuzzleManager* g_puzzleManager = nullptr;
-QmGuiLink g_guiLink;
 
 namespace {
 
@@ -69,16 +75,14 @@ float Clamp01(float value)
 // The key of a key-down message from the keyboard, else 0.
 uint32_t KeyDownOf(CCiMessageClient* sender, uint32_t code)
 {
-    if (code != QM_MSG_KEY_DOWN || !g_guiLink.lastKey)
+    if (code != QM_MSG_KEY_DOWN || !g_keyboard || sender != g_keyboard)
         return 0;
-    if (g_guiLink.keyboard && sender != g_guiLink.keyboard)
-        return 0;
-    return g_guiLink.lastKey();
+    return g_keyboard->lastPressedKey;
 }
 
 bool KeyHeld(uint32_t virtualKey)
 {
-    return g_guiLink.isKeyDown && g_guiLink.isKeyDown(virtualKey);
+    return g_keyboard && g_keyboard->IsKeyDown(virtualKey);
 }
 
 } // namespace
@@ -96,8 +100,18 @@ CQmGameProcessor::CQmGameProcessor()
       startLocation("loc_unknown"),
       heroName("noname")
 {
-    // The main screen control and the hint come with the GUI; the stat text,
-    // the editor and the screen shake with their own parts.
+    // The full-screen control of the main set that reports clicks on the
+    // location. The hint, the stat text, the editor and the screen shake come
+    // with their own parts.
+    if (g_mainControlSet) {
+        const CGeString name("_main_screen_ctrl");
+        if (CGuiControl* screen = g_mainControlSet->CreateControl(name, EGCT_CONTROL)) {
+            screen->SetProperty(EP_X, GuiMakeFloat(0.0f), false);
+            screen->SetProperty(EP_Y, GuiMakeFloat(0.0f), false);
+            screen->SetSize((float)g_referenceScreenSize[0], (float)g_referenceScreenSize[1]);
+        }
+        mainScreenControl = g_mainControlSet->FindControl(name);
+    }
     loadingPicture = QmMakePicture((g_dataRoot + "Textures/loading.tga").c_str(), false,
                                    (float)g_referenceScreenSize[0] * 0.5f, (float)g_referenceScreenSize[1] * 0.5f,
                                    nullptr);
@@ -157,8 +171,8 @@ void CQmGameProcessor::TickTimerAndInput()
         g_geTimer->Update();
     if (g_dispatcher)
         g_dispatcher->RunPass();
-    if (g_guiLink.update)
-        g_guiLink.update();
+    if (g_guiManager)
+        g_guiManager->Update();
 }
 
 void CQmGameProcessor::Update()
@@ -331,8 +345,10 @@ void CQmGameProcessor::Render(bool present)
     if (g_pGmDevice)
         g_pGmDevice->SetZEnable(0);
     if (renderMask & QM_RENDER_GUI) {
-        if (g_guiLink.renderControls)
-            g_guiLink.renderControls();
+        if (CGuiControlSet* set = g_guiManager ? g_guiManager->currentSet : nullptr)
+            for (auto* node = set->controls.head; node; node = node->next)
+                if (!node->value->parent)
+                    node->value->Render();
         if (g_inventory)
             g_inventory->Render();
         if (g_menu)
@@ -340,8 +356,8 @@ void CQmGameProcessor::Render(bool present)
         if (g_dialogSystem)
             g_dialogSystem->Render();
     }
-    if ((renderMask & QM_RENDER_CURSOR) && g_guiLink.renderCursor)
-        g_guiLink.renderCursor();
+    if (renderMask & QM_RENDER_CURSOR)
+        GuiCursorDraw(g_cursors);
     if (renderMask & QM_RENDER_FADERS) {
         const CGmColorFader* fader = effectFader->state == 1 ? effectFader
                                      : loadingFader->state == 1 ? loadingFader
@@ -387,7 +403,7 @@ void CQmGameProcessor::HandleMessage(CCiMessageClient* sender, uint32_t code)
         return;
 
     if (!modal) {
-        const bool fromScreen = g_guiLink.mainScreenControl && sender == g_guiLink.mainScreenControl;
+        const bool fromScreen = mainScreenControl && sender == mainScreenControl;
         if (code == QM_MSG_LEFT_CLICK && fromScreen && !doubleClick) {
             clickPending = 1;
             doubleClick = 0;
@@ -397,7 +413,7 @@ void CQmGameProcessor::HandleMessage(CCiMessageClient* sender, uint32_t code)
         } else if (code == QM_MSG_MOUSE_MOVE && fromScreen) {
             cursorRefreshPending = 1;
         }
-        if (code == QM_MSG_RIGHT_PRESS && g_guiLink.mouse && sender == g_guiLink.mouse && !IsTimerRunning() &&
+        if (code == QM_MSG_RIGHT_PRESS && g_mouse && sender == g_mouse && !IsTimerRunning() &&
             !DialogRunning() && g_inventory && g_inventory->MayToggle()) {
             if (g_inventory->HasSelection()) {
                 if (g_inventory->IsOpen())

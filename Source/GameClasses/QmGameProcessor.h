@@ -20,6 +20,7 @@
 #include <cstdint>
 
 class CGmColorFader;
+class CGuiControl;
 struct QmPicture;
 class CGmTexture;
 class CQmBaseArcade;
@@ -157,6 +158,9 @@ public:
     uint32_t finishMenuArgument = 0;
     CQm3dArrow arrow;
     CQmHints hints;
+    // "_main_screen_ctrl" of the main control set: its clicks and moves are
+    // the clicks on the location (owned by the set).
+    CGuiControl* mainScreenControl = nullptr;
 
     // What the frame showed last: the opacity given to the loading screen and
     // to the logo picture, the debug overlay's text, the frames rendered.

@@ -10,7 +10,7 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Platform/System/PosixFiles.h"
 #include "Platform/Win32/WinShell.h"
-#include "Source/GameClasses/QmGuiLink.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmPictures.h"
 #include "Source/GameClasses/QmSoundLink.h"
 

@@ -9,6 +9,13 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmVisual2D.h"
+#include "Engine/Core/Gm/GmSprite.h"
+#include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GeKeyboard.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiControlSet.h"
+#include "Engine/Gui/GuiManager.h"
+#include "Engine/Gui/GuiResources.h"
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
@@ -126,10 +133,20 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     g_pGmDevice->SetZWriteEnable(1);
     g_pGmDevice->SetZFunc();
 
-    // The GUI resources ("Gui/gui_res.xml"), the keyboard and the mouse come
-    // with the GUI.
+    CGuiResources::Load(g_dataRoot + "Gui/gui_res.xml", 0);
+    // Each device attaches to the dispatcher as it is made.
+    g_keyboard = new CGeKeyboard();
+    g_mouse = new CGeMouse();
     ScriptInit();
-    // The cursor set and the GUI manager with "mainCtrlSet" come with the GUI.
+    g_cursors = CreateStartupCursorSet();
+    g_guiManager = new CGuiManager();
+    g_guiManager->dispatcher = g_dispatcher;
+    g_guiManager->mouse = g_mouse;
+    g_guiManager->keyboard = g_keyboard;
+    g_guiManager->cursorSet = g_cursors;
+    g_mainControlSet = g_guiManager->CreateControlSet("mainCtrlSet");
+    g_guiManager->currentSet = g_mainControlSet;
+    g_cursors->ResetToDefault();
     SetupViewport();
     UpdateScreenScale();
     // The dialog system comes with the game features.
@@ -163,9 +180,14 @@ void ShutdownGame()
     DeleteAndNull(g_gameProcessor);
     DeleteAndNull(g_inventory);
     DeleteAndNull(g_dialogSystem);
-    // The GUI manager, the cursor set, the keyboard, the mouse and the GUI
-    // resources go with the GUI; the collider list with the colliders.
+    DeleteAndNull(g_guiManager); // with "mainCtrlSet" and every set still registered
+    g_mainControlSet = nullptr;
     DeleteAndNull(g_locationManager);
+    DeleteAndNull(g_cursors);
+    DeleteAndNull(g_keyboard);
+    DeleteAndNull(g_mouse);
+    CGuiResources::FreeAll();
+    // The collider list goes with the colliders.
     DeleteAndNull(g_dispatcher);
     if (g_luaState)
         ScriptShutdown();
@@ -209,8 +231,11 @@ void RegisterArcades()
     // created here and stored in the processor's map under its name.
 }
 
-void SetCursorHotSpot(uint32_t index, int32_t /*x*/, int32_t /*y*/)
+void SetCursorHotSpot(uint32_t index, int32_t x, int32_t y)
 {
-    // The cursor set comes with the GUI; until then there is nothing to set.
-    (void)index;
+    CGmSprite* sprite = g_cursors ? g_cursors->GetCursorSprite(index) : nullptr;
+    if (!sprite)
+        return;
+    for (Vec2& hotPoint : sprite->hotPoints)
+        hotPoint = {(float)x, (float)y};
 }

@@ -9,10 +9,11 @@
 // and gamma. ShutdownGame deletes them in the reverse direction, skipping any
 // pointer that is null, and leaves every pointer null.
 //
-// Parts of the game that do not exist yet (GUI resources, input devices,
-// cursor set, GUI manager, dialog system, inventory, menu, puzzle manager,
-// mini-games, collider list, catalogues) keep their pointers null; their
-// steps are marked where they belong.
+// The GUI steps load "Gui/gui_res.xml", make the keyboard, the mouse, the
+// cursor set from its twenty-cursor list and the GUI manager with its current
+// set "mainCtrlSet". Parts of the game that do not exist yet (dialog system,
+// inventory, menu, puzzle manager, mini-games, collider list, catalogues)
+// keep their pointers null; their steps are marked where they belong.
 #pragma once
 
 #include "Engine/Core/Common/GeDeviceConfig.h"

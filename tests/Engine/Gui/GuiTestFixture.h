@@ -8,6 +8,7 @@
 // manager's update and one dispatch pass, as a frame of the game does.
 #pragma once
 
+#include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Gui/GeKeyboard.h"
 #include "Engine/Gui/GeMouse.h"
@@ -46,6 +47,8 @@ class GuiTest : public GuiDeviceTest {
 protected:
     void SetUp() override
     {
+        if (!g_pGeSimd)
+            GeSimdCreate(); // sprites write their vertices through the kernels
         GuiDeviceTest::SetUp();
         CreateAt(1280, 1024);
         m_previousTimer = g_geTimer;

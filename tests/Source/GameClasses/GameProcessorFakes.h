@@ -7,11 +7,15 @@
 
 #include "Engine/Core/Common/CiDispatcher.h"
 #include "Engine/Core/Gm/GmColorFader.h"
+#include "Engine/Gui/GeKeyboard.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiManager.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmGameVars.h"
-#include "Source/GameClasses/QmGuiLink.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmMenu.h"
@@ -121,8 +125,19 @@ const QmScriptFunctionEntry kProcessorProbes[] = {
     {nullptr, nullptr},
 };
 
-// What the GUI link reports: a keyboard and a mouse that are only senders.
-inline uint32_t g_fakeLastKey = 0;
+// A keyboard that only sends: the test sets its last key; its update, which
+// the GUI manager's frame calls first, goes to the journal (or to a probe).
+class FakeKeyboard : public CGeKeyboardState {
+public:
+    void Update() override
+    {
+        if (onUpdate)
+            onUpdate();
+        else
+            Note("gui.update");
+    }
+    void (*onUpdate)() = nullptr;
+};
 
 class GameProcessorTest : public ::testing::Test {
 protected:
@@ -136,15 +151,16 @@ protected:
         g_menu = &m_menu;
         g_dialogSystem = &m_dialog;
         g_puzzleManager = &m_puzzles;
-        g_guiLink = QmGuiLink();
-        g_guiLink.keyboard = &m_keyboard;
-        g_guiLink.mouse = &m_mouse;
-        g_guiLink.mainScreenControl = &m_screen;
-        g_guiLink.lastKey = [] { return g_fakeLastKey; };
-        g_guiLink.update = [] { Note("gui.update"); };
+        m_gui.dispatcher = m_dispatcher.get();
+        m_gui.keyboard = &m_keyboard;
+        m_gui.mouse = &m_mouse;
+        g_guiManager = &m_gui;
+        g_keyboard = &m_keyboard;
+        g_mouse = &m_mouse;
         SetExtraScriptFunctionList(kProcessorProbes);
         ScriptInit();
         m_processor = std::make_unique<CQmGameProcessor>();
+        m_processor->mainScreenControl = &m_screen;
         g_gameProcessor = m_processor.get();
         // Script events land in the journal.
         Run("function global_on_location_load(n) Note('event location_load ' .. n) end");
@@ -165,7 +181,9 @@ protected:
         g_menu = nullptr;
         g_dialogSystem = nullptr;
         g_puzzleManager = nullptr;
-        g_guiLink = QmGuiLink();
+        g_guiManager = nullptr;
+        g_keyboard = nullptr;
+        g_mouse = nullptr;
         g_quitRequested = 0;
         g_geTimer = nullptr;
         g_dispatcher = nullptr;
@@ -198,7 +216,7 @@ protected:
 
     void Key(uint32_t virtualKey)
     {
-        g_fakeLastKey = virtualKey;
+        m_keyboard.lastPressedKey = virtualKey;
         m_processor->HandleMessage(&m_keyboard, QM_MSG_KEY_DOWN);
     }
 
@@ -218,8 +236,9 @@ protected:
     FakeMenu m_menu;
     FakeDialog m_dialog;
     FakePuzzles m_puzzles;
-    CCiMessageClient m_keyboard;
-    CCiMessageClient m_mouse;
-    CCiMessageClient m_screen;
+    FakeKeyboard m_keyboard;
+    CGeMouseState m_mouse;
+    CGuiControl m_screen{1280.0f, 1024.0f};
+    CGuiManager m_gui;
     std::unique_ptr<CQmGameProcessor> m_processor;
 };

@@ -79,7 +79,7 @@ protected:
         GameProcessorTest::SetUp();
         g_geTimer = &m_logoTimer;
         s_current = this;
-        g_guiLink.update = OnFrame;
+        m_keyboard.onUpdate = OnFrame;
         g_menu = nullptr; // without a menu, closing the window closes it
     }
 

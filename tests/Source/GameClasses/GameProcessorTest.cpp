@@ -32,7 +32,7 @@ TEST_F(GameProcessorTest, UpdateRunsItsStepsInOrder)
         "SysDelayedCall('delayed', 0) SysSetTimer('timer', 0)");
     m_dispatcher->deliveryEnabled = 1;
     m_dispatcher->PostMessage(m_dispatcher->PendingQueue(), &m_keyboard, QM_MSG_KEY_DOWN);
-    g_fakeLastKey = 'I';
+    m_keyboard.lastPressedKey = 'I';
     auto* arcade = new FakeArcade("arcade: keys");
     m_processor->arcades[CGeString("arcade: keys")] = arcade;
     UpdateFor(0.1);
