@@ -29,6 +29,7 @@
 #include "Source/GameClasses/QmPuzzleManager.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
+#include "Source/GameClasses/QmAnimLink.h"
 #include "Source/GameClasses/QmSoundLink.h"
 #include "Source/GameClasses/QmUserFolder.h"
 
@@ -110,6 +111,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     g_dataRoot = "";
 
     GeCoreInit();
+    QmAnimInstallMakers();
     const CGeString settingsPath = FormatString("%s/config.cfg", GetUserDataFolder());
     CQmGameConfig::Load(settingsPath.c_str());
     if (s_settingsHook)

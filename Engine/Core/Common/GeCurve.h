@@ -5,6 +5,9 @@
 // first value, from the last knot on the last value; of two knots at the same
 // time the later one wins. The value type needs only the CurveLerp overload
 // below (float, Vec3 and Vec4 have one).
+//
+// idCurve_PolyLine is the family's linear kind under its own name (a track's
+// root translation is one); the base already samples linearly.
 #pragma once
 
 #include "Engine/Core/Common/GeArray.h"
@@ -74,6 +77,15 @@ public:
         return CurveLerp(values[before], values[next], (time - times[before]) / span);
     }
 
+    // Removes every knot.
+    void Clear()
+    {
+        times.Clear();
+        values.Clear();
+        currentIndex = -1;
+        changed = 1;
+    }
+
     // True when the last knot's time is not after time (and for no knots).
     bool IsDone(float time) const { return times.Count() == 0 || times[times.Count() - 1] <= time; }
 
@@ -106,3 +118,6 @@ private:
         return lo;
     }
 };
+
+template <typename T>
+class idCurve_PolyLine : public idCurve<T> {};

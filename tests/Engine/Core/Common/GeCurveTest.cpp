@@ -60,3 +60,16 @@ TEST(GeCurve, UniformTimesSpreadTheKnotsAndColoursInterpolatePerChannel)
     EXPECT_EQ(5.0f, three.GetTime(1));
     EXPECT_EQ(10.0f, three.GetTime(2));
 }
+
+TEST(GeCurve, ClearForgetsEveryKnot)
+{
+    idCurve_PolyLine<Vec3> curve;
+    curve.AddValue(0.0f, Vec3{0, 0, 0});
+    curve.AddValue(0.1f, Vec3{1, 2, 3});
+    EXPECT_FLOAT_EQ(curve.GetCurrentValue(0.05f).y, 1.0f);
+    curve.Clear();
+    EXPECT_EQ(curve.GetNumValues(), 0u);
+    EXPECT_EQ(curve.GetCurrentValue(0.05f).y, 0.0f);
+    curve.AddValue(1.0f, Vec3{4, 0, 0});
+    EXPECT_EQ(curve.GetCurrentValue(0.0f).x, 4.0f);
+}

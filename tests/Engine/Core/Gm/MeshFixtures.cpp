@@ -46,7 +46,7 @@ Bytes WriteGemesh(const GemeshSpec& spec)
     PutLe32(out, uint32_t(spec.ranges.size()));
     PutLe32(out, rangeOffset);
     out.resize(61, 0);
-    PokeLe32(out, kGemeshSkeletalOffset, spec.skeletal);
+    PokeLe32(out, kGemeshSkeletalOffset, spec.skeletal ? spec.skeletal : uint32_t(spec.joints.size()));
     PutLe32(out, neighbourOffset);
     PutLe32(out, spec.neighbours.empty() ? 0 : 1);
     out.insert(out.end(), spec.vertices.begin(), spec.vertices.end());
@@ -67,6 +67,28 @@ Bytes WriteGemesh(const GemeshSpec& spec)
             for (uint32_t e = 0; e < 3; ++e)
                 PutLe32(out, t.across[e]);
         }
+    }
+    if (!spec.joints.empty())
+        PokeLe32(out, kOffJointOffset, uint32_t(out.size()));
+    auto putFloats = [&out](const float* f, int n) {
+        for (int i = 0; i < n; ++i) {
+            uint32_t bits;
+            memcpy(&bits, &f[i], 4);
+            PutLe32(out, bits);
+        }
+    };
+    for (const GemeshJoint& joint : spec.joints) {
+        if (spec.version == 1) {
+            putFloats(joint.rotation, 4);
+            putFloats(joint.position, 3);
+        } else {
+            putFloats(joint.position, 3);
+            PutLe32(out, 0);
+            putFloats(joint.rotation, 4);
+        }
+        if (spec.version == 1)
+            PutLe32(out, 0);
+        PutLe32(out, uint32_t(joint.parent));
     }
     return out;
 }

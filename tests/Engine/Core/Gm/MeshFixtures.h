@@ -14,6 +14,13 @@ namespace meshfixture {
 
 using Bytes = std::vector<uint8_t>;
 
+// One skeleton joint as a ".gemesh" file stores it.
+struct GemeshJoint {
+    float position[3] = {0, 0, 0};
+    float rotation[4] = {0, 0, 0, 1};
+    int32_t parent = -1;
+};
+
 struct GemeshSpec {
     uint32_t version = 3;
     uint32_t flags = 0x1;        // engine vertex-element flags
@@ -24,10 +31,13 @@ struct GemeshSpec {
     std::vector<CGmDrawRange> ranges;
     // One list per range; written (with the flag set) when not empty.
     std::vector<std::vector<CGmTriangleNeighbours>> neighbours;
-    uint32_t skeletal = 0;       // the word at byte 49
+    uint32_t skeletal = 0;       // the word at byte 49 (the joint count when joints are given)
+    // Written after everything else, their offset at byte 53; version 1
+    // files store each joint's rotation before its position.
+    std::vector<GemeshJoint> joints;
 };
 
-// Header (69 bytes), vertices, indices, draw ranges, neighbour block.
+// Header (69 bytes), vertices, indices, draw ranges, neighbour block, joints.
 Bytes WriteGemesh(const GemeshSpec& spec);
 
 // Header field offsets, for tests that damage a file.
@@ -43,6 +53,8 @@ enum : uint32_t {
     kOffRangeOffset = 41,
     kOffNeighbourOffset = 61,
     kOffNeighbourFlag = 65,
+    kOffJointCount = 49,
+    kOffJointOffset = 53,
 };
 void PokeLe32(Bytes& bytes, uint32_t offset, uint32_t value);
 
