@@ -144,7 +144,8 @@ void CGmMeshResource::SkinMeshVertices(const CGmMesh& mesh, CGmVertexBuffer& tar
     // As indexed vertex blending reads a vertex: n stored weights, the last
     // of n + 1 matrices weighted 1 - the others; matrix k is joint k, or the
     // joint in index byte k when the last blend value holds indices.
-    const uint32_t weights = indexed ? from.blendCount - 1 : from.blendCount;
+    // Four index bytes name at most four matrices.
+    const uint32_t weights = indexed ? std::min(from.blendCount - 1, 3u) : from.blendCount;
     const uint32_t count = std::min(source->Count(), target.Count());
     for (uint32_t v = 0; v < count; ++v) {
         const uint8_t* in = source->GetData() + size_t(v) * from.stride;
