@@ -1,0 +1,111 @@
+// The scene of the sceneview tool, shared with its pixel tests and the scene
+// benchmark: a textured, lit floor; shadow-casting cubes; a skinned bar posed
+// by a fixed pose; a screen sprite; a colour fade and a debug box, all drawn
+// through the render layers with stencil shadows.
+//
+// The data (textures, GE_MESH meshes, materials) is written as a pack by
+// WriteScenePack and read back through the resource collector. The skinned
+// bar deforms with CSceneFixedSkeleton, a small skeleton of two joints whose
+// poses come straight from the pose source (no hierarchy, identity binds):
+// the sceneview's own stand-in until the animation library's mesh resources
+// are wired in.
+#pragma once
+
+#include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmColorFader.h"
+#include "Engine/Core/Gm/GmScenicMesh.h"
+#include "Engine/Core/Gm/GmSkeleton.h"
+#include "Engine/Core/Gm/GmSprite.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CGmMaterial;
+class CGmMesh;
+
+// The scene's fixed sizes and colours, read by the tests.
+namespace sceneview {
+constexpr uint32_t kWidth = 256; // a power of two: the capture target is exactly this size
+constexpr uint32_t kHeight = 256;
+constexpr uint32_t kSky = 0xFF203040;
+constexpr uint8_t kFloorGrey = 200;
+constexpr uint32_t kFadeTo = 0xFFE0E0E0;   // the fade multiplies the picture by this
+constexpr float kFadeSeconds = 0.5f;
+constexpr float kFrameSeconds = 0.04f;
+constexpr float kShadowAlpha = 0.5f;        // shadowed floor keeps half its light
+extern const float kShadowLight[3];
+extern const Vec3 kCubeCentre;              // of the first caster
+constexpr float kCubeSize = 10.0f;
+constexpr float kSpriteX = 10.0f, kSpriteY = 10.0f, kSpriteSize = 16.0f;
+} // namespace sceneview
+
+// Writes the scene's data into a pack at packPath.
+bool WriteScenePack(const std::string& packPath, std::string* error);
+
+// Two joints; joint j's skinning matrix is the pose source's key j as a
+// matrix. Vertices are blended by their weights (weight 0 for joint 0, the
+// rest for joint 1).
+class CSceneFixedSkeleton final : public IGmSkeleton {
+public:
+    IGmSkeleton* CloneSkeleton() const override;
+    void ReleaseSkeleton() override { delete this; }
+    uint32_t JointCount() const override { return 2; }
+    void SetPose(const IGmJointPoseSource& source) override;
+    Matrix4 SkinningMatrix(uint32_t joint) const override;
+    void SkinMeshVertices(const CGmMesh& mesh, CGmVertexBuffer& target) const override;
+
+    Matrix4 joints[2] = {Matrix4::Identity(), Matrix4::Identity()};
+};
+
+// Joint 0 stands; joint 1 is turned by a fixed angle about z.
+class CSceneFixedPose final : public IGmJointPoseSource {
+public:
+    void GetJointKey(GmJointKey& key, uint32_t joint) const override;
+};
+
+// A visual that draws the debug box round a mesh's world bounds.
+class CSceneDebugBox final : public CGmVisualObject {
+public:
+    explicit CSceneDebugBox(const CGmScenicMesh* target) : target(target) {}
+    void Render() override;
+    const CGmScenicMesh* target;
+};
+
+struct SceneOptions {
+    uint32_t casters = 1;   // shadow-casting cubes
+    bool shadows = true;    // stencil shadows on
+    bool decorations = true; // skinned bar, sprite, fade and debug box
+};
+
+class CSceneView {
+public:
+    // Needs the device, the hub's layers and the collector over the pack.
+    bool Build(const SceneOptions& options);
+    ~CSceneView();
+
+    // One frame: the fade advances by kFrameSeconds, then clear, the layers,
+    // the fade; presents when asked.
+    void Frame(bool present);
+    // One frame drawn into a render target of the back buffer's size: its
+    // pixels (A8R8G8B8, top row first), empty when it cannot be read.
+    std::vector<uint32_t> CaptureFrame();
+    // CaptureFrame written as a TGA file through the screenshot writer.
+    bool WriteScreenshot(const std::string& path);
+
+    CGmPerspectiveCamera camera3d;
+    CGmStaticCamera camera2d;
+    LightDesc sun;
+    std::unique_ptr<CGmScenicMesh> floor;
+    std::vector<std::unique_ptr<CGmScenicMesh>> casters;
+    std::unique_ptr<CGmScenicMesh> bar;
+    CSceneFixedPose pose;
+    std::unique_ptr<CGmSprite> sprite;
+    std::unique_ptr<CSceneDebugBox> debugBox;
+    std::unique_ptr<CGmColorFader> fader;
+    bool decorations = true;
+
+private:
+    std::unique_ptr<CGmScenicMesh> MakeMesh(const char* mesh, const char* material, const IGmSkeleton* skeleton);
+};
