@@ -10,6 +10,9 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GmColorFader.h"
 #include "Engine/Core/Gm/GmShadow.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
@@ -23,6 +26,7 @@
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/GameClasses/QmScriptTimers.h"
+#include "Source/GameClasses/QmSoundLink.h"
 
 namespace {
 
@@ -82,7 +86,8 @@ void CQmGameProcessor::ChangeLocation()
 
     if (previous) {
         previous->Stop();
-        // The walk grid's marks are reset with the locations' walk grids.
+        if (CQmAiMap* grid = previous->CurrentWalkGrid())
+            grid->ResetMarks();
         ScriptRemoveAllTimers();
     }
     StopDialog();
@@ -90,9 +95,10 @@ void CQmGameProcessor::ChangeLocation()
     if (g_puzzleManager)
         g_puzzleManager->Reset();
 
-    CQmLocation* location = g_locationManager->ChangeLocation(name.c_str());
+    const CGeString path = g_dataRoot + "Locations/" + name + ".xml";
+    CQmLocation* location = g_locationManager->ChangeLocation(path.c_str());
     if (!location) {
-        GeLog(2, "ChangeLocation: cannot load location %s ! Ignored\n", name.c_str());
+        // The manager has logged the refusal.
         nextLocation.Release();
         changePending = 0;
         // The old location, still current, runs on.
@@ -103,9 +109,13 @@ void CQmGameProcessor::ChangeLocation()
     }
     changePending = 0;
     nextLocation.Release();
-    g_locationManager->SetCurrentLocation(name.c_str());
-    // The listener's camera, the hero's entry point and its look-at come with
-    // the locations' cameras and the hero.
+    g_locationManager->SetCurrentLocation(location->name.c_str());
+    if (location->cameraGroups.count && location->cameraGroups[0].camera) {
+        CGmCamera* listener = location->cameraGroups[0].camera;
+        CGeHub::s_cameras3d[CGeHub::s_currentSlot] = listener;
+        QmSoundUpdateListener(listener);
+    }
+    // The hero's entry point and its look-at come with the hero.
     if (g_inventory) {
         g_inventory->Unselect();
         g_inventory->SetOpen(false);

@@ -1,62 +1,61 @@
-// The location manager keeps the one loaded location and makes it current.
+// The location manager: owns the loaded locations, knows the current one, and
+// loads, reuses and evicts them in the order the location change needs.
 //
-// So far it knows locations but cannot load their files: ChangeLocation finds
-// a location that is already loaded and answers null for any other, until the
-// location loader exists. CQmLocation is the bare location: its name and the
-// operations the game processor calls each frame, which do nothing yet.
+// One location stays loaded (the cache limit is 1): a change to another
+// location evicts the loaded one, firing "global_on_change_location" while it
+// is still current; a change to the loaded one reuses it without reading
+// anything. A file that cannot be read evicts nothing and gives null.
+//
+// The content of a location file is read by the location loader; until it
+// exists, the loader routine only names the location after its file.
 #pragma once
 
+#include "Engine/Core/Common/GeMap.h"
+#include "Engine/Core/Common/GePoolList.h"
 #include "Engine/Core/Common/GeString.h"
+#include "Source/GameClasses/QmLocation.h"
 
 #include <cstdint>
 
-class CQmLocation {
-public:
-    explicit CQmLocation(const char* locationName) : name(locationName) {}
-    virtual ~CQmLocation() = default;
-    CQmLocation(const CQmLocation&) = delete;
-    CQmLocation& operator=(const CQmLocation&) = delete;
-
-    // Per frame while the game is enabled.
-    virtual void Update(float /*frameTime*/) {}
-    // Draws the passes of renderMask's location bits.
-    virtual void Render(uint32_t /*renderMask*/) {}
-    // Disables the location's properties and timers before it is left.
-    virtual void Stop() {}
-    // Starts it again after it was stopped and stayed current.
-    virtual void Restart() {}
-    // A full-screen animation or a video is on show.
-    virtual bool PlaysFullScreenAnimOrVideo() const { return false; }
-    virtual bool PlaysVideo() const { return false; }
-    // Skips what plays (the animation jumps to its end, else the video stops);
-    // false when nothing played.
-    virtual bool SkipPlaying() { return false; }
-
-    CGeString name;
-};
+// Fills a new location from its file's bytes; true when it could.
+using QmLocationLoader = bool (*)(CQmLocation& location, const uint8_t* data, uint32_t size, const CGeString& key);
 
 class CQmLocationManager {
 public:
-    CQmLocationManager() = default;
+    CQmLocationManager();
     ~CQmLocationManager() { Clear(); }
     CQmLocationManager(const CQmLocationManager&) = delete;
     CQmLocationManager& operator=(const CQmLocationManager&) = delete;
 
-    // The loaded location of that name, else null (no loader yet).
-    CQmLocation* ChangeLocation(const char* name);
-    // True when ChangeLocation could give the location: it is loaded, or its
-    // file "Locations/" + name + ".xml" can be read.
-    bool CanChangeTo(const char* name) const;
-    // Makes the loaded location of that name current; any other name (the
-    // empty one included) makes no location current.
-    void SetCurrentLocation(const char* name);
-    // Takes a location as the one loaded location, evicting the previous one.
+    // path: data root + "Locations/" + name + ".xml". The loaded or reused
+    // location, or null when the file cannot be read.
+    CQmLocation* ChangeLocation(const char* path);
+    // True when ChangeLocation could give the location of that name: it is
+    // loaded, or its file can be read.
+    bool CanChangeTo(const char* locationName) const;
+    // Activates and starts the named loaded location as the current one; the
+    // empty name clears current; an unknown name changes nothing.
+    void SetCurrentLocation(const char* locationName);
+    // RemoveEntity on every loaded location, in name order.
+    void RemoveEntityEverywhere(const char* entityName);
+    // Takes a location built elsewhere (tools, tests) as a loaded one: the
+    // cache limit evicts as a load would, without firing anything.
     void Adopt(CQmLocation* location);
-    // Deletes the loaded location; none is current afterwards.
+    // Deletes every location; fires nothing and leaves no current location.
     void Clear();
+    // The debug overlay's switches "show_aux_geom", "show_aux_info",
+    // "show_aux_profiler" and "camera_movement".
+    static void RegisterDebugSwitches();
+    // The routine that fills new locations; null restores the default.
+    static QmLocationLoader SetLoader(QmLocationLoader loader);
 
+    CGeStringMap<CQmLocation*> locations;
     CQmLocation* current = nullptr;
-    CQmLocation* loaded = nullptr;
+    uint32_t cacheLimit = 1;
+    CGePoolList<CQmLocation*> loadOrder;
+
+private:
+    void Evict(CQmLocation* location);
 };
 
 extern CQmLocationManager* g_locationManager;

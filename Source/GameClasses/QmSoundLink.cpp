@@ -70,6 +70,12 @@ void QmSoundAfterFrame(CGmCamera* listenerCamera)
     CSmListener::CommitDeferredSettings();
 }
 
+void QmSoundUpdateListener(CGmCamera* camera)
+{
+    if (g_soundManager && camera)
+        CSmListener::Update(camera->eye, camera->target, camera->up, 0.0f);
+}
+
 void QmSoundStart(float, float soundVolume)
 {
     if (g_soundManager)

@@ -14,6 +14,8 @@ bool QmSoundIsMuted();
 // sound manager updates, the deferred 3D settings are committed, and the
 // background-sound manager updates.
 void QmSoundAfterFrame(CGmCamera* listenerCamera);
+// The listener takes the camera's place at once (a location change).
+void QmSoundUpdateListener(CGmCamera* camera);
 // Start-up: enumerates the devices, starts the manager on the default device,
 // the listener (0.01, 1.0, 0.0), the background sound at musicVolume, the
 // data budget and the master volume.

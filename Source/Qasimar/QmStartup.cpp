@@ -20,6 +20,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameConfig.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmGameVars.h"
@@ -55,14 +56,6 @@ void CopyDeviceParameters(GeDeviceConfig& to, const GeDeviceConfig& from)
     to = from;
     to.soundCard = soundCard;
     to.soundVolume = soundVolume;
-}
-
-void RegisterDebugSwitches()
-{
-    AuxOverlay::RegisterVariable({&g_showAuxGeom, GE_VALUE_BOOL}, "show_aux_geom");
-    AuxOverlay::RegisterVariable({&g_showAuxInfo, GE_VALUE_BOOL}, "show_aux_info");
-    AuxOverlay::RegisterVariable({&g_showAuxProfiler, GE_VALUE_BOOL}, "show_aux_profiler");
-    AuxOverlay::RegisterVariable({&g_cameraMovement, GE_VALUE_BOOL}, "camera_movement");
 }
 
 template <typename T>
@@ -122,12 +115,12 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
         return false;
     // The settings now hold what the device really uses (the chosen mode).
     CopyDeviceParameters(*g_videoSettings, g_pGmDevice->m_settings);
-    RegisterDebugSwitches();
+    CQmLocationManager::RegisterDebugSwitches();
 
     g_dispatcher = new CCiDispatcher();
     g_locationManager = new CQmLocationManager();
-    // The active-collider list and the entity slot settings come with the
-    // colliders and the entities.
+    // The active-collider list comes with the colliders.
+    QmSetEntitySettings();
 
     for (uint32_t stage = 0; stage < 2; ++stage)
         g_pGmDevice->SetSamplerFilters(stage, D3DTEXF_LINEAR, D3DTEXF_LINEAR);

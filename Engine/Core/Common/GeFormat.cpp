@@ -25,3 +25,13 @@ CGeWString FormatWideString(const char16_t* format, ...)
     va_end(args);
     return CGeWString(text);
 }
+
+void FormatWideString(CGeWString& target, const char16_t* format, ...)
+{
+    char16_t text[4096] = {};
+    va_list args;
+    va_start(args, format);
+    FormatWideBufferV(text, 4096, format, args);
+    va_end(args);
+    target = CGeWString(text);
+}

@@ -17,3 +17,8 @@ int GeRand()
     g_randomState = g_randomState * 214013u + 2531011u;
     return int((g_randomState >> 16) & 0x7FFF);
 }
+
+int32_t RandomInt(uint32_t n)
+{
+    return int32_t(uint64_t(GeRand()) % (uint64_t(n) + 1));
+}

@@ -12,3 +12,7 @@ void GeSrand(uint32_t seed);
 
 // The next number of the sequence, 0 to kGeRandMax.
 int GeRand();
+
+// A value from 0 to n inclusive: GeRand() mod (n + 1). n = 0xFFFFFFFF takes
+// the whole range of GeRand.
+int32_t RandomInt(uint32_t n);

@@ -1,0 +1,3 @@
+#include "Source/GameClasses/QmBgSoundManager.h"
+
+CQmBgSoundManager* g_bgSoundManager = nullptr;

@@ -1,0 +1,18 @@
+// The actor property (slot 7): what the entities and the location use of it
+// so far, its current action and its interaction target. Walking, clicks,
+// interactions and the rest come with the actor's own work.
+#pragma once
+
+#include "Source/GameClasses/QmEntity.h"
+
+class CQmPropActor : public CQmProp {
+public:
+    explicit CQmPropActor(CQmEntity* owner) : CQmProp(owner) {}
+
+    // Drops the action the actor was carrying out (0: none).
+    void ClearCurrentAction() { currentAction = 0; }
+    void ClearInteractionTarget() { interactionTarget = nullptr; }
+
+    uint32_t currentAction = 0;
+    CQmEntity* interactionTarget = nullptr;
+};
