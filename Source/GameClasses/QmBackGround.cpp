@@ -2,6 +2,7 @@
 
 #include "Engine/Core/Common/GeError.h"
 #include "Engine/Core/Common/GeErrorNames.h"
+#include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeFormat.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeTimer.h"
@@ -56,44 +57,30 @@ void TargetSize(const CGmCamera* camera, uint32_t& width, uint32_t& height)
     }
 }
 
-// A picture from the collector as an image of our own, resampled to
-// width x height (kept as it is for 0 x 0); null when it cannot be had.
+// A picture as an image of our own, resampled to width x height (kept as it
+// is for 0 x 0); null when it cannot be had. Colour pictures come through the
+// collector; depth pictures are read and decoded here, so that a file that
+// does not decode is missing rather than the collector's 1 by 1 stand-in.
 CGmImage* LoadPicture(const char* path, uint32_t width, uint32_t height, bool floats)
 {
     if (!path || !*path)
         return nullptr;
+    if (floats) {
+        CGeFileData file = LoadFileData(path, false);
+        CGmImage* image = nullptr;
+        if (file.size) {
+            CGmTexture texture;
+            if (texture.LoadFromFile(file, true))
+                image = CQmBackGround::CopyPicture(texture, width, height, true);
+        }
+        FreeFileData(file);
+        return image;
+    }
     bool found = false;
     CGmTexture* texture = rescollect::LoadTexture(CGeString(path), true, &found);
     if (!texture)
         return nullptr;
-    const CGmImage* source = texture->Image();
-    CGmImage* image = nullptr;
-    const bool usable = found && source && source->kind == GM_IMAGE_RAW && source->data &&
-                        (!floats || GetFormatBytesPerPixel(source->format) == 4);
-    if (usable) {
-        image = new CGmImage;
-        bool copied = false;
-        if (!width || !height || (source->width == width && source->height == height)) {
-            copied = image->Assign(*source);
-        } else {
-            const uint32_t bytes = GetFormatBytesPerPixel(source->format);
-            image->width = width;
-            image->height = height;
-            image->format = source->format;
-            image->pitch = width * bytes;
-            image->kind = GM_IMAGE_RAW;
-            if (floats)
-                copied = CGmImage::ScaleBilinearFloat(*image, *source);
-            else if (bytes == 4)
-                copied = CGmImage::ScaleBilinear(*image, *source);
-            else
-                copied = CGmImage::ScaleNearest(*image, *source);
-        }
-        if (!copied) {
-            delete image;
-            image = nullptr;
-        }
-    }
+    CGmImage* image = found ? CQmBackGround::CopyPicture(*texture, width, height, false) : nullptr;
     texture->Release();
     return image;
 }
@@ -109,6 +96,40 @@ float FrameTime()
 }
 
 } // namespace
+
+CGmImage* CQmBackGround::CopyPicture(const CGmTexture& texture, uint32_t width, uint32_t height, bool floats)
+{
+    const CGmImage* source = texture.Image();
+    if (!source || source->kind != GM_IMAGE_RAW || !source->data || !source->width || !source->height)
+        return nullptr;
+    const uint32_t bytes = GetFormatBytesPerPixel(source->format);
+    if (floats && bytes != 4)
+        return nullptr;
+    auto* image = new CGmImage;
+    bool copied = false;
+    if (!width || !height || (source->width == width && source->height == height)) {
+        copied = image->MakeRaw(source->width, source->height, source->format, source->pitch);
+        if (copied)
+            memcpy(image->data, source->data, source->RawBytes());
+    } else {
+        image->width = width;
+        image->height = height;
+        image->format = source->format;
+        image->pitch = width * bytes;
+        image->kind = GM_IMAGE_RAW;
+        if (floats)
+            copied = CGmImage::ScaleBilinearFloat(*image, *source);
+        else if (bytes == 4)
+            copied = CGmImage::ScaleBilinear(*image, *source);
+        else
+            copied = CGmImage::ScaleNearest(*image, *source);
+    }
+    if (!copied) {
+        delete image;
+        return nullptr;
+    }
+    return image;
+}
 
 void CQmBackGround::CutTiles(uint32_t width, uint32_t height, CGeArray<QmTileRect>& out)
 {
@@ -144,7 +165,9 @@ void CQmBackGround::CutTiles(uint32_t width, uint32_t height, CGeArray<QmTileRec
 
 void CQmBackGround::NearFarFromDepth(const CGmImage& picture, float& nearPlane, float& farPlane)
 {
-    float m = nearPlane;
+    // A near distance of 0 takes the nearest sample (starting from 0 would
+    // keep it at 0 for any picture).
+    float m = nearPlane != 0.0f ? nearPlane : 1e30f;
     float M = -1e30f;
     for (uint32_t y = 0; y < picture.height; ++y) {
         const uint8_t* row = picture.data + size_t(y) * picture.pitch;
@@ -157,7 +180,7 @@ void CQmBackGround::NearFarFromDepth(const CGmImage& picture, float& nearPlane, 
                 M = d;
         }
     }
-    if (nearPlane == 0.0f)
+    if (nearPlane == 0.0f && m < 1e30f)
         nearPlane = m;
     if (farPlane == 0.0f)
         farPlane = M;
@@ -313,7 +336,7 @@ void CQmBackGround::DrawDepthGrid(const CGmImage& picture)
         float x, y, z, rhw;
         uint32_t colour;
     };
-    const uint32_t flags = 0x102; // engine flags: transformed position, diffuse
+    const uint32_t flags = 0x103; // engine flags: transformed position, diffuse
     CGmVertexBuffer vertices(flags, w * h);
     auto* v = reinterpret_cast<Vertex*>(vertices.GetData());
     const float n = camera->nearPlane;

@@ -13,6 +13,8 @@
 // camera's viewport, and never drawn.
 //
 // Choices:
+// - A zero near distance takes the nearest depth sample (taking the smaller
+//   of the samples and the current 0 would leave it at 0).
 // - Tiling has no limit on the number of tiles (1023 x 767 needs 90).
 // - Picking reads only inside the picture: a point outside misses (no hit,
 //   no pick). A glow mask is read only inside its own picture.
@@ -77,6 +79,10 @@ public:
     // its mask) and the frame time.
     static void StepGlow(QmGlowRecord& record, bool over, float frameTime);
 
+    // A texture's raw picture as an image of our own, resampled to
+    // width x height (kept for 0 x 0); floats need 4-byte pixels and are
+    // resampled as floats. Null when the picture cannot be used.
+    static CGmImage* CopyPicture(const CGmTexture& texture, uint32_t width, uint32_t height, bool floats);
     // Power-of-two rectangles covering width x height, widths cut first.
     static void CutTiles(uint32_t width, uint32_t height, CGeArray<QmTileRect>& tiles);
     // The camera's zero near or far distance from the depth samples.
