@@ -7,6 +7,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmDebugDraw.h"
 #include "Engine/Core/Gm/GmShadow.h"
 #include "Source/GameClasses/QmBackGround.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -24,8 +25,8 @@ void CQmLocation::Render(uint32_t passFlags)
     if (g_pGmResourceManager)
         g_pGmResourceManager->AgeScores();
     CGmCamera* camera = ActiveCamera();
-    // The stencil shadow volumes of shadow mode 2 are drawn by the graphics'
-    // shadow pass once it exists.
+    // The stencil shadow volumes of shadow mode 2 are drawn by the render
+    // layers' shadow step, between their two passes.
     if (wrapper)
         wrapper->SetZEnable(1);
     CQmBackGround* background = ActiveBackground();
@@ -72,6 +73,15 @@ void CQmLocation::Render(uint32_t passFlags)
 
 void CQmLocation::RenderAuxGeometry()
 {
-    // Drawn through the graphics' debug drawers once they exist: entity axes,
-    // shade boxes, camera axes and the active walk grid.
+    if (!g_pGmDevice)
+        return;
+    g_pGmDevice->SetLighting(0);
+    g_pGmDevice->ResetWorldTransform();
+    for (auto* node = entities.head; node; node = node->next)
+        DrawAxes(node->value->frame.world);
+    for (const CQmShadeBox* box : shadeBoxes)
+        DrawAabb(box->min, box->max, box->enabled ? 0xFF8080FF : 0xFF404080);
+    for (const QmCameraGroup& group : cameraGroups)
+        if (group.camera)
+            DrawAxes(group.camera->frame.world);
 }

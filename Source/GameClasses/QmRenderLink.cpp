@@ -2,34 +2,55 @@
 
 #include "Engine/Core/Gm/GmLayers.h"
 
-// The render layers of this build keep no lists yet: visuals are drawn by
-// their owners and the hooks are never called.
-void QmLayersAdd(uint32_t, CGmVisualObject*)
+// The layers call their hooks without arguments; the visual being lit is not
+// named to them, so the shade boxes find no point (QmLayersLitPosition) until
+// the layers tell which visual they draw.
+void QmLayersAdd(uint32_t layer, CGmVisualObject* visual)
 {
+    if (g_pGmLayers)
+        g_pGmLayers->Add(layer, visual);
 }
 
-void QmLayersRemove(CGmVisualObject*)
+void QmLayersRemove(CGmVisualObject* visual)
 {
+    if (g_pGmLayers)
+        g_pGmLayers->Remove(visual);
 }
 
 void QmLayersRenderAll()
 {
+    if (g_pGmLayers)
+        g_pGmLayers->RenderAll();
 }
 
-void QmLayersAddLightHooks(QmLightHook, QmLightHook)
+void QmLayersAddLightHooks(QmLightHook before, QmLightHook after)
 {
+    if (!g_pGmLayers)
+        return;
+    g_pGmLayers->AddBeforeHook(before);
+    g_pGmLayers->AddAfterHook(after);
 }
 
-void QmLayersRemoveLightHooks(QmLightHook, QmLightHook)
+void QmLayersRemoveLightHooks(QmLightHook before, QmLightHook after)
 {
+    if (!g_pGmLayers)
+        return;
+    while (g_pGmLayers->RemoveBeforeHook(before)) {
+    }
+    while (g_pGmLayers->RemoveAfterHook(after)) {
+    }
 }
 
-void QmLayersGatherLights(float, float, float, uint8_t)
+void QmLayersGatherLights(float ambientScale, float diffuseScale, float specularScale, uint8_t omni)
 {
+    if (g_pGmLayers)
+        g_pGmLayers->GatherLights(ambientScale, diffuseScale, specularScale, omni != 0);
 }
 
 void QmLayersFlushLights()
 {
+    if (g_pGmLayers)
+        g_pGmLayers->FlushLights();
 }
 
 bool QmLayersLitPosition(float*)

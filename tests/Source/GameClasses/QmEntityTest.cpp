@@ -1,6 +1,8 @@
 // Entities and the property base: the slot walk with disabled slots and
 // listeners, events to every property, deletion, the stop-all routine, and
 // the visual object property's visuals.
+#include "Engine/Core/Gm/GmLayers.h"
+#include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPropAllocatorList.h"
 #include "tests/Source/GameClasses/LocationFixtures.h"
@@ -154,4 +156,31 @@ TEST(CQmPropVisualObject, VisualsHangBelowTheEntityAndHideOnChangeOnly)
     EXPECT_FLOAT_EQ(10.0f, b->frame.world.m[3]);
     EXPECT_FLOAT_EQ(1.0f, b->frame.world.m[7]);
     EXPECT_EQ(0, b->frame.worldDirty);
+}
+
+TEST(CQmPropVisualObject, VisualsEnterAndLeaveTheRenderLayers)
+{
+    CGmLayers layers;
+    g_pGmLayers = &layers;
+    {
+        CQmEntity entity;
+        auto* prop = new CQmPropVisualObject(&entity);
+        entity.SetProp(QM_PROP_VISUAL_OBJECT, prop);
+        auto* visual = new CountingVisual;
+        prop->AddVisual(visual, 3);
+        EXPECT_TRUE(layers.Contains(3, visual));
+        EXPECT_EQ(1u, layers.layers[3].count);
+    }
+    EXPECT_EQ(0u, layers.layers[3].count);
+
+    // A location keeps one pair of lighting hooks in the layers while it lives.
+    {
+        CQmLocation first("a");
+        CQmLocation second("b");
+        EXPECT_EQ(1u, layers.beforeHooks.count);
+        EXPECT_EQ(1u, layers.afterHooks.count);
+    }
+    EXPECT_EQ(0u, layers.beforeHooks.count);
+    EXPECT_EQ(0u, layers.afterHooks.count);
+    g_pGmLayers = nullptr;
 }
