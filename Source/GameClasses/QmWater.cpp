@@ -30,14 +30,18 @@ CQmWater::CQmWater(uint32_t gridColumns, uint32_t gridRows, float extentX, float
     : columns(gridColumns), rows(gridRows), amplitude(waveAmplitude), sizeX(extentX), sizeZ(extentZ),
       scrollSpeed(speed), uTiling(tiling * 0.5f)
 {
-    if (materialPath && *materialPath)
-        material = rescollect::LoadMaterial(g_dataRoot + materialPath);
+    if (materialPath && *materialPath) {
+        if (CGmMaterial* material = rescollect::LoadMaterial(g_dataRoot + materialPath)) {
+            SetMaterial(0, material);
+            material->Release();
+        }
+    }
     if (!IsValidGrid(columns, rows))
         return;
-    mesh = new CGmMesh;
+    auto* grid = new CGmMesh;
     const uint32_t quads = (columns - 1) * (rows - 1);
-    mesh->CreateBuffers(kQmWaterVertexFlags, columns * rows, 2, quads * 6);
-    auto* vertices = reinterpret_cast<QmWaterVertex*>(mesh->vertexBuffer->GetData());
+    grid->CreateBuffers(kQmWaterVertexFlags, columns * rows, 2, quads * 6);
+    auto* vertices = reinterpret_cast<QmWaterVertex*>(grid->vertexBuffer->GetData());
     for (uint32_t c = 0; c < columns; ++c) {
         for (uint32_t r = 0; r < rows; ++r) {
             QmWaterVertex& v = vertices[rows * c + r];
@@ -51,7 +55,7 @@ CQmWater::CQmWater(uint32_t gridColumns, uint32_t gridRows, float extentX, float
             v.v = float(r) / float(rows - 1);
         }
     }
-    auto* indices = reinterpret_cast<uint16_t*>(mesh->indexBuffer->GetData());
+    auto* indices = reinterpret_cast<uint16_t*>(grid->indexBuffer->GetData());
     uint32_t n = 0;
     for (uint32_t c = 0; c + 1 < columns; ++c) {
         for (uint32_t r = 1; r < rows; ++r) {
@@ -66,17 +70,13 @@ CQmWater::CQmWater(uint32_t gridColumns, uint32_t gridRows, float extentX, float
     CGmDrawRange range;
     range.vertexCount = columns * rows;
     range.primitiveCount = quads * 2;
-    mesh->drawRanges.Add(range);
-    mesh->UploadFirstRange();
+    grid->drawRanges.Add(range);
+    grid->UploadFirstRange();
+    SetMesh(grid, nullptr);
+    grid->Release();
 }
 
-CQmWater::~CQmWater()
-{
-    if (mesh)
-        mesh->Release();
-    if (material)
-        material->Release();
-}
+CQmWater::~CQmWater() = default;
 
 float CQmWater::WaveHeight(float x, float z) const
 {
@@ -94,8 +94,10 @@ void CQmWater::Update()
 {
     const float dt = FrameTime();
     time += dt;
-    if (!mesh)
+    if (!mesh) {
+        CGmScenicMesh::Update();
         return;
+    }
     const float du = sizeX != 0.0f ? dt * scrollSpeed / sizeX : 0.0f;
     CGmVertexBuffer* buffer = mesh->vertexBuffer;
     if (!buffer->LockRange(0, buffer->Count()))
@@ -106,11 +108,7 @@ void CQmWater::Update()
         vertices[i].u += du;
     }
     buffer->Unlock();
-}
-
-void CQmWater::Render()
-{
-    // Drawn as a scenic mesh by the render layers.
+    CGmScenicMesh::Update();
 }
 
 void CQmStone::Update()

@@ -2,7 +2,8 @@
 //
 // CQmWater is a grid of columns x rows vertices (position, normal, one
 // texture pair) whose heights follow a travelling wave and whose texture
-// drifts along u; it draws as a mesh with a material in the render layers.
+// drifts along u; it is a scenic mesh with one material, drawn by the render
+// layers once its creator puts it there.
 // CQmStone is an entity that follows the waves of its water and, once
 // dropped, sinks and reports "stone_drow" to the scripts.
 //
@@ -12,13 +13,11 @@
 #pragma once
 
 #include "Engine/Core/Common/GeString.h"
-#include "Engine/Core/Gm/GmVisual2D.h"
+#include "Engine/Core/Gm/GmScenicMesh.h"
 #include "Source/GameClasses/QmEntity.h"
 
 #include <cstdint>
 
-class CGmMaterial;
-class CGmMesh;
 
 // Vertex layout of the water: position, normal, one texture pair.
 struct QmWaterVertex {
@@ -28,15 +27,14 @@ struct QmWaterVertex {
 };
 constexpr uint32_t kQmWaterVertexFlags = 0x1041; // engine flags: position, normal, one pair
 
-class CQmWater : public CGmVisualObject {
+class CQmWater : public CGmScenicMesh {
 public:
     CQmWater(uint32_t columns, uint32_t rows, float sizeX, float sizeZ, const char* materialPath, float amplitude,
              float scrollSpeed, float tiling);
     ~CQmWater() override;
 
-    // Wave and drift, once per frame.
+    // Wave and drift, once per frame, then the scenic mesh's own update.
     void Update() override;
-    void Render() override;
     float WaveHeight(float x, float z) const;
     // The grid's vertex, null outside it or without a mesh.
     const QmWaterVertex* Vertex(uint32_t column, uint32_t row) const;
@@ -50,8 +48,6 @@ public:
     float sizeZ = 0.0f;
     float scrollSpeed = 0.0f;
     float uTiling = 0.5f; // half of the tiling given at creation
-    CGmMesh* mesh = nullptr;
-    CGmMaterial* material = nullptr;
 };
 
 class CQmStone : public CQmEntity {
