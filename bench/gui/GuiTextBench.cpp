@@ -28,7 +28,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <malloc.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -228,15 +227,11 @@ BENCHMARK(BM_GlyphsStraight)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    CBenchDevice::PreferOffscreen();
+    CBenchDevice::PrepareProcess();
     if (chdir(QM_DEMO_DATA) != 0) {
         std::fprintf(stderr, "%s cannot be entered\n", QM_DEMO_DATA);
         return 1;
     }
-    setenv("LP_NUM_THREADS", "1", 0);
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    mallopt(M_TOP_PAD, 64 << 20);
     GeCpuProbeCreate();
     GeSimdCreate();
     benchmark::Initialize(&argc, argv);

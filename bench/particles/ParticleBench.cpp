@@ -29,7 +29,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -373,11 +372,7 @@ BENCHMARK(BM_RawGl)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    CBenchDevice::PreferOffscreen();
-    setenv("LP_NUM_THREADS", "1", 0);
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    mallopt(M_TOP_PAD, 64 << 20);
+    CBenchDevice::PrepareProcess();
     GeCpuProbeCreate();
     GeSimdCreate();
     benchmark::Initialize(&argc, argv);

@@ -10,6 +10,7 @@
 #include "Engine/Core/Gm/GmShadow.h"
 #include "Engine/Core/Pack/Harvester.h"
 #include "Platform/D3d9/D3d9Gl.h"
+#include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
 #include "tools/sceneview/SceneViewScene.h"
 
@@ -18,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -202,12 +202,7 @@ BENCHMARK(BM_RawGl)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("LP_NUM_THREADS", "1", 0);
-    // As the device does on Mesa's software rasteriser: freed memory is kept.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    mallopt(M_TOP_PAD, 64 << 20);
+    CBenchDevice::PrepareProcess();
     char pattern[] = "/tmp/scenebench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;

@@ -28,7 +28,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 #include <vector>
 
@@ -209,13 +208,7 @@ BENCHMARK(BM_QuadsStraight)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    CBenchDevice::PreferOffscreen();
-    setenv("LP_NUM_THREADS", "1", 0);
-    // As the device benchmark: Mesa's large per-state-change blocks stay
-    // with the process on both sides.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    mallopt(M_TOP_PAD, 64 << 20);
+    CBenchDevice::PrepareProcess();
     // Vertex buffers clear their memory through the SIMD kernels.
     GeCpuProbeCreate();
     GeSimdCreate();
