@@ -7,9 +7,8 @@
 // above an earlier one). Names are unique in a set and compared byte by byte.
 // The set owns its controls: Destroy deletes them.
 //
-// The factory builds the types it has classes for (EGCT_CONTROL,
-// EGCT_TEXTCONTROL, EGCT_BUTTON and EGCT_CUSTOM) and refuses the others,
-// like EGCT_MENU, with null. The loader reads GUI documents with white-space
+// The factory builds the types it has classes for (GuiFactory.cpp lists
+// them) and refuses the others, like EGCT_MENU, with null. The loader reads GUI documents with white-space
 // condensing off (values keep their spaces and line breaks), creates the
 // controls in a first pass (a taken name gets "%s%02d" with 1, 2, ...; an
 // element whose type no class serves is skipped), sets their properties, and

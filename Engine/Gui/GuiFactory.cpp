@@ -1,8 +1,12 @@
 // The control factory: the classes this library has, by type code. Types
-// without a class here (EGCT_MENU among them) are refused.
+// without a class here (EGCT_MENU among them) are refused. A type is
+// buildable exactly when the factory makes it, so a new class needs only its
+// line in the switch.
 #include "Engine/Gui/GuiButton.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiCustom.h"
+#include "Engine/Gui/GuiProgressBar.h"
+#include "Engine/Gui/GuiSwitch.h"
 
 CGuiControl* GuiConstructControl(uint32_t type)
 {
@@ -11,11 +15,15 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_TEXTCONTROL: return new CGuiTextControl(1.0f, 1.0f);
     case EGCT_BUTTON: return new CGuiButton(1.0f, 1.0f);
     case EGCT_CUSTOM: return new CGuiCustom(1.0f, 1.0f);
+    case EGCT_SWITCH: return new CGuiSwitch(1.0f, 1.0f);
+    case EGCT_PROGRESSBAR: return new CGuiProgressBar(1.0f, 1.0f);
     default: return nullptr;
     }
 }
 
 bool GuiTypeBuildable(uint32_t type)
 {
-    return type == EGCT_CONTROL || type == EGCT_TEXTCONTROL || type == EGCT_BUTTON || type == EGCT_CUSTOM;
+    CGuiControl* probe = GuiConstructControl(type);
+    delete probe;
+    return probe != nullptr;
 }
