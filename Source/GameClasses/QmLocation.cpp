@@ -105,7 +105,15 @@ CQmLocation::~CQmLocation()
 {
     ClearStaticEnvironment();
     QmLayersRemoveLightHooks(QmShadeBeforeLighting, QmShadeAfterLighting);
-    delete overlayDocument;
+    // The shown document is one of the location's own or a catalogue's.
+    bool shownIsOwn = false;
+    for (auto* node = documents.first; node; node = documents.Next(node)) {
+        shownIsOwn = shownIsOwn || node->value == overlayDocument;
+        delete node->value;
+    }
+    documents.Clear();
+    if (!shownIsOwn)
+        delete overlayDocument;
     delete fullScreenAnim;
     delete video;
     for (auto* node = entities.head; node; node = node->next) {

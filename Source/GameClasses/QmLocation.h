@@ -72,6 +72,7 @@ public:
     ~CQmOverlayDocument() override;
     void Render() override;
 
+    CGeString name;
     CGeArray<CGmVisualObject*> children;
 };
 
@@ -158,6 +159,8 @@ public:
     uint32_t backgroundState = 0;
     float musicCheckTimer = -1.0f;
     CQmOverlayDocument* overlayDocument = nullptr;
+    // The location file's overlay documents by name, owned.
+    CGeStringMap<CQmOverlayDocument*> documents;
 
 private:
     void EnableByTable();

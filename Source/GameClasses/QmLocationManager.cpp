@@ -8,26 +8,21 @@
 #include "Engine/Core/Sound/SmSoundManager.h"
 #include "Engine/Physics/GeStaticEnvironment.h"
 #include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
 
 CQmLocationManager* g_locationManager = nullptr;
 
 namespace {
 
-bool NameOnlyLoader(CQmLocation& location, const uint8_t*, uint32_t, const CGeString& key)
-{
-    location.name = key;
-    return true;
-}
-
-QmLocationLoader s_loader = NameOnlyLoader;
+QmLocationLoader s_loader = LoadLocationFromFile;
 
 } // namespace
 
 QmLocationLoader CQmLocationManager::SetLoader(QmLocationLoader loader)
 {
     const QmLocationLoader previous = s_loader;
-    s_loader = loader ? loader : NameOnlyLoader;
+    s_loader = loader ? loader : LoadLocationFromFile;
     return previous;
 }
 
@@ -53,7 +48,7 @@ CQmLocation* CQmLocationManager::ChangeLocation(const char* path)
         CQmLocation* location = node->value;
         location->UpdateShadeLight();
         if (!location->staticEnvironmentFile.IsEmpty())
-            LoadStaticEnvironment(location->staticEnvironmentFile.c_str());
+            LoadStaticEnvironment((g_dataRoot + location->staticEnvironmentFile).c_str());
         return location;
     }
     CGeFileData file = LoadFileData(path ? path : "");

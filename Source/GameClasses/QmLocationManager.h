@@ -6,8 +6,8 @@
 // is still current; a change to the loaded one reuses it without reading
 // anything. A file that cannot be read evicts nothing and gives null.
 //
-// The content of a location file is read by the location loader; until it
-// exists, the loader routine only names the location after its file.
+// The content of a location file is read by the location loader
+// (LoadLocationFromFile); tests may put another routine in its place.
 #pragma once
 
 #include "Engine/Core/Common/GeMap.h"

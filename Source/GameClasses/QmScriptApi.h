@@ -184,3 +184,9 @@ void ScriptLogLookupFailed(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+class CQmEntity;
+// The entity look-up of every script function that names an entity: the
+// name in the current location's entity map. Null when there is no current
+// location (every name is then unknown) or no entity of that name.
+CQmEntity* ScriptFindEntity(const char* name);

@@ -1,6 +1,7 @@
 #include "Source/GameClasses/QmScriptApi.h"
 
 #include "Engine/Core/Common/GeLog.h"
+#include "Source/GameClasses/QmLocationManager.h"
 
 #include <cstdarg>
 
@@ -58,4 +59,11 @@ void ScriptLogLookupFailed(const char* format, ...)
     va_start(args, format);
     GeLogV(2, format, args);
     va_end(args);
+}
+
+CQmEntity* ScriptFindEntity(const char* name)
+{
+    if (!name || !g_locationManager || !g_locationManager->current)
+        return nullptr;
+    return g_locationManager->current->FindEntity(name);
 }

@@ -1,4 +1,5 @@
 #include "Source/GameClasses/QmScriptApi.h"
+#include "Source/GameClasses/QmScriptColliders.h"
 #include "Source/GameClasses/QmScriptSystem.h"
 
 // The script functions in the order of registration. The order is not grouped:
@@ -94,9 +95,9 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetInventoryItemValue",               Lua_NotBuilt},  //  72 video and inventory
     {"GetInventoryItemValue",               Lua_NotBuilt},  //  73 video and inventory
     {"EnableEntityProperty",                Lua_NotBuilt},  //  74 entities
-    {"SetColliderAABB",                     Lua_NotBuilt},  //  75 entities
-    {"SetColliderSphere",                   Lua_NotBuilt},  //  76 entities
-    {"SetColliderBox",                      Lua_NotBuilt},  //  77 entities
+    {"SetColliderAABB",                     ScriptEntryPoint<Lua_SetColliderAABB>},  //  75 entities
+    {"SetColliderSphere",                   ScriptEntryPoint<Lua_SetColliderSphere>},  //  76 entities
+    {"SetColliderBox",                      ScriptEntryPoint<Lua_SetColliderBox>},  //  77 entities
     {"LockInput",                           Lua_NotBuilt},  //  78 entities
     {"PlayVideo",                           Lua_NotBuilt},  //  79 video and inventory
     {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory

@@ -26,6 +26,8 @@
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropCollider.h"
+#include "Source/GameClasses/QmUnifiedCollector.h"
 #include "Source/GameClasses/QmMenu.h"
 #include "Source/GameClasses/QmPuzzleManager.h"
 #include "Source/GameClasses/QmQuests.h"
@@ -119,7 +121,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
 
     g_dispatcher = new CCiDispatcher();
     g_locationManager = new CQmLocationManager();
-    // The active-collider list comes with the colliders.
+    CreateActiveColliders();
     QmSetEntitySettings();
 
     for (uint32_t stage = 0; stage < 2; ++stage)
@@ -182,7 +184,9 @@ void ShutdownGame()
     DeleteAndNull(g_keyboard);
     DeleteAndNull(g_mouse);
     CGuiResources::FreeAll();
-    // The collider list goes with the colliders.
+    DestroyActiveColliders();
+    // The track catalogue lives until the program ends.
+    CQmUnifiedCollector::ClearTracks();
     DeleteAndNull(g_dispatcher);
     if (g_luaState)
         ScriptShutdown();

@@ -12,7 +12,7 @@
 // The GUI steps load "Gui/gui_res.xml", make the keyboard, the mouse, the
 // cursor set from its twenty-cursor list and the GUI manager with its current
 // set "mainCtrlSet". Parts of the game that do not exist yet (dialog system,
-// inventory, menu, puzzle manager, mini-games, collider list, catalogues)
+// inventory, menu, puzzle manager, mini-games, catalogues)
 // keep their pointers null; their steps are marked where they belong.
 #pragma once
 
