@@ -194,9 +194,9 @@ void ReadBackground(QmCameraGroup& group, const TiXmlElement* element)
     const char* colour = XmlGetText("argbimage", handle);
     const char* depth = XmlGetText("zimage", handle);
     const char* mask = XmlGetText("zmaskimage", handle);
-    auto* background = new CQmBackGround(colour ? (g_dataRoot + colour).c_str() : "",
-                                         depth ? (g_dataRoot + depth).c_str() : "",
-                                         mask ? (g_dataRoot + mask).c_str() : "", group.camera);
+    auto* background =
+        new CQmBackGround(colour ? (g_dataRoot + colour).c_str() : "", depth ? (g_dataRoot + depth).c_str() : "",
+                          mask ? (g_dataRoot + mask).c_str() : "", group.camera);
     group.backgrounds.Add(background);
     for (const TiXmlElement* child = element->FirstChildElement(); child; child = child->NextSiblingElement()) {
         const XmlHandle childHandle = Handle(child);

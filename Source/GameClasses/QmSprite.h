@@ -43,10 +43,7 @@ public:
 
 class CQmAnimSprite : public CGmAnimSprite {
 public:
-    explicit CQmAnimSprite(const CGmImageSet& images = CGmImageSet())
-        : CGmAnimSprite(images, kQmAnimSpriteTypeId)
-    {
-    }
+    explicit CQmAnimSprite(const CGmImageSet& images = CGmImageSet()) : CGmAnimSprite(images, kQmAnimSpriteTypeId) {}
     ~CQmAnimSprite() override { QmClearSpriteSequences(sequences); }
 
     // The current device's 3D camera entry of the engine hub.
