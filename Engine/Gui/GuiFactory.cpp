@@ -7,6 +7,8 @@
 #include "Engine/Gui/GuiCustom.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Engine/Gui/GuiSwitch.h"
+#include "Engine/Gui/GuiScrollBar.h"
+#include "Engine/Gui/GuiText.h"
 
 CGuiControl* GuiConstructControl(uint32_t type)
 {
@@ -17,6 +19,8 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_CUSTOM: return new CGuiCustom(1.0f, 1.0f);
     case EGCT_SWITCH: return new CGuiSwitch(1.0f, 1.0f);
     case EGCT_PROGRESSBAR: return new CGuiProgressBar(1.0f, 1.0f);
+    case EGCT_TEXT: return new CGuiText(1.0f, 1.0f);
+    case EGCT_SCROLLBAR: return new CGuiScrollBar(1.0f, 1.0f);
     default: return nullptr;
     }
 }
