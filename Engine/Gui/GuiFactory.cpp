@@ -5,9 +5,12 @@
 #include "Engine/Gui/GuiButton.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiCustom.h"
+#include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiProgressBar.h"
-#include "Engine/Gui/GuiSwitch.h"
+#include "Engine/Gui/GuiScrollArea.h"
 #include "Engine/Gui/GuiScrollBar.h"
+#include "Engine/Gui/GuiScrollBox.h"
+#include "Engine/Gui/GuiSwitch.h"
 #include "Engine/Gui/GuiText.h"
 
 CGuiControl* GuiConstructControl(uint32_t type)
@@ -21,6 +24,9 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_PROGRESSBAR: return new CGuiProgressBar(1.0f, 1.0f);
     case EGCT_TEXT: return new CGuiText(1.0f, 1.0f);
     case EGCT_SCROLLBAR: return new CGuiScrollBar(1.0f, 1.0f);
+    case EGCT_LISTBOX: return new CGuiListBox(1.0f, 1.0f);
+    case EGCT_SCROLLAREA: return new CGuiScrollArea(1.0f, 1.0f);
+    case EGCT_SCROLLBOX: return new CGuiScrollBox(1.0f, 1.0f);
     default: return nullptr;
     }
 }

@@ -74,15 +74,7 @@ CGuiText::CGuiText(float w, float h) : CGuiControl(w, h)
 
 CGuiText::~CGuiText()
 {
-    // The children stay in the set; those still ours stop calling back.
-    const GuiListener mine = {static_cast<void*>(this), &CGuiText::ChildListener};
-    for (auto* node = children.head; node; node = node->next) {
-        CGuiControl* child = node->value;
-        if (child != horzBar && child != vertBar && child != textControl)
-            continue;
-        while (auto* record = child->listeners.Find(child->listeners.head, child->listeners.tail, mine))
-            child->listeners.Remove(record);
-    }
+    GuiForgetParts(this, {textControl, horzBar, vertBar}, static_cast<void*>(this), &CGuiText::ChildListener);
 }
 
 void CGuiText::ChildListener(void* object, CGuiControl* child, uint32_t code)
@@ -93,29 +85,36 @@ void CGuiText::ChildListener(void* object, CGuiControl* child, uint32_t code)
 // ---------------------------------------------------------------------------
 // Children.
 
-CGuiScrollBar* CGuiText::MakeBar(const char* suffix)
+CGuiControl* GuiMakePart(CGuiControl* owner, uint32_t type, const char* suffix)
 {
-    CGeString barName = name;
-    barName.Append(suffix);
-    if (name.IsEmpty() || !ownerSet || ownerSet->FindControl(barName))
+    if (!owner->ownerSet || owner->name.IsEmpty())
         return nullptr;
-    CGuiScrollBar* bar = new CGuiScrollBar(1.0f, 1.0f);
-    bar->dispatcher = ownerSet->owner ? ownerSet->owner->dispatcher : dispatcher;
-    bar->SetName(barName);
-    ownerSet->AddControl(bar);
-    bar->CreateChildren();
-    return bar;
+    CGeString partName = owner->name;
+    partName.Append(suffix);
+    return owner->ownerSet->CreateControl(partName, type); // null when the name is taken
+}
+
+void GuiForgetParts(CGuiControl* owner, std::initializer_list<CGuiControl*> parts, void* object,
+                    GuiListenerCallback callback)
+{
+    const GuiListener record = {object, callback};
+    for (auto* node = owner->children.head; node; node = node->next) {
+        CGuiControl* child = node->value;
+        bool part = false;
+        for (CGuiControl* p : parts)
+            part = part || (p && p == child);
+        if (!part)
+            continue;
+        while (auto* found = child->listeners.Find(child->listeners.head, child->listeners.tail, record))
+            child->listeners.Remove(found);
+    }
 }
 
 void CGuiText::CreateChildren()
 {
-    if (ownerSet && !name.IsEmpty()) {
-        CGeString textName = name;
-        textName.Append(kGuiTextControlSuffix);
-        textControl = static_cast<CGuiTextControl*>(ownerSet->CreateControl(textName, EGCT_TEXTCONTROL));
-    }
-    horzBar = MakeBar(kGuiHorzBarSuffix);
-    vertBar = MakeBar(kGuiVertBarSuffix);
+    textControl = static_cast<CGuiTextControl*>(GuiMakePart(this, EGCT_TEXTCONTROL, kGuiTextControlSuffix));
+    horzBar = static_cast<CGuiScrollBar*>(GuiMakePart(this, EGCT_SCROLLBAR, kGuiHorzBarSuffix));
+    vertBar = static_cast<CGuiScrollBar*>(GuiMakePart(this, EGCT_SCROLLBAR, kGuiVertBarSuffix));
     for (CGuiControl* child : {static_cast<CGuiControl*>(textControl), static_cast<CGuiControl*>(horzBar),
                                static_cast<CGuiControl*>(vertBar)})
         if (child)

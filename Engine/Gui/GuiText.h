@@ -22,6 +22,8 @@
 
 #include "Engine/Gui/GuiControl.h"
 
+#include <initializer_list>
+
 class CGuiScrollBar;
 class CGuiTextControl;
 
@@ -59,13 +61,20 @@ public:
     uint32_t autosize = 0;
 
 protected:
-    // Makes a scroll bar child of the owner set, null when the name is taken.
-    CGuiScrollBar* MakeBar(const char* suffix);
     // Enables each bar that has a range, while this control is enabled.
     void UpdateBarStates();
     // The listener callback that routes a child's events to OnChildEvent.
     static void ChildListener(void* object, CGuiControl* child, uint32_t code);
 };
+
+// A part of a compound control: a control of the owner's set, named by the
+// owner's name and the suffix, made by the factory (its own parts included);
+// null when the owner has no set or no name, or the name is taken.
+CGuiControl* GuiMakePart(CGuiControl* owner, uint32_t type, const char* suffix);
+// Takes every record of (object, callback) off those parts that still are
+// the owner's children (a part deleted before its owner is not touched).
+void GuiForgetParts(CGuiControl* owner, std::initializer_list<CGuiControl*> parts, void* object,
+                    GuiListenerCallback callback);
 
 // The internal parts' name suffixes.
 extern const char* const kGuiTextControlSuffix;

@@ -21,14 +21,13 @@
 #include "Engine/Gui/GuiResources.h"
 #include "Platform/D3d9/D3d9Gl.h"
 #include "bench/Support/Bench2dScene.h"
+#include "bench/Support/BenchDemoFont.h"
 #include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -57,20 +56,6 @@ CGeWString MakePage()
     }
     page.resize(kPageLength);
     return CGeWString(page.c_str());
-}
-
-// The demo's font, read from its baked FONT element as the GUI resources
-// read a FONTLIST (the working directory is the demo's data root).
-CGuiFont* LoadDemoFont()
-{
-    std::ifstream file("Gui/fonts/dejavu_sans_18.xml");
-    std::stringstream text;
-    text << "<FONTLIST>" << file.rdbuf() << "</FONTLIST>";
-    TiXmlDocument document;
-    document.Parse(text.str().c_str());
-    if (TiXmlElement* list = document.FirstChildElement("FONTLIST"))
-        CGuiResources::LoadFonts(list);
-    return CGuiResources::FindFont(CGeString("STAT_FONT_MIDDLE"));
 }
 
 // The 2D scene of slot 0 with the demo's font and the page.

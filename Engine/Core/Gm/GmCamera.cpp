@@ -64,6 +64,9 @@ void CGmCamera::Apply(const GeViewport& values)
     SetViewportParams(values);
     if (g_pGmDevice)
         g_pGmDevice->SetViewPort(currentViewport);
+    // The device now shows the whole viewport: the next clip rectangle must
+    // reach the device even when it equals the one applied before.
+    appliedClipRect[2] = -1.0f;
 }
 
 void CGmCamera::UpdateViewportMatrix()

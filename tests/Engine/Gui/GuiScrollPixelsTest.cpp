@@ -1,16 +1,23 @@
 // The scrolling controls drawn on the headless device and read back, at the
 // reference size and at a smaller back buffer: scroll bars in both
 // directions (the start arrow mirrored, the vertical bar's pictures turned by
-// a quarter turn onto the bar).
+// a quarter turn onto the bar), a list box's selection half scrolled out of
+// view, and a scroll box cutting its content.
 #include "GuiPictureFixture.h"
 
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Core/Gm/GmTexture.h"
+#include "Engine/Core/Gm/GuiFont.h"
+#include "Engine/Gui/GuiBoundFrames.h"
 #include "Engine/Gui/GuiControlSet.h"
+#include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiPropertyIds.h"
 #include "Engine/Gui/GuiResources.h"
+#include "Engine/Gui/GuiScrollArea.h"
 #include "Engine/Gui/GuiScrollBar.h"
+#include "Engine/Gui/GuiScrollBox.h"
 #include "Engine/Gui/GuiValues.h"
 #include "tests/Engine/Core/Gm/Screen2dFixture.h"
 
@@ -113,6 +120,97 @@ TEST_F(GuiScrollPixels, BarsInBothDirections)
             {410, 200, kCyan},
             {430, 200, kBackground},
             {395, 200, kBackground},
+        };
+        for (const Expect& p : probes)
+            EXPECT_LE(ColourDistance(p.colour, Probe(p.x, p.y, w)), 2)
+                << p.x << ", " << p.y << ": " << std::hex << Probe(p.x, p.y, w);
+    }
+}
+
+TEST_F(GuiScrollPixels, AListsSelectionHalfScrolledOut)
+{
+    // A font whose texture is clear, so that only the selection shows.
+    static const char16_t kCodes[] = u" abcdefghij";
+    CGmTexture* texture = new CGmTexture();
+    texture->Create(110, 12, GM_FMT_A8R8G8B8, false);
+    CGuiFont* font = new CGuiFont();
+    font->Init(texture, 11, 11, kCodes, nullptr, 0, 0);
+    texture->Release();
+    CGuiResources::fonts[CGeString("F")] = font;
+    const uint32_t magenta[4] = {kMagenta, kMagenta, kMagenta, kMagenta};
+    GuiTestSchema("sel", 20, 12, magenta);
+
+    auto* list = static_cast<CGuiListBox*>(set->CreateControl(CGeString("l"), EGCT_LISTBOX));
+    list->SetSize(200, 60);
+    list->SetPosition(100, 300);
+    list->SetProperty(EP_Font, CGeValue("F"), false);
+    list->SetProperty(EP_HorzScrollBarWidth, GuiMakeFloat(10), false);
+    list->SetProperty(EP_VertScrollBarWidth, GuiMakeFloat(10), false);
+    list->SetProperty(EP_SelectionPic, CGeValue("sel"), false);
+    list->SetProperty(EP_Items, CGeValue(CGeWString(u"a\nb\nc\nd\ne\nf\ng\nh\ni\nj")), true);
+    list->SetCurItem(1);
+    list->SetScrollOffset({0.0f, 18.0f}); // the item's upper half above the view
+
+    for (uint32_t w : {1280u, 640u}) {
+        SCOPED_TRACE(w);
+        Frame(w, w * 1024 / 1280, [&] {
+            set->Update();
+            list->Render();
+        });
+        struct Expect {
+            float x, y;
+            uint32_t colour;
+        } probes[] = {
+            {150, 303, kMagenta},    {280, 303, kMagenta}, // the lower half, the list's width less the bar
+            {150, 309, kBackground},                       // below it
+            {150, 297, kBackground},                       // the cut upper half
+            {295, 303, kBackground},                       // beside it, the vertical bar
+        };
+        for (const Expect& p : probes)
+            EXPECT_LE(ColourDistance(p.colour, Probe(p.x, p.y, w)), 2)
+                << p.x << ", " << p.y << ": " << std::hex << Probe(p.x, p.y, w);
+    }
+}
+
+TEST_F(GuiScrollPixels, AScrollBoxCutsItsContent)
+{
+    const uint32_t green[4] = {kGreen, kGreen, kGreen, kGreen};
+    GuiTestSchema("white", 8, 8, green);
+    auto* frameSet = static_cast<CGuiBoundFrameSetSimple*>(
+        CGuiBoundFrames::CreateSet(manager->frameSets, EBFT_SimpleRect, CGeString("content")));
+    CGmImageSet* white = CGuiResources::FindSpriteSchema(CGeString("white"));
+    frameSet->bgPic.schema = white;
+    frameSet->bgVertexColor = 0xFFFFFFFF;
+
+    auto* box = static_cast<CGuiScrollBox*>(set->CreateControl(CGeString("box"), EGCT_SCROLLBOX));
+    box->SetSize(200, 100);
+    box->SetPosition(500, 300);
+    box->SetProperty(EP_HorzScrollBarWidth, GuiMakeFloat(10), false);
+    box->SetProperty(EP_VertScrollBarWidth, GuiMakeFloat(10), true);
+    CGuiControl* content = set->CreateControl(CGeString("content"), EGCT_CONTROL);
+    content->SetParent(box->area);
+    content->SetSize(300, 200);
+    content->SetProperty(EP_BoundFrameSet, CGeValue("content"), false);
+    content->SetProperty(EP_Clipping, GuiMakeBool(1), false);
+    box->Refresh();
+    box->SetProperty(EP_ScrollOffsetX, GuiMakeFloat(50), false);
+    EXPECT_FLOAT_EQ(-50.0f, content->X());
+
+    for (uint32_t w : {1280u, 640u}) {
+        SCOPED_TRACE(w);
+        Frame(w, w * 1024 / 1280, [&] {
+            set->Update();
+            box->Render();
+        });
+        struct Expect {
+            float x, y;
+            uint32_t colour;
+        } probes[] = {
+            {504, 304, kGreen},      {680, 380, kGreen}, // inside the area
+            {696, 350, kBackground},                     // where the vertical bar runs
+            {600, 396, kBackground},                     // and the horizontal one
+            {720, 350, kBackground},                     // beyond the box
+            {480, 350, kBackground},                     // scrolled out to the left
         };
         for (const Expect& p : probes)
             EXPECT_LE(ColourDistance(p.colour, Probe(p.x, p.y, w)), 2)
