@@ -152,10 +152,23 @@ void CGuiText::CreateChildren()
 
 Vec2 CGuiText::TextSize() const
 {
-    Vec2 size = {0.0f, 0.0f};
-    if (textControl && textControl->textVisual)
-        textControl->textVisual->Measure(textControl->text, &size.x, &size.y);
-    return size;
+    if (!textControl || !textControl->textVisual)
+        return {0.0f, 0.0f};
+    // Measuring walks the whole text; scrolling asks again at every step, so
+    // the size is kept until the text or what measures it changes.
+    const CGmText& t = *textControl->textVisual;
+    MeasureCache& m = m_measured;
+    if (!m.valid || m.font != t.font || m.lineHeight != t.lineHeight || m.spacing != t.letterSpacing ||
+        m.showTags != t.showTags || !(m.text == textControl->text)) {
+        m.text = textControl->text;
+        m.font = t.font;
+        m.lineHeight = t.lineHeight;
+        m.spacing = t.letterSpacing;
+        m.showTags = t.showTags;
+        t.Measure(m.text, &m.size.x, &m.size.y);
+        m.valid = true;
+    }
+    return m.size;
 }
 
 float CGuiText::LineHeight() const

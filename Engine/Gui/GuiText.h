@@ -24,6 +24,7 @@
 
 #include <initializer_list>
 
+class CGuiFont;
 class CGuiScrollBar;
 class CGuiTextControl;
 
@@ -61,6 +62,17 @@ public:
     uint32_t autosize = 0;
 
 protected:
+    struct MeasureCache {
+        CGeWString text;
+        const CGuiFont* font = nullptr;
+        float lineHeight = 0.0f;
+        float spacing = 0.0f;
+        uint32_t showTags = 0;
+        Vec2 size = {0.0f, 0.0f};
+        bool valid = false;
+    };
+    mutable MeasureCache m_measured;
+
     // Enables each bar that has a range, while this control is enabled.
     void UpdateBarStates();
     // The listener callback that routes a child's events to OnChildEvent.

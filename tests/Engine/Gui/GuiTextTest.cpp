@@ -123,6 +123,11 @@ TEST_F(GuiText, OffsetsAreWholeUnitsWithinTheRange)
     EXPECT_FLOAT_EQ(0.0f, t->GetScrollOffset().x);
     EXPECT_FLOAT_EQ(14.0f, t->vertBar->maxPos);
     EXPECT_EQ(0, t->horzBar->enabledState); // nothing to scroll across
+    // A new line height gives a new range (the measured size is not kept
+    // past a change of what measures it).
+    t->SetProperty(EP_FontVPitch, GuiMakeFloat(20), true);
+    EXPECT_FLOAT_EQ(54.0f, t->GetScrollRange().y);
+    t->SetProperty(EP_FontVPitch, GuiMakeFloat(12), true);
 
     // A text smaller than the view: both bars disabled, the offset held at 0.
     t->textControl->SetText(u"ab");
