@@ -171,8 +171,14 @@ void CQmGameProcessor::TickTimerAndInput()
         g_geTimer->Update();
     if (g_dispatcher)
         g_dispatcher->RunPass();
-    if (g_guiManager)
+    // A script may run a whole update from inside the GUI's own (a control's
+    // event): the inner one must not hand the same input to the controls again.
+    static bool s_inGuiUpdate = false;
+    if (g_guiManager && !s_inGuiUpdate) {
+        s_inGuiUpdate = true;
         g_guiManager->Update();
+        s_inGuiUpdate = false;
+    }
 }
 
 void CQmGameProcessor::Update()
@@ -204,8 +210,13 @@ void CQmGameProcessor::Update()
     }
     // Re-read: a message handler above may have changed the location.
     location = CurrentLocation();
-    if (!location)
+    if (!location) {
+        // Before any location is current ("global_init" asked for the first)
+        // the faders still run, so that the loading fade ends and the change
+        // happens, and screen effects play.
+        RunFaders();
         return;
+    }
 
     if (inputLockTime > 0.0f) {
         inputLockTime -= frameTime;

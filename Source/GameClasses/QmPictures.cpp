@@ -55,6 +55,23 @@ QmPicture* QmMakePicture(const char* path, bool fromDisk, float x, float y, cons
     return picture;
 }
 
+QmPicture* QmMakePictureOfTexture(CGmTexture* texture, float x, float y)
+{
+    if (!texture)
+        return nullptr;
+    if (!texture->Image()) {
+        texture->Release();
+        return nullptr;
+    }
+    QmPicture* picture = new QmPicture();
+    picture->texture = texture;
+    picture->width = (float)texture->Image()->width;
+    picture->height = (float)texture->Image()->height;
+    picture->x = x - picture->width * 0.5f;
+    picture->y = y - picture->height * 0.5f;
+    return picture;
+}
+
 void QmDeletePicture(QmPicture*& picture)
 {
     if (!picture)

@@ -27,6 +27,10 @@ struct QmPicture {
 // spot at its centre, placed at (x, y); with a size, its top-left corner is
 // placed at (x, y). Null when the file cannot be read or decoded.
 QmPicture* QmMakePicture(const char* path, bool fromDisk, float x, float y, const float* size);
+// A picture of a texture whose reference the caller hands over, at the
+// texture's pixel size with its hot spot at its centre, placed at (x, y).
+// Null (the reference released) for a texture without an image.
+QmPicture* QmMakePictureOfTexture(CGmTexture* texture, float x, float y);
 // Deletes the picture (null is fine) and nulls the pointer.
 void QmDeletePicture(QmPicture*& picture);
 void QmSetPictureAlpha(QmPicture* picture, uint8_t alpha);

@@ -1,5 +1,6 @@
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptColliders.h"
+#include "Source/GameClasses/QmScriptGameControl.h"
 #include "Source/GameClasses/QmScriptSystem.h"
 
 // The script functions in the order of registration. The order is not grouped:
@@ -14,19 +15,20 @@
 // QmScriptAnimations.cpp; entities (transform, cameras, input lock, colliders,
 // location change, look-at, walker) QmScriptEntities.cpp; video and inventory
 // QmScriptVideoInventory.cpp; effects (documents, interaction, mini-game start)
-// QmScriptEffects.cpp; sounds QmScriptSounds.cpp; game control (time, light)
-// QmScriptGameControl.cpp; scene controls (selection, points, puzzle controls,
-// entity settings, screen shake, overlays, mini-game events)
-// QmScriptSceneControls.cpp; location objects (saving, hints, inventory state,
-// menu, walk grids, 3D arrow) QmScriptLocationObjects.cpp.
+// QmScriptEffects.cpp; sounds QmScriptSounds.cpp; game control (time, screen
+// effects, the loading screen, location change, saving, mini-game and menu
+// calls, wherever their rows stand) QmScriptGameControl.cpp; scene controls
+// (selection, points, puzzle controls, entity settings, screen shake,
+// overlays, mini-game events) QmScriptSceneControls.cpp; location objects
+// (hints, inventory state, walk grids, 3D arrow) QmScriptLocationObjects.cpp.
 const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SysLog",                              ScriptEntryPoint<Lua_SysLog>},  //   0 system
     {"SysDelayedCall",                      ScriptEntryPoint<Lua_SysDelayedCall>},  //   1 system
     {"SysSetTimer",                         ScriptEntryPoint<Lua_SysSetTimer>},  //   2 system
     {"SysReturn",                           ScriptEntryPoint<Lua_SysReturn>},  //   3 system
-    {"SysSetTimeScale",                     Lua_NotBuilt},  //   4 game control
-    {"SysSetMaxTimeQuantum",                Lua_NotBuilt},  //   5 game control
-    {"SysGetTime",                          Lua_NotBuilt},  //   6 game control
+    {"SysSetTimeScale",                     ScriptEntryPoint<Lua_SysSetTimeScale>},  //   4 game control
+    {"SysSetMaxTimeQuantum",                ScriptEntryPoint<Lua_SysSetMaxTimeQuantum>},  //   5 game control
+    {"SysGetTime",                          ScriptEntryPoint<Lua_SysGetTime>},  //   6 game control
     {"GetQuestValue",                       ScriptEntryPoint<Lua_GetQuestValue>},  //   7 system
     {"QuestIsPassed",                       ScriptEntryPoint<Lua_QuestIsPassed>},  //   8 system
     {"QuestPass",                           ScriptEntryPoint<Lua_QuestPass>},  //   9 system
@@ -61,8 +63,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"AddAvailableTopic",                   Lua_NotBuilt},  //  38 actors
     {"RemoveAvailableTopic",                Lua_NotBuilt},  //  39 actors
     {"GetTopicState",                       Lua_NotBuilt},  //  40 actors
-    {"GlobalCommand",                       Lua_NotBuilt},  //  41 actors
-    {"UpdateScene",                         Lua_NotBuilt},  //  42 actors
+    {"GlobalCommand",                       ScriptEntryPoint<Lua_GlobalCommand>},  //  41 game control
+    {"UpdateScene",                         ScriptEntryPoint<Lua_UpdateScene>},  //  42 game control
     {"AttachEntity",                        Lua_NotBuilt},  //  43 actors
     {"PermitActorAction",                   Lua_NotBuilt},  //  44 actors
     {"EnableWalkForInteraction",            Lua_NotBuilt},  //  45 actors
@@ -101,14 +103,14 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"LockInput",                           Lua_NotBuilt},  //  78 entities
     {"PlayVideo",                           Lua_NotBuilt},  //  79 video and inventory
     {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory
-    {"ChangeLocation",                      Lua_NotBuilt},  //  81 entities
+    {"ChangeLocation",                      ScriptEntryPoint<Lua_ChangeLocation>},  //  81 game control
     {"SetLookAtAllocator",                  Lua_NotBuilt},  //  82 entities
     {"SetWalkerSlotAnim",                   Lua_NotBuilt},  //  83 entities
     {"SetDefaultAnim",                      Lua_NotBuilt},  //  84 entities
     {"ShowDocument",                        Lua_NotBuilt},  //  85 effects
     {"StartPSysEffect",                     Lua_NotBuilt},  //  86 effects
-    {"StartScreenEffect",                   Lua_NotBuilt},  //  87 effects
-    {"StartArcadeGame",                     Lua_NotBuilt},  //  88 effects
+    {"StartScreenEffect",                   ScriptEntryPoint<Lua_StartScreenEffect>},  //  87 game control
+    {"StartArcadeGame",                     ScriptEntryPoint<Lua_StartArcadeGame>},  //  88 game control
     {"StartSound",                          Lua_NotBuilt},  //  89 sounds
     {"StopSound",                           Lua_NotBuilt},  //  90 sounds
     {"SoundSetVolume",                      Lua_NotBuilt},  //  91 sounds
@@ -116,16 +118,16 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"StopMainBgSound",                     Lua_NotBuilt},  //  93 sounds
     {"StartAmbBgSound",                     Lua_NotBuilt},  //  94 sounds
     {"StopAllAmbBgSounds",                  Lua_NotBuilt},  //  95 sounds
-    {"FinishGame",                          Lua_NotBuilt},  //  96 game control
+    {"FinishGame",                          ScriptEntryPoint<Lua_FinishGame>},  //  96 game control
     {"SetLightIntensity",                   Lua_NotBuilt},  //  97 game control
-    {"GameEnable",                          Lua_NotBuilt},  //  98 game control
+    {"GameEnable",                          ScriptEntryPoint<Lua_GameEnable>},  //  98 game control
     {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
     {"DispatchEntityToPoint",               Lua_NotBuilt},  // 100 scene controls
     {"SetPuzzleControlCursorType",          Lua_NotBuilt},  // 101 scene controls
     {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
     {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
     {"GetCameraPos",                        Lua_NotBuilt},  // 104 scene controls
-    {"GetDist3D",                           Lua_NotBuilt},  // 105 scene controls
+    {"GetDist3D",                           ScriptEntryPoint<Lua_GetDist3D>},  // 105 game control
     {"SetEntitySprite3DAlpha",              Lua_NotBuilt},  // 106 scene controls
     {"SetEntityActorIaZone",                Lua_NotBuilt},  // 107 scene controls
     {"SetEntityActorRot",                   Lua_NotBuilt},  // 108 scene controls
@@ -133,28 +135,28 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetEntityActorName",                  Lua_NotBuilt},  // 110 scene controls
     {"SetPuzzleControlTranpForManipulator", Lua_NotBuilt},  // 111 scene controls
     {"GetManipulatorPos",                   Lua_NotBuilt},  // 112 scene controls
-    {"Get2DScaleFactor",                    Lua_NotBuilt},  // 113 scene controls
+    {"Get2DScaleFactor",                    ScriptEntryPoint<Lua_Get2DScaleFactor>},  // 113 game control
     {"ChangeShadeLightPos",                 Lua_NotBuilt},  // 114 scene controls
-    {"SetLoadingScreenImage",               Lua_NotBuilt},  // 115 scene controls
+    {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control
     {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
     {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
     {"StopMovingEntity",                    Lua_NotBuilt},  // 118 scene controls
     {"StopMovingActor",                     Lua_NotBuilt},  // 119 scene controls
     {"LoadOverlayDocument",                 Lua_NotBuilt},  // 120 scene controls
-    {"SendActiveArcadeEvent",               Lua_NotBuilt},  // 121 scene controls
-    {"SetWalkerTrajectoryLength",           Lua_NotBuilt},  // 122 scene controls
+    {"SendActiveArcadeEvent",               ScriptEntryPoint<Lua_SendActiveArcadeEvent>},  // 121 game control
+    {"SetWalkerTrajectoryLength",           ScriptEntryPoint<Lua_SetWalkerTrajectoryLength>},  // 122 game control
     {"AddWater",                            Lua_NotBuilt},  // 123 location objects
     {"AddStone",                            Lua_NotBuilt},  // 124 location objects
-    {"AutoSaveGame",                        Lua_NotBuilt},  // 125 location objects
+    {"AutoSaveGame",                        ScriptEntryPoint<Lua_AutoSaveGame>},  // 125 game control
     {"SetActorCameraTranslation",           Lua_NotBuilt},  // 126 location objects
     {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
     {"ShadeBoxEnable",                      Lua_NotBuilt},  // 128 location objects
     {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
     {"IsInventoryActive",                   Lua_NotBuilt},  // 130 location objects
     {"ClearInventory",                      Lua_NotBuilt},  // 131 location objects
-    {"DisableMenuItems",                    Lua_NotBuilt},  // 132 location objects
+    {"DisableMenuItems",                    ScriptEntryPoint<Lua_DisableMenuItems>},  // 132 game control
     {"SetCurveSpeedMult",                   Lua_NotBuilt},  // 133 animations
-    {"ActivateMinigame",                    Lua_NotBuilt},  // 134 location objects
+    {"ActivateMinigame",                    ScriptEntryPoint<Lua_ActivateMinigame>},  // 134 game control
     {"HideHint",                            Lua_NotBuilt},  // 135 location objects
     {"SetCurrentAiMap",                     Lua_NotBuilt},  // 136 location objects
     {"GetCurrentAiMap",                     Lua_NotBuilt},  // 137 location objects

@@ -14,6 +14,8 @@ namespace {
 // never freed while one runs, because each pass holds a node across the call;
 // a removal asked for meanwhile marks them, and the outermost pass frees them.
 int g_passDepth = 0;
+// Counts the outermost passes, the frames of the timers.
+uint32_t g_frameSerial = 0;
 
 void FreeRemoved()
 {
@@ -53,14 +55,17 @@ void ScriptUpdateTimers()
     if (!g_luaState || !g_geTimer)
         return;
     const float dt = g_geTimer->delta;
+    if (g_passDepth == 0)
+        ++g_frameSerial;
     ++g_passDepth;
     for (ScriptTimerList::Node* node = g_scriptTimers.head; node; node = node->next) {
         QmScriptTimer& timer = node->value;
         if (timer.removed)
             continue;
         timer.elapsed += dt;
-        if (timer.elapsed > timer.period) {
+        if (timer.elapsed > timer.period && timer.calledInFrame != g_frameSerial) {
             timer.elapsed -= timer.period;
+            timer.calledInFrame = g_frameSerial;
             // The call may retune this timer or append others; the name is
             // copied so that it stays the same for the whole call.
             char name[sizeof(timer.name)];

@@ -15,6 +15,7 @@ struct QmScriptTimer {
     float period;    // seconds between calls
     float elapsed;   // seconds gathered since the last call
     bool removed;    // removed during a pass; freed when the pass ends
+    uint32_t calledInFrame; // the outermost pass that called it last
 };
 
 using ScriptTimerList = CGePoolList<QmScriptTimer>;
@@ -30,6 +31,10 @@ void ScriptSetTimer(const char* name, float period);
 // Adds the frame delta to every timer and calls each one whose gathered time
 // is strictly greater than its period, at most once per pass; the rest carries
 // over. A timer that a called function appends runs in the same pass.
+// A pass run from inside a timer's call (a script that runs the whole game
+// update) counts its own frame time too, but calls no timer that the passes
+// around it have called already: that one waits for the next frame with the
+// time it has gathered, so no timer runs twice in a frame or calls itself.
 void ScriptUpdateTimers();
 
 // Removes every timer. Asked for while a pass is running (a handler that reached
