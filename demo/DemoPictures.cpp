@@ -3,7 +3,9 @@
 //   demopictures DIR
 //
 // DIR/Textures/logo.tga: a copper-coloured kettle shape on a night-blue sky,
-// 640 x 320; DIR/Textures/loading.tga: a ring of dots, 256 x 64. Both are drawn
+// 640 x 320; DIR/Textures/loading.tga: a ring of dots, 256 x 64;
+// DIR/Gui/cursors.tga: the twenty cursors, 64 x 64 cells five to a row, each a
+// dark-rimmed disc with a bright dot where its hot spot lies. All are drawn
 // from simple shapes so that the demo's data is all the project's own.
 #include <cmath>
 #include <cstdint>
@@ -93,8 +95,25 @@ int main(int argc, char** argv)
                      (uint32_t)alpha << 24 | (copper & 0xFFFFFF));
     }
 
-    if (!WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga")) {
-        fprintf(stderr, "demopictures: cannot write into %s\n", textures.c_str());
+    // The cursors' hot spots as start-up sets them, in cursor order.
+    const int hotSpots[20][2] = {{4, 5},  {5, 9},  {12, 12}, {6, 11},  {11, 6},  {9, 9},  {9, 9},
+                                 {7, 2},  {8, 12}, {2, 2},   {11, 11}, {2, 2},   {4, 5},  {9, 13},
+                                 {9, 13}, {9, 13}, {21, 15}, {4, 5},   {25, 39}, {31, 31}};
+    Picture cursors(320, 256, 0x00000000);
+    for (int index = 0; index < 20; ++index) {
+        const float x = (float)(index % 5 * 64 + hotSpots[index][0]);
+        const float y = (float)(index / 5 * 64 + hotSpots[index][1]);
+        const uint32_t fill = 0xE0000000 | (uint32_t)(0x40 + index * 9) << 16 | 0x6020;
+        cursors.Disc(x + 6.0f, y + 6.0f, 9.0f, 0xFF202020);
+        cursors.Disc(x + 6.0f, y + 6.0f, 7.0f, fill);
+        cursors.Disc(x + 0.5f, y + 0.5f, 2.0f, 0xFFFFFFFF);
+    }
+
+    const std::string gui = std::string(argv[1]) + "/Gui";
+    std::filesystem::create_directories(gui, error);
+    if (!WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga") ||
+        !WriteTga(cursors, gui + "/cursors.tga")) {
+        fprintf(stderr, "demopictures: cannot write into %s\n", argv[1]);
         return 1;
     }
     return 0;

@@ -12,8 +12,13 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Sound/SmSoundData.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
+#include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GuiControlSet.h"
+#include "Engine/Gui/GuiManager.h"
+#include "Engine/Gui/GuiResources.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Source/GameClasses/QmDialogSystem.h"
@@ -51,16 +56,19 @@ void SmallWindow(GeDeviceConfig& settings)
 }
 
 // A clock that moves 0.1 s at every reading, so that every frame lasts 0.1 s;
-// past captureAt seconds it captures the next presented frame, past closeAfter
-// seconds it asks the window to close.
+// past each capture's time it captures the next presented frame, past
+// closeAfter seconds it asks the window to close.
 class FrameClock : public CGeClock {
 public:
     int64_t Counter() override
     {
         ticks += 100;
-        if (capture && captureAt > 0 && ticks >= captureAt && g_pGmDevice) {
-            D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), capture, kWidth, kHeight);
-            capture = nullptr;
+        for (Capture& capture : captures) {
+            if (capture.pixels && ticks >= capture.at && g_pGmDevice) {
+                D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), capture.pixels, kWidth, kHeight);
+                capture.pixels = nullptr;
+                break; // one capture per presented frame
+            }
         }
         if (closeAfter > 0 && ticks >= closeAfter * 1000 && !closeSent && g_pGmDevice) {
             PostMessageA(g_pGmDevice->GetWindow(), WM_CLOSE, 0, 0);
@@ -72,8 +80,11 @@ public:
 
     int64_t ticks = 0;
     int64_t closeAfter = 0;
-    int64_t captureAt = 0; // milliseconds
-    uint32_t* capture = nullptr;
+    struct Capture {
+        int64_t at; // milliseconds
+        uint32_t* pixels;
+    };
+    std::vector<Capture> captures;
     bool closeSent = false;
 };
 
@@ -156,12 +167,15 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     for (const char* name : {"show_aux_geom", "show_aux_info", "show_aux_profiler", "camera_movement"})
         EXPECT_TRUE(AuxOverlay::IsRegistered(name)) << name;
 
-    // The logo (3 s) plays at 0.1 s a frame, the menu's turn comes, and the
-    // close request at 5 s ends the loop: without a menu, closing closes.
-    // A frame at 1.5 s shows the logo at full opacity, centred on black.
+    // The logo (3 s) plays at 0.1 s a frame, the game's frames follow, and
+    // the close request at 5 s ends the loop: without a menu, closing closes.
+    // A frame at 1.5 s shows the logo at full opacity, centred on black; one
+    // at 4.5 s is part of the 2 s fade in from black that "global_init" asked
+    // for, over the game's grey (the loading screen's fades are over by then,
+    // and without the fade these corners are the full grey).
     std::vector<uint32_t> pixels(kWidth * kHeight, 0x12345678);
-    m_clock.capture = pixels.data();
-    m_clock.captureAt = 1500;
+    std::vector<uint32_t> fading(kWidth * kHeight, 0x12345678);
+    m_clock.captures = {{1500, pixels.data()}, {4500, fading.data()}};
     const uint32_t frames = RunWithClock(5);
     EXPECT_EQ(0u, pixels[0] & 0x00FFFFFF) << "the logo frames are cleared to black";
     // The demo's logo, 640 by 320 and centred on the 1280 by 1024 reference
@@ -178,8 +192,21 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     EXPECT_GT(frames, 5u);
     EXPECT_GE(g_gameProcessor->framesRendered, 30u + frames);
     EXPECT_EQ(0, g_gameProcessor->logosPlaying);
-    EXPECT_EQ(1, g_gameProcessor->menuOpen);
+    // The location change that "global_init" asked for holds the input lock
+    // until a location is current, which keeps the menu shut; the change
+    // itself has been carried out by then.
+    EXPECT_EQ(0, g_gameProcessor->menuOpen);
+    EXPECT_EQ(1, CQmGameVars::GetValue("loading_loc01"));
+    EXPECT_EQ(0, g_gameProcessor->changePending);
     EXPECT_EQ(0, g_pGmDevice->m_running);
+    for (uint32_t at : {kWidth - 1, (kHeight - 1) * kWidth}) { // corners away from the cursor
+        const uint32_t shade = fading[at];
+        for (int shift : {0, 8, 16}) {
+            const uint32_t channel = shade >> shift & 0xFF;
+            EXPECT_TRUE(channel > 0x04 && channel < 0x60)
+                << std::hex << shade << " is not on the way from black to grey";
+        }
+    }
 
     // "global_init" of the demo's "Scripts/global.lua" ran.
     EXPECT_EQ(1, CQmGameVars::GetValue("demo_started"));
@@ -208,6 +235,50 @@ TEST_F(StartupTest, SoundsAreFoundAndSharedThroughTheResourceCollector)
     shared->Release();
     CSmSoundManager::RemoveSound(g_soundManager, "Sounds/Absent.wav");
     EXPECT_FALSE(rescollect::FindSound("sounds/absent.wav"));
+
+    ShutdownGame();
+    ExpectEverythingGone();
+    EXPECT_TRUE(m_errorBoxes.Messages().empty());
+}
+
+// The start-up's GUI on the demo: its resources, the twenty cursors with the
+// hot spots start-up gives them, "mainCtrlSet" current with the default
+// cursor, and the processor's full-screen control taking a click that reaches
+// the window as the window procedure gets it.
+TEST_F(StartupTest, TheGuiIsUpAndTheScreenControlTakesClicks)
+{
+    ASSERT_TRUE(InitApplication());
+    ASSERT_NE(nullptr, g_cursors);
+    ASSERT_NE(nullptr, g_guiManager);
+    EXPECT_NE(nullptr, CGuiResources::FindSpriteSchema(CGeString("Default game")));
+    // The hot spots in force after start-up, by cursor index 1 to 20.
+    const float hotSpots[20][2] = {{4, 5},  {5, 9},  {12, 12}, {6, 11},  {11, 6},  {9, 9},  {9, 9},
+                                   {7, 2},  {8, 12}, {2, 2},   {11, 11}, {2, 2},   {4, 5},  {9, 13},
+                                   {9, 13}, {9, 13}, {21, 15}, {4, 5},   {25, 39}, {31, 31}};
+    for (uint32_t index = 1; index <= 20; ++index) {
+        const CGmSprite* cursor = g_cursors->GetCursorSprite(index);
+        ASSERT_NE(nullptr, cursor) << index;
+        ASSERT_EQ(1u, cursor->hotPoints.Count()) << "cursor " << index << " has its one frame";
+        EXPECT_EQ(hotSpots[index - 1][0], cursor->hotPoints[0].x) << index;
+        EXPECT_EQ(hotSpots[index - 1][1], cursor->hotPoints[0].y) << index;
+    }
+    EXPECT_EQ(nullptr, g_cursors->GetCursorSprite(21));
+    EXPECT_EQ(1u, g_cursors->shownCursor);
+    EXPECT_EQ(g_mainControlSet, g_guiManager->currentSet);
+    EXPECT_EQ(g_mainControlSet, g_guiManager->FindControlSet(CGeString("mainCtrlSet")));
+    ASSERT_NE(nullptr, g_gameProcessor->mainScreenControl);
+    EXPECT_EQ(g_gameProcessor->mainScreenControl, g_mainControlSet->FindControl(CGeString("_main_screen_ctrl")));
+
+    // A click in the window's middle: the screen control reports it, and the
+    // processor takes it as a click on the location in the frame after.
+    const HWND window = g_pGmDevice->GetWindow();
+    const LPARAM middle = MAKELPARAM(kWidth / 2, kHeight / 2);
+    SendMessageA(window, WM_MOUSEMOVE, 0, middle);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    SendMessageA(window, WM_LBUTTONUP, 0, middle);
+    for (int frame = 0; frame < 4 && !g_gameProcessor->clickPending; ++frame)
+        g_gameProcessor->Update();
+    EXPECT_EQ(1, g_gameProcessor->clickPending);
 
     ShutdownGame();
     ExpectEverythingGone();
