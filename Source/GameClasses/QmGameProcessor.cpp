@@ -175,9 +175,11 @@ void CQmGameProcessor::TickTimerAndInput()
     // event): the inner one must not hand the same input to the controls again.
     static bool s_inGuiUpdate = false;
     if (g_guiManager && !s_inGuiUpdate) {
-        s_inGuiUpdate = true;
+        struct Busy {
+            Busy() { s_inGuiUpdate = true; }
+            ~Busy() { s_inGuiUpdate = false; }
+        } busy;
         g_guiManager->Update();
-        s_inGuiUpdate = false;
     }
 }
 

@@ -271,12 +271,18 @@ int Lua_UpdateScene(lua_State*)
         GeTrace("Lua_UpdateScene: ignored inside the update it started\n");
         return 0;
     }
-    const float delta = g_geTimer ? g_geTimer->delta : 0.0f;
-    ++s_sceneDepth;
+    // Put back on the way out, also when the update throws.
+    struct NestedUpdate {
+        float delta = g_geTimer ? g_geTimer->delta : 0.0f;
+        NestedUpdate() { ++s_sceneDepth; }
+        ~NestedUpdate()
+        {
+            --s_sceneDepth;
+            if (g_geTimer)
+                g_geTimer->delta = delta;
+        }
+    } nested;
     g_gameProcessor->Update();
-    --s_sceneDepth;
-    if (g_geTimer)
-        g_geTimer->delta = delta;
     return 0;
 }
 
