@@ -338,6 +338,14 @@ void CGuiEdit::Replace(uint32_t from, uint32_t to, const CGeWString& insert)
     if (to < from)
         to = from;
     const std::u16string added = Units(insert);
+    if (from == to && added.empty()) {
+        // Nothing to change: no new text, no event; the selection collapses.
+        caret = from;
+        anchor = end = (int32_t)caret;
+        PlaceCaret();
+        LayoutSelection();
+        return;
+    }
     s.replace(from, to - from, added);
     caret = from + (uint32_t)added.size();
     anchor = end = (int32_t)caret;

@@ -15,6 +15,8 @@
 
 #include <tinyxml.h>
 
+#include <algorithm>
+
 namespace {
 
 using GuiEdit = GuiEditTest;
@@ -128,6 +130,29 @@ TEST_F(GuiEdit, KeyboardEditing)
         EXPECT_EQ(k.anchor, e->anchor) << k.what;
         EXPECT_EQ(k.end, e->end) << k.what;
     }
+}
+
+TEST_F(GuiEdit, KeysThatChangeNothingReportNoTextChange)
+{
+    CGuiEdit* e = MakeEdit("e", 100, 100, 300, 20);
+    e->SetText(u"ab");
+    struct Case {
+        int32_t caret;
+        Stroke stroke;
+    } cases[] = {{0, Key(VK_BACK, MOD_CTRL)}, {0, Key(VK_BACK)}, {2, Key(VK_DELETE)}, {2, Key(VK_DELETE, MOD_CTRL)}};
+    for (const Case& k : cases) {
+        e->Select(k.caret, k.caret);
+        Frame();
+        Forget();
+        Apply(k.stroke);
+        const Codes codes = Events("e");
+        EXPECT_EQ(codes.end(), std::find(codes.begin(), codes.end(), 44u)) << k.caret;
+        EXPECT_EQ(u"ab", Str(e->text));
+    }
+    // A real change reports once.
+    Apply(Chr('c'));
+    const Codes codes = Events("e");
+    EXPECT_EQ(1, std::count(codes.begin(), codes.end(), 44u));
 }
 
 TEST_F(GuiEdit, ReadOnlyTakesNoKeysButTheMouseStillPlacesTheCaret)
