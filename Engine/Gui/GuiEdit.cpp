@@ -18,6 +18,18 @@
 
 #include <string>
 
+const char* const kGuiEditSuffix = "____Edit____";
+
+bool GuiIsEditCaretOrFilterProperty(uint32_t index)
+{
+    return (index >= EP_CaretPic && index <= EP_CaretBlendMode) || (index >= EP_NumericOnly && index <= EP_MaxLength);
+}
+
+bool GuiIsSelectionPictureProperty(uint32_t index)
+{
+    return index >= EP_SelectionPic && index <= EP_SelectionBlendMode;
+}
+
 namespace {
 
 constexpr float kBlinkTime = 0.3f;

@@ -118,3 +118,11 @@ private:
     // What the text visual shows: the text, or the password mask.
     CGeWString Shown() const;
 };
+
+// The edit's caret and filter properties (53 to 56, 123 to 127), and its
+// selection picture properties (66 to 68): what compounds pass to their edit.
+bool GuiIsEditCaretOrFilterProperty(uint32_t index);
+bool GuiIsSelectionPictureProperty(uint32_t index);
+
+// The name suffix of the edit that a memo or a combo box makes as its part.
+extern const char* const kGuiEditSuffix;

@@ -7,6 +7,7 @@
 #include "Engine/Gui/GuiCustom.h"
 #include "Engine/Gui/GuiEdit.h"
 #include "Engine/Gui/GuiListBox.h"
+#include "Engine/Gui/GuiMemo.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Engine/Gui/GuiScrollArea.h"
 #include "Engine/Gui/GuiScrollBar.h"
@@ -21,6 +22,7 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_TEXTCONTROL: return new CGuiTextControl(1.0f, 1.0f);
     case EGCT_BUTTON: return new CGuiButton(1.0f, 1.0f);
     case EGCT_CUSTOM: return new CGuiCustom(1.0f, 1.0f);
+    case EGCT_MEMO: return new CGuiMemo(1.0f, 1.0f);
     case EGCT_EDIT: return new CGuiEdit(1.0f, 1.0f);
     case EGCT_SWITCH: return new CGuiSwitch(1.0f, 1.0f);
     case EGCT_PROGRESSBAR: return new CGuiProgressBar(1.0f, 1.0f);

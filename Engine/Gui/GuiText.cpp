@@ -115,6 +115,11 @@ void CGuiText::CreateChildren()
     textControl = static_cast<CGuiTextControl*>(GuiMakePart(this, EGCT_TEXTCONTROL, kGuiTextControlSuffix));
     horzBar = static_cast<CGuiScrollBar*>(GuiMakePart(this, EGCT_SCROLLBAR, kGuiHorzBarSuffix));
     vertBar = static_cast<CGuiScrollBar*>(GuiMakePart(this, EGCT_SCROLLBAR, kGuiVertBarSuffix));
+    AdoptChildren();
+}
+
+void CGuiText::AdoptChildren()
+{
     for (CGuiControl* child : {static_cast<CGuiControl*>(textControl), static_cast<CGuiControl*>(horzBar),
                                static_cast<CGuiControl*>(vertBar)})
         if (child)

@@ -48,7 +48,8 @@ public:
     virtual void OnChildEvent(CGuiControl* child, uint32_t code);
 
     Vec2 GetScrollOffset() const;
-    Vec2 GetScrollRange() const;
+    // Virtual: the memo leaves room for its caret in the same layout.
+    virtual Vec2 GetScrollRange() const;
     // The text's measured size; (0, 0) without a text control.
     Vec2 TextSize() const;
     float LineHeight() const;
@@ -75,6 +76,10 @@ protected:
 
     // Enables each bar that has a range, while this control is enabled.
     void UpdateBarStates();
+    // Makes the three parts (those that exist) this control's: parents them,
+    // sets the text part up for scrolling, turns the bars and listens to all
+    // three.
+    void AdoptChildren();
     // The listener callback that routes a child's events to OnChildEvent.
     static void ChildListener(void* object, CGuiControl* child, uint32_t code);
 };
