@@ -3,8 +3,10 @@
 // buildable exactly when the factory makes it, so a new class needs only its
 // line in the switch.
 #include "Engine/Gui/GuiButton.h"
+#include "Engine/Gui/GuiComboBox.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiCustom.h"
+#include "Engine/Gui/GuiDropDownList.h"
 #include "Engine/Gui/GuiEdit.h"
 #include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiMemo.h"
@@ -24,6 +26,7 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_CUSTOM: return new CGuiCustom(1.0f, 1.0f);
     case EGCT_MEMO: return new CGuiMemo(1.0f, 1.0f);
     case EGCT_EDIT: return new CGuiEdit(1.0f, 1.0f);
+    case EGCT_COMBOBOX: return new CGuiComboBox(1.0f, 1.0f);
     case EGCT_SWITCH: return new CGuiSwitch(1.0f, 1.0f);
     case EGCT_PROGRESSBAR: return new CGuiProgressBar(1.0f, 1.0f);
     case EGCT_TEXT: return new CGuiText(1.0f, 1.0f);
@@ -31,6 +34,7 @@ CGuiControl* GuiConstructControl(uint32_t type)
     case EGCT_LISTBOX: return new CGuiListBox(1.0f, 1.0f);
     case EGCT_SCROLLAREA: return new CGuiScrollArea(1.0f, 1.0f);
     case EGCT_SCROLLBOX: return new CGuiScrollBox(1.0f, 1.0f);
+    case EGCT_DROP_DOWN_LIST: return new CGuiDropDownList(1.0f, 1.0f);
     default: return nullptr;
     }
 }

@@ -1,14 +1,18 @@
-// Edit fields, switches and progress bars drawn on the headless device and
-// read back, at the reference size and at a smaller back buffer: an edit's
-// two-line selection and its caret, a switch on its third frame, and a
-// progress bar at one half stretched, tiled and clipped.
+// Edit fields, switches, progress bars and combo boxes drawn on the headless
+// device and read back, at the reference size and at a smaller back buffer:
+// an edit's two-line selection and its caret, a switch on its third frame, a
+// progress bar at one half stretched, tiled and clipped, and an open combo
+// list over the control below the combo.
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmText.h"
 #include "Engine/Core/Gm/GuiFont.h"
+#include "Engine/Gui/GuiBoundFrames.h"
+#include "Engine/Gui/GuiComboBox.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiEdit.h"
+#include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Engine/Gui/GuiPropertyIds.h"
@@ -61,6 +65,15 @@ protected:
         images->Init(texture, frames ? frames : blocks, frames ? frames : blocks);
         texture->Release();
         CGuiResources::spriteSchemas[CGeString(name)] = images;
+    }
+
+    // A plain frame set whose background is the "white" schema in a colour.
+    void FrameSet(const char* name, uint32_t colour)
+    {
+        auto* s = static_cast<CGuiBoundFrameSetSimple*>(
+            CGuiBoundFrames::CreateSet(manager->frameSets, EBFT_SimpleRect, CGeString(name)));
+        s->bgPic.schema = CGuiResources::FindSpriteSchema("white");
+        s->bgVertexColor = colour;
     }
 
     uint32_t Probe(float x, float y, uint32_t w) const
@@ -190,5 +203,53 @@ TEST_F(GuiInputPixels, ProgressBarAtOneHalfStretchedTiledAndClipped)
                     ExpectColour(probe.second, 100.0f + probe.first, 110.0f, w);
         }
         set->RemoveControl("p");
+    }
+}
+
+TEST_F(GuiInputPixels, AnOpenComboListLiesOverTheControlBelow)
+{
+    const char16_t codes[] = u" abcdefghi";
+    CGmTexture* texture = new CGmTexture();
+    texture->Create(100, 12, GM_FMT_A8R8G8B8, false);
+    auto* font = new CGuiFont();
+    ASSERT_TRUE(font->Init(texture, 10, 10, codes, nullptr, 0, 0));
+    texture->Release();
+    CGuiResources::fonts[CGeString("mono")] = font;
+    Schema("white", 8, 8, {0xFFFFFFFF});
+    FrameSet("red", kRed);
+    FrameSet("green", kGreen);
+
+    CGuiControl* below = set->CreateControl("below", EGCT_CONTROL);
+    below->SetSize(200, 60);
+    below->SetPosition(100, 125);
+    below->SetProperty(EP_BoundFrameSet, CGeValue("red"), false);
+    auto* c = static_cast<CGuiComboBox*>(set->CreateControl("c", EGCT_COMBOBOX));
+    c->SetSize(200, 20);
+    c->SetPosition(100, 100);
+    c->SetProperty(EP_Font, CGeValue("mono"), false);
+    c->SetProperty(EP_BoundFrameSet, CGeValue("green"), false);
+    c->SetProperty(EP_MaxDropItemCount, GuiMakeUInt(3), false);
+    c->SetProperty(EP_Items, CGeValue(CGeWString(u"a\nb\nc\nd\ne")), true);
+    ASSERT_NE(nullptr, c->listBox);
+
+    for (uint32_t w : {1280u, 640u}) {
+        for (bool open : {false, true}) {
+            SCOPED_TRACE(testing::Message() << w << (open ? " open" : " closed"));
+            float listTop = 0.0f, listBottom = 0.0f;
+            Frame(w, w * 1024 / 1280, [&] {
+                c->Close();
+                if (open)
+                    c->Open();
+                listTop = 100.0f + c->listBox->Y();
+                listBottom = listTop + c->listBox->height;
+                set->Update();
+                below->Render();
+                c->Render();
+            });
+            ASSERT_GT(listBottom, 128.0f);
+            ASSERT_LT(listBottom, 180.0f);
+            ExpectColour(open ? kGreen : kRed, 200.0f, (125.0f + listBottom) * 0.5f, w);
+            ExpectColour(kRed, 200.0f, listBottom + 4.0f, w);
+        }
     }
 }

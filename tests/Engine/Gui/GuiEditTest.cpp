@@ -4,12 +4,12 @@
 // mouse, the selection pictures, caret placement and the blink.
 #include "GuiEditFixture.h"
 
+#include "Engine/Core/Common/GeTextConvert.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmText.h"
 #include "Engine/Gui/GuiCharClass.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Engine/Gui/GuiSwitch.h"
-#include "Engine/Core/Common/GeTextConvert.h"
 #include "Platform/Win32/WinClipboard.h"
 #include "Platform/Win32/WinCodePage.h"
 
@@ -85,16 +85,23 @@ TEST_F(GuiEdit, KeyboardEditing)
         {"delete over a backward selection", u"abcd", false, 3, 1, {Key(VK_DELETE)}, u"ad", 1, 1, 1},
         {"left drops a selection at its start", u"abcd", false, 1, 3, {Key(VK_LEFT)}, u"abcd", 1, 1, 1},
         {"right drops a selection at its end", u"abcd", false, 3, 1, {Key(VK_RIGHT)}, u"abcd", 3, 3, 3},
-        {"shift right three times", u"abcdefg", false, 2, 2,
-         {Key(VK_RIGHT, MOD_SHIFT), Key(VK_RIGHT, MOD_SHIFT), Key(VK_RIGHT, MOD_SHIFT)}, u"abcdefg", 5, 2, 5},
+        {"shift right three times",
+         u"abcdefg",
+         false,
+         2,
+         2,
+         {Key(VK_RIGHT, MOD_SHIFT), Key(VK_RIGHT, MOD_SHIFT), Key(VK_RIGHT, MOD_SHIFT)},
+         u"abcdefg",
+         5,
+         2,
+         5},
         {"shift left extends backward", u"abcd", false, 2, 2, {Key(VK_LEFT, MOD_SHIFT)}, u"abcd", 1, 2, 1},
         {"left at 0 drops the selection", u"abcd", false, 2, 0, {Key(VK_LEFT)}, u"abcd", 0, 2, 2},
         {"right at the end drops the selection", u"abcd", false, 1, 4, {Key(VK_RIGHT)}, u"abcd", 4, 4, 4},
         {"home and end on the second line", u"ab\ncde", true, 4, 4, {Key(VK_HOME)}, u"ab\ncde", 3, 3, 3},
         {"end on the second line", u"ab\ncde", true, 4, 4, {Key(VK_END)}, u"ab\ncde", 6, 6, 6},
         {"end on the first line stops before the feed", u"ab\ncde", true, 0, 0, {Key(VK_END)}, u"ab\ncde", 2, 2, 2},
-        {"shift end selects to the line's end", u"ab\ncde", true, 4, 4, {Key(VK_END, MOD_SHIFT)}, u"ab\ncde", 6, 4,
-         6},
+        {"shift end selects to the line's end", u"ab\ncde", true, 4, 4, {Key(VK_END, MOD_SHIFT)}, u"ab\ncde", 6, 4, 6},
         {"up keeps the column", u"abc\nde", true, 5, 5, {Key(VK_UP)}, u"abc\nde", 1, 1, 1},
         {"down keeps the column", u"abc\nde", true, 1, 1, {Key(VK_DOWN)}, u"abc\nde", 5, 5, 5},
         {"down past a short line ends it", u"abc\nde", true, 3, 3, {Key(VK_DOWN)}, u"abc\nde", 6, 6, 6},
@@ -102,21 +109,43 @@ TEST_F(GuiEdit, KeyboardEditing)
         {"down on the last line stays", u"abc\nde", true, 5, 5, {Key(VK_DOWN)}, u"abc\nde", 5, 5, 5},
         {"ctrl home and ctrl end", u"ab\ncd", true, 2, 2, {Key(VK_HOME, MOD_CTRL)}, u"ab\ncd", 0, 0, 0},
         {"ctrl end", u"ab\ncd", true, 1, 1, {Key(VK_END, MOD_CTRL)}, u"ab\ncd", 5, 5, 5},
-        {"ctrl left word by word", u"one two  three", false, 14, 14,
-         {Key(VK_LEFT, MOD_CTRL), Key(VK_LEFT, MOD_CTRL)}, u"one two  three", 4, 4, 4},
-        {"ctrl left passes a line feed", u"one\ntwo", true, 4, 4, {Key(VK_LEFT, MOD_CTRL)}, u"one\ntwo", 0, 0, 0},
-        {"ctrl right to the next word", u"one  two", false, 1, 1, {Key(VK_RIGHT, MOD_CTRL)}, u"one  two", 5, 5,
-         5},
-        {"ctrl backspace takes the spaces too", u"one two  ", false, 9, 9, {Key(VK_BACK, MOD_CTRL)}, u"one ", 4, 4,
+        {"ctrl left word by word",
+         u"one two  three",
+         false,
+         14,
+         14,
+         {Key(VK_LEFT, MOD_CTRL), Key(VK_LEFT, MOD_CTRL)},
+         u"one two  three",
+         4,
+         4,
          4},
+        {"ctrl left passes a line feed", u"one\ntwo", true, 4, 4, {Key(VK_LEFT, MOD_CTRL)}, u"one\ntwo", 0, 0, 0},
+        {"ctrl right to the next word", u"one  two", false, 1, 1, {Key(VK_RIGHT, MOD_CTRL)}, u"one  two", 5, 5, 5},
+        {"ctrl backspace takes the spaces too", u"one two  ", false, 9, 9, {Key(VK_BACK, MOD_CTRL)}, u"one ", 4, 4, 4},
         {"ctrl delete to the next space", u"one two", false, 0, 0, {Key(VK_DELETE, MOD_CTRL)}, u" two", 0, 0, 0},
-        {"ctrl delete at a space takes the next word", u"one two x", false, 3, 3, {Key(VK_DELETE, MOD_CTRL)},
-         u"one x", 3, 3, 3},
+        {"ctrl delete at a space takes the next word",
+         u"one two x",
+         false,
+         3,
+         3,
+         {Key(VK_DELETE, MOD_CTRL)},
+         u"one x",
+         3,
+         3,
+         3},
         {"typing replaces the selection", u"abcd", false, 1, 3, {Chr('x')}, u"axd", 2, 2, 2},
         {"carriage return ignored on one line", u"ab", false, 1, 1, {Chr(13)}, u"ab", 1, 1, 1},
         {"carriage return is a line feed in a multi-line edit", u"ab", true, 1, 1, {Chr(13)}, u"a\nb", 2, 2, 2},
-        {"tab, escape and backspace characters are not typed", u"ab", false, 2, 2, {Chr(27), Chr(8), Chr(127)},
-         u"ab", 2, 2, 2},
+        {"tab, escape and backspace characters are not typed",
+         u"ab",
+         false,
+         2,
+         2,
+         {Chr(27), Chr(8), Chr(127)},
+         u"ab",
+         2,
+         2,
+         2},
         {"ctrl held: no character", u"ab", false, 2, 2, {Chr('q', MOD_CTRL)}, u"ab", 2, 2, 2},
     };
     CGuiEdit* e = MakeEdit("e", 100, 100, 300, 60);
@@ -264,13 +293,13 @@ TEST(GuiCharClass, GraphicBytesAndLetterCase)
     struct Byte {
         uint8_t value;
         bool graphic;
-    } bytes[] = {{0x20, false}, {0x21, true}, {0x7E, true}, {0x7F, false}, {0x1F, false}, {0x80, true},
-                 {0x98, false}, {0xA0, false}, {0xA8, true},  {0xAD, false}, {0xC0, true}, {0xFF, true}};
+    } bytes[] = {{0x20, false}, {0x21, true},  {0x7E, true}, {0x7F, false}, {0x1F, false}, {0x80, true},
+                 {0x98, false}, {0xA0, false}, {0xA8, true}, {0xAD, false}, {0xC0, true},  {0xFF, true}};
     for (const Byte& b : bytes)
         EXPECT_EQ(b.graphic, GuiIsGraphicAnsi(b.value)) << std::hex << (int)b.value;
     // Every letter pair of the code page, through both directions.
-    const char16_t pairs[][2] = {{u'A', u'a'}, {u'Z', u'z'}, {0x0410, 0x0430}, {0x042F, 0x044F}, {0x0401, 0x0451},
-                                 {0x0402, 0x0452}, {0x040F, 0x045F}, {0x0490, 0x0491}};
+    const char16_t pairs[][2] = {{u'A', u'a'},     {u'Z', u'z'},     {0x0410, 0x0430}, {0x042F, 0x044F},
+                                 {0x0401, 0x0451}, {0x0402, 0x0452}, {0x040F, 0x045F}, {0x0490, 0x0491}};
     for (const auto& p : pairs) {
         EXPECT_EQ(p[1], GuiToLower(p[0]));
         EXPECT_EQ(p[0], GuiToUpper(p[1]));

@@ -7,10 +7,10 @@
 
 #include "Engine/Core/Common/GeTextConvert.h"
 
+#include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Core/Gm/GmImageSet.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmTexture.h"
-#include "Engine/Core/Gm/GLibLoc/D3d/GmFormatTable.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Engine/Gui/GuiProperties.h"
 #include "Engine/Gui/GuiResources.h"
