@@ -9,7 +9,7 @@
 QM_PACKAGES="build-essential cmake ninja-build pkg-config \
 libtinyxml-dev liblzo2-dev liblua5.1-0-dev libogg-dev libtheora-dev libvorbis-dev \
 libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 \
-libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev xvfb xauth \
+libgtest-dev libgmock-dev libbenchmark-dev libjpeg-dev xvfb xauth libxtst6 \
 libfreetype-dev fonts-dejavu-core"
 
 qm_package_known() {
