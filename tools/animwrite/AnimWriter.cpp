@@ -1,10 +1,10 @@
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-namespace animfixture {
+namespace animwrite {
 
 namespace {
 
@@ -127,10 +127,10 @@ std::string WriteTrackXml(const TrackSpec& spec)
     return text;
 }
 
-std::string WriteSkeletonXml(const std::vector<meshfixture::GemeshJoint>& joints)
+std::string WriteSkeletonXml(const std::vector<SkeletonJoint>& joints)
 {
     std::string text = "<GE_MESH Type=\"SKELETAL\" Name=\"test\">\n<GE_JOINTS_HIERARCHY>\n";
-    for (const meshfixture::GemeshJoint& j : joints) {
+    for (const SkeletonJoint& j : joints) {
         text += "<JOINT Parent=\"" + std::to_string(j.parent) + "\" Position=\"" + Num(j.position[0]) + " " +
                 Num(j.position[1]) + " " + Num(j.position[2]) + "\" Direction=\"" + Num(j.rotation[0]) + " " +
                 Num(j.rotation[1]) + " " + Num(j.rotation[2]) + " " + Num(j.rotation[3]) + "\"/>\n";
@@ -139,9 +139,9 @@ std::string WriteSkeletonXml(const std::vector<meshfixture::GemeshJoint>& joints
     return text;
 }
 
-std::vector<meshfixture::GemeshJoint> MakeChain(uint32_t count)
+std::vector<SkeletonJoint> MakeChain(uint32_t count)
 {
-    std::vector<meshfixture::GemeshJoint> joints(count);
+    std::vector<SkeletonJoint> joints(count);
     for (uint32_t i = 0; i < count; ++i) {
         joints[i].parent = int32_t(i) - 1;
         joints[i].position[1] = i ? 1.0f : 0.0f;
@@ -154,4 +154,4 @@ Bytes FromText(const std::string& text)
     return Bytes(text.begin(), text.end());
 }
 
-} // namespace animfixture
+} // namespace animwrite

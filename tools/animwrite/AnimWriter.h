@@ -1,17 +1,18 @@
-// Writers of animation files for the animation tests, the fuzz seeds and the
+// Writers of animation files, shared by the sceneview tool (its skinned bar's
+// skeleton and looping track), the animation tests, their fuzz seeds and the
 // animation benchmark: ".geat" tracks of both versions, the same tracks as
 // "ge_mesh_anim_track" XML, and GE_MESH skeleton XML. Skeletons in ".gemesh"
-// files come from the mesh writer (meshfixture::GemeshSpec::joints).
+// files come from the mesh test writer, whose joint record is SkeletonJoint.
 #pragma once
 
 #include "Engine/Anim/GeJointsKeySequence.h"
-#include "tests/Engine/Core/Gm/MeshFixtures.h"
+#include "tools/animwrite/SkeletonJoint.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace animfixture {
+namespace animwrite {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -37,12 +38,12 @@ TrackSpec MakeTrack(uint32_t frames, uint32_t joints, float rate = 10.0f);
 Bytes WriteGeat(const TrackSpec& spec, uint32_t version = 2);
 std::string WriteTrackXml(const TrackSpec& spec);
 // GE_MESH Type="SKELETAL" with one GE_JOINTS_HIERARCHY.
-std::string WriteSkeletonXml(const std::vector<meshfixture::GemeshJoint>& joints);
+std::string WriteSkeletonXml(const std::vector<SkeletonJoint>& joints);
 
 // A ".gemesh" skeleton of a chain: joint i at (0, 1, 0) from its parent, in
 // the stored order given (parents as indices into that order).
-std::vector<meshfixture::GemeshJoint> MakeChain(uint32_t count);
+std::vector<SkeletonJoint> MakeChain(uint32_t count);
 
 Bytes FromText(const std::string& text);
 
-} // namespace animfixture
+} // namespace animwrite

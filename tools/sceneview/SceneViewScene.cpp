@@ -1,5 +1,7 @@
 #include "tools/sceneview/SceneViewScene.h"
 
+#include "Engine/Anim/GeAnimMakers.h"
+#include "Engine/Anim/GmMeshResource.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
@@ -14,6 +16,7 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Gm/GmTgaWriter.h"
+#include "tools/animwrite/AnimWriter.h"
 #include "tools/fpk/FpkWriter.h"
 
 #include <cmath>
@@ -32,8 +35,6 @@ const Vec3 kCubeCentre = {-15.0f, 15.0f, 0.0f};
 using namespace sceneview;
 
 namespace {
-
-constexpr float kBarTurn = 0.6f; // radians, joint 1 of the skinned bar
 
 std::string Tga(uint32_t size, uint8_t r, uint8_t g, uint8_t b)
 {
@@ -131,6 +132,37 @@ bool WriteText(const std::filesystem::path& path, const std::string& text)
     return bool(out);
 }
 
+// The bar's skeleton: joint 0 at the bar's foot, joint 1 at its middle.
+std::string BarSkeleton()
+{
+    std::vector<SkeletonJoint> joints(2);
+    joints[1].parent = 0;
+    joints[1].position[1] = 10.0f;
+    return animwrite::WriteSkeletonXml(joints);
+}
+
+// The bar's looping track: joint 1 turned by kBarTurn x sin(pi f / (n - 1))
+// about z, so the loop starts and ends at rest.
+std::string BarTrack()
+{
+    animwrite::TrackSpec spec;
+    spec.rate = kBarTrackRate;
+    spec.joints = 2;
+    spec.looped = 1;
+    spec.loopFrame = 0;
+    for (uint32_t f = 0; f < kBarTrackFrames; ++f) {
+        const float angle = kBarTurn * std::sin(3.14159265f * float(f) / float(kBarTrackFrames - 1));
+        CGeJointKey foot, middle;
+        middle.position = {0.0f, 10.0f, 0.0f};
+        middle.rotation = {0.0f, 0.0f, std::sin(angle * 0.5f), std::cos(angle * 0.5f)};
+        spec.keys.push_back(foot);
+        spec.keys.push_back(middle);
+        spec.root.push_back({0.0f, 0.0f, 0.0f});
+    }
+    const animwrite::Bytes bytes = animwrite::WriteGeat(spec);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 } // namespace
 
 bool WriteScenePack(const std::string& packPath, std::string* error)
@@ -156,78 +188,15 @@ bool WriteScenePack(const std::string& packPath, std::string* error)
                   BoxMesh("bar", {0, 10, 0}, {2, 10, 2}, " MaxBonePerVertexCount=\"2\"", barWeights)) &&
         WriteText(tree / "materials/floor.xml", Material("floor", "textures/floor", "<shadow_receiver/>")) &&
         WriteText(tree / "materials/cube.xml", Material("cube", "textures/red", "<shadow_caster/>")) &&
-        WriteText(tree / "materials/bar.xml", Material("bar", "textures/blue", ""));
+        WriteText(tree / "materials/bar.xml", Material("bar", "textures/blue", "")) &&
+        WriteText(tree / "meshes/bar_skeleton.xml", BarSkeleton()) &&
+        WriteText(tree / "anims/bar_sway.geat", BarTrack());
     if (!ok) {
         if (error)
             *error = "cannot write the scene's files under " + tree.string();
         return false;
     }
     return WritePackFromDirectory(packPath.c_str(), tree.c_str(), error);
-}
-
-// ---------------------------------------------------------------------------
-// The fixed skeleton and pose.
-
-IGmSkeleton* CSceneFixedSkeleton::CloneSkeleton() const
-{
-    CSceneFixedSkeleton* copy = new CSceneFixedSkeleton();
-    copy->joints[0] = joints[0];
-    copy->joints[1] = joints[1];
-    return copy;
-}
-
-void CSceneFixedSkeleton::SetPose(const IGmJointPoseSource& source)
-{
-    for (uint32_t j = 0; j < 2; ++j) {
-        GmJointKey key;
-        source.GetJointKey(key, j);
-        joints[j] = QuatToMatrix(key.rotation);
-        joints[j].m[3] = key.position.x;
-        joints[j].m[7] = key.position.y;
-        joints[j].m[11] = key.position.z;
-    }
-}
-
-Matrix4 CSceneFixedSkeleton::SkinningMatrix(uint32_t joint) const
-{
-    return joint < 2 ? joints[joint] : Matrix4::Identity();
-}
-
-void CSceneFixedSkeleton::SkinMeshVertices(const CGmMesh& mesh, CGmVertexBuffer& target) const
-{
-    const CGmVertexBuffer& source = *mesh.vertexBuffer;
-    const GmVertexLayout& from = source.Layout();
-    target.CopyFrom(source);
-    if (!target.LockRange(0, 0))
-        return;
-    for (uint32_t i = 0; i < target.Count() && i < source.Count(); ++i) {
-        const uint8_t* in = source.GetData() + size_t(i) * from.stride;
-        Vec3 p;
-        float w;
-        uint8_t index[4];
-        memcpy(&p, in + from.position, sizeof(p));
-        memcpy(&w, in + from.blend, sizeof(w));
-        memcpy(index, in + from.lastBlend, sizeof(index));
-        const Vec3 a = MatrixTransformPoint(SkinningMatrix(index[0]), p);
-        const Vec3 b = MatrixTransformPoint(SkinningMatrix(index[1]), p);
-        const Vec3 blended = Add(Scale(a, w), Scale(b, 1.0f - w));
-        memcpy(target.m_lockPointer + size_t(i) * target.Stride() + target.Layout().position, &blended,
-               sizeof(blended));
-    }
-    target.Unlock();
-}
-
-void CSceneFixedPose::GetJointKey(GmJointKey& key, uint32_t joint) const
-{
-    key = GmJointKey();
-    if (joint != 1)
-        return;
-    // Turned about z round the bar's middle (0, 10, 0).
-    const float s = std::sin(kBarTurn * 0.5f), c = std::cos(kBarTurn * 0.5f);
-    key.rotation = {0.0f, 0.0f, s, c};
-    const Matrix4 r = QuatToMatrix(key.rotation);
-    const Vec3 moved = MatrixTransformPoint(r, {0.0f, 10.0f, 0.0f});
-    key.position = {-moved.x, 10.0f - moved.y, -moved.z};
 }
 
 void CSceneDebugBox::Render()
@@ -321,11 +290,24 @@ bool CSceneView::Build(const SceneOptions& options)
     }
 
     if (decorations) {
-        CSceneFixedSkeleton skeleton;
-        bar = MakeMesh("meshes/bar", "materials/bar.xml", &skeleton);
+        // The collector makes skeletons and tracks through the animation
+        // library while the scene exists, as the game's start-up has it do.
+        previousMakers = rescollect::SetResourceMakers(GmResourceMakers());
+        rescollect::SetResourceMakers(GeAnimResourceMakers(previousMakers));
+        makersInstalled = true;
+        barSkeleton = rescollect::LoadMeshResource("meshes/bar_skeleton");
+        barTrack = rescollect::LoadAnimTrack("anims/bar_sway");
+        if (!barSkeleton || !barTrack) {
+            fprintf(stderr, "sceneview: the bar's skeleton or track is missing from the pack\n");
+            return false;
+        }
+        const CGmMeshResource* skeleton = static_cast<CGmMeshResource*>(barSkeleton);
+        bar = MakeMesh("meshes/bar", "materials/bar.xml", skeleton);
         if (!bar)
             return false;
-        bar->SetPoseSource(&pose);
+        barAnimation.reset(new CJaAnimController(skeleton->JointCount()));
+        barAnimation->StartAseq(0, 0.0f, static_cast<CGeJointsKeySequence*>(barTrack), 0);
+        bar->SetPoseSource(barAnimation.get());
         bar->frame.SetPosition({25.0f, 0.0f, 15.0f});
         g_pGmLayers->Add(1, bar.get());
 
@@ -359,6 +341,14 @@ CSceneView::~CSceneView()
         g_pGmLayers->Remove(sprite.get());
         g_pGmLayers->Remove(debugBox.get());
     }
+    bar.reset(); // the mesh's skeleton clone and pose source go before the controller
+    barAnimation.reset();
+    if (barTrack)
+        barTrack->Release();
+    if (barSkeleton)
+        barSkeleton->Release();
+    if (makersInstalled)
+        rescollect::SetResourceMakers(previousMakers);
     const uint32_t slot = CGeHub::s_currentSlot;
     if (CGeHub::s_cameras2d[slot] == &camera2d)
         CGeHub::s_cameras2d[slot] = nullptr;
@@ -377,6 +367,8 @@ void CSceneView::Frame(bool present)
         fader->Update();
     if (sprite)
         sprite->Update();
+    if (barAnimation)
+        barAnimation->Update(); // the bar poses itself from it in the layers' first pass
     device->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER | GE_CLEAR_STENCIL, kSky, 1.0f);
     device->BeginScene();
     device->SetZEnable(1);

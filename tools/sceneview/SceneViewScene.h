@@ -1,21 +1,22 @@
 // The scene of the sceneview tool, shared with its pixel tests and the scene
-// benchmark: a textured, lit floor; shadow-casting cubes; a skinned bar posed
-// by a fixed pose; a screen sprite; a colour fade and a debug box, all drawn
-// through the render layers with stencil shadows.
+// benchmark: a textured, lit floor; shadow-casting cubes; a skinned bar that
+// sways by a looping joint-animation track; a screen sprite; a colour fade and
+// a debug box, all drawn through the render layers with stencil shadows.
 //
-// The data (textures, GE_MESH meshes, materials) is written as a pack by
-// WriteScenePack and read back through the resource collector. The skinned
-// bar deforms with CSceneFixedSkeleton, a small skeleton of two joints whose
-// poses come straight from the pose source (no hierarchy, identity binds):
-// the sceneview's own stand-in until the animation library's mesh resources
-// are wired in.
+// The data (textures, GE_MESH meshes, materials, the bar's skeleton and its
+// track) is written as a pack by WriteScenePack and read back through the
+// resource collector, into which the scene installs the animation library's
+// makers while it exists. The bar is posed by the animation library itself:
+// its skeleton is a CGmMeshResource and its pose source a CJaAnimController
+// playing the track on channel 0, advanced once a frame.
 #pragma once
 
+#include "Engine/Anim/JaAnimController.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmColorFader.h"
 #include "Engine/Core/Gm/GmScenicMesh.h"
-#include "Engine/Core/Gm/GmSkeleton.h"
+#include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Gm/GmSprite.h"
 
 #include <memory>
@@ -39,31 +40,15 @@ extern const float kShadowLight[3];
 extern const Vec3 kCubeCentre;              // of the first caster
 constexpr float kCubeSize = 10.0f;
 constexpr float kSpriteX = 10.0f, kSpriteY = 10.0f, kSpriteSize = 16.0f;
+// The bar's track: joint 1 (the bar's upper half) turns about z round the
+// bar's middle from 0 to kBarTurn and back, looping from frame 0.
+constexpr uint32_t kBarTrackFrames = 5;
+constexpr float kBarTrackRate = 5.0f;  // frames per second: one loop takes 0.8 s
+constexpr float kBarTurn = 0.6f;       // radians at the middle frame
 } // namespace sceneview
 
 // Writes the scene's data into a pack at packPath.
 bool WriteScenePack(const std::string& packPath, std::string* error);
-
-// Two joints; joint j's skinning matrix is the pose source's key j as a
-// matrix. Vertices are blended by their weights (weight 0 for joint 0, the
-// rest for joint 1).
-class CSceneFixedSkeleton final : public IGmSkeleton {
-public:
-    IGmSkeleton* CloneSkeleton() const override;
-    void ReleaseSkeleton() override { delete this; }
-    uint32_t JointCount() const override { return 2; }
-    void SetPose(const IGmJointPoseSource& source) override;
-    Matrix4 SkinningMatrix(uint32_t joint) const override;
-    void SkinMeshVertices(const CGmMesh& mesh, CGmVertexBuffer& target) const override;
-
-    Matrix4 joints[2] = {Matrix4::Identity(), Matrix4::Identity()};
-};
-
-// Joint 0 stands; joint 1 is turned by a fixed angle about z.
-class CSceneFixedPose final : public IGmJointPoseSource {
-public:
-    void GetJointKey(GmJointKey& key, uint32_t joint) const override;
-};
 
 // A visual that draws the debug box round a mesh's world bounds.
 class CSceneDebugBox final : public CGmVisualObject {
@@ -100,12 +85,17 @@ public:
     std::unique_ptr<CGmScenicMesh> floor;
     std::vector<std::unique_ptr<CGmScenicMesh>> casters;
     std::unique_ptr<CGmScenicMesh> bar;
-    CSceneFixedPose pose;
+    CGeResource* barSkeleton = nullptr; // a CGmMeshResource, one reference
+    CGeResource* barTrack = nullptr;    // a CGeJointsKeySequence, one reference
+    std::unique_ptr<CJaAnimController> barAnimation;
     std::unique_ptr<CGmSprite> sprite;
     std::unique_ptr<CSceneDebugBox> debugBox;
     std::unique_ptr<CGmColorFader> fader;
     bool decorations = true;
 
 private:
+    GmResourceMakers previousMakers;
+    bool makersInstalled = false;
+
     std::unique_ptr<CGmScenicMesh> MakeMesh(const char* mesh, const char* material, const IGmSkeleton* skeleton);
 };

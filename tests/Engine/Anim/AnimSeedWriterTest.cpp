@@ -2,7 +2,8 @@
 // anim_readers) from the fixture writers. Disabled: run it by hand after a
 // writer changes, with --gtest_also_run_disabled_tests and QM_ANIM_SEED_DIR
 // naming the corpus directory, and commit what it wrote.
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-using namespace animfixture;
+using namespace animwrite;
 
 namespace {
 

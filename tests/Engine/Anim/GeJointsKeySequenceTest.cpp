@@ -3,7 +3,8 @@
 // writers, and one table of the files the readers must refuse.
 #include "Engine/Anim/GeJointsKeySequence.h"
 #include "Engine/Core/Common/GeLog.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 #include <limits>
 #include <string>
 
-using namespace animfixture;
+using namespace animwrite;
 using meshfixture::FileOver;
 using meshfixture::PokeLe32;
 

@@ -10,14 +10,15 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
 #include "Engine/Core/Gm/GmMesh.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
-using namespace animfixture;
+using namespace animwrite;
 using meshfixture::FileOver;
 using meshfixture::GemeshJoint;
 using meshfixture::GemeshSpec;

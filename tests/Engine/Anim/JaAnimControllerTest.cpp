@@ -4,7 +4,8 @@
 // checks.
 #include "Engine/Anim/JaAnimController.h"
 #include "Engine/Core/Common/GeLog.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Engine/Anim/AnimTestTimer.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-using namespace animfixture;
+using namespace animwrite;
 using meshfixture::FileOver;
 
 namespace {

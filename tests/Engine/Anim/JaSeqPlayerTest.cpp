@@ -3,7 +3,8 @@
 // update queues, and the refusals of SetKeySequence.
 #include "Engine/Anim/JaPlayer.h"
 #include "Engine/Core/Common/GeLog.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Engine/Anim/AnimTestTimer.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-using namespace animfixture;
+using namespace animwrite;
 using meshfixture::FileOver;
 
 namespace {

@@ -15,14 +15,15 @@
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
 #include "Engine/Core/Gm/GmMaterial.h"
 #include "Engine/Core/Gm/GmScenicMesh.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Engine/Anim/AnimTestTimer.h"
 #include "tests/Engine/Core/Gm/GLibLoc/D3d/DeviceTestFixture.h"
 
 #include <cstring>
 #include <vector>
 
-using namespace animfixture;
+using namespace animwrite;
 using meshfixture::FileOver;
 
 namespace {

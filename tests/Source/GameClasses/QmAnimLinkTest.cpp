@@ -7,7 +7,8 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Pack/Harvester.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
+#include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Support/TestTempDir.h"
 #include "tools/fpk/FpkWriter.h"
 
@@ -15,7 +16,7 @@
 
 #include <string>
 
-using namespace animfixture;
+using namespace animwrite;
 
 TEST(QmAnimLink, CollectorLoadsSkeletonsAndTracksThroughTheAnimationLibrary)
 {

@@ -16,7 +16,7 @@
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmSprite.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
-#include "tests/Engine/Anim/AnimFixtures.h"
+#include "tools/animwrite/AnimWriter.h"
 #include "tests/Source/GameClasses/LocationFixtures.h"
 #include "tests/Source/GameClasses/LocationWriter.h"
 
@@ -333,7 +333,7 @@ TEST_F(EntityLoaderTest, CollidersFromEachShapeAttribute)
 
 TEST_F(EntityLoaderTest, ATrackAddedTwiceKeepsOneEntryAndBalancedReferences)
 {
-    const auto bytes = animfixture::WriteGeat(animfixture::MakeTrack(3, 2));
+    const auto bytes = animwrite::WriteGeat(animwrite::MakeTrack(3, 2));
     WriteFile(tree.dir.Path(), "tracks/walk.geat", bytes);
     const uintptr_t first = 1, second = 2;
     EXPECT_EQ(std::string("walk"), CQmUnifiedCollector::LoadJointsAnimTrack("tracks/walk.geat", first).c_str());

@@ -1,7 +1,7 @@
 // The sceneview scene drawn headless and checked by pixels: the stencil
 // shadow darkens lit floor and nothing else (against the same frame without
 // shadows), the fade reaches its colour, the sprite sits at its pixels and
-// the skinned bar stands where its pose turns it (against the rest pose).
+// the skinned bar sways by its looping track (against the rest pose).
 // The tool itself writes its last frame as a TGA file.
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Gm/GeHub.h"
@@ -151,37 +151,66 @@ TEST_F(SceneView, TheFadeReachesItsColourAndTheSpriteSitsAtItsPixels)
 
 namespace {
 
-// Every joint at rest.
+// The bar's skeleton at its bind pose: joint 1 unturned at the bar's middle.
 class RestPose : public IGmJointPoseSource {
 public:
-    void GetJointKey(GmJointKey& key, uint32_t) const override { key = GmJointKey(); }
+    void GetJointKey(GmJointKey& key, uint32_t joint) const override
+    {
+        key = GmJointKey();
+        if (joint == 1)
+            key.position = {0.0f, 10.0f, 0.0f};
+    }
 };
 
 } // namespace
 
-TEST_F(SceneView, TheSkinnedBarStandsTurnedByItsPose)
+TEST_F(SceneView, TheSkinnedBarSwaysByItsLoopingTrack)
 {
-    // The bar's blue shows where the turned bar stands and not where the
-    // bar at rest does, and the other way round.
-    RestPose rest;
-    Run(SceneOptions(), 2);
-    const std::vector<uint32_t> turned = pixels;
-    scene->bar->SetPoseSource(&rest);
-    scene->Frame(false);
-    pixels = scene->CaptureFrame();
+    // The bar's blue, frame by frame: 0.4 s into the track joint 1 is turned
+    // furthest, at 0.8 s the loop ends at rest, at 1.2 s it is turned again.
+    // Turned and at-rest pictures differ in the upper half only.
     auto blue = [](uint32_t pixel) {
         const Rgb c = Split(pixel);
         return c.b > c.r + 20 && c.r < 20;
     };
-    uint32_t onlyTurned = 0, onlyRest = 0, both = 0;
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        onlyTurned += blue(turned[i]) && !blue(pixels[i]);
-        onlyRest += !blue(turned[i]) && blue(pixels[i]);
-        both += blue(turned[i]) && blue(pixels[i]);
-    }
-    EXPECT_GT(onlyTurned, 20u);
-    EXPECT_GT(onlyRest, 20u);
-    EXPECT_GT(both, 20u); // the lower half does not move
+    struct Compare {
+        uint32_t onlyFirst = 0, onlySecond = 0, both = 0;
+    };
+    auto compare = [&](const std::vector<uint32_t>& first, const std::vector<uint32_t>& second) {
+        Compare c;
+        for (size_t i = 0; i < first.size(); ++i) {
+            c.onlyFirst += blue(first[i]) && !blue(second[i]);
+            c.onlySecond += !blue(first[i]) && blue(second[i]);
+            c.both += blue(first[i]) && blue(second[i]);
+        }
+        return c;
+    };
+    auto advance = [&](int frames) {
+        for (int i = 1; i < frames; ++i)
+            scene->Frame(false);
+        pixels = scene->CaptureFrame();
+    };
+    const int halfLoop = int(std::lround(float(kBarTrackFrames - 1) / kBarTrackRate / 2.0f / kFrameSeconds));
+    Run(SceneOptions(), halfLoop);
+    const std::vector<uint32_t> turned = pixels;
+    advance(halfLoop);
+    const std::vector<uint32_t> loopEnd = pixels;
+    advance(halfLoop);
+    const std::vector<uint32_t> turnedAgain = pixels;
+    RestPose rest;
+    scene->bar->SetPoseSource(&rest);
+    advance(1);
+    const std::vector<uint32_t> atRest = pixels;
+
+    const Compare moved = compare(turned, atRest);
+    EXPECT_GT(moved.onlyFirst, 20u);
+    EXPECT_GT(moved.onlySecond, 20u);
+    EXPECT_GT(moved.both, 20u); // the lower half does not move
+    const Compare end = compare(loopEnd, atRest);
+    EXPECT_LE(end.onlyFirst + end.onlySecond, 2u);
+    const Compare again = compare(turnedAgain, turned);
+    EXPECT_LE(again.onlyFirst + again.onlySecond, 2u);
+    EXPECT_TRUE(scene->barAnimation->ChannelPlayer(0)->playing);
 }
 
 TEST_F(SceneView, TheToolWritesItsLastFrameAsATgaFile)

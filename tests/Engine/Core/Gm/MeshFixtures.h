@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Engine/Core/Gm/GmMesh.h"
+#include "tools/animwrite/SkeletonJoint.h"
 
 #include <cstdint>
 #include <string>
@@ -14,12 +15,9 @@ namespace meshfixture {
 
 using Bytes = std::vector<uint8_t>;
 
-// One skeleton joint as a ".gemesh" file stores it.
-struct GemeshJoint {
-    float position[3] = {0, 0, 0};
-    float rotation[4] = {0, 0, 0, 1};
-    int32_t parent = -1;
-};
+// One skeleton joint as a ".gemesh" file stores it (the record the skeleton
+// writers share).
+using GemeshJoint = SkeletonJoint;
 
 struct GemeshSpec {
     uint32_t version = 3;
