@@ -2,9 +2,8 @@
 
 #include "Engine/Core/Gm/GmLayers.h"
 
-// The layers call their hooks without arguments; the visual being lit is not
-// named to them, so the shade boxes find no point (QmLayersLitPosition) until
-// the layers tell which visual they draw.
+// The layers call their hooks without arguments and name the visual being
+// drawn meanwhile; QmLayersLitPosition hands its place to the shade boxes.
 void QmLayersAdd(uint32_t layer, CGmVisualObject* visual)
 {
     if (g_pGmLayers)
@@ -53,7 +52,7 @@ void QmLayersFlushLights()
         g_pGmLayers->FlushLights();
 }
 
-bool QmLayersLitPosition(float*)
+bool QmLayersLitPosition(float position[3])
 {
-    return false;
+    return g_pGmLayers && g_pGmLayers->LitPosition(position);
 }

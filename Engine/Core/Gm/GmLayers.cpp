@@ -98,6 +98,27 @@ void CGmLayers::RunHooks(const CGePoolList<Hook>& hooks) const
         node->value();
 }
 
+bool CGmLayers::LitPosition(float position[3]) const
+{
+    if (!lit)
+        return false;
+    const Matrix4& world = lit->frame.world;
+    position[0] = world.m[3];
+    position[1] = world.m[7];
+    position[2] = world.m[11];
+    return true;
+}
+
+template <class Draw>
+void CGmLayers::DrawLit(CGmVisualObject* visual, const Draw& draw)
+{
+    lit = visual;
+    RunHooks(beforeHooks);
+    draw();
+    RunHooks(afterHooks);
+    lit = nullptr;
+}
+
 void CGmLayers::DrawMeshPasses(CGmScenicMesh& mesh, bool beforeShadows, bool shadows)
 {
     if (!mesh.mesh)
@@ -132,9 +153,7 @@ void CGmLayers::RenderAll()
                 continue;
             CGmScenicMesh& mesh = static_cast<CGmScenicMesh&>(*visual);
             mesh.Update();
-            RunHooks(beforeHooks);
-            DrawMeshPasses(mesh, true, shadows);
-            RunHooks(afterHooks);
+            DrawLit(visual, [&] { DrawMeshPasses(mesh, true, shadows); });
         }
     }
 
@@ -151,12 +170,12 @@ void CGmLayers::RenderAll()
             CGmVisualObject* visual = node->value;
             if (!visual->visible)
                 continue;
-            RunHooks(beforeHooks);
-            if (!IsMesh(visual))
-                visual->Render();
-            else if (shadows)
-                DrawMeshPasses(static_cast<CGmScenicMesh&>(*visual), false, shadows);
-            RunHooks(afterHooks);
+            DrawLit(visual, [&] {
+                if (!IsMesh(visual))
+                    visual->Render();
+                else if (shadows)
+                    DrawMeshPasses(static_cast<CGmScenicMesh&>(*visual), false, shadows);
+            });
         }
     }
 }

@@ -9,7 +9,9 @@
 // it; with shadows off every material draws in the first pass. Each material
 // is drawn as many times as its pass count, pass r handed to Apply (so a
 // double-sided material draws back faces, then front faces). Hooks run around
-// every drawn visual.
+// every drawn visual. The hooks take no argument: while they and the visual's
+// drawing run, `lit` names the visual, so that a hook can light it by its
+// place (a location's shade boxes scale the lights of the objects inside).
 //
 // The layers also keep the registered lights: they choose the lights of a
 // drawn object for the shader passes (IGmLightSource) and can scale the
@@ -58,6 +60,9 @@ public:
     // Unlinks the first node holding the hook; false when none does.
     bool RemoveBeforeHook(Hook hook);
     bool RemoveAfterHook(Hook hook);
+    // The world position of the visual being drawn (column 3 of its world
+    // matrix, as its shader passes get it); false outside a drawn visual.
+    bool LitPosition(float position[3]) const;
 
     // Registers a light description (kept by its owner) unless it already is.
     void AddLight(LightDesc* light);
@@ -76,12 +81,16 @@ public:
     CGePoolList<CGmVisualObject*> layers[kLayerCount];
     CGePoolList<Hook> beforeHooks;
     CGePoolList<Hook> afterHooks;
+    CGmVisualObject* lit = nullptr; // the visual whose hooks and drawing run now
     CGeArray<LightDesc*> lights;
     CGeArray<GmGatheredLight> gathered;
     float ambientSum[4] = {0, 0, 0, 0};
 
 private:
     void RunHooks(const CGePoolList<Hook>& hooks) const;
+    // Names the visual, runs the before-hooks, draws, runs the after-hooks.
+    template <class Draw>
+    void DrawLit(CGmVisualObject* visual, const Draw& draw);
     // Draws the mesh's materials of one side of the shadow step.
     void DrawMeshPasses(CGmScenicMesh& mesh, bool beforeShadows, bool shadows);
     static bool RemoveHook(CGePoolList<Hook>& hooks, Hook hook);

@@ -1,7 +1,9 @@
 // Water on a small grid, the stone's modes, and shade-box weights with the
-// before-lighting rule.
+// before-lighting rule; objects drawn through the render layers inside a
+// shade box are lit with the box's scaled lights.
 #include "Engine/Core/Gm/GLibLoc/D3d/GmIndexBuffer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
+#include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmMesh.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmShadeBox.h"
@@ -9,6 +11,9 @@
 #include "tests/Source/GameClasses/LocationFixtures.h"
 
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 TEST_F(LocationTest, CQmWaterGridWaveAndDrift)
 {
@@ -150,4 +155,79 @@ TEST_F(LocationTest, CQmShadeBoxTheFirstOfEqualWeightsShades)
     EXPECT_EQ(0, g_shadeApplied);
     QmShadeLightPoint({15, 5, 5});
     EXPECT_EQ(0, g_shadeApplied);
+}
+
+namespace {
+
+// Remembers the registered light's ambient and diffuse red as it is drawn.
+class LightProbe : public CGmVisualObject {
+public:
+    LightProbe(const LightDesc& light, const Vec3& at) : light(light)
+    {
+        frame.SetPosition(at);
+        frame.UpdateWorldMatrix();
+    }
+    void Render() override
+    {
+        seenDiffuse = light.f[0];
+        seenAmbient = light.f[4];
+    }
+    const LightDesc& light;
+    float seenDiffuse = -1.0f, seenAmbient = -1.0f;
+};
+
+} // namespace
+
+TEST_F(LocationTest, CQmShadeBoxDarkensTheObjectsTheLayersDrawInsideIt)
+{
+    CGmLayers layers;
+    CGmLayers* previous = g_pGmLayers;
+    g_pGmLayers = &layers;
+    LightDesc sun;
+    sun.Init();
+    const uint8_t directional = 2;
+    memcpy(&sun.f[15], &directional, 1);
+    sun.f[0] = sun.f[4] = 1.0f;
+    layers.AddLight(&sun);
+    {
+        // The location puts its lighting hooks into the layers itself.
+        auto* location = new CQmLocation("cellar");
+        manager.Adopt(location);
+        manager.current = location;
+        auto* box = new CQmShadeBox;
+        box->min = {0, 0, 0};
+        box->max = {10, 10, 10};
+        box->depth = 2.0f;
+        box->enabled = 1;
+        box->ambientReduction = 0.5f;
+        box->diffuseReduction = 0.8f;
+        location->shadeBoxes.Add(box);
+
+        struct Case {
+            Vec3 at;
+            float diffuse, ambient;
+        } cases[] = {
+            {{5, 5, 5}, 0.2f, 0.5f},     // deep inside: full weight
+            {{1, 5, 5}, 0.6f, 0.75f},    // one unit in, depth 2: half weight
+            {{20, 5, 5}, 1.0f, 1.0f},    // outside: the light as it is
+        };
+        std::vector<std::unique_ptr<LightProbe>> probes;
+        for (const Case& c : cases) {
+            probes.emplace_back(new LightProbe(sun, c.at));
+            layers.Add(2, probes.back().get());
+        }
+        layers.RenderAll();
+        for (size_t i = 0; i < probes.size(); ++i) {
+            EXPECT_FLOAT_EQ(cases[i].diffuse, probes[i]->seenDiffuse) << i;
+            EXPECT_FLOAT_EQ(cases[i].ambient, probes[i]->seenAmbient) << i;
+        }
+        EXPECT_FLOAT_EQ(1.0f, sun.f[0]); // restored after each object
+        EXPECT_FLOAT_EQ(1.0f, sun.f[4]);
+        EXPECT_EQ(0, g_shadeApplied);
+        for (auto& probe : probes)
+            layers.Remove(probe.get());
+        manager.Clear();
+    }
+    EXPECT_EQ(nullptr, layers.beforeHooks.head); // the location took its hooks away
+    g_pGmLayers = previous;
 }

@@ -68,6 +68,14 @@ void AfterHook()
     s_log.push_back("after");
 }
 
+// Logs the x of the visual the layers say they draw, or "lit?".
+const CGmLayers* s_layers = nullptr;
+void LitHook()
+{
+    float position[3];
+    s_log.push_back(s_layers && s_layers->LitPosition(position) ? "lit@" + std::to_string(int(position[0])) : "lit?");
+}
+
 class GmLayers : public ::testing::Test {
 protected:
     void SetUp() override { s_log.clear(); }
@@ -132,6 +140,28 @@ TEST_F(GmLayers, HooksRunAroundEveryDrawnVisualAndAreRemovedOnce)
     EXPECT_FALSE(layers.RemoveAfterHook(AfterHook));
     EXPECT_TRUE(layers.RemoveBeforeHook(BeforeHook));
     EXPECT_EQ((Log{"a"}), Render());
+}
+
+TEST_F(GmLayers, HooksAreToldWhichVisualIsDrawnAndWhere)
+{
+    LoggedMaterial plain("plain");
+    LoggedMesh mesh("mesh", {&plain});
+    mesh.frame.SetPosition({7.0f, 0.0f, 0.0f});
+    LoggedVisual sprite("sprite");
+    sprite.frame.SetPosition({-3.0f, 0.0f, 0.0f});
+    sprite.frame.UpdateWorldMatrix();
+    layers.Add(1, &mesh);
+    layers.Add(2, &sprite);
+    s_layers = &layers;
+    layers.AddBeforeHook(LitHook);
+    layers.AddAfterHook(LitHook);
+    // The mesh is named in both passes (the second draws nothing of it here).
+    EXPECT_EQ((Log{"lit@7", "plain.apply0@7", "mesh.range0", "lit@7", "lit@7", "lit@7", "lit@-3", "sprite", "lit@-3"}),
+              Render());
+    float position[3];
+    EXPECT_FALSE(layers.LitPosition(position)); // only while a visual is drawn
+    EXPECT_EQ(nullptr, layers.lit);
+    s_layers = nullptr;
 }
 
 TEST_F(GmLayers, MeshesDrawInTheFirstPassAndRepeatDoubleSidedMaterials)
