@@ -28,8 +28,8 @@ class CGmMesh;
 
 // The scene's fixed sizes and colours, read by the tests.
 namespace sceneview {
-constexpr uint32_t kWidth = 256; // a power of two: the capture target is exactly this size
-constexpr uint32_t kHeight = 256;
+constexpr uint32_t kWidth = 320; // not powers of two: the capture target pads its texture
+constexpr uint32_t kHeight = 240;
 constexpr uint32_t kSky = 0xFF203040;
 constexpr uint8_t kFloorGrey = 200;
 constexpr uint32_t kFadeTo = 0xFFE0E0E0;   // the fade multiplies the picture by this

@@ -340,6 +340,12 @@ void CGmTexture::CropImage(uint32_t left, uint32_t right, uint32_t top, uint32_t
     m_image = cropped;
 }
 
+void CGmTexture::ContentSize(uint32_t* width, uint32_t* height) const
+{
+    *width = m_image ? m_image->width : 0;
+    *height = m_image ? m_image->height : 0;
+}
+
 bool CGmTexture::IsCompatible(const CGmTextureBase& other) const
 {
     const CGmImage* a = m_image;

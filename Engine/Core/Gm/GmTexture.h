@@ -69,6 +69,8 @@ public:
     void CropImage(uint32_t left, uint32_t right, uint32_t top, uint32_t bottom);
 
     bool IsCompatible(const CGmTextureBase& other) const override;
+    // The image's size.
+    void ContentSize(uint32_t* width, uint32_t* height) const override;
 
     bool EnsureCreated() override;
     void ReleaseDeviceObject() override;

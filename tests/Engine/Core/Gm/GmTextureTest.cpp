@@ -12,6 +12,9 @@
 
 #include <gmock/gmock.h>
 
+#include <array>
+#include <string>
+
 using namespace imagefixture;
 
 namespace {
@@ -299,6 +302,60 @@ TEST_F(GmTexture, RenderTargetReadBackIsTheRightWayUp)
     ASSERT_TRUE(LoadImage(FileOver(path, Bytes(bytes.begin(), bytes.end())), reread));
     for (uint32_t y = 0; y < 8; ++y)
         EXPECT_EQ(0, memcmp(reread.data + y * reread.pitch, image->data + y * image->pitch, 32)) << "row " << y;
+}
+
+// A render target whose sides are not powers of two lies in the top-left
+// corner of a larger device texture; 3D drawing into it still covers the
+// target's own pixels: a quad over the left half and the top half of clip
+// space fills exactly the left half columns and top half rows, at sizes that
+// are and are not powers of two.
+TEST_F(GmTexture, ARenderTargetOfAnySizeIsDrawnOverItsOwnPixels)
+{
+    struct Vertex {
+        float x, y, z;
+        uint32_t colour;
+    };
+    CGmVertexBuffer clipQuad(GE_VEF_XYZ | GE_VEF_DIFFUSE, 4);
+    const Vertex corners[4] = {
+        {-1.0f, 0.0f, 0.5f, 0xFFFF0000}, {0.0f, 0.0f, 0.5f, 0xFFFF0000},
+        {-1.0f, 1.0f, 0.5f, 0xFFFF0000}, {0.0f, 1.0f, 0.5f, 0xFFFF0000}};
+    ASSERT_TRUE(clipQuad.LockRange(0, 0));
+    memcpy(clipQuad.m_lockPointer, corners, sizeof(corners));
+    clipQuad.Unlock();
+    const Matrix4 identity = Matrix4::Identity();
+    for (const std::array<uint32_t, 2>& size : {std::array<uint32_t, 2>{32, 16}, {24, 12}, {40, 30}}) {
+        const uint32_t w = size[0], h = size[1];
+        SCOPED_TRACE(std::to_string(w) + " by " + std::to_string(h));
+        CGmTexture target;
+        target.Create(w, h, GM_FMT_A8R8G8B8, true);
+        manager.Use(&target, GE_RES_TEXTURE);
+        wrapper->SetRenderTarget(&target);
+        wrapper->Clear(GE_CLEAR_TARGET, 0xFF0000FF, 1.0f);
+        wrapper->BeginScene();
+        states->SetBlendMode(GM_BLEND_OPAQUE, 0);
+        states->SetTextureStageMode(0, 0);
+        wrapper->SetViewProjection(identity.m, identity.m);
+        wrapper->SetLighting(0);
+        wrapper->SetCullMode(0);
+        wrapper->SetZEnable(0);
+        clipQuad.Bind();
+        wrapper->DrawPrimitive(kStrip, 0, 2);
+        wrapper->EndScene();
+        wrapper->RestoreRenderTarget();
+        target.Upload();
+        const CGmImage* image = target.Image();
+        uint32_t wrong = 0;
+        for (uint32_t y = 0; y < h; ++y) {
+            for (uint32_t x = 0; x < w; ++x) {
+                uint32_t pixel;
+                memcpy(&pixel, image->data + y * image->pitch + x * 4, 4);
+                const uint32_t expected = x < w / 2 && y < h / 2 ? 0xFFFF0000u : 0xFF0000FFu;
+                if (pixel != expected && wrong++ < 4)
+                    ADD_FAILURE() << "pixel " << x << ", " << y << ": " << std::hex << pixel;
+            }
+        }
+        EXPECT_EQ(0u, wrong);
+    }
 }
 
 namespace {

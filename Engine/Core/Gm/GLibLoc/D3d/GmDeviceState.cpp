@@ -263,6 +263,16 @@ void CGmDeviceWrapper::SetRenderTarget(const CGmTextureBase* targetTexture)
     GM_GUARDED("m_device->SetRenderTarget(0, renderSurface)", SetRenderTarget(0, renderSurface));
     if (renderSurface)
         renderSurface->Release();
+    // Binding a target brings a viewport over the whole Direct3D texture,
+    // whose sides are the picture's rounded up to powers of two: a 320 by 240
+    // target would be drawn over 512 by 256 and its picture, the top-left
+    // corner, come out stretched. The viewport covers the picture instead.
+    uint32_t width = 0, height = 0;
+    targetTexture->ContentSize(&width, &height);
+    if (width && height && CanCall()) {
+        D3DVIEWPORT9 viewport = {0, 0, width, height, 0.0f, 1.0f};
+        m_device->SetViewport(&viewport);
+    }
 }
 
 void CGmDeviceWrapper::RestoreRenderTarget()

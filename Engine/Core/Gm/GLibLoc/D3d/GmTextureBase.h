@@ -25,6 +25,15 @@ public:
     // render-target flag, both raw images, same power-of-two size and format.
     virtual bool IsCompatible(const CGmTextureBase& other) const = 0;
 
+    // The size of the picture the texture holds; its Direct3D texture may be
+    // larger (sides rounded up to powers of two), the picture in its top-left
+    // corner. 0 by 0 when unknown.
+    virtual void ContentSize(uint32_t* width, uint32_t* height) const
+    {
+        *width = 0;
+        *height = 0;
+    }
+
     // Hand-over: this texture takes the other's Direct3D texture and refills
     // it at its next upload; the other is left without one. The count of
     // device objects does not change.
