@@ -2,6 +2,7 @@
 
 #include "Engine/Anim/GeAnimMakers.h"
 #include "Engine/Anim/GmMeshResource.h"
+#include "Engine/Core/Common/GeRandom.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
@@ -30,6 +31,7 @@
 namespace sceneview {
 const float kShadowLight[3] = {500.0f, 1000.0f, 0.0f};
 const Vec3 kCubeCentre = {-15.0f, 15.0f, 0.0f};
+const Vec3 kSparksAt = {32.0f, 2.0f, -22.0f};
 } // namespace sceneview
 
 using namespace sceneview;
@@ -132,6 +134,26 @@ bool WriteText(const std::filesystem::path& path, const std::string& text)
     return bool(out);
 }
 
+// The spark fountain: one system of sparks shot upwards in a cone, added
+// together (ADD) so that they glow, started at once and never stopped.
+std::string SparksEffect()
+{
+    auto property = [](const char* name, const char* value) {
+        return std::string("<PROPERTY Name=\"") + name + "\">" + value + "</PROPERTY>";
+    };
+    return "<PS_COLLECTION><PARTICLE_SYSTEM Name=\"sparks\">" + property("EP_PS_ParticleCount", "48") +
+           property("EP_PS_Image", "textures/spark.tga") + property("EP_PS_blendMode", "ADD") +
+           property("EP_PS_initialDirectionX", "0") + property("EP_PS_initialDirectionY", "1") +
+           property("EP_PS_initialDirectionZ", "0") + property("EP_PS_initialAngle", "25") +
+           property("EP_PS_minInitialSpeed", "8") + property("EP_PS_maxInitialSpeed", "14") +
+           property("EP_PS_minInitialSizeX", "1.5") + property("EP_PS_maxInitialSizeX", "2.5") +
+           property("EP_PS_minInitialSizeY", "1.5") + property("EP_PS_maxInitialSizeY", "2.5") +
+           property("EP_PS_minLiveTime", "0.6") + property("EP_PS_maxLiveTime", "1.2") +
+           property("EP_PS_initialColor1", "0xFFFFC040") + property("EP_PS_initialColor2", "0xFFFF6020") +
+           "</PARTICLE_SYSTEM><psys_effect><particle_system name=\"sparks\">"
+           "<key time=\"0\" command=\"start\"/></particle_system></psys_effect></PS_COLLECTION>";
+}
+
 // The bar's skeleton: joint 0 at the bar's foot, joint 1 at its middle.
 std::string BarSkeleton()
 {
@@ -180,6 +202,8 @@ bool WriteScenePack(const std::string& packPath, std::string* error)
         WriteText(tree / "textures/red.tga", Tga(8, 220, 40, 40)) &&
         WriteText(tree / "textures/blue.tga", Tga(8, 40, 80, 220)) &&
         WriteText(tree / "textures/sprite.tga", Tga(16, 255, 255, 0)) &&
+        WriteText(tree / "textures/spark.tga", Tga(4, 255, 255, 255)) &&
+        WriteText(tree / "effects/sparks.xml", SparksEffect()) &&
         WriteText(tree / "meshes/floor.xml",
                   BoxMesh("floor", {0, 0, 0}, {50, 0, 50}, "", none, true)) &&
         WriteText(tree / "meshes/cube.xml",
@@ -326,6 +350,20 @@ bool CSceneView::Build(const SceneOptions& options)
 
         fader.reset(new CGmColorFader());
         fader->Start(1, 0xFFFFFFFF, kFadeTo, kFadeSeconds);
+
+        if (options.particles) {
+            GeSrand(kSparksSeed);
+            CGcPsysEffect* loaded = nullptr;
+            LoadPsysEffect("effects/sparks.xml", &loaded);
+            sparks.reset(loaded);
+            if (!sparks) {
+                fprintf(stderr, "sceneview: the spark effect is missing from the pack\n");
+                return false;
+            }
+            sparks->frame.SetPosition(kSparksAt);
+            sparks->Start();
+            g_pGmLayers->Add(3, sparks.get());
+        }
     }
     return true;
 }
@@ -340,6 +378,7 @@ CSceneView::~CSceneView()
         g_pGmLayers->Remove(bar.get());
         g_pGmLayers->Remove(sprite.get());
         g_pGmLayers->Remove(debugBox.get());
+        g_pGmLayers->Remove(sparks.get());
     }
     bar.reset(); // the mesh's skeleton clone and pose source go before the controller
     barAnimation.reset();
@@ -369,6 +408,8 @@ void CSceneView::Frame(bool present)
         sprite->Update();
     if (barAnimation)
         barAnimation->Update(); // the bar poses itself from it in the layers' first pass
+    if (sparks)
+        sparks->Update();
     device->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER | GE_CLEAR_STENCIL, kSky, 1.0f);
     device->BeginScene();
     device->SetZEnable(1);

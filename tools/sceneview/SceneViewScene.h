@@ -1,7 +1,8 @@
 // The scene of the sceneview tool, shared with its pixel tests and the scene
 // benchmark: a textured, lit floor; shadow-casting cubes; a skinned bar that
 // sways by a looping joint-animation track; a screen sprite; a colour fade and
-// a debug box, all drawn through the render layers with stencil shadows.
+// a debug box and a running spark fountain (a particle effect), all drawn
+// through the render layers with stencil shadows.
 //
 // The data (textures, GE_MESH meshes, materials, the bar's skeleton and its
 // track) is written as a pack by WriteScenePack and read back through the
@@ -11,6 +12,7 @@
 // playing the track on channel 0, advanced once a frame.
 #pragma once
 
+#include "Engine/Anim/GcPsysEffect.h"
 #include "Engine/Anim/JaAnimController.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
 #include "Engine/Core/Gm/GmCamera.h"
@@ -45,6 +47,11 @@ constexpr float kSpriteX = 10.0f, kSpriteY = 10.0f, kSpriteSize = 16.0f;
 constexpr uint32_t kBarTrackFrames = 5;
 constexpr float kBarTrackRate = 5.0f;  // frames per second: one loop takes 0.8 s
 constexpr float kBarTurn = 0.6f;       // radians at the middle frame
+// The spark fountain: a particle effect right of the casters and in front of
+// them, away from every shadow, its random numbers seeded so that two runs of
+// the scene draw the same sparks.
+extern const Vec3 kSparksAt;
+constexpr uint32_t kSparksSeed = 1234;
 } // namespace sceneview
 
 // Writes the scene's data into a pack at packPath.
@@ -62,6 +69,7 @@ struct SceneOptions {
     uint32_t casters = 1;   // shadow-casting cubes
     bool shadows = true;    // stencil shadows on
     bool decorations = true; // skinned bar, sprite, fade and debug box
+    bool particles = true;   // with the decorations: the spark fountain
 };
 
 class CSceneView {
@@ -70,8 +78,8 @@ public:
     bool Build(const SceneOptions& options);
     ~CSceneView();
 
-    // One frame: the fade advances by kFrameSeconds, then clear, the layers,
-    // the fade; presents when asked.
+    // One frame: the fade, the bar's track and the sparks advance by
+    // kFrameSeconds, then clear, the layers, the fade; presents when asked.
     void Frame(bool present);
     // One frame drawn into a render target of the back buffer's size: its
     // pixels (A8R8G8B8, top row first), empty when it cannot be read.
@@ -88,6 +96,7 @@ public:
     CGeResource* barSkeleton = nullptr; // a CGmMeshResource, one reference
     CGeResource* barTrack = nullptr;    // a CGeJointsKeySequence, one reference
     std::unique_ptr<CJaAnimController> barAnimation;
+    std::unique_ptr<CGcPsysEffect> sparks;
     std::unique_ptr<CGmSprite> sprite;
     std::unique_ptr<CSceneDebugBox> debugBox;
     std::unique_ptr<CGmColorFader> fader;

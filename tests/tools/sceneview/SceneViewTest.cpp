@@ -1,7 +1,8 @@
 // The sceneview scene drawn headless and checked by pixels: the stencil
 // shadow darkens lit floor and nothing else (against the same frame without
 // shadows), the fade reaches its colour, the sprite sits at its pixels and
-// the skinned bar sways by its looping track (against the rest pose).
+// the skinned bar sways by its looping track (against the rest pose) and the
+// spark fountain runs where it stands and nowhere else.
 // The tool itself writes its last frame as a TGA file.
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Gm/GeHub.h"
@@ -211,6 +212,45 @@ TEST_F(SceneView, TheSkinnedBarSwaysByItsLoopingTrack)
     const Compare again = compare(turnedAgain, turned);
     EXPECT_LE(again.onlyFirst + again.onlySecond, 2u);
     EXPECT_TRUE(scene->barAnimation->ChannelPlayer(0)->playing);
+}
+
+TEST_F(SceneView, TheSparksRunRightOfTheCastersAndNowhereElse)
+{
+    // Two frames with and without the spark fountain: the pixels that differ
+    // lie in the right part of the picture (the effect stands right of and in
+    // front of everything else), and they change from frame to frame.
+    SceneOptions noSparks;
+    noSparks.particles = false;
+    Run(noSparks, 15);
+    const std::vector<uint32_t> without15 = pixels;
+    scene->Frame(false);
+    pixels = scene->CaptureFrame();
+    const std::vector<uint32_t> without17 = pixels;
+    scene.reset();
+    Run(SceneOptions(), 15);
+    ASSERT_TRUE(scene->sparks);
+    const std::vector<uint32_t> with15 = pixels;
+    scene->Frame(false);
+    pixels = scene->CaptureFrame();
+    const std::vector<uint32_t> with17 = pixels;
+
+    auto sparkPixels = [](const std::vector<uint32_t>& with, const std::vector<uint32_t>& without) {
+        std::vector<size_t> at;
+        for (size_t i = 0; i < with.size(); ++i)
+            if (with[i] != without[i])
+                at.push_back(i);
+        return at;
+    };
+    const std::vector<size_t> first = sparkPixels(with15, without15);
+    const std::vector<size_t> second = sparkPixels(with17, without17);
+    EXPECT_GT(first.size(), 30u);
+    EXPECT_GT(second.size(), 30u);
+    for (size_t i : first)
+        ASSERT_GT(i % kWidth, kWidth / 2) << "spark pixel at " << i % kWidth << ", " << i / kWidth;
+    EXPECT_NE(first, second); // the sparks move
+    // The sparks add light: where they are, nothing is darker than without.
+    for (size_t i : first)
+        EXPECT_GE(Split(with15[i]).r, Split(without15[i]).r) << i % kWidth << ", " << i / kWidth;
 }
 
 TEST_F(SceneView, TheToolWritesItsLastFrameAsATgaFile)
