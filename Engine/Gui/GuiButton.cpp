@@ -260,7 +260,7 @@ void CGuiButton::UpdateFade()
         stateFadeTimer = kFadeTime;
     else
         stateFadeTimer += g_geTimer ? g_geTimer->delta : 0.0f;
-    int32_t a = (int32_t)(stateFadeTimer * 255.0f / kFadeTime);
+    int32_t a = (int32_t)((double)stateFadeTimer * 255.0 / (double)kFadeTime); // 255 at the end, as the frame's
     if (state == GUI_BUTTON_NORMAL)
         a = 255 - a;
     a = a < 0 ? 0 : (a > 255 ? 255 : a);

@@ -243,7 +243,9 @@ void CGuiControl::UpdateFade()
         return;
     const float next = fadeTimer + FrameDelta();
     fadeTimer = next >= kFadeTime ? kFadeTime : next;
-    int32_t alpha = (int32_t)(fadeTimer * 255.0f / kFadeTime);
+    // In double precision: 0.3f x 255 / 0.3f is then exactly 255, where
+    // single precision gives 254 and a fully shown frame stays translucent.
+    int32_t alpha = (int32_t)((double)fadeTimer * 255.0 / (double)kFadeTime);
     if (fadingOut)
         alpha = 255 - alpha;
     alpha = alpha < 0 ? 0 : (alpha > 255 ? 255 : alpha);

@@ -1,8 +1,12 @@
 // What a control reports for the pointer, the buttons and the keyboard, as
 // a dispatcher client sees it in the dispatch pass after the frame; the
-// hover fade; manual moving with its capture; Tab order and focus events.
+// hover fade (on a real hover frame too); manual moving with its capture; Tab order and focus events.
 #include "GuiTestFixture.h"
 
+#include "Engine/Core/Gm/GmImageSet.h"
+#include "Engine/Core/Gm/GmSprite.h"
+#include "Engine/Gui/GuiBoundFrame.h"
+#include "Engine/Gui/GuiBoundFrames.h"
 #include "Engine/Gui/GuiProperties.h"
 
 namespace {
@@ -130,6 +134,43 @@ TEST_F(GuiControlEvents, HoverFadesInAndOutOverThreeTenths)
     MoveTo(500, 500, 0.1f);
     EXPECT_EQ(1, c->fadingOut);
     EXPECT_FLOAT_EQ(0.1f, c->fadeTimer);
+}
+
+TEST_F(GuiControlEvents, TheHoverFrameFadesWithTheTimer)
+{
+    // A real hover frame with a background picture: hidden until the
+    // pointer enters, then its alpha (and its background sprite's) follows
+    // the 0.3 s fade in and, after the pointer leaves, out again.
+    CGmImageSet picture;
+    auto* glow = static_cast<CGuiBoundFrameSetSimple*>(
+        CGuiBoundFrames::CreateSet(manager->frameSets, EBFT_SimpleRect, CGeString("glow")));
+    glow->bgPic.schema = &picture;
+    CGuiControl* c = Make("h", 200, 200, 100, 100);
+    c->SetProperty(EP_BoundFrameSetHover, CGeValue("glow"), false);
+    ASSERT_NE(nullptr, c->hoverFrame);
+    ASSERT_NE(nullptr, c->hoverFrame->background);
+    MoveTo(900, 900, 0.0f);
+    EXPECT_EQ(0, c->hoverFrame->visible);
+    struct Step {
+        int x, y;
+        float delta;
+        uint8_t alpha, visible;
+    } steps[] = {
+        {250, 250, 0.0f, 0, 0},    // entered at 0 s
+        {250, 250, 0.15f, 127, 1}, // half way
+        {250, 250, 0.15f, 255, 1}, // 0.3 s: fully shown
+        {250, 250, 0.15f, 255, 1}, // and held
+        {500, 500, 0.1f, 171, 1},  // left: 255 - 84 (0.1f x 255 / 0.3f is just below 85)
+        {500, 500, 0.2f, 0, 0},    // gone after 0.3 s
+    };
+    for (const Step& s : steps) {
+        MoveTo(s.x, s.y, s.delta);
+        SCOPED_TRACE(c->fadeTimer);
+        EXPECT_EQ(s.alpha, c->hoverFrame->alpha);
+        EXPECT_EQ(s.alpha, c->hoverFrame->background->alpha);
+        EXPECT_EQ(s.visible, c->hoverFrame->visible);
+    }
+    manager.reset(); // the frames go before their picture
 }
 
 TEST_F(GuiControlEvents, ManualMoveHoldsTheCaptureUntilRelease)
