@@ -1,8 +1,8 @@
-// Frames of the sceneview scene (the floor and 1, 10 or 100 cubes, at 256 by
-// 256 pixels) drawn through the render layers, with and without stencil
-// shadows; against raw GL drawing the same triangles (one draw per object,
-// one ready-made program with a per-vertex light, its matrix as a uniform) in
-// the same run. Both sides wait for the rasteriser with glFinish. The target
+// Frames of the sceneview scene (the floor and 1, 10 or 100 cubes, at 320 by
+// 240 pixels) drawn through the render layers, with and without stencil
+// shadows; against raw GL drawing the same textured triangles (one draw per
+// object, one ready-made program with a per-vertex light that modulates the
+// object's 8 by 8 texture, its matrix as a uniform) in the same run. Both sides wait for the rasteriser with glFinish. The target
 // is the scene without shadows within 1.3 times raw GL; the shadow runs show
 // what the silhouettes, the shadow mesh and the stencil pass add.
 #include "Engine/Core/Common/GeFileData.h"
@@ -79,17 +79,36 @@ BENCHMARK(BM_Scene)
 const char* kVertexShader = "#version 330 core\n"
                             "layout(location = 0) in vec3 position;\n"
                             "layout(location = 1) in vec3 normal;\n"
+                            "layout(location = 2) in vec2 uv;\n"
                             "uniform mat4 mvp;\n"
-                            "uniform vec3 colour;\n"
-                            "out vec3 shade;\n"
+                            "out float shade;\n"
+                            "out vec2 texel;\n"
                             "void main() {\n"
                             "    gl_Position = mvp * vec4(position, 1.0);\n"
-                            "    shade = colour * min(1.0, 0.04 + max(normal.y, 0.0));\n"
+                            "    shade = min(1.0, 0.04 + max(normal.y, 0.0));\n"
+                            "    texel = uv;\n"
                             "}\n";
 const char* kFragmentShader = "#version 330 core\n"
-                              "in vec3 shade;\n"
+                              "in float shade;\n"
+                              "in vec2 texel;\n"
+                              "uniform sampler2D picture;\n"
                               "out vec4 result;\n"
-                              "void main() { result = vec4(shade, 1.0); }\n";
+                              "void main() { result = vec4(texture(picture, texel).rgb * shade, 1.0); }\n";
+
+// An 8 by 8 texture of one colour, as the scene's floor and cube textures.
+GLuint SolidTexture(uint8_t r, uint8_t g, uint8_t b)
+{
+    std::vector<uint8_t> texels;
+    for (int i = 0; i < 64; ++i)
+        texels.insert(texels.end(), {r, g, b, 255});
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 8, 8, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    return texture;
+}
 
 GLuint Compile(GLenum kind, const char* text)
 {
@@ -99,12 +118,13 @@ GLuint Compile(GLenum kind, const char* text)
     return shader;
 }
 
-// Position and normal of every corner of the floor's two and the cube's
-// twelve triangles.
+// Position, normal and texture coordinates of every corner of the floor's
+// two and the cube's twelve triangles.
 void AddQuad(std::vector<float>& out, const Vec3 c[4], const Vec3& n)
 {
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (int k : {0, 1, 2, 0, 2, 3})
-        out.insert(out.end(), {c[k].x, c[k].y, c[k].z, n.x, n.y, n.z});
+        out.insert(out.end(), {c[k].x, c[k].y, c[k].z, n.x, n.y, n.z, uv[k][0], uv[k][1]});
 }
 
 std::vector<float> Geometry()
@@ -157,13 +177,18 @@ void BM_RawGl(benchmark::State& state)
     glGenBuffers(1, &vbo);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(geometry.size() * sizeof(float)), geometry.data(), GL_STATIC_DRAW);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 24, nullptr);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 24, reinterpret_cast<void*>(12));
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 32, nullptr);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 32, reinterpret_cast<void*>(12));
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 32, reinterpret_cast<void*>(24));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
+    glEnableVertexAttribArray(2);
     glUseProgram(program);
     const GLint mvpAt = glGetUniformLocation(program, "mvp");
-    const GLint colourAt = glGetUniformLocation(program, "colour");
+    glUniform1i(glGetUniformLocation(program, "picture"), 0);
+    glActiveTexture(GL_TEXTURE0);
+    const GLuint floorTexture = SolidTexture(sceneview::kFloorGrey, sceneview::kFloorGrey, sceneview::kFloorGrey);
+    const GLuint cubeTexture = SolidTexture(220, 40, 40);
     const Matrix4 viewProjection = MatrixMultiply4x4(scene.camera3d.projection, scene.camera3d.view);
     std::vector<Matrix4> cubes;
     for (const auto& cube : scene.casters)
@@ -177,9 +202,9 @@ void BM_RawGl(benchmark::State& state)
         glClearColor(0.125f, 0.19f, 0.25f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         glUniformMatrix4fv(mvpAt, 1, GL_TRUE, viewProjection.m);
-        glUniform3f(colourAt, 0.78f, 0.78f, 0.78f);
+        glBindTexture(GL_TEXTURE_2D, floorTexture);
         glDrawArrays(GL_TRIANGLES, 0, 6);
-        glUniform3f(colourAt, 0.86f, 0.16f, 0.16f);
+        glBindTexture(GL_TEXTURE_2D, cubeTexture);
         for (const Matrix4& m : cubes) {
             glUniformMatrix4fv(mvpAt, 1, GL_TRUE, m.m);
             glDrawArrays(GL_TRIANGLES, 6, 36);
@@ -190,6 +215,8 @@ void BM_RawGl(benchmark::State& state)
     for (auto _ : state)
         frame();
     glBindVertexArray(0);
+    glDeleteTextures(1, &floorTexture);
+    glDeleteTextures(1, &cubeTexture);
     glDeleteBuffers(1, &vbo);
     glDeleteVertexArrays(1, &vao);
     glDeleteProgram(program);
