@@ -6,6 +6,8 @@
 #include "Engine/Core/Gm/GmImageSet.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmText.h"
+#include "Engine/Core/Gm/GmTexture.h"
+#include "Engine/Core/Gm/GuiFont.h"
 #include "Engine/Gui/GuiButton.h"
 #include "Engine/Gui/GuiProperties.h"
 #include "Engine/Gui/GuiResources.h"
@@ -89,6 +91,42 @@ TEST_F(GuiTextControl, AutosizeAndColours)
     t->SetProperty(EP_Font, CGeValue("no such font"), false);
     ASSERT_TRUE(t->GetProperty(EP_Font, text));
     EXPECT_TRUE(text.IsEmpty());
+}
+
+TEST_F(GuiTextControl, AutosizeFollowsTheTextInARealFont)
+{
+    // A font of 16 by 16 cells ("X" and the space) registered as the GUI
+    // resources would: the sizes below are its glyphs', laid out.
+    CGmTexture* picture = new CGmTexture();
+    picture->Create(32, 16, GM_FMT_A8R8G8B8, false);
+    auto* font = new CGuiFont();
+    ASSERT_TRUE(font->Init(picture, 2, 2, u" X", nullptr, 0, 0));
+    picture->Release();
+    CGuiResources::fonts[CGeString("block")] = font;
+    CGuiResources::fontNames[reinterpret_cast<uintptr_t>(font)] = CGeString("block");
+
+    struct Case {
+        uint32_t autosize;
+        const char16_t* text;
+        float setWidth, setHeight;
+        float width, height;
+    } cases[] = {
+        {TAS_Both, u"XXX", 10, 10, 48, 16},        // both sides from the text
+        {TAS_Vertical, u"XXX", 100, 5, 100, 16},   // width kept, one line high
+        {TAS_Vertical, u"XX XX", 40, 5, 40, 32},   // wrapped at the width: two lines
+        {TAS_None, u"XXX", 20, 5, 20, 5},          // the size as set
+    };
+    for (const Case& c : cases) {
+        auto* t = static_cast<CGuiTextControl*>(Make("t", 0, 0, 100, 20, nullptr, EGCT_TEXTCONTROL));
+        SCOPED_TRACE(std::u16string(c.text).size());
+        t->SetProperty(EP_Font, CGeValue("block"), false);
+        t->SetProperty(EP_Autosize, GuiMakeUInt(c.autosize), true);
+        t->SetText(c.text);
+        t->SetSize(c.setWidth, c.setHeight);
+        EXPECT_FLOAT_EQ(c.width, t->width) << c.autosize;
+        EXPECT_FLOAT_EQ(c.height, t->height) << c.autosize;
+        set->RemoveControl(CGeString("t"));
+    }
 }
 
 TEST_F(GuiButton, EnterPressesAndClicksTheFocusedButton)
