@@ -2,24 +2,41 @@
 
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
-#include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmImage.h"
-#include "Engine/Core/Gm/GmRenderStateCache.h"
+#include "Engine/Core/Gm/GmImageSet.h"
+#include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmTexture.h"
-#include "Source/GameClasses/QmGameProcessor.h"
 
 namespace {
 
-// Blend mode 5: alpha blending with the alpha test; the stage modulates the
-// texture's colour and alpha with the vertex colour that carries the opacity.
-const uint32_t kPictureBlendMode = GM_BLEND_ALPHA_TESTED;
-const uint32_t kPictureStageMode = 2;
+// Alpha blending with the alpha test.
+const uint32_t kPictureBlendMode = 5;
 
-struct PictureVertex {
-    float x, y, z, rhw;
-    uint32_t colour;
-    float u, v;
-};
+// Takes the caller's texture reference.
+QmPicture* MakePicture(CGmTexture* texture, float x, float y, const float* size)
+{
+    CGmImageSet images;
+    images.Init(texture, 1, 1);
+    QmPicture* picture = new QmPicture();
+    picture->texture = texture;
+    CGmSprite* sprite = new CGmSprite(images);
+    picture->sprite = sprite;
+    sprite->SetBlendMode(kPictureBlendMode);
+    if (size) {
+        sprite->SetSize(size[0], size[1]);
+        sprite->hotPoints[0] = {0.0f, 0.0f};
+    } else {
+        sprite->SetSize(sprite->size[0], sprite->size[1]);
+        sprite->hotPoints[0] = {sprite->size[0] * 0.5f, sprite->size[1] * 0.5f};
+    }
+    picture->width = sprite->size[0];
+    picture->height = sprite->size[1];
+    picture->x = x - sprite->hotPoints[0].x;
+    picture->y = y - sprite->hotPoints[0].y;
+    sprite->frame.SetPosition({x, y, 0.0f});
+    sprite->frame.UpdateWorldMatrix();
+    return picture;
+}
 
 } // namespace
 
@@ -39,20 +56,7 @@ QmPicture* QmMakePicture(const char* path, bool fromDisk, float x, float y, cons
         texture->Release();
         return nullptr;
     }
-    QmPicture* picture = new QmPicture();
-    picture->texture = texture;
-    if (size) {
-        picture->width = size[0];
-        picture->height = size[1];
-        picture->x = x;
-        picture->y = y;
-    } else {
-        picture->width = (float)texture->Image()->width;
-        picture->height = (float)texture->Image()->height;
-        picture->x = x - picture->width * 0.5f;
-        picture->y = y - picture->height * 0.5f;
-    }
-    return picture;
+    return MakePicture(texture, x, y, size);
 }
 
 QmPicture* QmMakePictureOfTexture(CGmTexture* texture, float x, float y)
@@ -63,19 +67,14 @@ QmPicture* QmMakePictureOfTexture(CGmTexture* texture, float x, float y)
         texture->Release();
         return nullptr;
     }
-    QmPicture* picture = new QmPicture();
-    picture->texture = texture;
-    picture->width = (float)texture->Image()->width;
-    picture->height = (float)texture->Image()->height;
-    picture->x = x - picture->width * 0.5f;
-    picture->y = y - picture->height * 0.5f;
-    return picture;
+    return MakePicture(texture, x, y, nullptr);
 }
 
 void QmDeletePicture(QmPicture*& picture)
 {
     if (!picture)
         return;
+    delete picture->sprite;
     if (picture->texture)
         picture->texture->Release();
     delete picture;
@@ -84,50 +83,29 @@ void QmDeletePicture(QmPicture*& picture)
 
 void QmSetPictureAlpha(QmPicture* picture, uint8_t alpha)
 {
-    if (picture)
-        picture->alpha = alpha;
+    if (!picture)
+        return;
+    picture->alpha = alpha;
+    picture->sprite->SetAlpha(alpha);
 }
 
 void QmShowPicture(QmPicture* picture, bool shown)
 {
-    if (picture)
-        picture->shown = shown;
+    if (!picture)
+        return;
+    picture->shown = shown;
+    picture->sprite->visible = shown ? 1 : 0;
 }
 
-void QmUpdatePicture(QmPicture*) {}
+void QmUpdatePicture(QmPicture* picture)
+{
+    if (picture)
+        picture->sprite->Update();
+}
 
 void QmDrawPicture(QmPicture* picture)
 {
     if (!picture || !picture->shown || picture->alpha == 0 || !g_pGmDevice || !g_pGmDevice->GetDevice())
         return;
-    const CGmImage* image = picture->texture->Image();
-    if (!image || !picture->texture->Bind(0))
-        return;
-    // Reference-screen coordinates to back-buffer pixels.
-    const float sx = (float)g_pGmDevice->BackBufferWidth() / (float)g_referenceScreenSize[0];
-    const float sy = (float)g_pGmDevice->BackBufferHeight() / (float)g_referenceScreenSize[1];
-    const float left = picture->x * sx - 0.5f;
-    const float top = picture->y * sy - 0.5f;
-    const float right = (picture->x + picture->width) * sx - 0.5f;
-    const float bottom = (picture->y + picture->height) * sy - 0.5f;
-    // The texture's sides are rounded up to powers of two: the image fills
-    // the top-left part of it.
-    const float u = (float)image->width / (float)GetImageWidthPow2(picture->texture);
-    const float v = (float)image->height / (float)GetImageHeightPow2(picture->texture);
-    const uint32_t colour = (uint32_t)picture->alpha << 24 | 0x00FFFFFF;
-    const PictureVertex quad[4] = {
-        {left, top, 0.0f, 1.0f, colour, 0.0f, 0.0f},
-        {right, top, 0.0f, 1.0f, colour, u, 0.0f},
-        {left, bottom, 0.0f, 1.0f, colour, 0.0f, v},
-        {right, bottom, 0.0f, 1.0f, colour, u, v},
-    };
-    if (g_pGmRenderStateCache) {
-        g_pGmRenderStateCache->SetBlendMode(kPictureBlendMode, 0);
-        g_pGmRenderStateCache->SetTextureStageMode(kPictureStageMode, 0);
-    }
-    IDirect3DDevice9* device = g_pGmDevice->GetDevice();
-    if (!g_pGmDevice->CanCall())
-        return;
-    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(PictureVertex));
+    picture->sprite->Render();
 }

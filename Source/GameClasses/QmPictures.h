@@ -1,18 +1,21 @@
-// The game processor's pictures: logos, loading screens and effect pictures,
-// each one texture drawn with blend mode 5 on the reference screen.
+// The game processor's pictures: logos, loading screens and effect pictures.
 //
-// A stand-in for the engine's sprites until they exist: a picture is a
-// texture with a place, a size, an opacity and a shown flag, drawn as one
-// pre-transformed quad scaled from the reference screen to the back buffer.
-// It has no frames, hot-spot table or animation; when the sprites come, these
-// functions make and drive sprites instead and the callers stay as they are.
+// A picture is one screen sprite (CGmSprite) of a texture's single frame,
+// drawn with blend mode 5 through the 2D camera of the current device slot,
+// with an opacity and a shown flag. Placed by its hot spot: at the picture's
+// centre when it takes the texture's own size (which sprites keep on screen
+// at any back-buffer size), at its top-left corner when it is given a size on
+// the reference screen (the logos'). The picture holds one reference on its
+// texture, its sprite another.
 #pragma once
 
 #include <cstdint>
 
+class CGmSprite;
 class CGmTexture;
 
 struct QmPicture {
+    CGmSprite* sprite = nullptr;
     CGmTexture* texture = nullptr;
     float x = 0.0f; // top-left corner on the reference screen
     float y = 0.0f;
@@ -35,7 +38,7 @@ QmPicture* QmMakePictureOfTexture(CGmTexture* texture, float x, float y);
 void QmDeletePicture(QmPicture*& picture);
 void QmSetPictureAlpha(QmPicture* picture, uint8_t alpha);
 void QmShowPicture(QmPicture* picture, bool shown);
-// Advances the picture's animation: a single-frame picture has none.
+// Advances the sprite's frame animation (a single frame has none to run).
 void QmUpdatePicture(QmPicture* picture);
 // Draws a shown picture with a non-zero opacity inside the current scene;
 // nothing without a device.

@@ -9,6 +9,7 @@
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
 #include "tests/Source/GameClasses/GameProcessorFakes.h"
@@ -75,6 +76,15 @@ protected:
         g_videoSettings->height = kHeight;
         g_videoSettings->refreshRate = 1;
         CGeHub::Init(*g_videoSettings);
+        // The pictures are screen sprites: the 2D camera maps the reference
+        // screen onto the window, as start-up's viewport does.
+        m_screen2d.screenWidth = 1280;
+        m_screen2d.screenHeight = 1024;
+        m_screen2d.boundWidth = 1280.0f;
+        m_screen2d.boundHeight = 1024.0f;
+        m_screen2d.requestedViewport = {0, 0, kWidth, kHeight, 0.0f, 1.0f};
+        m_screen2d.SetViewport(CGeHub::GetViewportOverride());
+        CGeHub::s_cameras2d[CGeHub::s_currentSlot] = &m_screen2d;
         m_coreTimer = g_geTimer;
         GameProcessorTest::SetUp();
         g_geTimer = &m_logoTimer;
@@ -88,6 +98,7 @@ protected:
         GameProcessorTest::TearDown();
         s_current = nullptr;
         g_geTimer = m_coreTimer;
+        CGeHub::s_cameras2d[CGeHub::s_currentSlot] = nullptr;
         CGeHub::Shutdown();
         GeCoreShutdown();
         std::filesystem::current_path(m_previous);
@@ -106,6 +117,7 @@ protected:
 
     CTestTempDir m_data;
     std::filesystem::path m_previous;
+    CGmStaticCamera m_screen2d;
     CGeTimer* m_coreTimer = nullptr;
     ScriptTestClock m_frameClock;
     CGeTimer m_logoTimer{25.0f, &m_frameClock};
