@@ -62,6 +62,7 @@ TEST_F(GuiComboBox, ButtonOpensAndClosesAndAClickedItemIsTaken)
     ASSERT_NE(nullptr, c->Edit());
     ASSERT_NE(nullptr, c->button);
     EXPECT_FALSE(c->IsOpen());
+    EXPECT_TRUE(c->Edit()->HasFocus()); // the combo holds the focus for its edit
     Click(290, 110); // the button
     EXPECT_TRUE(c->IsOpen());
     EXPECT_EQ(Codes({53}), Announced("c"));

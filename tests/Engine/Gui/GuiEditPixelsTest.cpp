@@ -1,8 +1,9 @@
 // Edit fields, switches, progress bars and combo boxes drawn on the headless
 // device and read back, at the reference size and at a smaller back buffer:
 // an edit's two-line selection and its caret, a switch on its third frame, a
-// progress bar at one half stretched, tiled and clipped, and an open combo
-// list over the control below the combo.
+// progress bar at one half stretched, tiled and clipped, an open combo list
+// over the control below the combo, and a combo near the screen's bottom
+// that drops its list upwards.
 #include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GmSprite.h"
@@ -67,6 +68,19 @@ protected:
         CGuiResources::spriteSchemas[CGeString(name)] = images;
     }
 
+    // The font "mono": ten glyphs 10 by 12 of a transparent texture, so that
+    // only the pictures show.
+    static void InvisibleFont()
+    {
+        const char16_t codes[] = u" abcdefghi";
+        CGmTexture* texture = new CGmTexture();
+        texture->Create(100, 12, GM_FMT_A8R8G8B8, false);
+        auto* font = new CGuiFont();
+        ASSERT_TRUE(font->Init(texture, 10, 10, codes, nullptr, 0, 0));
+        texture->Release();
+        CGuiResources::fonts[CGeString("mono")] = font;
+    }
+
     // A plain frame set whose background is the "white" schema in a colour.
     void FrameSet(const char* name, uint32_t colour)
     {
@@ -95,14 +109,7 @@ protected:
 
 TEST_F(GuiInputPixels, EditSelectionOverTwoLinesAndItsCaret)
 {
-    // Glyphs of an invisible font: only the pictures show.
-    const char16_t codes[] = u" abcdefghi";
-    CGmTexture* texture = new CGmTexture();
-    texture->Create(100, 12, GM_FMT_A8R8G8B8, false);
-    auto* font = new CGuiFont();
-    ASSERT_TRUE(font->Init(texture, 10, 10, codes, nullptr, 0, 0));
-    texture->Release();
-    CGuiResources::fonts[CGeString("mono")] = font;
+    InvisibleFont();
     Schema("caret", 2, 12, {kGreen});
     Schema("sel", 4, 4, {kRed});
 
@@ -208,13 +215,7 @@ TEST_F(GuiInputPixels, ProgressBarAtOneHalfStretchedTiledAndClipped)
 
 TEST_F(GuiInputPixels, AnOpenComboListLiesOverTheControlBelow)
 {
-    const char16_t codes[] = u" abcdefghi";
-    CGmTexture* texture = new CGmTexture();
-    texture->Create(100, 12, GM_FMT_A8R8G8B8, false);
-    auto* font = new CGuiFont();
-    ASSERT_TRUE(font->Init(texture, 10, 10, codes, nullptr, 0, 0));
-    texture->Release();
-    CGuiResources::fonts[CGeString("mono")] = font;
+    InvisibleFont();
     Schema("white", 8, 8, {0xFFFFFFFF});
     FrameSet("red", kRed);
     FrameSet("green", kGreen);
@@ -250,6 +251,39 @@ TEST_F(GuiInputPixels, AnOpenComboListLiesOverTheControlBelow)
             ASSERT_LT(listBottom, 180.0f);
             ExpectColour(open ? kGreen : kRed, 200.0f, (125.0f + listBottom) * 0.5f, w);
             ExpectColour(kRed, 200.0f, listBottom + 4.0f, w);
+        }
+    }
+}
+
+TEST_F(GuiInputPixels, AComboNearTheScreensBottomDropsItsListUpwards)
+{
+    InvisibleFont();
+    Schema("white", 8, 8, {0xFFFFFFFF});
+    FrameSet("green", kGreen);
+    auto* c = static_cast<CGuiComboBox*>(set->CreateControl("c", EGCT_COMBOBOX));
+    c->SetSize(200, 20);
+    c->SetProperty(EP_Font, CGeValue("mono"), false);
+    c->SetProperty(EP_BoundFrameSet, CGeValue("green"), false);
+    c->SetProperty(EP_MaxDropItemCount, GuiMakeUInt(3), false);
+    c->SetProperty(EP_Items, CGeValue(CGeWString(u"a\nb\nc\nd\ne")), true);
+    for (uint32_t w : {1280u, 640u}) {
+        for (float y : {990.0f, 100.0f}) {
+            SCOPED_TRACE(testing::Message() << w << " at " << y);
+            float listY = 0.0f, listHeight = 0.0f;
+            Frame(w, w * 1024 / 1280, [&] {
+                c->SetPosition(100, y);
+                c->Close();
+                c->Open();
+                listY = c->listBox->Y();
+                listHeight = c->listBox->height;
+                set->Update();
+                c->Render();
+            });
+            ASSERT_GT(listHeight, 0.0f);
+            const bool above = y > 500.0f;
+            EXPECT_FLOAT_EQ(above ? -listHeight : 20.0f, listY);
+            ExpectColour(kGreen, 200.0f, y + listY + listHeight * 0.5f, w);
+            ExpectColour(Screen2dTest::kBackground, 200.0f, above ? y + 24.0f : y - 4.0f, w);
         }
     }
 }
