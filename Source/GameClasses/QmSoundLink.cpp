@@ -7,6 +7,7 @@
 #include "Engine/Core/Sound/SmOggVorbis.h"
 #include "Engine/Core/Sound/SmSoundData.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
+#include "Source/GameClasses/QmBgSoundManager.h"
 
 // The game's calls into the sound manager. The mute state is kept here as
 // well, so that the frame's focus test sees it change even without a device.
@@ -68,6 +69,8 @@ void QmSoundAfterFrame(CGmCamera* listenerCamera)
                             g_geTimer ? g_geTimer->delta : 0.0f);
     CSmSoundManager::Update();
     CSmListener::CommitDeferredSettings();
+    if (g_bgSoundManager)
+        g_bgSoundManager->Update();
 }
 
 void QmSoundUpdateListener(CGmCamera* camera)
@@ -76,7 +79,7 @@ void QmSoundUpdateListener(CGmCamera* camera)
         CSmListener::Update(camera->eye, camera->target, camera->up, 0.0f);
 }
 
-void QmSoundStart(float, float soundVolume)
+void QmSoundStart(float musicVolume, float soundVolume)
 {
     if (g_soundManager)
         return;
@@ -94,12 +97,14 @@ void QmSoundStart(float, float soundVolume)
     CSmSoundManager::deviceGuid = nullptr;
     g_soundManager = new CSmSoundGroup;
     CSmListener::Init(0.01f, 1.0f, 0.0f);
+    CQmBgSoundManager::Create()->SetVolume(musicVolume);
     CSmSoundManager::budget = 32000000;
     g_soundManager->SetVolume(soundVolume);
 }
 
 void QmSoundStop()
 {
+    CQmBgSoundManager::Destroy(g_bgSoundManager);
     if (g_soundManager) {
         delete g_soundManager;
         g_soundManager = nullptr;

@@ -1,8 +1,9 @@
 // The game runtime's calls into sound: focus muting, the listener and the
 // per-frame updates, the start-up and the shutdown of the sound devices.
 //
-// QmSoundLink.cpp is the one place that wires them to the sound manager; the
-// background music is not started here yet.
+// QmSoundLink.cpp is the one place that wires them to the sound manager and
+// the background-sound manager (made at start-up with the music volume,
+// updated after each frame, destroyed before the sound manager).
 #pragma once
 
 class CGmCamera;

@@ -277,6 +277,14 @@ CSmSound* CSmSound::PlaySound(CSmSoundEntry* entry, const CSmPlayParams& params)
         if (params.managed)
             entry->played.Add(sound);
     }
+    // A reused instance starts afresh: the handle of its last player no
+    // longer reaches it, and that player's mute and distance factor go.
+    if (sound->handle) {
+        *sound->handle = nullptr;
+        sound->handle = nullptr;
+    }
+    sound->muted = 0;
+    sound->factor = 1.0f;
     sound->params = params;
     sound->loop = params.loop;
     sound->paused = 0;

@@ -23,7 +23,8 @@
 //   returns no sound, after the error box for a missing source.
 // - RestoreBuffer gives up after 100 tries.
 // - A static request reuses a finished instance of the entry with the same 3D
-//   flag before finished instances are purged.
+//   flag before finished instances are purged; the reused instance loses the
+//   handle, the mute and the distance factor of its last player.
 #pragma once
 
 #include "Engine/Core/Common/GeMath.h"
