@@ -281,6 +281,7 @@ bool CSceneView::Build(const SceneOptions& options)
     sun.Init();
     const uint8_t directional = GM_LIGHT_DIRECTIONAL;
     memcpy(&sun.f[15], &directional, 1);
+    sun.SetEnabled(true);
     for (int c = 0; c < 4; ++c) {
         sun.f[c] = 1.0f;        // diffuse
         sun.f[4 + c] = 0.2f;    // ambient

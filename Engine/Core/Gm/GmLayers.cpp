@@ -238,6 +238,8 @@ uint32_t CGmLayers::ChooseLights(const float* position, LightDesc* out, uint32_t
     uint32_t n = 0;
     for (uint32_t i = 0; i < lights.Count() && n < 64; ++i) {
         const LightDesc& light = *lights[i];
+        if (!light.Enabled())
+            continue; // registered but switched off
         const uint8_t kind = KindOf(light);
         if (kind == GM_LIGHT_DIRECTIONAL) {
             ranked[n++] = {-1.0f, i};

@@ -73,8 +73,9 @@ public:
     // Writes the saved colours back and forgets them.
     void FlushLights();
 
-    // IGmLightSource: directional lights first, then point and spot lights
-    // that reach the position, nearest first; registration order breaks ties.
+    // IGmLightSource: of the enabled lights, directional ones first, then
+    // point and spot lights that reach the position, nearest first;
+    // registration order breaks ties.
     uint32_t ChooseLights(const float* position, LightDesc* lights, uint32_t maxLights) override;
     void SetAmbientSum(const float* rgba) override;
 

@@ -247,12 +247,14 @@ TEST_F(GmLayers, GatheredLightsAreScaledAndRestoredByFlush)
 
 TEST_F(GmLayers, ChosenLightsAreDirectionalFirstThenTheNearestInRange)
 {
-    std::vector<LightDesc> lights(6);
-    const float xs[6] = {0, 50, 10, 0, 30, 20};
-    const uint8_t kinds[6] = {GM_LIGHT_POINT, GM_LIGHT_POINT, GM_LIGHT_SPOT, GM_LIGHT_DIRECTIONAL, GM_LIGHT_POINT, 7};
-    for (int i = 0; i < 6; ++i) {
+    std::vector<LightDesc> lights(8);
+    const float xs[8] = {0, 50, 10, 0, 30, 20, 0, 12};
+    const uint8_t kinds[8] = {GM_LIGHT_POINT, GM_LIGHT_POINT, GM_LIGHT_SPOT, GM_LIGHT_DIRECTIONAL,
+                              GM_LIGHT_POINT, 7, GM_LIGHT_DIRECTIONAL, GM_LIGHT_POINT};
+    for (int i = 0; i < 8; ++i) {
         lights[i].Init();
-        memcpy(&lights[i].f[15], &kinds[i], 1);
+        lights[i].SetType(kinds[i]);
+        lights[i].SetEnabled(i < 6); // the last two are registered but off
         lights[i].f[20] = xs[i];
         lights[i].f[0] = float(i);
         layers.AddLight(&lights[i]);

@@ -114,11 +114,17 @@ void MatrixToD3d(D3DMATRIX* out, const float* in)
     }
 }
 
-void LightDesc::Init()
+void CGmLightDesc::Init()
 {
     memset(f, 0, sizeof(f));
     f[12] = f[13] = f[14] = 1.0f;
     f[16] = 1e15f;
     f[17] = 1.0f;
     f[25] = 3.1415927f;
+}
+
+void CGmLightDesc::Assign(const CGmLightDesc& other)
+{
+    memcpy(f, other.f, sizeof(f));
+    f[23] = 0.0f;
 }

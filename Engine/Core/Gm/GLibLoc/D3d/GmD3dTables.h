@@ -45,11 +45,27 @@ DWORD GetD3dAddressMode(uint32_t code);
 // Transposes an engine matrix (column vectors) into Direct3D's row-vector layout.
 void MatrixToD3d(D3DMATRIX* out, const float* in);
 
-// One light as locations, dialogs and materials describe it: 28 floats.
-struct LightDesc {
+// One light as locations, dialogs and materials describe it: 28 four-byte
+// values. Floats 0-3 diffuse, 4-7 ambient, 8-11 specular (r, g, b, a), 12-14
+// the direction, value 15 four bytes (type, enabled, 0, 0), 16 the range,
+// 17-19 the attenuations, 20-22 the position, 23 reserved (0), 24-27 the
+// cone values. A light whose enabled byte is 0 gives no light.
+struct CGmLightDesc {
     float f[28];
 
-    // Colours black, floats 12-14 at 1, range 1e15, float 17 at 1 and the cone
-    // angle pi; everything else 0.
+    // Colours black, floats 12-14 at 1, type and enabled 0, range 1e15,
+    // float 17 at 1 and the cone angle pi; everything else 0.
     void Init();
+    // Copies every value but the reserved one, which becomes 0.
+    void Assign(const CGmLightDesc& other);
+
+    uint8_t Type() const { return Byte(0); }
+    bool Enabled() const { return Byte(1) != 0; }
+    void SetType(uint8_t type) { SetByte(0, type); }
+    void SetEnabled(bool on) { SetByte(1, on ? 1 : 0); }
+
+private:
+    uint8_t Byte(int index) const { return reinterpret_cast<const uint8_t*>(&f[15])[index]; }
+    void SetByte(int index, uint8_t value) { reinterpret_cast<uint8_t*>(&f[15])[index] = value; }
 };
+using LightDesc = CGmLightDesc;

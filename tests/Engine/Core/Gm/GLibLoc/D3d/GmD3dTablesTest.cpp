@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 TEST(GmD3dTables, VertexFlagsToFvf)
 {
@@ -88,6 +89,29 @@ TEST(GmD3dTables, LightDescriptionDefaults)
             expected = 3.1415927f;
         EXPECT_EQ(expected, light.f[i]) << i;
     }
+}
+
+TEST(GmD3dTables, LightDescriptionCopiesAllButTheReservedValue)
+{
+    CGmLightDesc source;
+    for (int i = 0; i < 28; ++i)
+        source.f[i] = float(i + 1);
+    source.SetType(2);
+    source.SetEnabled(true);
+    CGmLightDesc copy;
+    copy.Init();
+    copy.Assign(source);
+    for (int i = 0; i < 28; ++i) {
+        if (i == 23)
+            EXPECT_EQ(0.0f, copy.f[i]);
+        else
+            EXPECT_EQ(0, memcmp(&source.f[i], &copy.f[i], 4)) << i;
+    }
+    EXPECT_EQ(2, copy.Type());
+    EXPECT_TRUE(copy.Enabled());
+    copy.SetEnabled(false);
+    EXPECT_EQ(2, copy.Type());
+    EXPECT_FALSE(copy.Enabled());
 }
 
 TEST(GmD3dTables, MatrixToD3dTransposes)
