@@ -1,6 +1,7 @@
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptColliders.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
+#include "Source/GameClasses/QmScriptSounds.h"
 #include "Source/GameClasses/QmScriptSystem.h"
 
 // The script functions in the order of registration. The order is not grouped:
@@ -111,15 +112,15 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"StartPSysEffect",                     Lua_NotBuilt},  //  86 effects
     {"StartScreenEffect",                   ScriptEntryPoint<Lua_StartScreenEffect>},  //  87 game control
     {"StartArcadeGame",                     ScriptEntryPoint<Lua_StartArcadeGame>},  //  88 game control
-    {"StartSound",                          Lua_NotBuilt},  //  89 sounds
-    {"StopSound",                           Lua_NotBuilt},  //  90 sounds
-    {"SoundSetVolume",                      Lua_NotBuilt},  //  91 sounds
-    {"StartMainBgSound",                    Lua_NotBuilt},  //  92 sounds
-    {"StopMainBgSound",                     Lua_NotBuilt},  //  93 sounds
-    {"StartAmbBgSound",                     Lua_NotBuilt},  //  94 sounds
-    {"StopAllAmbBgSounds",                  Lua_NotBuilt},  //  95 sounds
+    {"StartSound",                          ScriptEntryPoint<Lua_StartSound>},  //  89 sounds
+    {"StopSound",                           ScriptEntryPoint<Lua_StopSound>},  //  90 sounds
+    {"SoundSetVolume",                      ScriptEntryPoint<Lua_SoundSetVolume>},  //  91 sounds
+    {"StartMainBgSound",                    ScriptEntryPoint<Lua_StartMainBgSound>},  //  92 sounds
+    {"StopMainBgSound",                     ScriptEntryPoint<Lua_StopMainBgSound>},  //  93 sounds
+    {"StartAmbBgSound",                     ScriptEntryPoint<Lua_StartAmbBgSound>},  //  94 sounds
+    {"StopAllAmbBgSounds",                  ScriptEntryPoint<Lua_StopAllAmbBgSounds>},  //  95 sounds
     {"FinishGame",                          ScriptEntryPoint<Lua_FinishGame>},  //  96 game control
-    {"SetLightIntensity",                   Lua_NotBuilt},  //  97 game control
+    {"SetLightIntensity",                   ScriptEntryPoint<Lua_SetLightIntensity>},  //  97 sounds (entity light)
     {"GameEnable",                          ScriptEntryPoint<Lua_GameEnable>},  //  98 game control
     {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
     {"DispatchEntityToPoint",               Lua_NotBuilt},  // 100 scene controls

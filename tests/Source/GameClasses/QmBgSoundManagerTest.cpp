@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 class QmBgSoundManagerTest : public GameSoundTest {
 protected:
     void SetUp() override

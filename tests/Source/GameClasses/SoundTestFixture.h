@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -32,6 +33,14 @@ inline bool AllZero(const std::vector<int16_t>& samples)
         if (s != 0)
             return false;
     return true;
+}
+
+// Sounds keep their paths lower-cased; tests compare with this.
+inline std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 // The sample a constant input reaches the output with at a linear volume
@@ -70,14 +79,15 @@ protected:
         g_geTimer = nullptr;
     }
 
-    // A stereo 16-bit WAV at 44100 Hz of one constant sample, seconds long.
-    std::string DcWave(const std::string& name, double seconds, int16_t value = 8000)
+    // A 16-bit WAV at 44100 Hz of one constant sample, seconds long. 3D
+    // sounds need one channel (their buffers take no other).
+    std::string DcWave(const std::string& name, double seconds, int16_t value = 8000, uint16_t channels = 2)
     {
         const uint32_t frames = static_cast<uint32_t>(seconds * 44100.0);
-        std::string pcm(static_cast<size_t>(frames) * 4, '\0');
+        std::string pcm(static_cast<size_t>(frames) * channels * 2, '\0');
         for (size_t i = 0; i < pcm.size(); i += 2)
             memcpy(&pcm[i], &value, 2);
-        return dir.Write(name, WaveFile(2, 44100, 16, pcm));
+        return dir.Write(name, WaveFile(channels, 44100, 16, pcm));
     }
 
     // Mixed frames as interleaved stereo samples.
