@@ -1,10 +1,21 @@
 // The light source property: the "light_source" reader, the intensity clamp
 // and scaling, the one-update lag behind a moving entity, registration with
 // the render layers (once, switched off rather than removed, gone with the
-// property).
+// property), and a quad lit by it on the headless device.
 #include "Source/GameClasses/QmPropLightSource.h"
 
+#include "Engine/Core/Common/GeCpuInfo.h"
+#include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmIndexBuffer.h"
 #include "Engine/Core/Gm/GmLayers.h"
+#include "Engine/Core/Gm/GmMaterial.h"
+#include "Engine/Core/Gm/GmMesh.h"
+#include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Gm/GmShaderPass.h"
+#include "Engine/Core/Pack/Harvester.h"
+#include "tests/Engine/Core/Gm/TextureTestFixture.h"
+#include "tests/Support/TestTempDir.h"
+#include "tools/fpk/FpkWriter.h"
 
 #include <tinyxml.h>
 
@@ -168,4 +179,115 @@ TEST_F(QmPropLightSourceTest, TheDrawnLightTrailsAMovingEntityByOneUpdate)
     EXPECT_EQ(21.0f, light->current.f[20]); // the offset is not turned
     EXPECT_NEAR(0.0f, light->current.f[12], 1e-6f);
     EXPECT_NEAR(1.0f, std::fabs(light->current.f[14]), 1e-6f);
+}
+
+// A quad lit only by an entity's light, drawn through its material with the
+// render layers choosing the lights: its pixels follow the intensity.
+namespace {
+
+class QmPropLightSourceDraw : public TextureTest {
+protected:
+    void SetUp() override
+    {
+        // Vertex buffers copy through the kernel object.
+        if (!g_pGeCpuInfo)
+            GeCpuProbeCreate();
+        if (!g_pGeSimd)
+            GeSimdCreate();
+        TextureTest::SetUp();
+        previous = g_pGmLayers;
+        g_pGmLayers = &layers;
+        g_pGmLightSource = &layers;
+    }
+    void TearDown() override
+    {
+        entity.SetProp(QM_PROP_LIGHT_SOURCE, nullptr);
+        g_pGmLightSource = nullptr;
+        g_pGmLayers = previous;
+        delete g_pGmResCollector;
+        g_pGmResCollector = nullptr;
+        CHarvester::Unmount();
+        g_packPath = "";
+        TextureTest::TearDown();
+    }
+
+    CGmLayers layers;
+    CGmLayers* previous = nullptr;
+    CQmEntity entity;
+};
+
+} // namespace
+
+TEST_F(QmPropLightSourceDraw, ALitQuadIsDarkBrightAndTwiceAsBrightAtIntensitiesZeroOneAndTwo)
+{
+    CTestTempDir dir;
+    dir.Write("tree/materials/plaster.xml",
+              "<material name=\"plaster\"><colors diffuse=\"1 1 1 1\" ambient=\"1 0 0 0\" specular=\"1 0 0 0\"/>"
+              "<renderstate cullmode=\"none\" alphablend=\"0\" ztest=\"0\" zwrite=\"0\"/>"
+              "<ffp_group><samplerstate colorop=\"selectarg1\" carg1=\"diffuse\" "
+              "alphaop=\"selectarg1\" aarg1=\"diffuse\"/></ffp_group></material>");
+    dir.Write("tree/meshes/wall.xml",
+              "<GE_MESH Type=\"GENERIC\" Name=\"wall\"><VERTEX_DATA>"
+              "<VERTEX XYZ=\"-1 -1 0.5\" Normal=\"0 0 -1\" UV=\"0 1\"/>"
+              "<VERTEX XYZ=\"1 -1 0.5\" Normal=\"0 0 -1\" UV=\"1 1\"/>"
+              "<VERTEX XYZ=\"-1 1 0.5\" Normal=\"0 0 -1\" UV=\"0 0\"/>"
+              "<VERTEX XYZ=\"1 1 0.5\" Normal=\"0 0 -1\" UV=\"1 0\"/>"
+              "</VERTEX_DATA><INDEX_DATA><FACE VERTS=\"0 1 2\"/><FACE VERTS=\"2 1 3\"/></INDEX_DATA></GE_MESH>");
+    std::string error;
+    ASSERT_TRUE(WritePackFromDirectory((dir / "resource.fpk").c_str(), (dir / "tree").c_str(), &error)) << error;
+    g_packPath = (dir / "resource.fpk").c_str();
+    ASSERT_TRUE(CHarvester::MountSinglePack(g_packPath));
+    g_pGmResCollector = new CGmResCollector();
+    CGmMaterial* material = rescollect::LoadMaterial("materials/plaster.xml");
+    CGmMesh* mesh = rescollect::LoadMesh("meshes/wall");
+    ASSERT_NE(nullptr, material);
+    ASSERT_NE(nullptr, mesh);
+
+    // A white directional light at a quarter strength, shining along +Z onto
+    // the quad's face.
+    TiXmlDocument document;
+    document.Parse(R"(<light_source type="sun" diffuse="1 0.25 0.25 0.25" dir="0 0 1"/>)");
+    CQmPropLightSource* light = CQmPropLightSource::CreateFromXML(&entity, document.RootElement());
+    ASSERT_NE(nullptr, light);
+
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    const struct {
+        float intensity;
+        uint32_t colour;
+    } cases[] = {{0.0f, 0xFF000000}, {1.0f, 0xFF404040}, {2.0f, 0xFF808080}};
+    for (const auto& c : cases) {
+        light->SetIntensity(c.intensity);
+        light->Update();
+        CGmTexture target;
+        target.Create(16, 16, GM_FMT_A8R8G8B8, true);
+        manager.Use(&target, GE_RES_TEXTURE);
+        wrapper->SetRenderTarget(&target);
+        wrapper->Clear(GE_CLEAR_TARGET, 0xFF0000FF, 1.0f);
+        wrapper->BeginScene();
+        wrapper->SetTransform(identity, 0);
+        wrapper->SetViewProjection(identity, identity);
+        const float position[3] = {0, 0, 0};
+        for (uint32_t p = 0; p < material->GetPassCount(); ++p) {
+            material->Apply(position, p);
+            mesh->vertexBuffer->Bind();
+            mesh->indexBuffer->Bind();
+            const CGmDrawRange& range = mesh->drawRanges[0];
+            wrapper->DrawIndexedPrimitive(range.primitiveType, 0, range.minVertex, range.vertexCount, range.startIndex,
+                                          range.primitiveCount);
+        }
+        wrapper->EndScene();
+        wrapper->RestoreRenderTarget();
+        target.Upload();
+        const CGmImage* shown = target.Image();
+        for (uint32_t y = 0; y < 16; y += 5) {
+            for (uint32_t x = 0; x < 16; x += 5) {
+                uint32_t pixel;
+                memcpy(&pixel, shown->data + y * shown->pitch + x * 4, 4);
+                EXPECT_LE(ColourDistance(c.colour, pixel), 2)
+                    << c.intensity << " at " << x << ", " << y << ": " << std::hex << pixel;
+            }
+        }
+    }
+    material->Release();
+    mesh->Release();
 }
