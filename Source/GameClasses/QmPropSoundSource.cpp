@@ -110,7 +110,7 @@ CQmPropSoundSource::~CQmPropSoundSource()
     DeleteSlots();
 }
 
-CQmPropSoundSource* CQmPropSoundSource::CreateFromXML(CQmEntity* entity, TiXmlElement* element)
+CQmPropSoundSource* CQmPropSoundSource::CreateFromXML(CQmEntity* entity, const TiXmlElement* element)
 {
     if (!entity)
         return nullptr;
@@ -137,14 +137,15 @@ void CQmPropSoundSource::DeleteSlots()
     slots.Clear();
 }
 
-bool CQmPropSoundSource::LoadFromXML(TiXmlElement* element)
+bool CQmPropSoundSource::LoadFromXML(const TiXmlElement* element)
 {
     if (!element || strcmp(element->Value(), "sound_source") != 0)
         return false;
     if (g_xmlHandle)
         g_xmlHandle->reportMissing = 0;
     DeleteSlots();
-    for (TiXmlElement* child = element->FirstChildElement("slot"); child; child = child->NextSiblingElement("slot")) {
+    for (const TiXmlElement* child = element->FirstChildElement("slot"); child;
+         child = child->NextSiblingElement("slot")) {
         const char* name = child->Attribute("name");
         const CGeString slotName(name ? name : "");
         QmSoundParams params;

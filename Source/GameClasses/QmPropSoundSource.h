@@ -85,12 +85,12 @@ public:
     // property on the program's sound manager, reads the element, puts the
     // property in the entity's slot 12 and enables it. Null (nothing made)
     // for another element.
-    static CQmPropSoundSource* CreateFromXML(CQmEntity* entity, TiXmlElement* element);
+    static CQmPropSoundSource* CreateFromXML(CQmEntity* entity, const TiXmlElement* element);
 
     // Reads a "sound_source" element: its "slot" children with "inner_cone",
     // "outter_cone", "min_dist", "max_dist", "outside_volume", "volume",
     // "direction" and "position". False, with no change, for another element.
-    bool LoadFromXML(TiXmlElement* element);
+    bool LoadFromXML(const TiXmlElement* element);
 
     CQmSoundSlot* FindSlot(const char* slotName) const;
     // Start on the named slot; null when the slot is unknown.
