@@ -306,6 +306,7 @@ TEST(QmBgSoundManagerThread, AMinuteOfCrossFadesAndAmbientStartsLeavesNoGrowingC
     timer.delta = 0.05f;
     g_geTimer = &timer;
     CQmBgSoundManager* music = CQmBgSoundManager::Create();
+    ASSERT_TRUE(CSmSoundManager::soundEnabled);
 
     size_t atTwenty = 0;
     for (int frame = 0; frame < 1200; ++frame) {
@@ -321,6 +322,7 @@ TEST(QmBgSoundManagerThread, AMinuteOfCrossFadesAndAmbientStartsLeavesNoGrowingC
             atTwenty = SoundInstanceCount();
     }
     const size_t atSixty = SoundInstanceCount();
+    EXPECT_GT(atTwenty, 3u);
     EXPECT_LE(atSixty, atTwenty);
     EXPECT_LE(atSixty, 3u + 16u);
 
