@@ -17,6 +17,8 @@
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmPropCollider.h"
+#include "Source/GameClasses/QmPropLightSource.h"
+#include "Source/GameClasses/QmPropSoundSource.h"
 #include "Source/GameClasses/QmSprite.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
@@ -164,7 +166,7 @@ CQmLocation* TargetLocation()
 } // namespace
 
 const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
-    {"light_source", QM_PROP_LIGHT_SOURCE, "CQmPropLightSource", QM_TAG_ON, nullptr},
+    {"light_source", QM_PROP_LIGHT_SOURCE, "CQmPropLightSource", QM_TAG_ON, LoadProperty_LightSource},
     {"anim_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, nullptr},
     {"ja_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, nullptr},
     {"walker", QM_PROP_WALKER, "CQmPropWalker", QM_TAG_LEFT_AS_MADE, nullptr},
@@ -177,7 +179,7 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, nullptr},
     {"visual_object", QM_PROP_VISUAL_OBJECT, "CQmPropVisualObject", QM_TAG_ON, LoadProperty_VisualObject},
     {"drop_shadow", QM_PROP_DROP_SHADOW, "CQmPropDropShadow", QM_TAG_ON, nullptr},
-    {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, nullptr},
+    {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, LoadProperty_SoundSource},
     {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, nullptr},
     {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON, nullptr},
     {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, nullptr},

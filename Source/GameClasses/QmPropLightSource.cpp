@@ -61,6 +61,11 @@ void CQmPropLightSource::ReadDescription(const TiXmlElement* element, CGmLightDe
     desc.SetEnabled(true);
 }
 
+void LoadProperty_LightSource(CQmEntity& entity, const TiXmlElement* element)
+{
+    CQmPropLightSource::CreateFromXML(&entity, element);
+}
+
 CQmPropLightSource* CQmPropLightSource::CreateFromXML(CQmEntity* entity, const TiXmlElement* element)
 {
     if (!entity || !element)

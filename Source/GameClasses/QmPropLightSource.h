@@ -48,3 +48,6 @@ public:
     Vec3 localDirection;
     Vec3 localOffset;
 };
+
+// The location loader's reader of the "light_source" tag (CreateFromXML).
+void LoadProperty_LightSource(CQmEntity& entity, const TiXmlElement* element);

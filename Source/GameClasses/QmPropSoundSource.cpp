@@ -110,6 +110,11 @@ CQmPropSoundSource::~CQmPropSoundSource()
     DeleteSlots();
 }
 
+void LoadProperty_SoundSource(CQmEntity& entity, const TiXmlElement* element)
+{
+    CQmPropSoundSource::CreateFromXML(&entity, element);
+}
+
 CQmPropSoundSource* CQmPropSoundSource::CreateFromXML(CQmEntity* entity, const TiXmlElement* element)
 {
     if (!entity)

@@ -128,6 +128,9 @@ private:
     static void Play(CSmSoundEntry* entry, QmSoundPlayRecord* record, const CSmPlayOption* options, uint32_t count);
 };
 
+// The location loader's reader of the "sound_source" tag (CreateFromXML).
+void LoadProperty_SoundSource(CQmEntity& entity, const TiXmlElement* element);
+
 // The pan of a 2D sound at the slot's world position through the current 3D
 // camera; 0 without a camera or a viewport.
 float QmSoundPanAt(const Vec3& worldPosition);

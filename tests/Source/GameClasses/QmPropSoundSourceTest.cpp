@@ -4,6 +4,9 @@
 // stops, and a 3D sound heard by samples at the level its distance gives.
 #include "Source/GameClasses/QmPropSoundSource.h"
 
+#include "Source/GameClasses/QmEntityLoader.h"
+#include "Source/GameClasses/QmPropLightSource.h"
+
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "tests/Source/GameClasses/SoundTestFixture.h"
@@ -320,4 +323,27 @@ TEST_F(QmPropSoundSourceTest, AThreeDSoundAtTwiceItsMinimumDistanceIsHeardAtHalf
         EXPECT_NEAR(c.amplitude, out[51], 2) << c.slot;
         source->StopByName(c.slot);
     }
+}
+
+// The location loader's entity reader makes both properties from their tags.
+TEST_F(QmPropSoundSourceTest, TheEntityReaderMakesSoundAndLightSourcesFromTheirTags)
+{
+    TiXmlDocument document;
+    document.Parse(R"(<entity name="buoy" pos="0 0 50">
+        <sound_source><slot name="bell"><position value="0 10 0"/></slot></sound_source>
+        <light_source type="omni" diffuse="1 1 0.5 0" range="400"/>
+      </entity>)");
+    CQmEntity* buoy = LoadEntity(document.RootElement(), false, nullptr);
+    ASSERT_NE(nullptr, buoy);
+    auto* sounds = buoy->Prop<CQmPropSoundSource>(QM_PROP_SOUND_SOURCE);
+    auto* light = buoy->Prop<CQmPropLightSource>(QM_PROP_LIGHT_SOURCE);
+    ASSERT_NE(nullptr, sounds);
+    ASSERT_NE(nullptr, light);
+    EXPECT_EQ(1, sounds->enabled);
+    EXPECT_EQ(1, light->enabled);
+    ASSERT_NE(nullptr, sounds->FindSlot("bell"));
+    EXPECT_EQ(group, sounds->soundManager);
+    EXPECT_EQ(400.0f, light->templateDesc.f[16]);
+    EXPECT_EQ(1, light->templateDesc.Type());
+    delete buoy;
 }
