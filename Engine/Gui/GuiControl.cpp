@@ -100,6 +100,12 @@ void CGuiControl::SetPosition(float x, float y)
     PostEventToListeners(GUI_EV_POSITION_CHANGED);
 }
 
+void CGuiControl::PlaceAt(float x, float y)
+{
+    placement.SetPosition({x, y, 0.0f});
+    RebuildMatrices();
+}
+
 void CGuiControl::SetSize(float newWidth, float newHeight)
 {
     const float dw = newWidth - width;

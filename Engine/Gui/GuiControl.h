@@ -148,6 +148,9 @@ public:
     void SetParent(CGuiControl* newParent);
     void SetName(const CGeString& newName);
     void SetPivot(float x, float y, float z);
+    // Places the placement node at (x, y, 0) and updates the world matrices
+    // without reporting a move (for game code that places controls itself).
+    void PlaceAt(float x, float y);
     void BringToFront();
     void SendToBack();
     bool IsFocused() const;
@@ -168,6 +171,9 @@ public:
     // Drawing, hit tests and input.
     bool HitTestDeep(float x, float y);
     bool IsPointInActiveArea(float x, float y);
+    // The screen point lies inside the control's own rectangle, however the
+    // control is turned or zoomed; visibility and stacking do not count.
+    bool IsPointInClientArea(float x, float y) const;
     bool FindClipContainer(CGuiControl** container);
     CGeRect GetClipRect();
     bool UpdateClipRect();

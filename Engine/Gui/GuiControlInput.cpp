@@ -218,6 +218,14 @@ bool CGuiControl::IsPointInActiveArea(float x, float y)
     return active.Contains(lx, ly);
 }
 
+bool CGuiControl::IsPointInClientArea(float x, float y) const
+{
+    float lx, ly;
+    if (!ScreenToLocal(x, y, &lx, &ly))
+        return false;
+    return 0.0f <= lx && lx < width && 0.0f <= ly && ly < height;
+}
+
 CGuiControl* CGuiControl::FindControlAt(float x, float y)
 {
     if (!IsLive() || transparentForManipulator)

@@ -1,6 +1,7 @@
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptColliders.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
+#include "Source/GameClasses/QmScriptPuzzles.h"
 #include "Source/GameClasses/QmScriptSounds.h"
 #include "Source/GameClasses/QmScriptSystem.h"
 
@@ -34,22 +35,22 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"QuestIsPassed",                       ScriptEntryPoint<Lua_QuestIsPassed>},  //   8 system
     {"QuestPass",                           ScriptEntryPoint<Lua_QuestPass>},  //   9 system
     {"QuestFail",                           ScriptEntryPoint<Lua_QuestFail>},  //  10 system
-    {"PuzzleAddControl",                    Lua_NotBuilt},  //  11 puzzles
-    {"PuzzleRemoveControl",                 Lua_NotBuilt},  //  12 puzzles
-    {"PuzzleReset",                         Lua_NotBuilt},  //  13 puzzles
-    {"PuzzleBringToFront",                  Lua_NotBuilt},  //  14 puzzles
-    {"PuzzleAssignSprite",                  Lua_NotBuilt},  //  15 puzzles
-    {"PuzzleSetFlags",                      Lua_NotBuilt},  //  16 puzzles
-    {"PuzzleSetPos",                        Lua_NotBuilt},  //  17 puzzles
-    {"PuzzleGetPos",                        Lua_NotBuilt},  //  18 puzzles
-    {"PuzzleSetPivot",                      Lua_NotBuilt},  //  19 puzzles
-    {"PuzzleAddTask",                       Lua_NotBuilt},  //  20 puzzles
-    {"PuzzleRemoveTask",                    Lua_NotBuilt},  //  21 puzzles
-    {"PuzzleLoadControls",                  Lua_NotBuilt},  //  22 puzzles
-    {"PuzzleSetText",                       Lua_NotBuilt},  //  23 puzzles
-    {"PuzzleSetCtrlVisibility",             Lua_NotBuilt},  //  24 puzzles
-    {"PuzzleSetCtrlValue",                  Lua_NotBuilt},  //  25 scene controls
-    {"PuzzleIsMouseOver",                   Lua_NotBuilt},  //  26 puzzles
+    {"PuzzleAddControl",                    ScriptEntryPoint<Lua_PuzzleAddControl>},  //  11 puzzles
+    {"PuzzleRemoveControl",                 ScriptEntryPoint<Lua_PuzzleRemoveControl>},  //  12 puzzles
+    {"PuzzleReset",                         ScriptEntryPoint<Lua_PuzzleReset>},  //  13 puzzles
+    {"PuzzleBringToFront",                  ScriptEntryPoint<Lua_PuzzleBringToFront>},  //  14 puzzles
+    {"PuzzleAssignSprite",                  ScriptEntryPoint<Lua_PuzzleAssignSprite>},  //  15 puzzles
+    {"PuzzleSetFlags",                      ScriptEntryPoint<Lua_PuzzleSetFlags>},  //  16 puzzles
+    {"PuzzleSetPos",                        ScriptEntryPoint<Lua_PuzzleSetPos>},  //  17 puzzles
+    {"PuzzleGetPos",                        ScriptEntryPoint<Lua_PuzzleGetPos>},  //  18 puzzles
+    {"PuzzleSetPivot",                      ScriptEntryPoint<Lua_PuzzleSetPivot>},  //  19 puzzles
+    {"PuzzleAddTask",                       ScriptEntryPoint<Lua_PuzzleAddTask>},  //  20 puzzles
+    {"PuzzleRemoveTask",                    ScriptEntryPoint<Lua_PuzzleRemoveTask>},  //  21 puzzles
+    {"PuzzleLoadControls",                  ScriptEntryPoint<Lua_PuzzleLoadControls>},  //  22 puzzles
+    {"PuzzleSetText",                       ScriptEntryPoint<Lua_PuzzleSetText>},  //  23 puzzles
+    {"PuzzleSetCtrlVisibility",             ScriptEntryPoint<Lua_PuzzleSetCtrlVisibility>},  //  24 puzzles
+    {"PuzzleSetCtrlValue",                  ScriptEntryPoint<Lua_PuzzleSetCtrlValue>},  //  25 scene controls
+    {"PuzzleIsMouseOver",                   ScriptEntryPoint<Lua_PuzzleIsMouseOver>},  //  26 puzzles
     {"VarSet",                              ScriptEntryPoint<Lua_VarSet>},  //  27 system
     {"VarGet",                              ScriptEntryPoint<Lua_VarGet>},  //  28 system
     {"VarsDump",                            ScriptEntryPoint<Lua_VarsDump>},  //  29 system
@@ -124,7 +125,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"GameEnable",                          ScriptEntryPoint<Lua_GameEnable>},  //  98 game control
     {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
     {"DispatchEntityToPoint",               Lua_NotBuilt},  // 100 scene controls
-    {"SetPuzzleControlCursorType",          Lua_NotBuilt},  // 101 scene controls
+    {"SetPuzzleControlCursorType",          ScriptEntryPoint<Lua_SetPuzzleControlCursorType>},  // 101 scene controls
     {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
     {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
     {"GetCameraPos",                        Lua_NotBuilt},  // 104 scene controls
@@ -134,8 +135,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetEntityActorRot",                   Lua_NotBuilt},  // 108 scene controls
     {"GetEntityRotation",                   Lua_NotBuilt},  // 109 scene controls
     {"SetEntityActorName",                  Lua_NotBuilt},  // 110 scene controls
-    {"SetPuzzleControlTranpForManipulator", Lua_NotBuilt},  // 111 scene controls
-    {"GetManipulatorPos",                   Lua_NotBuilt},  // 112 scene controls
+    {"SetPuzzleControlTranpForManipulator", ScriptEntryPoint<Lua_SetPuzzleControlTranpForManipulator>},  // 111 scene controls
+    {"GetManipulatorPos",                   ScriptEntryPoint<Lua_GetManipulatorPos>},  // 112 scene controls
     {"Get2DScaleFactor",                    ScriptEntryPoint<Lua_Get2DScaleFactor>},  // 113 game control
     {"ChangeShadeLightPos",                 Lua_NotBuilt},  // 114 scene controls
     {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control

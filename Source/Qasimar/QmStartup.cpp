@@ -148,9 +148,10 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     UpdateScreenScale();
     // The dialog system comes with the game features.
     g_gameProcessor = new CQmGameProcessor();
-    // The inventory, the menu and the puzzle manager come with their parts.
+    // The inventory and the menu come with their parts.
 
     QmSoundStart(CQmGameConfig::s_musicVolume, g_videoSettings->soundVolume);
+    g_puzzleManager = CQmPuzzleManager::Create();
     g_pGmDevice->SetGamma(g_videoSettings->gamma);
     return true;
 }
