@@ -31,6 +31,7 @@
 #include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/GameClasses/QmScriptTimers.h"
 #include "Source/GameClasses/QmSoundLink.h"
+#include "Source/GameClasses/QmUnifiedCollector.h"
 
 #include <cmath>
 
@@ -137,8 +138,9 @@ CQmGameProcessor::~CQmGameProcessor()
 
 void CQmGameProcessor::Init()
 {
-    // The game strings and the inventory catalogue come with the catalogues.
+    CQmUnifiedCollector::LoadGameStrings();
     ScriptRunFile((g_dataRoot + "Scripts/global.lua").c_str());
+    CQmUnifiedCollector::LoadInventoryItems((g_dataRoot + "Inventory/inventoryItems.xml").c_str());
     if (g_inventory)
         g_inventory->SetInputEnabled(false);
     ScriptCallFunction("global_init", nullptr, 0, true);

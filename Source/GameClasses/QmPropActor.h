@@ -15,4 +15,7 @@ public:
 
     uint32_t currentAction = 0;
     CQmEntity* interactionTarget = nullptr;
+    // The name shown for the actor; empty for actors the catalogue gave a
+    // property of their own.
+    CGeWString displayName;
 };

@@ -5,8 +5,18 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeMap.h"
 #include "Engine/Core/Common/GePath.h"
+#include "Engine/Core/Common/GeTextConvert.h"
+#include "Engine/Core/Common/GeXml.h"
 #include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
+#include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmEntityLoader.h"
 #include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmInvItemDesc.h"
+#include "Source/GameClasses/QmLocation.h"
+#include "Source/GameClasses/QmLocationLoader.h"
+#include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropActor.h"
 
 #include <cstring>
 
@@ -36,6 +46,52 @@ uint32_t LowerBound(const TrackList& list, const char* name)
             high = middle;
     }
     return low;
+}
+
+CGeStringMap<CQmInvItemDesc*>& Items()
+{
+    static CGeStringMap<CQmInvItemDesc*> items;
+    return items;
+}
+
+QmStringTable& GameStrings()
+{
+    static QmStringTable strings;
+    return strings;
+}
+
+CGeStringMap<CQmEntity*>& Actors()
+{
+    static CGeStringMap<CQmEntity*> actors;
+    return actors;
+}
+
+CGeStringMap<CQmOverlayDocument*>& Documents()
+{
+    static CGeStringMap<CQmOverlayDocument*> documents;
+    return documents;
+}
+
+// Documents replaced under their name; they may still be on screen.
+CGeArray<CQmOverlayDocument*>& RetiredDocuments()
+{
+    static CGeArray<CQmOverlayDocument*> retired;
+    return retired;
+}
+
+XmlHandle Handle(const TiXmlElement* element)
+{
+    XmlHandle handle;
+    handle.element = const_cast<TiXmlElement*>(element);
+    return handle;
+}
+
+void DeleteItem(CQmInvItemDesc* item)
+{
+    if (!item)
+        return;
+    delete item->sprite;
+    delete item;
 }
 
 } // namespace
@@ -103,4 +159,241 @@ void CQmUnifiedCollector::ClearTracks()
             if (entry.holdsReference)
                 entry.track->Release();
     tracks.Clear();
+}
+
+void CQmUnifiedCollector::LoadStrings(const TiXmlDocument& document, QmStringTable& table)
+{
+    const TiXmlElement* root = document.RootElement();
+    if (!root) {
+        GeLog(2, "CQmUnifiedCollector::LoadStrings: empty root element!\n");
+        return;
+    }
+    for (const TiXmlElement* string = root->FirstChildElement("string"); string;
+         string = string->NextSiblingElement("string")) {
+        const XmlHandle handle = Handle(string);
+        const char* id = XmlGetText("id", handle);
+        if (!id) {
+            XmlReportMissing(string, "id");
+            continue;
+        }
+        const CGeString key(id);
+        if (table.Find(key))
+            GeTrace("CQmUnifiedCollector::LoadStrings: duplicate string id %s\n", id);
+        if (!XmlHasAttribute("str", handle))
+            continue;
+        table[key] = XmlGetWideText("str", handle);
+    }
+}
+
+void CQmUnifiedCollector::LoadGameStrings()
+{
+    const CGeString path = g_dataRoot + "strings/game_strings.xml";
+    TiXmlDocument document;
+    if (!XmlLoadDocument(path, document)) {
+        GeLog(2, "CQmUnifiedCollector::LoadGameStrings: cannot read %s\n", path.c_str());
+        return;
+    }
+    LoadStrings(document, GameStrings());
+}
+
+const CGeWString& CQmUnifiedCollector::GetString(const char* id)
+{
+    static const CGeWString empty;
+    const auto* node = GameStrings().Find(CGeString(id ? id : ""));
+    return node ? node->value : empty;
+}
+
+void CQmUnifiedCollector::ClearStrings()
+{
+    GameStrings().Clear();
+}
+
+void CQmUnifiedCollector::LoadInventoryItems(const char* path)
+{
+    const CGeString filePath(path ? path : "");
+    TiXmlDocument document;
+    if (!XmlLoadDocument(filePath, document)) {
+        GeLog(2, "CQmUnifiedCollector::LoadInventoryItems: cannot read %s\n", filePath.c_str());
+        return;
+    }
+    const TiXmlElement* root = document.RootElement();
+    if (!root || std::strcmp(root->Value(), "items_list") != 0) {
+        GeLog(2, "CQmUnifiedCollector::LoadInventoryItems: no 'items_list' root in %s! No items loaded\n",
+              filePath.c_str());
+        return;
+    }
+    const char* stringList = XmlGetText("stringlist", Handle(root));
+    if (!stringList) {
+        XmlReportMissing(root, "stringlist");
+        GeTrace("CQmUnifiedCollector::LoadInventoryItems: %s\n", filePath.c_str());
+        return;
+    }
+    QmStringTable texts;
+    {
+        TiXmlDocument strings;
+        if (XmlLoadDocument(g_dataRoot + stringList, strings))
+            LoadStrings(strings, texts);
+        else
+            GeTrace("CQmUnifiedCollector::LoadInventoryItems: cannot read %s\n", stringList);
+    }
+    for (const TiXmlElement* element = root->FirstChildElement("inv_item"); element;
+         element = element->NextSiblingElement("inv_item")) {
+        const XmlHandle handle = Handle(element);
+        const char* name = XmlGetText("name", handle);
+        if (!name)
+            continue;
+        const char* stringId = XmlGetText("string_id", handle);
+        if (!stringId) {
+            XmlReportMissing(element, "string_id");
+            continue;
+        }
+        const int32_t cursorType = XmlHasAttribute("cursor_type", handle) ? XmlGetInt("cursor_type", handle) : 1;
+        const bool hasInitValue = XmlHasAttribute("init_value", handle);
+        const int32_t initValue = hasInitValue ? XmlGetInt("init_value", handle) : 0;
+        CGeWString text;
+        if (const auto* entry = texts.Find(CGeString(stringId))) {
+            text = entry->value;
+        } else {
+            GeTrace("CQmUnifiedCollector::LoadInventoryItems: no text for item %s\n", name);
+            text = Utf8StringToWide(CGeString("Unknown description"));
+        }
+        CGmVisual2D* sprite = nullptr;
+        if (const TiXmlElement* spriteElement = element->FirstChildElement("sprite2d"))
+            sprite = LoadSprite(spriteElement, false);
+        else
+            GeTrace("CQmUnifiedCollector::LoadInventoryItems: no sprite for item %s\n", name);
+        auto* item = new CQmInvItemDesc(CGeString(name), text, sprite);
+        item->initValue = initValue;
+        item->hasInitValue = hasInitValue;
+        item->cursorType = cursorType;
+        item->managedByScript = element->FirstChildElement("managed_by_script") != nullptr;
+        CQmInvItemDesc*& slot = Items()[item->name];
+        DeleteItem(slot);
+        slot = item;
+    }
+}
+
+CQmInvItemDesc* CQmUnifiedCollector::FindItem(const char* name)
+{
+    const auto* node = Items().Find(CGeString(name ? name : ""));
+    return node ? node->value : nullptr;
+}
+
+uint32_t CQmUnifiedCollector::ItemCount()
+{
+    return Items().Count();
+}
+
+CQmEntity* CQmUnifiedCollector::LoadActor(const char* filePath, const char* name, bool global)
+{
+    const CGeString file(filePath ? filePath : "");
+    const CGeString actorName = (name && *name) ? CGeString(name) : GetPathBaseName(file);
+    CQmLocation* current = g_locationManager ? g_locationManager->current : nullptr;
+    if (Actors().Find(actorName) || (current && current->FindEntity(actorName.c_str())))
+        return nullptr;
+    if (!global && !current) {
+        GeLog(2, "CQmUnifiedCollector::LoadActor: no current location for actor %s! Actor is not loaded!\n",
+              actorName.c_str());
+        return nullptr;
+    }
+    TiXmlDocument document;
+    const TiXmlElement* element = nullptr;
+    if (XmlLoadDocument(g_dataRoot + file, document)) {
+        element = document.FirstChildElement("entity");
+        if (!element && document.RootElement())
+            element = document.RootElement()->FirstChildElement("entity");
+    }
+    if (!element) {
+        GeLog(2, "No 'entity' tag found in actor file '%s'! Actor is not loaded!\n", file.c_str());
+        return nullptr;
+    }
+    CQmEntity* entity = LoadEntity(element, false, nullptr);
+    if (!entity)
+        return nullptr;
+    if (CQmProp* visual = entity->GetProp(QM_PROP_VISUAL_OBJECT))
+        visual->SetEnabled(false);
+    if (!entity->GetProp(QM_PROP_ACTOR)) {
+        auto* actor = new CQmPropActor(entity);
+        actor->SetEnabled(true);
+        entity->SetProp(QM_PROP_ACTOR, actor);
+    }
+    entity->name = actorName;
+    if (global) {
+        Actors()[actorName] = entity;
+    } else if (!current->AddNamedObject(actorName, entity, false)) {
+        delete entity;
+        return nullptr;
+    }
+    return entity;
+}
+
+CQmEntity* CQmUnifiedCollector::FindActor(const char* name)
+{
+    const auto* node = Actors().Find(CGeString(name ? name : ""));
+    return node ? node->value : nullptr;
+}
+
+void CQmUnifiedCollector::RemoveActor(const char* name)
+{
+    const CGeString actorName(name ? name : "");
+    auto* node = Actors().Find(actorName);
+    if (!node) {
+        GeLog(2, "CQmunifiedCollector::RemoveActor - no actor with name %s found\n", actorName.c_str());
+        return;
+    }
+    if (g_gameProcessor && g_gameProcessor->heroName == actorName) {
+        // The text is Windows-1251 as the log has always carried it.
+        GeLog(2,
+              "CQmunifiedCollector::RemoveActor - \xef\xee\xef\xfb\xf2\xea\xe0 \xf3\xe4\xe0\xeb\xe5\xed\xe8\xff "
+              "MainHero \xf1 \xe8\xec\xe5\xed\xe5\xec %s.\xcf\xf0\xe5\xf0\xe2\xe0\xed\xee. \n",
+              actorName.c_str());
+        return;
+    }
+    CQmEntity* entity = node->value;
+    if (g_locationManager)
+        g_locationManager->RemoveEntityEverywhere(actorName.c_str());
+    Actors().Erase(node);
+    delete entity;
+}
+
+void CQmUnifiedCollector::StoreDocument(const CGeString& name, CQmOverlayDocument* document)
+{
+    CQmOverlayDocument*& slot = Documents()[name];
+    if (slot && slot != document)
+        RetiredDocuments().Add(slot);
+    slot = document;
+}
+
+CQmOverlayDocument* CQmUnifiedCollector::FindDocument(const char* name)
+{
+    const auto* node = Documents().Find(CGeString(name ? name : ""));
+    return node ? node->value : nullptr;
+}
+
+void CQmUnifiedCollector::Clear()
+{
+    auto& items = Items();
+    for (auto* node = items.first; node; node = items.Next(node))
+        DeleteItem(node->value);
+    items.Clear();
+
+    auto& actors = Actors();
+    for (auto* node = actors.first; node; node = actors.Next(node)) {
+        if (g_locationManager) {
+            auto& locations = g_locationManager->locations;
+            for (auto* location = locations.first; location; location = locations.Next(location))
+                if (location->value->FindEntity(node->key.c_str()) == node->value)
+                    location->value->RemoveEntity(node->key.c_str());
+        }
+        delete node->value;
+    }
+    actors.Clear();
+
+    auto& documents = Documents();
+    for (auto* node = documents.first; node; node = documents.Next(node))
+        delete node->value;
+    documents.Clear();
+    for (CQmOverlayDocument* document : RetiredDocuments())
+        delete document;
+    RetiredDocuments().Clear();
 }

@@ -172,7 +172,7 @@ uint32_t RunMainLoop()
 
 void ShutdownGame()
 {
-    // The catalogues are cleared with the catalogues' part.
+    CQmUnifiedCollector::Clear();
     DeleteAndNull(g_puzzleManager);
     DeleteAndNull(g_menu);
     DeleteAndNull(g_gameProcessor);
@@ -186,8 +186,9 @@ void ShutdownGame()
     DeleteAndNull(g_mouse);
     CGuiResources::FreeAll();
     DestroyActiveColliders();
-    // The track catalogue lives until the program ends.
+    // The track and string catalogues live until the program ends.
     CQmUnifiedCollector::ClearTracks();
+    CQmUnifiedCollector::ClearStrings();
     DeleteAndNull(g_dispatcher);
     if (g_luaState)
         ScriptShutdown();
