@@ -5,6 +5,7 @@
 // frame timer whose delta the test drives. Input goes in as window messages;
 // a frame is the GUI manager's update and two dispatch passes.
 #include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Gui/GuiCustom.h"
 #include "Engine/Gui/GuiPropertyIds.h"
@@ -500,4 +501,140 @@ TEST_F(PuzzleTest, RemovingTheDraggedControlLeavesNoCapture)
     MoveTo(140, 140);
     Release(140, 140);
     EXPECT_EQ(nullptr, puzzles->FindControl("drag"));
+}
+
+// Script functions -----------------------------------------------------------
+
+class ScriptPuzzlesTest : public PuzzleTest {
+protected:
+    // The value of a Lua expression as text.
+    std::string Eval(const std::string& expression)
+    {
+        RunScript("__probe = tostring(" + expression + ")");
+        return Global("__probe");
+    }
+};
+
+TEST_F(ScriptPuzzlesTest, FunctionsThatNeedAPuzzleReturnNothingBeforeOne)
+{
+    EXPECT_EQ("0", Eval("select('#', PuzzleGetPos('a'))"));
+    RunScript("PuzzleSetPos('a', 1, 2) PuzzleSetCtrlValue('a', 1) PuzzleAddTask('a', 1, 1, 5, 5)"
+              " SetPuzzleControlCursorType('a', 1, 2) SetPuzzleControlTranpForManipulator('a', true)");
+    EXPECT_FALSE(puzzles->HasPuzzle());
+    EXPECT_EQ(0u, puzzles->taskCount);
+
+    RunScript("PuzzleAddControl('a', 10, 20, 30, 40)");
+    EXPECT_EQ("2", Eval("select('#', PuzzleGetPos('a'))"));
+    RunScript("x, y = PuzzleGetPos('a')");
+    EXPECT_EQ("10 20", Global("x") + " " + Global("y"));
+    RunScript("x, y = PuzzleGetPos('nobody')");
+    EXPECT_EQ("0 0", Global("x") + " " + Global("y"));
+    RunScript("x, y = PuzzleGetPos()"); // refused: the defaults
+    EXPECT_EQ("0 0", Global("x") + " " + Global("y"));
+    RunScript("PuzzleSetPos('a', 7, 8)");
+    EXPECT_EQ(7.0f, puzzles->FindControl("a")->X());
+    RunScript("SetPuzzleControlCursorType('a', 4, 2) SetPuzzleControlTranpForManipulator('a', true)");
+    EXPECT_EQ(4, puzzles->FindControl("a")->cursorType);
+    EXPECT_EQ(1, puzzles->FindControl("a")->transparentForManipulator);
+    RunScript("SetPuzzleControlTranpForManipulator('a', 1)"); // no boolean: refused
+    EXPECT_EQ(1, puzzles->FindControl("a")->transparentForManipulator);
+
+    RunScript("PuzzleReset()");
+    EXPECT_EQ("0", Eval("select('#', PuzzleGetPos('a'))"));
+    RunScript("PuzzleLoadControls('board.xml')");
+    EXPECT_EQ("2", Eval("select('#', PuzzleGetPos('loaded'))"));
+}
+
+TEST_F(ScriptPuzzlesTest, AddTaskChecksEveryArgumentBeforeReadingAny)
+{
+    RunScript("PuzzleAddControl('a', 0, 0, 10, 10)");
+    struct Case {
+        const char* call;
+        bool accepted;
+    } cases[] = {
+        {"PuzzleAddTask('a', 1, 1)", false},
+        {"PuzzleAddTask('a', 1, 1, 5, 'x')", false},
+        {"PuzzleAddTask('a', 1, 1, 5, '6')", true}, // a numeric text is a number
+        {"local t = {7, 8} for i = 3, 1023 do t[i] = 0 end PuzzleAddTask('a', 1, 1, unpack(t))", true},
+        {"local t = {7, 8} for i = 3, 1024 do t[i] = 0 end PuzzleAddTask('a', 1, 1, unpack(t))", false},
+    };
+    for (const Case& c : cases) {
+        puzzles->RemoveTask(-1);
+        RunScript(c.call);
+        EXPECT_EQ(c.accepted ? 1u : 0u, puzzles->taskCount) << c.call;
+    }
+    // The longest call's first two values are the target.
+    RunScript("local t = {7, 8} for i = 3, 1023 do t[i] = 0 end PuzzleAddTask('a', 1, 0, unpack(t))");
+    EXPECT_EQ(7.0f, puzzles->FindControl("a")->X());
+    EXPECT_EQ(8.0f, puzzles->FindControl("a")->Y());
+}
+
+TEST_F(ScriptPuzzlesTest, RemoveTaskTruncatesItsKindAndDefaultsToEveryTask)
+{
+    RunScript("PuzzleAddControl('a', 0, 0, 10, 10) PuzzleAddControl('b', 0, 0, 10, 10)"
+              " PuzzleAddTask('a', 2, 1, 90) PuzzleAddTask('b', 2, 1, 90) PuzzleAddTask('a', 1, 1, 5, 5)");
+    ASSERT_EQ(3u, puzzles->taskCount);
+    RunScript("PuzzleRemoveTask('a', 2.7)");
+    ASSERT_EQ(1u, puzzles->taskCount);
+    EXPECT_EQ(uint32_t(QM_PUZZLE_TASK_MOVE), puzzles->tasks[0]->kind);
+    RunScript("PuzzleRemoveTask(5, 3)"); // a number reads as a control name; no zoom runs
+    EXPECT_EQ(1u, puzzles->taskCount);
+    RunScript("PuzzleRemoveTask({}, 1)"); // refused: a table is no control name
+    EXPECT_EQ(1u, puzzles->taskCount);
+    RunScript("PuzzleRemoveTask('a')");
+    EXPECT_EQ(0u, puzzles->taskCount);
+}
+
+TEST_F(ScriptPuzzlesTest, ArgumentChecksOfTheOtherFunctions)
+{
+    RunScript("PuzzleAddControl('a', 0, 0, 32, 16)");
+    RunScript("PuzzleSetCtrlVisibility('a', 1)");
+    EXPECT_EQ(1, puzzles->FindControl("a")->visible);
+    RunScript("PuzzleSetCtrlVisibility('a', false)");
+    EXPECT_EQ(0, puzzles->FindControl("a")->visible);
+
+    RunScript("PuzzleAssignSprite('a', 'tiles.tga', 8)");
+    EXPECT_EQ(nullptr, Custom("a")->attached);
+    RunScript("PuzzleAssignSprite('a', 'tiles.tga')"); // one frame, looping forward
+    ASSERT_NE(nullptr, Sprite("a"));
+    EXPECT_EQ(1u, Sprite("a")->imageSet.frameCount);
+    RunScript("PuzzleAssignSprite('a', 'tiles.tga', 8.9, 4.2, 10, 18)");
+    EXPECT_EQ(8u, Sprite("a")->imageSet.frameCount);
+    EXPECT_EQ(7u, Sprite("a")->activePlayer->GetFrame());
+
+    RunScript("PuzzleSetFlags('a', 1.9) PuzzleSetPivot('a', 3, 4)");
+    EXPECT_EQ(1, puzzles->FindControl("a")->manuallyMovable);
+    EXPECT_EQ(3.0f, puzzles->FindControl("a")->pivot[0]);
+    EXPECT_EQ(4.0f, puzzles->FindControl("a")->pivot[1]);
+    RunScript("PuzzleAddControl('b', 0, 0, 10)");
+    EXPECT_EQ(nullptr, puzzles->FindControl("b"));
+    RunScript("PuzzleBringToFront('a') PuzzleRemoveControl('a')");
+    EXPECT_EQ(nullptr, puzzles->FindControl("a"));
+}
+
+TEST_F(ScriptPuzzlesTest, IsMouseOverAndManipulatorPosition)
+{
+    RunScript("PuzzleAddControl('a', 100, 100, 50, 50)");
+    MoveTo(120, 130);
+    EXPECT_EQ("true", Eval("PuzzleIsMouseOver('a')"));
+    EXPECT_EQ("false", Eval("PuzzleIsMouseOver('nobody')"));
+    EXPECT_EQ("false", Eval("PuzzleIsMouseOver()"));
+    MoveTo(160, 130);
+    EXPECT_EQ("false", Eval("PuzzleIsMouseOver('a')"));
+    // Turned by half a circle about its corner the control covers the
+    // other side.
+    RunScript("PuzzleAddTask('a', 2, 0, 180)");
+    MoveTo(60, 70);
+    EXPECT_EQ("true", Eval("PuzzleIsMouseOver('a')"));
+
+    float* scale = g_gm2dScale[CGeHub::s_currentSlot];
+    const float saved[2] = {scale[0], scale[1]};
+    scale[0] = 2.0f;
+    scale[1] = 0.5f;
+    RunScript("mx, my = GetManipulatorPos()");
+    EXPECT_EQ("30 140", Global("mx") + " " + Global("my"));
+    RunScript("mx, my = GetManipulatorPos(1)");
+    EXPECT_EQ("0 0", Global("mx") + " " + Global("my"));
+    scale[0] = saved[0];
+    scale[1] = saved[1];
 }
