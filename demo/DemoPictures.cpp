@@ -5,13 +5,18 @@
 // DIR/Textures/logo.tga: a copper-coloured kettle shape on a night-blue sky,
 // 640 x 320; DIR/Textures/loading.tga: a ring of dots, 256 x 64;
 // DIR/Gui/cursors.tga: the twenty cursors, 64 x 64 cells five to a row, each a
-// dark-rimmed disc with a bright dot where its hot spot lies. All are drawn
-// from simple shapes so that the demo's data is all the project's own.
+// dark-rimmed disc with a bright dot where its hot spot lies. For the first
+// location, in DIR/Textures: sign.tga (a yellow board, 64 x 64), glow.tga (a
+// cyan disc whose clear corners are its mask, 64 x 64), lamp.tga (a magenta
+// disc, 32 x 32), clouds.tga (pale streaks, 64 x 64) and spark.tga (8 x 8).
+// All are drawn from simple shapes so that the demo's data is all the
+// project's own.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -80,12 +85,12 @@ int main(int argc, char** argv)
     Picture logo(640, 320, 0xFF101838);
     for (int star = 0; star < 40; ++star)
         logo.Disc((float)((star * 149) % 640), (float)((star * 71) % 120), 1.5f, 0xFFE8E8FF);
-    logo.Disc(320.0f, 200.0f, 90.0f, copper);        // the kettle's body
-    logo.Box(250, 100, 390, 125, copper);            // its lid
-    logo.Disc(320.0f, 95.0f, 14.0f, copper);          // the knob
-    logo.Box(390, 160, 470, 180, copper);            // the spout
-    logo.Disc(230.0f, 200.0f, 40.0f, 0xFF101838);    // the handle's hole
-    logo.Box(0, 290, 640, 320, 0xFF1E3C78);          // the sea
+    logo.Disc(320.0f, 200.0f, 90.0f, copper);     // the kettle's body
+    logo.Box(250, 100, 390, 125, copper);         // its lid
+    logo.Disc(320.0f, 95.0f, 14.0f, copper);      // the knob
+    logo.Box(390, 160, 470, 180, copper);         // the spout
+    logo.Disc(230.0f, 200.0f, 40.0f, 0xFF101838); // the handle's hole
+    logo.Box(0, 290, 640, 320, 0xFF1E3C78);       // the sea
 
     Picture loading(256, 64, 0x00000000);
     for (int dot = 0; dot < 8; ++dot) {
@@ -109,9 +114,28 @@ int main(int argc, char** argv)
         cursors.Disc(x + 0.5f, y + 0.5f, 2.0f, 0xFFFFFFFF);
     }
 
+    Picture sign(64, 64, 0xFF503010);
+    sign.Box(4, 4, 60, 60, 0xFFF0D020);
+    Picture glow(64, 64, 0x00000000);
+    glow.Disc(32.0f, 32.0f, 30.0f, 0xFF20C8E0);
+    Picture lamp(32, 32, 0x00000000);
+    lamp.Disc(16.0f, 16.0f, 15.0f, 0xFFE020C0);
+    Picture clouds(64, 64, 0xFFB0C8E8);
+    for (int streak = 0; streak < 6; ++streak)
+        clouds.Box((streak * 23) % 48, streak * 10 + 3, (streak * 23) % 48 + 16, streak * 10 + 6, 0xFFF4F8FF);
+    Picture spark(8, 8, 0x00000000);
+    spark.Disc(4.0f, 4.0f, 3.5f, 0xFFFFC040);
+    const std::pair<const Picture*, const char*> locationPictures[] = {
+        {&sign, "/sign.tga"},     {&glow, "/glow.tga"},   {&lamp, "/lamp.tga"},
+        {&clouds, "/clouds.tga"}, {&spark, "/spark.tga"},
+    };
+    bool written = true;
+    for (const auto& picture : locationPictures)
+        written = WriteTga(*picture.first, textures + picture.second) && written;
+
     const std::string gui = std::string(argv[1]) + "/Gui";
     std::filesystem::create_directories(gui, error);
-    if (!WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga") ||
+    if (!written || !WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga") ||
         !WriteTga(cursors, gui + "/cursors.tga")) {
         fprintf(stderr, "demopictures: cannot write into %s\n", argv[1]);
         return 1;

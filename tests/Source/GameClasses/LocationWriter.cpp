@@ -1,5 +1,7 @@
 #include "tests/Source/GameClasses/LocationWriter.h"
 
+#include "tools/locpictures/LocationPainter.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -20,18 +22,7 @@ void WriteFile(const std::string& root, const std::string& relative, const std::
 
 std::vector<uint8_t> SolidTga(uint32_t width, uint32_t height, uint32_t argb)
 {
-    std::vector<uint8_t> bytes(18, 0);
-    bytes[2] = 2;
-    bytes[12] = uint8_t(width);
-    bytes[13] = uint8_t(width >> 8);
-    bytes[14] = uint8_t(height);
-    bytes[15] = uint8_t(height >> 8);
-    bytes[16] = 32;
-    bytes[17] = 0x28; // top row first, 8 alpha bits
-    for (uint32_t i = 0; i < width * height; ++i)
-        for (int shift = 0; shift < 32; shift += 8)
-            bytes.push_back(uint8_t(argb >> shift));
-    return bytes;
+    return ColourTga(width, height, std::vector<uint32_t>(size_t(width) * height, argb));
 }
 
 void WriteSharedFiles(const std::string& root)

@@ -1,0 +1,98 @@
+// The demo's first location through the game-play harness, headless: a new
+// game's change to the start location "loc01" and its loading fade, its script, its entities and
+// collider, and the presented frame: the painted yard, wall and pillar, the
+// crate before the painted wall, the other crate beside the pillar, the board
+// sprite and the clear picture above the wall.
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmPropCollider.h"
+#include "tests/Source/Qasimar/GamePlayHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+// Channels within tolerance of 0xRRGGBB.
+::testing::AssertionResult Near(uint32_t pixel, uint32_t rgb, int tolerance = 14)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int got = int(pixel >> shift & 0xFF), want = int(rgb >> shift & 0xFF);
+        if (std::abs(got - want) > tolerance)
+            return ::testing::AssertionFailure() << std::hex << (pixel & 0xFFFFFF) << " is not near " << rgb;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class DemoLocation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CGamePlayHarness::Options options;
+        options.pack = QM_DEMO_PACK;
+        options.width = kWidth;
+        options.height = kHeight;
+        ASSERT_TRUE(game.Start(options));
+    }
+
+    // The frame's pixel under a world point seen through the location's camera.
+    uint32_t At(const Vec3& point) const
+    {
+        const Vec4 p = camera->ProjectPoint(point);
+        const int x = int(p.x), y = int(p.y);
+        EXPECT_TRUE(x >= 0 && y >= 0 && x < int(kWidth) && y < int(kHeight)) << x << ", " << y;
+        return frame[size_t(y) * kWidth + size_t(x)];
+    }
+    uint32_t AtReference(float x, float y) const
+    {
+        return frame[size_t(y * kHeight / 1024.0f) * kWidth + size_t(x * kWidth / 1280.0f)];
+    }
+
+    static constexpr uint32_t kWidth = 320;
+    static constexpr uint32_t kHeight = 256;
+    CGamePlayHarness game;
+    CGmCamera* camera = nullptr;
+    std::vector<uint32_t> frame;
+};
+
+} // namespace
+
+TEST_F(DemoLocation, Loc01ShowsItsPaintedYardWithMeshesAndSprites)
+{
+    // "global_init" made "loc01" the start location; a new game goes there at
+    // once behind the loading screen, which then fades out.
+    EXPECT_STREQ("loc01", g_gameProcessor->startLocation.c_str());
+    g_gameProcessor->StartNewGame();
+    game.StepSeconds(0.8);
+    CQmLocation* location = game.Location();
+    ASSERT_NE(nullptr, location);
+    EXPECT_STREQ("loc01", location->name.c_str());
+    EXPECT_EQ(1, CQmGameVars::GetValue("loc01_entered"));
+    for (const char* name : {"front_crate", "hidden_crate", "lamp", "sparks"})
+        EXPECT_NE(nullptr, game.Entity(name)) << name;
+    ASSERT_EQ(1u, location->cameraGroups.Count());
+    EXPECT_NE(nullptr, location->skySphere);
+    auto* collider = game.Entity("front_crate")->Prop<CQmPropCollider>(QM_PROP_COLLIDER);
+    ASSERT_NE(nullptr, collider);
+    EXPECT_EQ(1, collider->enabled);
+    // The crate is picked by a ray from the camera through its middle.
+    camera = location->ActiveCamera();
+    ASSERT_NE(nullptr, camera);
+    const Vec3 eye = camera->eye;
+    Vec3 towards = {150.0f - eye.x, 50.0f - eye.y, 400.0f - eye.z};
+    towards.Normalize();
+    EXPECT_EQ(game.Entity("front_crate"), PickColliderEntity(eye, towards));
+
+    frame = game.CaptureFrame();
+    EXPECT_TRUE(Near(At({0.0f, 0.0f, -200.0f}), 0xC8A064)) << "the sandy floor";
+    EXPECT_TRUE(Near(At({500.0f, 150.0f, 500.0f}), 0xA03C28)) << "the brick wall";
+    EXPECT_TRUE(Near(At({150.0f, 50.0f, 350.0f}), 0x30BF40)) << "the crate before the wall";
+    EXPECT_TRUE(Near(At({-290.0f, 60.0f, 150.0f}), 0xE0801F)) << "the crate's left side beside the pillar";
+    EXPECT_TRUE(Near(At({-150.0f, 200.0f, 40.0f}), 0x4A6A9A)) << "the painted pillar";
+    EXPECT_TRUE(Near(AtReference(128.0f, 128.0f), 0xF0D020)) << "the board sprite";
+    // Above the wall the colour picture is clear: what lies behind it shows
+    // (the frame's clear colour until a script switches the sky on).
+    EXPECT_TRUE(Near(AtReference(640.0f, 8.0f), 0x646464)) << "clear above the wall";
+}
