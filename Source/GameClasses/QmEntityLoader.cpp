@@ -5,6 +5,8 @@
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeXml.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
 #include "Engine/Core/Gm/GmMaterial.h"
 #include "Engine/Core/Gm/GmMesh.h"
 #include "Engine/Core/Gm/GmResCollector.h"
@@ -90,7 +92,10 @@ bool ReadMesh(CQmEntity& entity, CQmPropVisualObject& property, const TiXmlEleme
         GeLog(2, "LoadProperty_VisualObject: No mesh - failed to create property!\n");
         return false;
     }
-    CGeResource* resource = rescollect::LoadMeshResource(g_dataRoot + file);
+    // Only a mesh with blend weights can be skinned: looking others up would
+    // read their file again for every entity that names them.
+    const bool blended = mesh->vertexBuffer && (mesh->vertexBuffer->Flags() & GE_VEF_BLEND_MASK) != 0;
+    CGeResource* resource = blended ? rescollect::LoadMeshResource(g_dataRoot + file) : nullptr;
     auto* skeleton = dynamic_cast<CGmMeshResource*>(resource);
     const bool skinned = skeleton && skeleton->JointCount() > 0;
     CGeArray<CGmMaterial*> materials;
