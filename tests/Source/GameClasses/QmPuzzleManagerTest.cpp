@@ -7,6 +7,7 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmSprite.h"
+#include "Engine/Gui/GeCursorSet.h"
 #include "Engine/Gui/GuiCustom.h"
 #include "Engine/Gui/GuiPropertyIds.h"
 #include "Engine/Gui/GuiTextControl.h"
@@ -637,4 +638,26 @@ TEST_F(ScriptPuzzlesTest, IsMouseOverAndManipulatorPosition)
     EXPECT_EQ("0 0", Global("mx") + " " + Global("my"));
     scale[0] = saved[0];
     scale[1] = saved[1];
+}
+
+TEST_F(ScriptPuzzlesTest, CursorTypeChangesTheCursorItselfAndThenTheControl)
+{
+    const GeCursorDescriptor first{nullptr, 0.0f, 0.0f};
+    const GeCursorDescriptor second{nullptr, 0.0f, 0.0f};
+    const GeCursorDescriptor* list[] = {&first, &second, nullptr};
+    CGeCursorSet cursors(list);
+    g_cursors = &cursors;
+    const uint32_t blend = cursors.GetCursorSprite(2)->blendMode;
+    RunScript("SetPuzzleControlCursorType('a', 2, 7)"); // no puzzle: nothing at all
+    EXPECT_EQ(blend, cursors.GetCursorSprite(2)->blendMode);
+
+    RunScript("PuzzleAddControl('a', 0, 0, 10, 10) SetPuzzleControlCursorType('a', 2, 7)");
+    EXPECT_EQ(7u, cursors.GetCursorSprite(2)->blendMode);
+    EXPECT_EQ(2, puzzles->FindControl("a")->cursorType);
+    // The cursor changes even for an unknown control; a number beyond the
+    // cursors still reaches the control.
+    RunScript("SetPuzzleControlCursorType('nobody', 1, 3) SetPuzzleControlCursorType('a', 9, 3)");
+    EXPECT_EQ(3u, cursors.GetCursorSprite(1)->blendMode);
+    EXPECT_EQ(9, puzzles->FindControl("a")->cursorType);
+    g_cursors = nullptr;
 }
