@@ -1,0 +1,22 @@
+// The catalogues' fuzz entry, shared by the libFuzzer target and the corpus
+// replay test.
+//
+// The first byte chooses the reader (even: a strings document, odd: an
+// inventory item file); the rest is the file. Strings are read into a table,
+// which must hold exactly the ids of the root's "string" children that carry
+// both "id" and "str", each with its text. An item file is taken exactly when
+// its root is "items_list" with a "stringlist"; then the catalogue must hold
+// one item per distinct name of the "inv_item" children with "name" and
+// "string_id", with a text, cursor type and initial-value flag as the element
+// says; Clear must empty it again.
+#pragma once
+
+#include "tests/fuzz/FuzzOutcome.h"
+
+#include <cstddef>
+#include <cstdint>
+
+FuzzOutcome RunCatalogueFuzz(const uint8_t* data, size_t size);
+
+// For libFuzzer: aborts on a fault.
+int FuzzCatalogue(const uint8_t* data, size_t size);
