@@ -18,6 +18,17 @@ bool CopyPath(const std::string& text, char* out, size_t size)
     return true;
 }
 
+// Makes the folder and any missing parents, private to the user as XDG asks;
+// Windows always has the local application data folder, a fresh Linux account
+// (or a $XDG_DATA_HOME pointed somewhere new) may not, and the settings and
+// save slots would then fail to write.
+void MakeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0700);
+    mkdir(path.c_str(), 0700);
+}
+
 } // namespace
 
 HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, char* path)
@@ -26,8 +37,10 @@ HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, char* path)
         return E_INVALIDARG;
     // XDG: a relative $XDG_DATA_HOME is invalid and ignored.
     const char* dataHome = getenv("XDG_DATA_HOME");
-    if (dataHome && dataHome[0] == '/')
+    if (dataHome && dataHome[0] == '/') {
+        MakeFolders(dataHome);
         return CopyPath(dataHome, path, MAX_PATH) ? S_OK : E_FAIL;
+    }
     const char* home = getenv("HOME");
     if (!home || home[0] != '/')
         return E_FAIL;
@@ -35,9 +48,7 @@ HRESULT SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, char* path)
     if (local.back() != '/')
         local += '/';
     local += ".local/share";
-    // The folder is the user's: make it when a fresh account lacks it.
-    mkdir((std::string(home) + "/.local").c_str(), 0700);
-    mkdir(local.c_str(), 0700);
+    MakeFolders(local);
     return CopyPath(local, path, MAX_PATH) ? S_OK : E_FAIL;
 }
 

@@ -17,7 +17,8 @@ const HRESULT E_FAIL = (HRESULT)0x80004005;
 const HRESULT E_INVALIDARG = (HRESULT)0x80070057;
 
 // Writes the folder's path (at most MAX_PATH bytes with the terminator) into
-// path. S_OK on success; E_FAIL when the folder cannot be named or its path
+// path, making the folder and its missing parents (0700) first. S_OK on
+// success; E_FAIL when the folder cannot be named or its path
 // does not fit; E_INVALIDARG for any folder other than CSIDL_LOCAL_APPDATA.
 // window, token and flags are ignored.
 HRESULT SHGetFolderPathA(HWND window, int folder, HANDLE token, DWORD flags, char* path);
