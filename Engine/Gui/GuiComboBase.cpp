@@ -12,6 +12,7 @@
 #include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiProperties.h"
+#include "Engine/Gui/GuiText.h"
 #include "Engine/Gui/GuiValues.h"
 
 #include <cmath>
@@ -73,21 +74,11 @@ bool IsBaseProperty(uint32_t index)
 bool IsListBoxProperty(uint32_t index)
 {
     switch (index) {
-    case EP_ScrollBarBlendMode:
-    case EP_ArrowPic:
-    case EP_ThumbPic:
-    case EP_ScrollBarBgPic:
-    case EP_ArrowPressedPic:
-    case EP_ThumbPressedPic:
-    case EP_ScrollBarBgPressedPic:
-    case EP_ScrollBarBgTiled:
-    case EP_SmallChange:
-    case EP_BigChange:
     case EP_HorzScrollBarWidth:
     case EP_VertScrollBarWidth:
     case EP_Items:
     case EP_ItemCount: return true;
-    default: return false;
+    default: return GuiIsScrollBarProperty(index);
     }
 }
 

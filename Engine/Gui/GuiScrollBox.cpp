@@ -33,13 +33,6 @@ bool IsBaseProperty(uint32_t index)
            (index >= EP_ZoomX && index <= EP_PivotY);
 }
 
-// The indices both bars take.
-bool IsBarProperty(uint32_t index)
-{
-    return index == EP_ScrollBarBlendMode || (index >= EP_ArrowPic && index <= EP_ScrollBarBgTiled) ||
-           index == EP_SmallChange || index == EP_BigChange;
-}
-
 } // namespace
 
 CGuiScrollBox::CGuiScrollBox(float w, float h) : CGuiControl(w, h)
@@ -259,7 +252,7 @@ void CGuiScrollBox::SetProperty(uint32_t index, const CGeValue& value, bool refr
              {static_cast<CGuiControl*>(area), static_cast<CGuiControl*>(horzBar), static_cast<CGuiControl*>(vertBar)})
             if (part)
                 part->SetProperty(index, value, refresh);
-    } else if (IsBarProperty(index)) {
+    } else if (GuiIsScrollBarProperty(index)) {
         if (horzBar)
             horzBar->SetProperty(index, value, refresh);
         if (vertBar)
@@ -292,7 +285,7 @@ bool CGuiScrollBox::GetProperty(uint32_t index, CGeWString& text)
         return area && area->GetProperty(index, text);
     if (index == EP_ScrollAreaChildren)
         return area && area->GetProperty(EP_Children, text);
-    if (IsBarProperty(index)) {
+    if (GuiIsScrollBarProperty(index)) {
         bool answered = false;
         if (horzBar)
             answered = horzBar->GetProperty(index, text);

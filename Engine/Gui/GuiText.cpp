@@ -46,7 +46,9 @@ bool IsTextControlProperty(uint32_t index)
     }
 }
 
-bool IsBarProperty(uint32_t index)
+} // namespace
+
+bool GuiIsScrollBarProperty(uint32_t index)
 {
     switch (index) {
     case EP_ScrollBarBlendMode:
@@ -62,8 +64,6 @@ bool IsBarProperty(uint32_t index)
     default: return false;
     }
 }
-
-} // namespace
 
 CGuiText::CGuiText(float w, float h) : CGuiControl(w, h)
 {
@@ -366,7 +366,7 @@ void CGuiText::SetProperty(uint32_t index, const CGeValue& value, bool refresh)
     if (IsTextControlProperty(index)) {
         if (textControl)
             textControl->SetProperty(index, value, refresh);
-    } else if (IsBarProperty(index)) {
+    } else if (GuiIsScrollBarProperty(index)) {
         if (horzBar)
             horzBar->SetProperty(index, value, refresh);
         if (vertBar)
@@ -439,7 +439,7 @@ bool CGuiText::GetProperty(uint32_t index, CGeWString& text)
     text = CGeWString();
     if (IsTextControlProperty(index))
         return textControl ? textControl->GetProperty(index, text) : false;
-    if (IsBarProperty(index)) {
+    if (GuiIsScrollBarProperty(index)) {
         // Both bars are asked; the vertical bar's answer stands.
         bool answered = false;
         if (horzBar)

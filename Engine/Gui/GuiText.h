@@ -92,6 +92,8 @@ CGuiControl* GuiMakePart(CGuiControl* owner, uint32_t type, const char* suffix);
 // the owner's children (a part deleted before its owner is not touched).
 void GuiForgetParts(CGuiControl* owner, std::initializer_list<CGuiControl*> parts, void* object,
                     GuiListenerCallback callback);
+// The properties a compound control passes on to both of its scroll bars.
+bool GuiIsScrollBarProperty(uint32_t index);
 
 // The internal parts' name suffixes.
 extern const char* const kGuiTextControlSuffix;
