@@ -18,6 +18,7 @@
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropLightSource.h"
 #include "Source/GameClasses/QmPropSoundSource.h"
@@ -172,8 +173,8 @@ CQmLocation* TargetLocation()
 
 const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"light_source", QM_PROP_LIGHT_SOURCE, "CQmPropLightSource", QM_TAG_ON, LoadProperty_LightSource},
-    {"anim_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, nullptr},
-    {"ja_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, nullptr},
+    {"anim_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, LoadProperty_AnimController},
+    {"ja_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, LoadProperty_JaController},
     {"walker", QM_PROP_WALKER, "CQmPropWalker", QM_TAG_LEFT_AS_MADE, nullptr},
     {"motion_controller", QM_PROP_MOTION_CONTROLLER, "CQmPropMotionController", QM_TAG_OFF, nullptr},
     {"linear_motion_controller", QM_PROP_LINEAR_MOTION, "CQmPropLinearMotionController", QM_TAG_OFF, nullptr},
