@@ -84,6 +84,13 @@ void CGeRigidBody::SetTransform(const Matrix4& m)
 
 CGePhysGroup::~CGePhysGroup()
 {
+    DetachFromParent();
+    DetachChildren();
+    DetachBodies();
+}
+
+void CGePhysGroup::DetachFromParent()
+{
     if (parent) {
         if (prevSibling)
             prevSibling->nextSibling = nextSibling;
@@ -96,8 +103,6 @@ CGePhysGroup::~CGePhysGroup()
         nextSibling = nullptr;
         prevSibling = nullptr;
     }
-    DetachChildren();
-    DetachBodies();
 }
 
 void CGePhysGroup::AddBody(CGeRigidBody* body)

@@ -77,6 +77,9 @@ public:
     void RemoveBody(CGeRigidBody* body);
     // A group without a parent becomes the collision world's first child.
     void AttachToWorld();
+    // Leaves the parent's child list (its count drops by one); a group
+    // without a parent is left alone.
+    void DetachFromParent();
     void DetachChildren();
     void DetachBodies();
 

@@ -21,7 +21,9 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropLightSource.h"
+#include "Source/GameClasses/QmPropRagdoll.h"
 #include "Source/GameClasses/QmPropSoundSource.h"
+#include "Source/GameClasses/QmPropVentilator.h"
 #include "Source/GameClasses/QmSprite.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
@@ -188,9 +190,9 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, LoadProperty_SoundSource},
     {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, nullptr},
     {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON, nullptr},
-    {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, nullptr},
+    {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, LoadProperty_Ragdoll},
     {"cloth", QM_PROP_CLOTH, "CQmPropCloth", QM_TAG_OFF, nullptr},
-    {"ventilator", QM_PROP_VENTILATOR, "CQmPropVentilator", QM_TAG_OFF, nullptr},
+    {"ventilator", QM_PROP_VENTILATOR, "CQmPropVentilator", QM_TAG_OFF, LoadProperty_Ventilator},
 };
 
 const QmPropertyTag* FindPropertyTag(const char* tag)

@@ -12,6 +12,7 @@
 #include "Source/GameClasses/QmBackGround.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmPhysicsDebug.h"
 #include "Source/GameClasses/QmRenderLink.h"
 #include "Source/GameClasses/QmShadeBox.h"
 #include "Source/GameClasses/QmSkySphere.h"
@@ -77,8 +78,11 @@ void CQmLocation::RenderAuxGeometry()
         return;
     g_pGmDevice->SetLighting(0);
     g_pGmDevice->ResetWorldTransform();
-    for (auto* node = entities.head; node; node = node->next)
+    for (auto* node = entities.head; node; node = node->next) {
         DrawAxes(node->value->frame.world);
+        QmDrawEntityPhysicsDebug(*node->value);
+    }
+    QmDrawStaticEnvironmentDebug();
     for (const CQmShadeBox* box : shadeBoxes)
         DrawAabb(box->min, box->max, box->enabled ? 0xFF8080FF : 0xFF404080);
     for (const QmCameraGroup& group : cameraGroups)

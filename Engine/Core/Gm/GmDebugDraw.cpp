@@ -5,6 +5,9 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
+#include "Engine/Physics/GeClothGeom.h"
+#include "Engine/Physics/GeCollider.h"
+#include "Engine/Physics/GeCollisionGeom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -237,8 +240,7 @@ void DrawWorldGrid()
     DrawDebugLines(kLineList, lines, n);
 }
 
-void DrawClothDebug(const Vec3* segments, uint32_t segmentCount, const Vec3* points, const Vec3* normals,
-                    uint32_t pointCount, uint32_t color)
+void DrawClothDebug(const CGeClothGeom& cloth, uint32_t color)
 {
     // Built in pieces of one buffer each, so that a large cloth allocates
     // nothing and never writes past the buffer.
@@ -248,19 +250,26 @@ void DrawClothDebug(const Vec3* segments, uint32_t segmentCount, const Vec3* poi
         DrawDebugLines(kLineList, piece, n);
         n = 0;
     };
-    for (uint32_t i = 0; i < segmentCount; ++i) {
-        piece[n++] = V(segments[2 * i], color);
-        piece[n++] = V(segments[2 * i + 1], color);
+    if (g_pGmDevice)
+        g_pGmDevice->SetZEnable(0);
+    const uint32_t count = cloth.points.count;
+    for (const ClothSpring& spring : cloth.springs) {
+        if (spring.i >= count || spring.j >= count)
+            continue;
+        piece[n++] = V(cloth.points[spring.i].position, color);
+        piece[n++] = V(cloth.points[spring.j].position, color);
         if (n == 512)
             flush();
     }
-    for (uint32_t i = 0; i < pointCount; ++i) {
-        piece[n++] = V(points[i], color);
-        piece[n++] = V(Add(points[i], Scale(normals[i], 10.0f)), color);
+    for (const ClothPoint& point : cloth.points) {
+        piece[n++] = V(point.position, color);
+        piece[n++] = V(Add(point.position, Scale(point.normal, 10.0f)), color);
         if (n == 512)
             flush();
     }
     flush();
+    if (g_pGmDevice)
+        g_pGmDevice->SetZEnable(1);
 }
 
 namespace {
@@ -298,42 +307,61 @@ void DrawScreenRect(const CGeRect& rect, uint32_t color)
     DrawScreenVertices(kLineStrip, points, 5, color);
 }
 
-void DrawShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+Matrix4 GeomWorldMatrix(const CGeCollisionGeom& geom)
 {
-    switch (shape.kind) {
-    case GM_SHAPE_BOX: DrawBoxShape(shape, transform, color); break;
-    case GM_SHAPE_SPHERE: DrawSphereShape(shape, transform, color); break;
-    case GM_SHAPE_ORIENTED_BOX: DrawOrientedBoxShape(shape, transform, color); break;
-    case GM_SHAPE_CYLINDER: DrawCylinderShape(shape, transform, color); break;
-    case GM_SHAPE_CAPSULE: DrawCapsuleShape(shape, transform, color); break;
+    Matrix4 m = Matrix4::Identity();
+    for (int c = 0; c < 3; ++c) {
+        m.At(0, c) = geom.worldRotation[c].x;
+        m.At(1, c) = geom.worldRotation[c].y;
+        m.At(2, c) = geom.worldRotation[c].z;
+    }
+    m.m[3] = geom.worldPosition.x;
+    m.m[7] = geom.worldPosition.y;
+    m.m[11] = geom.worldPosition.z;
+    return m;
+}
+
+void DrawShape(const CGeCollisionGeom& geom, uint32_t color)
+{
+    switch (geom.type) {
+    case GEOM_AABB: DrawBoxShape(static_cast<const CGeCollisionGeomAabb&>(geom), color); break;
+    case GEOM_SPHERE: DrawSphereShape(static_cast<const CGeCollisionGeomSphere&>(geom), color); break;
+    case GEOM_BOX: DrawOrientedBoxShape(static_cast<const CGeCollisionGeomBox&>(geom), color); break;
+    case GEOM_CYLINDER: DrawCylinderShape(static_cast<const CGeCollisionGeomCylinder&>(geom), color); break;
+    case GEOM_CAPSULE: DrawCapsuleShape(static_cast<const CGeCollisionGeomCapsule&>(geom), color); break;
     default: break;
     }
 }
 
-void DrawBoxShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+void DrawBoxShape(const CGeCollisionGeomAabb& box, uint32_t color)
 {
-    const Vec3 centre = Scale(Add(shape.boundsMin, shape.boundsMax), 0.5f);
-    const Vec3 half = Scale({shape.boundsMax.x - shape.boundsMin.x, shape.boundsMax.y - shape.boundsMin.y,
-                             shape.boundsMax.z - shape.boundsMin.z},
-                            0.5f);
-    DrawObb(MatrixMultiply4x4(transform, Translation(centre)), half, color);
+    // The bounds are kept around the local position; the box stands at the
+    // world position with the same extent, as the cloth collides with it.
+    const Vec3 offset = {box.worldPosition.x - box.localPosition.x, box.worldPosition.y - box.localPosition.y,
+                         box.worldPosition.z - box.localPosition.z};
+    DrawAabb(Add(box.aabbMin, offset), Add(box.aabbMax, offset), color);
 }
 
-void DrawSphereShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+void DrawSphereShape(const CGeCollisionGeomSphere& sphere, uint32_t color)
 {
+    const Matrix4 m = GeomWorldMatrix(sphere);
     const Vec3 x = {1, 0, 0}, y = {0, 1, 0}, z = {0, 0, 1}, o = {0, 0, 0};
     GmDebugVertex ring[21];
-    WriteArc(transform, o, x, z, shape.radius, 0.0f, kTwoPi, 20, color, ring);
+    WriteArc(m, o, x, z, sphere.radius, 0.0f, kTwoPi, 20, color, ring);
     DrawDebugLines(kLineStrip, ring, 21);
-    WriteArc(transform, o, x, y, shape.radius, 0.0f, kTwoPi, 20, color, ring);
+    WriteArc(m, o, x, y, sphere.radius, 0.0f, kTwoPi, 20, color, ring);
     DrawDebugLines(kLineStrip, ring, 21);
 }
 
-void DrawOrientedBoxShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+void DrawOrientedBoxShape(const CGeCollisionGeomBox& box, uint32_t color)
 {
-    Matrix4 rotation = shape.rotation;
-    rotation.m[3] = rotation.m[7] = rotation.m[11] = 0.0f;
-    DrawObb(MatrixMultiply4x4(transform, rotation), Scale(shape.size, 0.5f), color);
+    // The collision primitive's box set to the geom's size and world pose
+    // gives the axes and centre the outline is drawn with.
+    CGeColliderBox shape;
+    shape.SetSizeAndRotation(box.size, GeomWorldMatrix(box));
+    const Matrix4 pose = MatrixMultiply3x4(Translation(shape.centre), MatrixFromAxes(shape.axis[0], shape.axis[1],
+                                                                                      shape.axis[2]));
+    DrawObb(pose, Scale(shape.size, 0.5f), color);
 }
 
 namespace {
@@ -341,10 +369,10 @@ namespace {
 // The cylinder part along local x: rings of 10 segments at both ends and the
 // middle (strips at vertices 0, 11 and 22), then 10 lines joining the end
 // rings (a list from vertex 33). Returns the vertices written.
-uint32_t WriteCylinder(const GmDebugShape& shape, const Matrix4& m, uint32_t color, GmDebugVertex* out)
+uint32_t WriteCylinder(const CGeCollisionGeomCylinder& shape, const Matrix4& m, uint32_t color, GmDebugVertex* out)
 {
     const Vec3 y = {0, 1, 0}, z = {0, 0, 1};
-    const float half = shape.height * 0.5f;
+    const float half = shape.length * 0.5f;
     WriteArc(m, {-half, 0, 0}, y, z, shape.radius, 0.0f, kTwoPi, 10, color, out);
     WriteArc(m, {0, 0, 0}, y, z, shape.radius, 0.0f, kTwoPi, 10, color, out + 11);
     WriteArc(m, {half, 0, 0}, y, z, shape.radius, 0.0f, kTwoPi, 10, color, out + 22);
@@ -372,20 +400,22 @@ void DrawCylinderPieces(const GmDebugVertex* vertices, uint32_t count)
 
 } // namespace
 
-void DrawCylinderShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+void DrawCylinderShape(const CGeCollisionGeomCylinder& cylinder, uint32_t color)
 {
     GmDebugVertex vertices[53];
-    DrawCylinderPieces(vertices, WriteCylinder(shape, transform, color, vertices));
+    DrawCylinderPieces(vertices, WriteCylinder(cylinder, GeomWorldMatrix(cylinder), color, vertices));
 }
 
-void DrawCapsuleShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color)
+void DrawCapsuleShape(const CGeCollisionGeomCapsule& capsule, uint32_t color)
 {
     // Each cap a half circle of 9 segments over its end, from -pi/2 to pi/2.
+    const Matrix4 transform = GeomWorldMatrix(capsule);
     GmDebugVertex vertices[73];
-    WriteCylinder(shape, transform, color, vertices);
-    const float half = shape.height * 0.5f;
+    WriteCylinder(capsule, transform, color, vertices);
+    const float half = capsule.length * 0.5f;
     const Vec3 x = {1, 0, 0}, y = {0, 1, 0};
-    WriteArc(transform, {half, 0, 0}, x, y, shape.radius, -kHalfPi, kHalfPi, 9, color, vertices + 53);
-    WriteArc(transform, {-half, 0, 0}, Scale(x, -1.0f), y, shape.radius, -kHalfPi, kHalfPi, 9, color, vertices + 63);
+    WriteArc(transform, {half, 0, 0}, x, y, capsule.radius, -kHalfPi, kHalfPi, 9, color, vertices + 53);
+    WriteArc(transform, {-half, 0, 0}, Scale(x, -1.0f), y, capsule.radius, -kHalfPi, kHalfPi, 9, color,
+             vertices + 63);
     DrawCylinderPieces(vertices, 73);
 }

@@ -1,6 +1,7 @@
 // Debug drawing: unlit, untextured lines put into the frame for inspection
 // (3D lines, axes, boxes, wire spheres, the ground grid, cloth, screen lines
-// and rectangles, and the outlines of collision shapes by kind).
+// and rectangles, and the outlines of collision shapes by kind). Cloth and
+// shapes are drawn straight from the physics classes.
 //
 // Every routine fills one of two shared dynamic vertex buffers of 8192
 // vertices from vertex 0, uploads it and draws at once, so no vertex outlives
@@ -15,6 +16,13 @@
 
 #include <cstdint>
 
+class CGeClothGeom;
+class CGeCollisionGeom;
+class CGeCollisionGeomAabb;
+class CGeCollisionGeomBox;
+class CGeCollisionGeomCapsule;
+class CGeCollisionGeomCylinder;
+class CGeCollisionGeomSphere;
 class CGmVertexBuffer;
 
 // Vertices each debug buffer holds.
@@ -31,29 +39,6 @@ struct GmDebugVertex {
 struct GmDebugScreenVertex {
     float x, y, z, rhw;
     uint32_t color;
-};
-
-// Collision-shape kinds of the shape routines.
-enum : uint32_t {
-    GM_SHAPE_BOX = 1,
-    GM_SHAPE_SPHERE = 2,
-    GM_SHAPE_ORIENTED_BOX = 3,
-    GM_SHAPE_CYLINDER = 4,
-    GM_SHAPE_CAPSULE = 5,
-};
-
-// What the shape routines read of a collision shape: its caller (the
-// collider) copies it from the physics geometry. Cylinders and capsules run
-// along their local x axis, as the physics geometry keeps them; `height` is
-// the length of the straight part.
-struct GmDebugShape {
-    uint32_t kind = GM_SHAPE_BOX;
-    Vec3 boundsMin = {0, 0, 0};
-    Vec3 boundsMax = {0, 0, 0};
-    Vec3 size = {0, 0, 0};                 // full edge lengths (box kinds)
-    Matrix4 rotation = Matrix4::Identity(); // the oriented box's rotation
-    float radius = 0.0f;
-    float height = 0.0f;
 };
 
 // The two debug vertex buffers, made by the engine hub at start-up and
@@ -76,22 +61,29 @@ void DrawObb(const Matrix4& transform, const Vec3& halfSizes, uint32_t color);
 void DrawWireSphere(const Vec3& centre, float radius, uint32_t color);
 // 11 lines: the ground grid from -50 to 50 at a spacing of 25, and the up axis.
 void DrawWorldGrid();
-// A line for each pair of points of `segments` (2 x segmentCount points), then
-// for each point of `points` a line along its normal scaled by 10.
-void DrawClothDebug(const Vec3* segments, uint32_t segmentCount, const Vec3* points, const Vec3* normals,
-                    uint32_t pointCount, uint32_t color);
+// A line for each spring of the cloth between its two points (springs with
+// an end beyond the points are left out), then for each point a line along
+// its normal scaled by 10; the depth test is off for these lines.
+void DrawClothDebug(const CGeClothGeom& cloth, uint32_t color);
 // In reference-screen pixels, through the current 2D camera.
 void DrawScreenLine(const Vec2& from, const Vec2& to, uint32_t color);
 void DrawScreenRect(const CGeRect& rect, uint32_t color);
 
-// The outline of a collision shape at an entity's transform, by its kind;
-// unknown kinds draw nothing.
-void DrawShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
-void DrawBoxShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
-void DrawSphereShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
-void DrawOrientedBoxShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
-void DrawCylinderShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
-void DrawCapsuleShape(const GmDebugShape& shape, const Matrix4& transform, uint32_t color);
+// The outline of a physics geom at the world pose its body gave it, by its
+// kind (1 axis box, 2 sphere, 3 oriented box, 4 cylinder, 5 capsule); the
+// plane, the cloth and unknown kinds draw nothing. The axis box is its
+// bounding box carried from the local to the world position; cylinders and
+// capsules run along the geom's local x axis, `length` being the straight
+// part.
+void DrawShape(const CGeCollisionGeom& geom, uint32_t color);
+void DrawBoxShape(const CGeCollisionGeomAabb& box, uint32_t color);
+void DrawSphereShape(const CGeCollisionGeomSphere& sphere, uint32_t color);
+void DrawOrientedBoxShape(const CGeCollisionGeomBox& box, uint32_t color);
+void DrawCylinderShape(const CGeCollisionGeomCylinder& cylinder, uint32_t color);
+void DrawCapsuleShape(const CGeCollisionGeomCapsule& capsule, uint32_t color);
+// The geom's world pose as a matrix: the world rotation's rows as columns,
+// the world position as translation.
+Matrix4 GeomWorldMatrix(const CGeCollisionGeom& geom);
 
 // Draws any number of 3D vertices as a line list (2) or a line strip (3)
 // through the 3D debug buffer, in pieces of at most 8192 vertices.

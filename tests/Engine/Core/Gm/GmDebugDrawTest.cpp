@@ -8,8 +8,11 @@
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
+#include "Engine/Physics/GeClothGeom.h"
+#include "Engine/Physics/GePhysWorld.h"
 #include "tests/Engine/Core/Gm/GLibLoc/D3d/DeviceTestFixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -97,39 +100,70 @@ TEST_F(GmDebugDraw, AnAabbIsABoxStripAroundItsCentre)
     EXPECT_EQ(6.0f, hi[2]);
 }
 
-TEST_F(GmDebugDraw, ShapesDrawByTheirKind)
+TEST_F(GmDebugDraw, ShapesDrawByTheirKindAtTheirBodysPose)
 {
-    GmDebugShape cylinder;
-    cylinder.kind = GM_SHAPE_CYLINDER;
+    // A cylinder of length 4 along x, its body turned a quarter about z and
+    // lifted by 5: the end rings sit at y = 3 and y = 7.
+    CGeRigidBody body;
+    CGeCollisionGeomCylinder cylinder;
     cylinder.radius = 1.0f;
-    cylinder.height = 4.0f;
-    DrawShape(cylinder, Matrix4::Identity(), 0xFF00FF00);
+    cylinder.length = 4.0f;
+    body.Add(&cylinder);
+    Matrix4 pose = MatrixRotationZ(1.57079633f);
+    pose.m[7] = 5.0f;
+    body.SetTransform(pose);
+    DrawShape(cylinder, 0xFF00FF00);
     EXPECT_EQ((std::vector<std::string>{"DrawPrimitive(D3DPT_LINESTRIP, 0, 10)", "DrawPrimitive(D3DPT_LINESTRIP, 11, 10)",
                                         "DrawPrimitive(D3DPT_LINESTRIP, 22, 10)", "DrawPrimitive(D3DPT_LINELIST, 33, 10)"}),
               Draws());
-    EXPECT_EQ(-2.0f, Written()[0].x);
-    EXPECT_EQ(2.0f, Written()[22].x);
+    EXPECT_NEAR(3.0f, Written()[0].y, 1e-5f);
+    EXPECT_NEAR(7.0f, Written()[22].y, 1e-5f);
 
+    // A sphere placed in its body at (0, 10, 0): every ring point at its radius.
     Device()->ClearCalls();
-    GmDebugShape sphere;
-    sphere.kind = GM_SHAPE_SPHERE;
+    CGeCollisionGeomSphere sphere;
     sphere.radius = 3.0f;
-    Matrix4 at = Matrix4::Identity();
-    at.m[7] = 10.0f;
-    DrawShape(sphere, at, 0xFF00FF00);
+    Matrix4 local = Matrix4::Identity();
+    local.m[7] = 10.0f;
+    sphere.SetRotation(local);
+    body.Add(&sphere);
+    body.SetTransform(Matrix4::Identity());
+    DrawShape(sphere, 0xFF00FF00);
     EXPECT_EQ(2u, Draws().size());
     for (int i = 0; i < 21; ++i) {
         const GmDebugVertex& p = Written()[i];
         EXPECT_NEAR(3.0f, std::sqrt(p.x * p.x + (p.y - 10.0f) * (p.y - 10.0f) + p.z * p.z), 1e-4f);
     }
 
+    // An oriented box turned a quarter about y: its x edge of 2 lies along z.
     Device()->ClearCalls();
-    GmDebugShape unknown;
-    unknown.kind = 9;
-    DrawShape(unknown, Matrix4::Identity(), 0xFFFFFFFF);
-    GmDebugShape capsule = cylinder;
-    capsule.kind = GM_SHAPE_CAPSULE;
-    DrawShape(capsule, Matrix4::Identity(), 0xFFFFFFFF);
+    CGeCollisionGeomBox box;
+    box.size = {2.0f, 4.0f, 6.0f};
+    box.SetRotation(MatrixRotationY(1.57079633f));
+    body.Add(&box);
+    body.SetTransform(Matrix4::Identity());
+    DrawShape(box, 0xFFFFFFFF);
+    ASSERT_EQ(1u, Draws().size());
+    float extent[3] = {0, 0, 0};
+    for (int i = 0; i < 16; ++i) {
+        extent[0] = std::max(extent[0], std::fabs(Written()[i].x));
+        extent[1] = std::max(extent[1], std::fabs(Written()[i].y));
+        extent[2] = std::max(extent[2], std::fabs(Written()[i].z));
+    }
+    EXPECT_NEAR(3.0f, extent[0], 1e-5f);
+    EXPECT_NEAR(2.0f, extent[1], 1e-5f);
+    EXPECT_NEAR(1.0f, extent[2], 1e-5f);
+
+    // The plane and the cloth draw nothing; the capsule adds its two caps.
+    Device()->ClearCalls();
+    CGeCollisionGeomPlane plane;
+    CGeClothGeom cloth;
+    DrawShape(plane, 0xFFFFFFFF);
+    DrawShape(cloth, 0xFFFFFFFF);
+    CGeCollisionGeomCapsule capsule;
+    capsule.radius = 1.0f;
+    capsule.length = 4.0f;
+    DrawShape(capsule, 0xFFFFFFFF);
     EXPECT_EQ(6u, Draws().size());
 }
 
@@ -147,19 +181,31 @@ TEST_F(GmDebugDraw, MoreVerticesThanTheBufferAreDrawnInPieces)
     EXPECT_EQ(8191.0f, Written()[0].x);
     EXPECT_EQ(kGmDebugBufferVertices, GetDebugBuffer3d()->Count());
 
-    // A cloth of 5000 segments and 100 normals: 10200 list vertices.
+    // A cloth of 100 points and 5000 springs, one with an end beyond the
+    // points: 5099 lines in list pieces, with the depth test off.
     Device()->ClearCalls();
-    std::vector<Vec3> ends(10000, Vec3{0, 0, 0}), points(100, Vec3{0, 0, 0}), normals(100, Vec3{0, 1, 0});
-    DrawClothDebug(ends.data(), 5000, points.data(), normals.data(), 100, 0xFFFFFFFF);
+    CGeClothGeom cloth;
+    for (uint32_t i = 0; i < 100; ++i) {
+        ClothPoint point = {};
+        point.position = {float(i), 0.0f, 0.0f};
+        point.normal = {0.0f, 1.0f, 0.0f};
+        cloth.points.Add(point);
+    }
+    for (uint32_t i = 0; i < 5000; ++i)
+        cloth.springs.Add(ClothSpring{i % 100, i == 7 ? 100u : (i + 1) % 100, 1.0f, 1.0f, 0.0f});
+    DrawClothDebug(cloth, 0xFFFFFFFF);
     uint32_t lines = 0;
     for (const std::string& call : Draws()) {
         unsigned n = 0;
         ASSERT_EQ(1, sscanf(call.c_str(), "DrawPrimitive(D3DPT_LINELIST, 0, %u)", &n)) << call;
         lines += n;
     }
-    EXPECT_EQ(5100u, lines);
-    // The last piece ends with the last normal, scaled by 10.
-    EXPECT_EQ(10.0f, Written()[10200 % 512 - 1].y);
+    EXPECT_EQ(5099u, lines);
+    // The last piece ends with the last point's normal, scaled by 10.
+    EXPECT_EQ(99.0f, Written()[10198 % 512 - 2].x);
+    EXPECT_EQ(10.0f, Written()[10198 % 512 - 1].y);
+    EXPECT_EQ((std::vector<std::string>{"SetRenderState(D3DRS_ZENABLE, 0)", "SetRenderState(D3DRS_ZENABLE, 1)"}),
+              Device()->Matching("SetRenderState(D3DRS_ZENABLE,"));
 }
 
 TEST_F(GmDebugDraw, ScreenLinesGoThroughThe2dCamera)
