@@ -372,6 +372,16 @@ void CQmBackGround::DrawDepthGrid(const CGmImage& picture)
     device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
     device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    // The grid's fragments must all reach the depth buffer: the alpha test a
+    // sprite left on, with the alpha of the texture it left in stage 0, would
+    // drop them. The previous values come back after the grid.
+    DWORD alphaTest = FALSE, alphaOp = D3DTOP_SELECTARG1, alphaArg = D3DTA_DIFFUSE;
+    device->GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alphaArg);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     wrapper->BeginScene();
     vertices.Bind();
     indices.Bind();
@@ -379,6 +389,9 @@ void CQmBackGround::DrawDepthGrid(const CGmImage& picture)
     for (uint32_t r = 0; r + 1 < h; ++r)
         wrapper->DrawIndexedPrimitive(4, int32_t(w * r), 0, 2 * w, 0, 2 * w - 2);
     device->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg);
     wrapper->EndScene();
     wrapper->SetStreamSource(nullptr, 0);
     wrapper->SetIndices(nullptr);

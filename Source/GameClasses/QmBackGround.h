@@ -22,6 +22,9 @@
 //   depth copy, a missing picking picture no hits.
 // - The depth surface takes the device's own depth format and multisampling,
 //   so that the per-frame copy (a framebuffer blit on this platform) matches.
+// - The depth grid is drawn with the alpha test off and stage 0's alpha from
+//   the vertex colour (the states before it come back afterwards): a sprite's
+//   alpha test and texture left over from the frame would drop the grid.
 // - The resource slots are EnsureCreated (Create) and ReleaseDeviceObject
 //   (ReleaseDepth): Release is the reference count's.
 #pragma once

@@ -379,6 +379,52 @@ TEST_F(CQmBackGroundPixels, TheDepthHidesAQuadBehindThePillarAndShowsItBeforeThe
     }
 }
 
+// The first copy is usually made in the middle of a game frame, after sprites
+// left the alpha test on and a texture of transparent pixels in stage 0: the
+// grid is drawn whatever they left, and their states stay as they were.
+TEST_F(CQmBackGroundPixels, TheDepthIsFilledWhateverAlphaStatesTheFrameLeft)
+{
+    Start(256, 204);
+    IDirect3DDevice9* device = wrapper->GetDevice();
+    IDirect3DTexture9* clear = nullptr;
+    ASSERT_EQ(D3D_OK, device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &clear, nullptr));
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(D3D_OK, clear->LockRect(0, &locked, nullptr, 0));
+    *static_cast<uint32_t*>(locked.pBits) = 0x00FFFFFF;
+    clear->UnlockRect(0);
+    {
+        CQmBackGround background("", DepthPicture(1280, 1024).c_str(), "", &camera);
+        Frame([&] {
+            device->SetTexture(0, clear);
+            device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+            device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+            device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+            device->SetRenderState(D3DRS_ALPHAREF, 3);
+            background.RestoreDepth();
+            DWORD alphaTest = FALSE, alphaOp = 0, alphaArg = 0;
+            device->GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
+            device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+            device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alphaArg);
+            EXPECT_EQ(DWORD(TRUE), alphaTest);
+            EXPECT_EQ(DWORD(D3DTOP_MODULATE), alphaOp);
+            EXPECT_EQ(DWORD(D3DTA_TEXTURE), alphaArg);
+            device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+            wrapper->BeginScene();
+            DrawQuadAt(300.0f, kQuad);
+            wrapper->EndScene();
+        });
+        // Every pixel of the pillar hides the quad, not only some.
+        for (uint32_t x = 256 * 2 / 5 + 1; x < 256 * 3 / 5 - 1; ++x)
+            for (uint32_t y : {0u, 101u, 202u})
+                ASSERT_EQ(kClear, At(x, y)) << x << ", " << y;
+        EXPECT_EQ(kQuad, At(10, 102));
+    }
+    device->SetTexture(0, nullptr);
+    clear->Release();
+    TearDown();
+}
+
 TEST_F(CQmBackGroundPixels, MissingPicturesSkipTheirParts)
 {
     Start(64, 64);

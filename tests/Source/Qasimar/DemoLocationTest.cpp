@@ -1,8 +1,8 @@
 // The demo's first location through the game-play harness, headless:
 // "global_init"'s change to "loc01" and its loading fade, its script, its entities and
 // collider, and the presented frame: the painted yard, wall and pillar, the
-// crate before the painted wall, the other crate beside the pillar, the board
-// sprite and the clear picture above the wall.
+// crate before the painted wall, the other crate beside the pillar and hidden
+// behind it, the board sprite and the clear picture above the wall.
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
@@ -93,6 +93,8 @@ TEST_F(DemoLocation, Loc01ShowsItsPaintedYardWithMeshesAndSprites)
     EXPECT_TRUE(Near(At({150.0f, 50.0f, 350.0f}), 0x68F161)) << "the crate before the wall, lit by the lamp";
     EXPECT_TRUE(Near(At({-290.0f, 60.0f, 150.0f}), 0xE0801F)) << "the crate's left side beside the pillar";
     EXPECT_TRUE(Near(At({-150.0f, 200.0f, 40.0f}), 0x4A6A9A)) << "the painted pillar";
+    // The background's depth hides the crate's front behind the pillar.
+    EXPECT_TRUE(Near(At({-205.0f, 60.0f, 150.0f}), 0x4A6A9A)) << "the crate behind the pillar";
     EXPECT_TRUE(Near(AtReference(128.0f, 128.0f), 0xF0D020)) << "the board sprite";
     // Above the wall the colour picture is clear: what lies behind it shows
     // (the frame's clear colour until a script switches the sky on).
