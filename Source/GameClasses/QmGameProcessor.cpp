@@ -65,7 +65,7 @@ CQmLocation* CurrentLocation()
 
 bool DialogRunning()
 {
-    return g_dialogSystem && g_dialogSystem->IsRunning();
+    return g_dialogSystem && g_dialogSystem->IsActive();
 }
 
 float Clamp01(float value)
@@ -369,7 +369,7 @@ void CQmGameProcessor::Render(bool present)
         if (g_menu)
             g_menu->Render();
         if (g_dialogSystem)
-            g_dialogSystem->Render();
+            g_dialogSystem->Draw();
     }
     if (renderMask & QM_RENDER_CURSOR)
         GuiCursorDraw(g_cursors);

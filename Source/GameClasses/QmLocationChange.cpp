@@ -34,8 +34,8 @@ const float kChangeFadeSeconds = 0.5f;
 
 void StopDialog()
 {
-    if (g_dialogSystem && g_dialogSystem->IsRunning())
-        g_dialogSystem->Stop();
+    if (g_dialogSystem && g_dialogSystem->IsActive())
+        g_dialogSystem->EndDialog();
 }
 
 bool Locked(const CQmGameProcessor& processor)
@@ -173,7 +173,7 @@ void CQmGameProcessor::StartArcadeByName(const char* name, const char* parameter
 
 void CQmGameProcessor::OpenMenu(uint32_t argument)
 {
-    if ((g_dialogSystem && g_dialogSystem->IsRunning()) || Locked(*this))
+    if ((g_dialogSystem && g_dialogSystem->IsActive()) || Locked(*this))
         return;
     menuOpen = 1;
     renderMask = QM_RENDER_MENU;
@@ -207,7 +207,7 @@ void CQmGameProcessor::StartNewGame()
     if (g_inventory)
         g_inventory->Clear();
     if (g_dialogSystem)
-        g_dialogSystem->Reset();
+        g_dialogSystem->RestoreAvailableTopics();
     hints.Reset();
     ScriptCallFunction("on_start_new_game", nullptr, 0, true);
     RequestLocationChange(startLocation.c_str(), "");

@@ -18,4 +18,9 @@ public:
     // The name shown for the actor; empty for actors the catalogue gave a
     // property of their own.
     CGeWString displayName;
+    // The height the dialog's portrait camera frames, in world units.
+    float headSize = 40.0f;
+    // The skeleton joint the portrait camera looks at; -1 for joint 7 (the
+    // look-at's head bone, once the look-at names one).
+    int32_t headJoint = -1;
 };

@@ -122,8 +122,8 @@ void CQmPuzzleManager::CreatePuzzleSet()
 {
     if (puzzleSet || !g_guiManager)
         return;
-    if (g_dialogSystem && g_dialogSystem->IsRunning())
-        g_dialogSystem->Stop();
+    if (g_dialogSystem && g_dialogSystem->IsActive())
+        g_dialogSystem->EndDialog();
     savedSet = g_guiManager->currentSet;
     puzzleSet = g_guiManager->CreateControlSet(kPuzzleSetName);
     if (!puzzleSet) {

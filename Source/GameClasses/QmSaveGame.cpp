@@ -216,7 +216,7 @@ void CQmGameProcessor::LoadGame(int32_t slot)
     ChangeLocation();
     // The hero is placed at the stored position with the hero's part.
     if (g_dialogSystem)
-        g_dialogSystem->Reset();
+        g_dialogSystem->RestoreAvailableTopics();
     FreeFileData(file);
 }
 

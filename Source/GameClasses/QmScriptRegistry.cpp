@@ -1,5 +1,6 @@
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptColliders.h"
+#include "Source/GameClasses/QmScriptDialogs.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
 #include "Source/GameClasses/QmScriptPuzzles.h"
 #include "Source/GameClasses/QmScriptSounds.h"
@@ -12,8 +13,9 @@
 // its entries with ScriptEntryPoint<Lua_Name>.
 //
 // Groups and their files: system (start location, quests, variables)
-// QmScriptSystem.cpp; puzzles QmScriptPuzzles.cpp; actors (dialogs, interaction
-// permissions) QmScriptActors.cpp; animations (2D-linked objects, curves, sky)
+// QmScriptSystem.cpp; puzzles QmScriptPuzzles.cpp; actors (interaction
+// permissions) QmScriptActors.cpp; dialogs (topics, the portrait camera's
+// offset) QmScriptDialogs.cpp; animations (2D-linked objects, curves, sky)
 // QmScriptAnimations.cpp; entities (transform, cameras, input lock, colliders,
 // location change, look-at, walker) QmScriptEntities.cpp; video and inventory
 // QmScriptVideoInventory.cpp; effects (documents, interaction, mini-game start)
@@ -61,10 +63,10 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"AddActorToLocation",                  Lua_NotBuilt},  //  34 actors
     {"RemoveActorFromLocation",             Lua_NotBuilt},  //  35 actors
     {"UnloadActor",                         Lua_NotBuilt},  //  36 actors
-    {"InitiateDialog",                      Lua_NotBuilt},  //  37 actors
-    {"AddAvailableTopic",                   Lua_NotBuilt},  //  38 actors
-    {"RemoveAvailableTopic",                Lua_NotBuilt},  //  39 actors
-    {"GetTopicState",                       Lua_NotBuilt},  //  40 actors
+    {"InitiateDialog",                      ScriptEntryPoint<Lua_InitiateDialog>},  //  37 dialogs
+    {"AddAvailableTopic",                   ScriptEntryPoint<Lua_AddAvailableTopic>},  //  38 dialogs
+    {"RemoveAvailableTopic",                ScriptEntryPoint<Lua_RemoveAvailableTopic>},  //  39 dialogs
+    {"GetTopicState",                       ScriptEntryPoint<Lua_GetTopicState>},  //  40 dialogs
     {"GlobalCommand",                       ScriptEntryPoint<Lua_GlobalCommand>},  //  41 game control
     {"UpdateScene",                         ScriptEntryPoint<Lua_UpdateScene>},  //  42 game control
     {"AttachEntity",                        Lua_NotBuilt},  //  43 actors
@@ -150,7 +152,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"AddWater",                            Lua_NotBuilt},  // 123 location objects
     {"AddStone",                            Lua_NotBuilt},  // 124 location objects
     {"AutoSaveGame",                        ScriptEntryPoint<Lua_AutoSaveGame>},  // 125 game control
-    {"SetActorCameraTranslation",           Lua_NotBuilt},  // 126 location objects
+    {"SetActorCameraTranslation",           ScriptEntryPoint<Lua_SetActorCameraTranslation>},  // 126 dialogs
     {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
     {"ShadeBoxEnable",                      Lua_NotBuilt},  // 128 location objects
     {"ShowHint",                            Lua_NotBuilt},  // 129 location objects

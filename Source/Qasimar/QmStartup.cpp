@@ -84,7 +84,7 @@ bool InitApplication()
             SetClassLongA(g_pGmDevice->GetWindow(), GCL_HICON, (LONG_PTR)icon);
     }
     if (g_dialogSystem)
-        g_dialogSystem->replicaTextX = 170.0f;
+        g_dialogSystem->replicaMargin = 170;
     for (uint32_t index = 1; index <= 20; ++index)
         SetCursorHotSpot(index, kCursorHotSpots[index - 1][0], kCursorHotSpots[index - 1][1]);
     if (g_gameProcessor)
@@ -146,7 +146,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     g_cursors->ResetToDefault();
     SetupViewport();
     UpdateScreenScale();
-    // The dialog system comes with the game features.
+    g_dialogSystem = new CQmDialogSystem();
     g_gameProcessor = new CQmGameProcessor();
     // The inventory and the menu come with their parts.
 

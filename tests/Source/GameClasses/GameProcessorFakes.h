@@ -86,7 +86,7 @@ public:
 class FakeDialog : public CQmDialogSystem {
 public:
     void Update() override { Note("dialog.update"); }
-    void Reset() override { Note("dialog.reset"); }
+    void RestoreAvailableTopics() override { Note("dialog.reset"); }
 };
 
 class FakePuzzles : public CQmPuzzleManager {
