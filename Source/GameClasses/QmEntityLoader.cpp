@@ -19,6 +19,7 @@
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmPropAnimController.h"
+#include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropLightSource.h"
 #include "Source/GameClasses/QmPropRagdoll.h"
@@ -191,7 +192,7 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, nullptr},
     {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON, nullptr},
     {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, LoadProperty_Ragdoll},
-    {"cloth", QM_PROP_CLOTH, "CQmPropCloth", QM_TAG_OFF, nullptr},
+    {"cloth", QM_PROP_CLOTH, "CQmPropCloth", QM_TAG_OFF, LoadProperty_Cloth},
     {"ventilator", QM_PROP_VENTILATOR, "CQmPropVentilator", QM_TAG_OFF, LoadProperty_Ventilator},
 };
 

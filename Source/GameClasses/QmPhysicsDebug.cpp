@@ -4,6 +4,7 @@
 #include "Engine/Core/Gm/GmDebugDraw.h"
 #include "Engine/Physics/GePhysWorld.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropRagdoll.h"
 #include "Source/GameClasses/QmPropVentilator.h"
 
@@ -19,6 +20,8 @@ void QmDrawEntityPhysicsDebug(const CQmEntity& entity)
         return;
     if (const auto* ragdoll = entity.Prop<CQmPropRagdoll>(QM_PROP_RAGDOLL))
         ragdoll->DrawDebug();
+    if (const auto* cloth = entity.Prop<CQmPropCloth>(QM_PROP_CLOTH))
+        cloth->DrawDebug();
     if (const auto* ventilator = entity.Prop<CQmPropVentilator>(QM_PROP_VENTILATOR))
         ventilator->DrawDebug();
 }
