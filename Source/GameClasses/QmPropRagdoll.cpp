@@ -7,6 +7,7 @@
 #include "Engine/Physics/GeCollisionGeom.h"
 #include "Engine/Physics/GeStaticEnvironment.h"
 #include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmPropAnimController.h"
 
 #include <cstring>
 #include <tinyxml.h>
@@ -20,12 +21,6 @@ bool IsBodyShapeType(const char* type)
 {
     return type && (std::strcmp(type, "sphere") == 0 || std::strcmp(type, "box") == 0 ||
                     std::strcmp(type, "cylinder") == 0 || std::strcmp(type, "capsule") == 0);
-}
-
-// The visual index the animation controller drives.
-uint32_t ControllerVisualIndex(const CQmProp* /*controller*/)
-{
-    return 0;
 }
 
 } // namespace
@@ -99,11 +94,11 @@ void CQmPropRagdoll::LoadFromXML(const char* file)
 
 bool CQmPropRagdoll::Bind()
 {
-    const CQmProp* controller = owner->GetProp(QM_PROP_ANIM_CONTROLLER);
+    const auto* controller = owner->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER);
     const auto* visuals = owner->Prop<CQmPropVisualObject>(QM_PROP_VISUAL_OBJECT);
     if (!controller || !visuals)
         return false;
-    const uint32_t index = ControllerVisualIndex(controller);
+    const uint32_t index = controller->visualIndex;
     if (index >= visuals->visuals.count)
         return false;
     auto* mesh = dynamic_cast<CGmScenicMesh*>(visuals->visuals[index]);

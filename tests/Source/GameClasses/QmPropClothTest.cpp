@@ -305,7 +305,7 @@ TEST_F(ClothTest, SeatingPlacesThePointsOnTheMeshAtTheEntity)
     // Springs rest at their seated length: rows and columns 10, diagonals 10 sqrt 2.
     EXPECT_NEAR(kSpacing, geom.springs[0].restLength, 1e-4f);
     EXPECT_NEAR(kSpacing * std::sqrt(2.0f), geom.springs[2].restLength, 1e-4f);
-    EXPECT_EQ(40.0f, geom.springs[0].stiffness);
+    EXPECT_EQ(4.0f, geom.springs[0].stiffness);
     // The neighbours give the face's normal: +z, as the mesh says.
     CGeClothGeom copy;
     for (const ClothPoint& p : geom.points)

@@ -5,16 +5,18 @@
 #include "Source/GameClasses/QmPropRagdoll.h"
 #include "Engine/Anim/GeJointsKeySequence.h"
 #include "Engine/Anim/GmMeshResource.h"
-#include "Engine/Anim/JaPlayer.h"
+#include "Engine/Anim/JaAnimController.h"
 #include "Engine/Core/Gm/GmScenicMesh.h"
 #include "Engine/Physics/GeCollisionGeom.h"
 #include "Source/GameClasses/QmEntityLoader.h"
+#include "Source/GameClasses/QmPropAnimController.h"
 #include "tools/animwrite/AnimWriter.h"
 #include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Source/GameClasses/LocationFixtures.h"
 
 #include <tinyxml.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -48,7 +50,7 @@ protected:
     }
 
     // An entity with a visual object whose visual carries a copy of the
-    // skeleton, and an animation controller stand-in in slot 1.
+    // skeleton, and an animation controller for that visual.
     std::unique_ptr<CQmEntity> Figure(bool withController = true)
     {
         auto entity = std::make_unique<CQmEntity>();
@@ -59,17 +61,17 @@ protected:
         visuals->visuals.Add(mesh);
         entity->SetProp(QM_PROP_VISUAL_OBJECT, visuals);
         visuals->enabled = 1;
-        if (withController) {
-            entity->SetProp(QM_PROP_ANIM_CONTROLLER, new ProbeProp(entity.get(), QM_PROP_ANIM_CONTROLLER));
-            entity->props[QM_PROP_ANIM_CONTROLLER]->enabled = 1;
-        }
+        if (withController)
+            AddController(*entity);
         return entity;
     }
 
-    static CGmMeshResource* SkeletonOf(CQmEntity& entity)
+    static CQmPropAnimController* AddController(CQmEntity& entity)
     {
-        auto* visuals = entity.Prop<CQmPropVisualObject>(QM_PROP_VISUAL_OBJECT);
-        return static_cast<CGmMeshResource*>(static_cast<CGmScenicMesh*>(visuals->visuals[0])->skeleton);
+        auto* controller = new CQmPropAnimController(&entity, 0);
+        entity.SetProp(QM_PROP_ANIM_CONTROLLER, controller);
+        controller->SetEnabled(true);
+        return controller;
     }
 
     CGmMeshResource skeleton;
@@ -164,20 +166,22 @@ TEST_F(RagdollTest, BodiesFollowTheirBonesOverAThousandFramesOfAPlayingTrack)
     CGeJointsKeySequence track;
     const Bytes text = FromText(WriteTrackXml(spec));
     ASSERT_TRUE(LoadJointsAnimTrack(track, meshfixture::FileOver("walk.xml", text)));
-    CJaSeqPlayer player(kJoints);
-    player.SetKeySequence(&track);
-    player.Play();
 
+    // The figure stands in its looping track, started at once.
     std::unique_ptr<CQmEntity> entity = Figure();
+    auto* controller = entity->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER);
+    ASSERT_NE(nullptr, controller->jointController);
+    controller->defaultSequences[CQmPropAnimController::kChannels - 1] = &track;
+    controller->PlaySequence(0.0f);
     auto* ragdoll = new CQmPropRagdoll(entity.get());
     ragdoll->LoadFromXML("physics/man.xml");
     entity->SetProp(QM_PROP_RAGDOLL, ragdoll);
     ragdoll->SetEnabled(true);
-    CGmMeshResource* bones = SkeletonOf(*entity);
     CGeCollisionGeom* sphere = ragdoll->geoms[0];
     CGeCollisionGeom* capsule = ragdoll->geoms[1];
     CGeCollisionGeom* box = ragdoll->geoms[2];
 
+    float turned = 0.0f;
     for (int frame = 0; frame < 1000; ++frame) {
         m_clock.ticks += 40;
         m_timer.Update();
@@ -185,21 +189,20 @@ TEST_F(RagdollTest, BodiesFollowTheirBonesOverAThousandFramesOfAPlayingTrack)
         entity->frame.SetPosition({float(frame) * 0.5f, 10.0f, -3.0f});
         entity->frame.SetAngles({0.0f, float(frame) * 0.01f, 0.0f});
         entity->frame.Invalidate();
-        player.Update();
-        bones->SetPose(player);
+        // The controller poses the skeleton with the keys its players hold
+        // when the frame's update starts: the chain from those keys, the
+        // root's pose, then each child turned and moved in its parent's frame.
+        Matrix4 chain[kJoints];
+        for (uint32_t j = 0; j < kJoints; ++j) {
+            CGeJointKey key;
+            controller->jointController->GetJointKey(key, j);
+            chain[j] = j ? MatrixMultiply4x4(chain[j - 1], Local(key)) : Local(key);
+        }
         entity->Update();
         if (frame == 0) {
             EXPECT_TRUE(ragdoll->IsBound());
             EXPECT_EQ(0.0f, sphere->worldPosition.y) << "the first update only binds";
             continue;
-        }
-        // The chain from the player's keys: the root's pose, then each child
-        // turned and moved in its parent's frame.
-        Matrix4 chain[kJoints];
-        for (uint32_t j = 0; j < kJoints; ++j) {
-            CGeJointKey key;
-            player.GetJointKey(key, j);
-            chain[j] = j ? MatrixMultiply4x4(chain[j - 1], Local(key)) : Local(key);
         }
         const Matrix4 root = MatrixMultiply4x4(entity->frame.world, chain[0]);
         const Matrix4 tip = MatrixMultiply4x4(entity->frame.world, chain[2]);
@@ -208,9 +211,11 @@ TEST_F(RagdollTest, BodiesFollowTheirBonesOverAThousandFramesOfAPlayingTrack)
         // The capsule's axis: local x turned a quarter onto y, then the bone.
         const Vec3 axis = MatrixTransformNormal(tip, {0.0f, 1.0f, 0.0f});
         ExpectNear(axis, capsule->worldRotation[0], "capsule axis", frame);
+        turned = std::max(turned, std::fabs(chain[0].At(1, 0)));
         if (HasFailure())
             break;
     }
+    EXPECT_GT(turned, 0.9f) << "the track turned the root through its frames";
     EXPECT_EQ(0.0f, box->worldPosition.x) << "a bone beyond the skeleton never moves";
     EXPECT_EQ(0.0f, box->worldPosition.y);
 }
@@ -228,7 +233,7 @@ TEST_F(RagdollTest, WithoutControllerOrSkeletonItStaysUnboundAndTriesEachFrame)
     EXPECT_FALSE(ragdoll->IsBound());
     EXPECT_EQ(0.0f, ragdoll->geoms[0]->worldPosition.x);
     // The controller arrives: one frame binds, the next one poses.
-    entity->SetProp(QM_PROP_ANIM_CONTROLLER, new ProbeProp(entity.get(), QM_PROP_ANIM_CONTROLLER));
+    AddController(*entity);
     entity->Update();
     EXPECT_TRUE(ragdoll->IsBound());
     EXPECT_EQ(0.0f, ragdoll->geoms[0]->worldPosition.x);
