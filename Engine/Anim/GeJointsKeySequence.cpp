@@ -131,7 +131,7 @@ bool CGeJointsKeySequence::CreateFromBinary(const CGeFileData& file)
     rootCurve.Clear();
     for (uint32_t i = 0; i < frames; ++i) {
         const uint8_t* p = data + recordsAt + uint64_t(i) * recordBytes;
-        rootCurve.AddValue(float(i) / rate, Vec3{ReadLeF32(p), ReadLeF32(p + 4), ReadLeF32(p + 8)});
+        rootCurve.AddKnot(float(i) / rate, Vec3{ReadLeF32(p), ReadLeF32(p + 4), ReadLeF32(p + 8)});
         if (version == 1) {
             frameEvents[i] = p[12] ? 0 : -1;
         } else {
@@ -203,7 +203,7 @@ bool CGeJointsKeySequence::CreateFromXml(const CGeFileData& file)
         XmlHandle fh;
         fh.element = frame;
         const Vec4 translation = XmlGetVector3("translation", fh);
-        rootCurve.AddValue(t, Vec3{translation.x, translation.y, translation.z});
+        rootCurve.AddKnot(t, Vec3{translation.x, translation.y, translation.z});
         const char* event = XmlGetText("event", fh);
         if (!event || std::strcmp(event, "false") == 0) {
             frameEvents.Add(-1);

@@ -206,13 +206,13 @@ void CJaSeqPlayer::Update()
 
     const idCurve_PolyLine<Vec3>& curve = track->rootCurve;
     if (time > previous) {
-        const Vec3 now = curve.GetCurrentValue(time), before = curve.GetCurrentValue(previous);
+        const Vec3 now = curve.GetValue(time), before = curve.GetValue(previous);
         rootDelta = {now.x - before.x, now.y - before.y, now.z - before.z};
     } else if (time == previous) {
         rootDelta = {0, 0, 0};
     } else {
-        const Vec3 end = curve.GetCurrentValue(duration), before = curve.GetCurrentValue(previous),
-                   now = curve.GetCurrentValue(time);
+        const Vec3 end = curve.GetValue(duration), before = curve.GetValue(previous),
+                   now = curve.GetValue(time);
         rootDelta = {(end.x - before.x) + now.x, (end.y - before.y) + now.y, (end.z - before.z) + now.z};
     }
 

@@ -73,7 +73,7 @@ CGeJointsKeySequence* MakeTrack(float phase)
             track->keys.Add(key);
         }
         track->frameEvents.Add(-1);
-        track->rootCurve.AddValue(float(f) / kRate, Vec3{float(f), 0, 0});
+        track->rootCurve.AddKnot(float(f) / kRate, Vec3{float(f), 0, 0});
     }
     for (uint32_t j = 0; j < kJoints; ++j)
         track->jointMap.Add(uint16_t(j));

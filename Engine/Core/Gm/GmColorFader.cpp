@@ -37,10 +37,10 @@ void CGmColorSource::Advance()
     }
 }
 
-CGmColorFader::CGmColorFader() : curve(new idCurve<Vec4>())
+CGmColorFader::CGmColorFader() : curve(new idCurve_PolyLine<Vec4>())
 {
-    curve->AddValue(0.0f, Vec4{0.0f, 0.0f, 0.0f, 0.0f});
-    curve->AddValue(1.0f, Vec4{1.0f, 1.0f, 1.0f, 1.0f});
+    curve->AddKnot(0.0f, Vec4{0.0f, 0.0f, 0.0f, 0.0f});
+    curve->AddKnot(1.0f, Vec4{1.0f, 1.0f, 1.0f, 1.0f});
     source.curve = curve.get();
 }
 
@@ -115,7 +115,7 @@ uint32_t CGmColorFader::GetColorArgb() const
 {
     if (!curve)
         return 0xFFFFFFFF;
-    const Vec4 c = curve->GetCurrentValue(source.time);
+    const Vec4 c = curve->GetValue(source.time);
     return ColorToArgb(c.x, c.y, c.z, c.w);
 }
 

@@ -82,7 +82,7 @@ public:
     mutable std::unique_ptr<CGmSprite> sprite;
     CGmColorSource* activeSource = nullptr;
     CGmColorSource source;
-    std::unique_ptr<idCurve<Vec4>> curve;
+    std::unique_ptr<idCurve<Vec4>> curve; // a polyline: linear between its two knots
 
 private:
     void PushEvent(uint32_t event);

@@ -36,7 +36,7 @@ void ExpectKeysOf(const CGeJointsKeySequence& track, const TrackSpec& spec)
         EXPECT_EQ(track.keys[k].reserved, 0u);
     }
     for (uint32_t f = 0; f < spec.Frames(); ++f)
-        EXPECT_FLOAT_EQ(track.rootCurve.GetCurrentValue(float(f) / spec.rate).x, spec.root[f].x) << f;
+        EXPECT_FLOAT_EQ(track.rootCurve.GetValue(float(f) / spec.rate).x, spec.root[f].x) << f;
 }
 
 } // namespace

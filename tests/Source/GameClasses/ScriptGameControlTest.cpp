@@ -343,7 +343,7 @@ TEST_F(ScriptGameControlTest, ScreenEffectsRunTheFaderOrThePictureEffect)
         fader.Stop();
         Run(f.call);
         EXPECT_EQ(1u, fader.state) << f.call;
-        const Vec4 a = fader.curve->GetValue(0), b = fader.curve->GetValue(1);
+        const Vec4 a = fader.curve->GetKnotValue(0), b = fader.curve->GetKnotValue(1);
         EXPECT_EQ(f.from, ColorToArgb(a.x, a.y, a.z, a.w)) << f.call;
         EXPECT_EQ(f.to, ColorToArgb(b.x, b.y, b.z, b.w)) << f.call;
         EXPECT_FLOAT_EQ(f.seconds, fader.curve->GetTime(1)) << f.call;
