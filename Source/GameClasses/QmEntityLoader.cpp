@@ -21,9 +21,11 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
+#include "Source/GameClasses/QmPropCurveMotion.h"
 #include "Source/GameClasses/QmPropLightSource.h"
 #include "Source/GameClasses/QmPropRagdoll.h"
 #include "Source/GameClasses/QmPropSoundSource.h"
+#include "Source/GameClasses/QmPropTrigger.h"
 #include "Source/GameClasses/QmPropVentilator.h"
 #include "Source/GameClasses/QmSprite.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
@@ -180,16 +182,17 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"ja_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, LoadProperty_JaController},
     {"walker", QM_PROP_WALKER, "CQmPropWalker", QM_TAG_LEFT_AS_MADE, nullptr},
     {"motion_controller", QM_PROP_MOTION_CONTROLLER, "CQmPropMotionController", QM_TAG_OFF, nullptr},
-    {"linear_motion_controller", QM_PROP_LINEAR_MOTION, "CQmPropLinearMotionController", QM_TAG_OFF, nullptr},
+    {"linear_motion_controller", QM_PROP_LINEAR_MOTION, "CQmPropLinearMotionController", QM_TAG_OFF,
+     LoadProperty_LinearMotionController},
     {"ik_processor", QM_PROP_IK_PROCESSOR, "CQmPropIkProcessor", QM_TAG_ON, nullptr},
     {"allocator_list", QM_PROP_ALLOCATOR_LIST, "CQmPropAllocatorList", QM_TAG_ON, nullptr},
     {"actor", QM_PROP_ACTOR, "CQmPropActor", QM_TAG_ON, nullptr},
     {"collider", QM_PROP_COLLIDER, "CQmPropCollider", QM_TAG_ON, LoadProperty_Collider},
-    {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, nullptr},
+    {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, LoadProperty_Trigger},
     {"visual_object", QM_PROP_VISUAL_OBJECT, "CQmPropVisualObject", QM_TAG_ON, LoadProperty_VisualObject},
     {"drop_shadow", QM_PROP_DROP_SHADOW, "CQmPropDropShadow", QM_TAG_ON, nullptr},
     {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, LoadProperty_SoundSource},
-    {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, nullptr},
+    {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, LoadProperty_CurveMotion},
     {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON, nullptr},
     {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, LoadProperty_Ragdoll},
     {"cloth", QM_PROP_CLOTH, "CQmPropCloth", QM_TAG_OFF, LoadProperty_Cloth},

@@ -13,6 +13,7 @@
 #include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmBackGround.h"
 #include "Source/GameClasses/QmBgSoundManager.h"
+#include "Source/GameClasses/QmCurveWay.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameConfig.h"
 #include "Source/GameClasses/QmGameProcessor.h"
@@ -114,6 +115,9 @@ CQmLocation::~CQmLocation()
     documents.Clear();
     if (!shownIsOwn)
         delete overlayDocument;
+    for (auto* node = curveWays.first; node; node = curveWays.Next(node))
+        delete node->value;
+    curveWays.Clear();
     delete fullScreenAnim;
     delete video;
     for (auto* node = entities.head; node; node = node->next) {

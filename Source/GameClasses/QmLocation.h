@@ -34,6 +34,7 @@ class CQmEntity;
 class CQmSkySphere;
 class CQmVideoPlayer;
 struct CQmShadeBox;
+struct QmCurveWay;
 
 // Render-pass bits of CQmLocation::Render.
 constexpr uint32_t QM_LOCATION_PASS_SCENE = 1;
@@ -161,6 +162,8 @@ public:
     CQmOverlayDocument* overlayDocument = nullptr;
     // The location file's overlay documents by name, owned.
     CGeStringMap<CQmOverlayDocument*> documents;
+    // The location file's curve ways by name, owned.
+    CGeStringMap<QmCurveWay*> curveWays;
 
 private:
     void EnableByTable();

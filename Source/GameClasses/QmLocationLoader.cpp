@@ -17,6 +17,7 @@
 #include "Engine/Physics/GeStaticEnvironment.h"
 #include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmBackGround.h"
+#include "Source/GameClasses/QmCurveWay.h"
 #include "Source/GameClasses/QmEntityLoader.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmImageList.h"
@@ -490,6 +491,24 @@ void ReadWalkGrid(CQmLocation& location, const TiXmlElement* element)
         grid->heightBias = XmlGetFloat("height_bias", handle);
 }
 
+// A curve way joins the location under its name; a refused one, or a second
+// one of a name, is dropped.
+void ReadCurveWay(CQmLocation& location, const TiXmlElement* element)
+{
+    auto* record = new QmCurveWay;
+    if (!LoadCurveWay(*record, element)) {
+        delete record;
+        return;
+    }
+    const CGeString key(record->name);
+    if (location.curveWays.Find(key)) {
+        GeTrace("LoadLocation: curve way %s is already in the location", record->name);
+        delete record;
+        return;
+    }
+    location.curveWays.InsertNode(key, record);
+}
+
 void ReadSections(CQmLocation& location, const TiXmlElement* root)
 {
     ForEach(root, "ai_map", [&](const TiXmlElement* e) { ReadWalkGrid(location, e); });
@@ -522,7 +541,7 @@ void ReadSections(CQmLocation& location, const TiXmlElement* root)
     ClearLocationSprites();
 
     ForEach(root, "entity", [&](const TiXmlElement* e) { LoadEntity(e, true, nullptr); });
-    ForEach(root, "curve_way", [&](const TiXmlElement*) { GeTrace("LoadLocation: curve_way skipped"); });
+    ForEach(root, "curve_way", [&](const TiXmlElement* e) { ReadCurveWay(location, e); });
     LocationLoadKeepAlive();
 
     ForEach(root, "shade_box", [&](const TiXmlElement* e) { LoadShadeBoxes(location, e); });

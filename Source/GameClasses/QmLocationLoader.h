@@ -20,7 +20,6 @@
 // - "imagemask" of a glow sprite and "overlay" of a sprite are read from the
 //   sprite element itself, never from one of its "sequence" children.
 // - A sky element's "angle" (turns) is kept in radians, as the sky draws it.
-// - "curve_way" elements are skipped with a trace until curves can be read.
 #pragma once
 
 #include "Engine/Core/Common/GeMap.h"

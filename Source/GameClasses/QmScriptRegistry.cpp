@@ -2,6 +2,7 @@
 #include "Source/GameClasses/QmScriptColliders.h"
 #include "Source/GameClasses/QmScriptDialogs.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
+#include "Source/GameClasses/QmScriptMotion.h"
 #include "Source/GameClasses/QmScriptPuzzles.h"
 #include "Source/GameClasses/QmScriptSounds.h"
 #include "Source/GameClasses/QmScriptSystem.h"
@@ -24,7 +25,9 @@
 // calls, wherever their rows stand) QmScriptGameControl.cpp; scene controls
 // (selection, points, puzzle controls, entity settings, screen shake,
 // overlays, mini-game events) QmScriptSceneControls.cpp; location objects
-// (hints, inventory state, walk grids, 3D arrow) QmScriptLocationObjects.cpp.
+// (hints, inventory state, walk grids, 3D arrow) QmScriptLocationObjects.cpp;
+// motion (curve ways, straight moves, particle effects, joint-animation tracks,
+// walker and default tracks, wherever their rows stand) QmScriptMotion.cpp.
 const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SysLog",                              ScriptEntryPoint<Lua_SysLog>},  //   0 system
     {"SysDelayedCall",                      ScriptEntryPoint<Lua_SysDelayedCall>},  //   1 system
@@ -83,8 +86,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"PushObjectAnim",                      Lua_NotBuilt},  //  54 animations
     {"StartObjectMovingAnim",               Lua_NotBuilt},  //  55 animations
     {"IsAseqPlaying",                       Lua_NotBuilt},  //  56 animations
-    {"MoveEntityOnCurve",                   Lua_NotBuilt},  //  57 animations
-    {"StopEntityOnCurve",                   Lua_NotBuilt},  //  58 animations
+    {"MoveEntityOnCurve",                   ScriptEntryPoint<Lua_MoveEntityOnCurve>},  //  57 motion
+    {"StopEntityOnCurve",                   ScriptEntryPoint<Lua_StopEntityOnCurve>},  //  58 motion
     {"ActivateSkySphere",                   Lua_NotBuilt},  //  59 animations
     {"SetEntityPosition",                   Lua_NotBuilt},  //  60 entities
     {"GetEntityPosition",                   Lua_NotBuilt},  //  61 entities
@@ -112,7 +115,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetWalkerSlotAnim",                   Lua_NotBuilt},  //  83 entities
     {"SetDefaultAnim",                      Lua_NotBuilt},  //  84 entities
     {"ShowDocument",                        Lua_NotBuilt},  //  85 effects
-    {"StartPSysEffect",                     Lua_NotBuilt},  //  86 effects
+    {"StartPSysEffect",                     ScriptEntryPoint<Lua_StartPSysEffect>},  //  86 motion
     {"StartScreenEffect",                   ScriptEntryPoint<Lua_StartScreenEffect>},  //  87 game control
     {"StartArcadeGame",                     ScriptEntryPoint<Lua_StartArcadeGame>},  //  88 game control
     {"StartSound",                          ScriptEntryPoint<Lua_StartSound>},  //  89 sounds
@@ -126,7 +129,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetLightIntensity",                   ScriptEntryPoint<Lua_SetLightIntensity>},  //  97 sounds (entity light)
     {"GameEnable",                          ScriptEntryPoint<Lua_GameEnable>},  //  98 game control
     {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
-    {"DispatchEntityToPoint",               Lua_NotBuilt},  // 100 scene controls
+    {"DispatchEntityToPoint",               ScriptEntryPoint<Lua_DispatchEntityToPoint>},  // 100 motion
     {"SetPuzzleControlCursorType",          ScriptEntryPoint<Lua_SetPuzzleControlCursorType>},  // 101 scene controls
     {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
     {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
@@ -144,7 +147,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control
     {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
     {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
-    {"StopMovingEntity",                    Lua_NotBuilt},  // 118 scene controls
+    {"StopMovingEntity",                    ScriptEntryPoint<Lua_StopMovingEntity>},  // 118 motion
     {"StopMovingActor",                     Lua_NotBuilt},  // 119 scene controls
     {"LoadOverlayDocument",                 Lua_NotBuilt},  // 120 scene controls
     {"SendActiveArcadeEvent",               ScriptEntryPoint<Lua_SendActiveArcadeEvent>},  // 121 game control
@@ -159,7 +162,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"IsInventoryActive",                   Lua_NotBuilt},  // 130 location objects
     {"ClearInventory",                      Lua_NotBuilt},  // 131 location objects
     {"DisableMenuItems",                    ScriptEntryPoint<Lua_DisableMenuItems>},  // 132 game control
-    {"SetCurveSpeedMult",                   Lua_NotBuilt},  // 133 animations
+    {"SetCurveSpeedMult",                   ScriptEntryPoint<Lua_SetCurveSpeedMult>},  // 133 motion
     {"ActivateMinigame",                    ScriptEntryPoint<Lua_ActivateMinigame>},  // 134 game control
     {"HideHint",                            Lua_NotBuilt},  // 135 location objects
     {"SetCurrentAiMap",                     Lua_NotBuilt},  // 136 location objects

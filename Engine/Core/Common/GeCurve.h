@@ -208,10 +208,7 @@ public:
 template <typename T>
 class idCurve_Spline : public idCurve<T> {
 public:
-    bool IsDone(float time) const override
-    {
-        return boundaryType != CURVE_BOUNDARY_CLOSED && idCurve<T>::IsDone(time);
-    }
+    bool IsDone(float time) const override { return boundaryType != CURVE_BOUNDARY_CLOSED && idCurve<T>::IsDone(time); }
     virtual void SetBoundaryType(int32_t type)
     {
         boundaryType = type;

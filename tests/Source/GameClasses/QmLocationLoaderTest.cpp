@@ -10,6 +10,7 @@
 #include "Engine/Physics/GePhysWorld.h"
 #include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmBackGround.h"
+#include "Source/GameClasses/QmCurveWay.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmShadeBox.h"
@@ -241,6 +242,26 @@ TEST_F(LocationLoaderTest, ShadeBoxesAndOverlayDocuments)
     EXPECT_EQ(2u, note.children.Count());
     EXPECT_EQ(&note.frame, note.children[0]->frame.parent);
     EXPECT_EQ(std::string("Unnamed document - ignored!\n"), GeLogLastMessage().c_str());
+}
+
+TEST_F(LocationLoaderTest, CurveWaysJoinTheLocationByNameAndTheFirstOfANameStays)
+{
+    const std::string points = "<point pos=\"0 0 0\"/><point pos=\"4 0 0\"/>";
+    auto location = Load(LocationXml({
+        "<curve_way type=\"polyline\" name=\"way\" time=\"2\">" + points + "</curve_way>",
+        "<curve_way type=\"bezier\" name=\"way\" time=\"8\">" + points + "</curve_way>",
+        "<curve_way type=\"catmullrom\" name=\"loop\" time=\"1\">" + points + "</curve_way>",
+        "<curve_way type=\"circle\" name=\"bad\" time=\"1\">" + points + "</curve_way>",
+        "<curve_way type=\"polyline\" name=\"\" time=\"1\"/>",
+    }));
+    ASSERT_EQ(2u, location->curveWays.Count());
+    const QmCurveWay* way = location->curveWays.Lookup(CGeString("way"));
+    ASSERT_NE(nullptr, way);
+    EXPECT_EQ(QM_CURVE_POLYLINE, way->kind);
+    EXPECT_FLOAT_EQ(2.0f, way->duration);
+    EXPECT_FLOAT_EQ(2.0f, way->curve->GetValue(1.0f).x);
+    EXPECT_EQ(QM_CURVE_CATMULLROM, location->curveWays.Lookup(CGeString("loop"))->kind);
+    EXPECT_EQ(nullptr, location->curveWays.Find(CGeString("bad")));
 }
 
 TEST_F(LocationLoaderTest, SectionsInFixedOrderWithKeepAliveSteps)

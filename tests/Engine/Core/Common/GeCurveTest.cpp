@@ -58,9 +58,17 @@ TEST(GeCurve, TimeSearchFindsTheFirstKnotNotBeforeTheTimeAndKeepsItsCache)
         float time;
         int32_t index;
         int32_t cacheAfter;
-    } rising[] = {{0.5f, 1, 1}, {0.7f, 1, 1}, {1.5f, 2, 2}, {2.0f, 2, 2}, {2.5f, 3, 3}, {9.0f, 3, 3},
+    } rising[] = {{0.5f, 1, 1},
+                  {0.7f, 1, 1},
+                  {1.5f, 2, 2},
+                  {2.0f, 2, 2},
+                  {2.5f, 3, 3},
+                  {9.0f, 3, 3},
                   // falling back: a fresh binary search, whose result becomes the cache
-                  {0.2f, 1, 1}, {-4.0f, 0, 0}, {-5.0f, 0, 0}, {0.0f, 0, 0}};
+                  {0.2f, 1, 1},
+                  {-4.0f, 0, 0},
+                  {-5.0f, 0, 0},
+                  {0.0f, 0, 0}};
     for (const auto& c : rising) {
         EXPECT_EQ(c.index, curve.FindIndex(c.time)) << c.time;
         EXPECT_EQ(c.cacheAfter, curve.cachedIndex) << c.time;
@@ -196,9 +204,9 @@ TEST(GeCurve, CatmullRomWeightsAndDerivativesForFreeClampedAndClosedCurves)
         Vec2 value, first, second;
     } cases[] = {
         {CURVE_BOUNDARY_FREE, 1.5f, {2.0f, 1.4375f}, {2.25f, -1.875f}, {0.0f, 0.5f}},
-        {CURVE_BOUNDARY_FREE, 1.0f, {1, 2}, {1.5f, 0.5f}, {2.0f, -6.0f}},             // s = 1 of segment 1
+        {CURVE_BOUNDARY_FREE, 1.0f, {1, 2}, {1.5f, 0.5f}, {2.0f, -6.0f}},                 // s = 1 of segment 1
         {CURVE_BOUNDARY_FREE, 0.5f, {0.4375f, 1.1875f}, {0.875f, 2.375f}, {0.5f, -1.5f}}, // V(-1) = (-1, -2)
-        {CURVE_BOUNDARY_FREE, 4.0f, {5, 7}, {1, 3}, {0, 0}},                           // V(4) = (5, 7)
+        {CURVE_BOUNDARY_FREE, 4.0f, {5, 7}, {1, 3}, {0, 0}},                              // V(4) = (5, 7)
         {CURVE_BOUNDARY_FREE, -1.0f, {-1, -2}, {1, 2}, {0, 0}},
         {CURVE_BOUNDARY_CLAMPED, -5.0f, {0, 0}, {1, 2}, {0, 0}},
         {CURVE_BOUNDARY_CLAMPED, 10.0f, {4, 4}, {1, 3}, {1, -4}},

@@ -1,0 +1,12 @@
+// Script functions that move and animate entities: curve ways, straight moves,
+// particle effects and joint-animation tracks.
+#pragma once
+
+#include <lua.hpp>
+
+int Lua_MoveEntityOnCurve(lua_State* L);
+int Lua_StopEntityOnCurve(lua_State* L);
+int Lua_SetCurveSpeedMult(lua_State* L);
+int Lua_DispatchEntityToPoint(lua_State* L);
+int Lua_StopMovingEntity(lua_State* L);
+int Lua_StartPSysEffect(lua_State* L);
