@@ -10,6 +10,7 @@
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmColorFader.h"
 #include "Engine/Gui/GeKeyboard.h"
+#include "Engine/Gui/GuiFrameLink.h"
 #include "Engine/Gui/GeMouse.h"
 #include "Engine/Gui/GuiControl.h"
 #include "Engine/Gui/GuiControlSet.h"
@@ -224,8 +225,10 @@ void CQmGameProcessor::Update()
 
     if (inputLockTime > 0.0f) {
         inputLockTime -= frameTime;
-        if (inputLockTime <= 0.0f)
-            inputLockTime = 0.0f; // the cursor is refreshed with the clicks' part
+        if (inputLockTime <= 0.0f) {
+            inputLockTime = 0.0f;
+            UpdateCursor();
+        }
     }
 
     if (!location->PlaysVideo()) {
@@ -243,18 +246,20 @@ void CQmGameProcessor::Update()
 
     RunFaders();
 
-    // The click handler and the cursor come with the clicks on the location:
-    // until then a pending click or cursor refresh is consumed unhandled.
+    // The click handler comes with the clicks on the location: until then a
+    // pending click is consumed unhandled.
     if (currentArcade) {
         currentArcade->Update();
         if (currentArcade && !currentArcade->active) {
             clickPending = 0;
-            cursorRefreshPending = 0;
+            if (cursorRefreshPending)
+                UpdateCursor();
             doubleClick = 0;
         }
     } else {
         clickPending = 0;
-        cursorRefreshPending = 0;
+        if (cursorRefreshPending)
+            UpdateCursor();
         doubleClick = 0;
     }
 
@@ -296,6 +301,29 @@ void CQmGameProcessor::Update()
         OpenMenu(finishMenuArgument);
         finishRequested = 0;
     }
+}
+
+void CQmGameProcessor::UpdateCursor()
+{
+    CQmLocation* location = CurrentLocation();
+    if (IsTimerRunning() || (currentArcade && currentArcade->active) ||
+        (location && location->PlaysFullScreenAnimOrVideo())) {
+        GuiCursorShow(g_cursors, 0);
+        return;
+    }
+    // A dialog that refuses clicks shows cursor 1: that comes with the
+    // dialog system's click test.
+    if (g_puzzleManager && g_puzzleManager->HasPuzzle()) {
+        // The puzzle's controls show their own cursors (the GUI set them on
+        // the mouse's way in); only the tasks move on.
+        g_puzzleManager->Update();
+        cursorRefreshPending = 0;
+        return;
+    }
+    // The entity under the mouse and its actor's cursor come with the clicks
+    // on the location; until then nothing lies under it.
+    GuiCursorShow(g_cursors, g_inventory && g_inventory->IsItemHeld() ? 15 : 1);
+    cursorRefreshPending = 0;
 }
 
 void CQmGameProcessor::RunFaders()
@@ -360,6 +388,9 @@ void CQmGameProcessor::Render(bool present)
     if (g_pGmDevice)
         g_pGmDevice->SetZEnable(0);
     if (renderMask & QM_RENDER_GUI) {
+        // A puzzle on screen is the set drawn, unless the menu is over it.
+        if (g_puzzleManager && g_puzzleManager->HasPuzzle() && !menuOpen && g_guiManager)
+            g_guiManager->currentSet = g_puzzleManager->puzzleSet;
         if (CGuiControlSet* set = g_guiManager ? g_guiManager->currentSet : nullptr)
             for (auto* node = set->controls.head; node; node = node->next)
                 if (!node->value->parent)

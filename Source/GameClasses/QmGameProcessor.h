@@ -82,6 +82,11 @@ public:
     // The device wrapper's hook; only WM_CLOSE is looked at.
     static LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool IsTimerRunning() const { return inputLockTime > 0.0f; }
+    // Chooses the cursor shape. Hidden while input is locked, a mini-game is
+    // active or the location plays a full-screen animation or a video (the
+    // refresh stays pending then); over a puzzle the puzzle's tasks are
+    // stepped once and its controls keep the cursors they show.
+    void UpdateCursor();
     void StartScreenEffect(const char* picture, float holdSeconds);
     void GlobalCommand(const char* command);
     void RenderDebugOverlay();

@@ -53,7 +53,7 @@ void CQmGameProcessor::RequestLocationChange(const char* name, const char* entry
     if (g_menu)
         g_menu->SetDisabledItems(0);
     hints.Reset();
-    // The cursor refresh comes with the clicks on the location.
+    UpdateCursor();
     nextLocation = name ? name : "";
     entryPoint = entry ? entry : "";
     loadingShown = 1;

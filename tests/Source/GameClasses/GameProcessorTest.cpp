@@ -2,7 +2,11 @@
 // location: the update's order, the faders, the messages it reacts to, the
 // window's close request, mini-games, the menu, the finish request and
 // location changes.
+#include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GuiControlSet.h"
 #include "Platform/Win32/WinMessages.h"
+#include "Source/GameClasses/QmVideoPlayer.h"
 #include "tests/Source/GameClasses/GameProcessorFakes.h"
 
 #include <algorithm>
@@ -73,6 +77,90 @@ TEST_F(GameProcessorTest, GameEnableAndInputLock)
     UpdateFor(0.2);
     EXPECT_EQ(0.0f, m_processor->inputLockTime);
     EXPECT_TRUE(m_inventory.input);
+}
+
+// The cursor step of the update, for a pending refresh and at the end of an
+// input lock: hidden (and the refresh kept pending) while input is locked, a
+// mini-game is active or the location plays a video; over a puzzle the
+// puzzle's tasks step once more and the cursor its control showed stays;
+// otherwise the default cursor, or "Grab" with an item held.
+TEST_F(GameProcessorTest, CursorStepHidesKeepsAPuzzlesCursorOrShowsTheDefault)
+{
+    FakeLocation* location = EnterLocation("harbour");
+    if (!g_pGeSimd)
+        GeSimdCreate(); // the cursors' sprites write their vertices through the kernels
+    const GeCursorDescriptor blank = {nullptr, 0.0f, 0.0f};
+    std::vector<const GeCursorDescriptor*> list(kStartupCursorCount, &blank);
+    list.push_back(nullptr);
+    CGeCursorSet cursors(list.data());
+    g_cursors = &cursors;
+    struct Restore {
+        ~Restore()
+        {
+            g_cursors = nullptr;
+            g_puzzleManager->puzzleSet = nullptr; // never the fake's to reset
+        }
+    } restore;
+    auto* arcade = new FakeArcade("arcade: keys");
+    m_processor->arcades[CGeString("arcade: keys")] = arcade;
+
+    enum Setting { kLocked, kArcade, kVideo, kPuzzle, kItem, kNothing };
+    struct Case {
+        Setting setting;
+        uint32_t cursor;   // shown afterwards
+        uint8_t pending;   // the refresh still pending
+        int puzzleUpdates; // the puzzle manager's updates
+    } cases[] = {
+        {kLocked, 0, 1, 0}, {kArcade, 0, 1, 0}, {kVideo, 0, 1, 0}, {kPuzzle, 8, 0, 1}, {kItem, 15, 0, 0},
+        {kNothing, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting);
+        cursors.SetCursor(8); // what a control under the mouse showed
+        m_processor->inputLockTime = c.setting == kLocked ? 5.0f : 0.0f;
+        arcade->active = c.setting == kArcade ? 1 : 0;
+        m_processor->currentArcade = c.setting == kArcade ? arcade : nullptr;
+        location->video = c.setting == kVideo ? new CQmVideoPlayer() : nullptr;
+        m_puzzles.puzzleSet = c.setting == kPuzzle ? m_gui.CreateControlSet(CGeString("_puzzle_")) : nullptr;
+        m_inventory.selected = c.setting == kItem;
+        m_processor->cursorRefreshPending = 1;
+        g_journal.clear();
+        m_processor->UpdateCursor();
+        EXPECT_EQ(c.cursor, cursors.shownCursor);
+        EXPECT_EQ(c.pending, m_processor->cursorRefreshPending);
+        EXPECT_EQ(c.puzzleUpdates, std::count(g_journal.begin(), g_journal.end(), "puzzles.update"));
+
+        // The update runs the step for a pending refresh: over a puzzle the
+        // tasks then move twice in the frame.
+        if (c.setting == kPuzzle) {
+            m_processor->cursorRefreshPending = 1;
+            g_journal.clear();
+            UpdateFor(0.1);
+            EXPECT_EQ(2, std::count(g_journal.begin(), g_journal.end(), "puzzles.update"));
+            EXPECT_EQ(0, m_processor->cursorRefreshPending);
+        }
+        delete location->video;
+        location->video = nullptr;
+        m_processor->currentArcade = nullptr;
+        if (CGuiControlSet* set = m_puzzles.puzzleSet) {
+            m_puzzles.puzzleSet = nullptr;
+            m_gui.RemoveControlSet(set);
+            delete set;
+        }
+    }
+    m_inventory.selected = false;
+
+    // A location change hides the cursor for its input lock; the lock's end
+    // shows it again, with no refresh pending.
+    m_processor->cursorRefreshPending = 0;
+    m_processor->RequestLocationChange("harbour", "");
+    EXPECT_EQ(0u, cursors.shownCursor);
+    m_processor->loadingFader->Stop();
+    UpdateFor(0.6);
+    EXPECT_EQ(0u, cursors.shownCursor);
+    UpdateFor(0.6);
+    EXPECT_EQ(0.0f, m_processor->inputLockTime);
+    EXPECT_EQ(1u, cursors.shownCursor);
 }
 
 TEST_F(GameProcessorTest, TwoFadersEndingTogetherEachReactToTheirOwnEnd)
