@@ -9,6 +9,10 @@
 // location, in DIR/Textures: sign.tga (a yellow board, 64 x 64), glow.tga (a
 // cyan disc whose clear corners are its mask, 64 x 64), lamp.tga (a magenta
 // disc, 32 x 32), clouds.tga (pale streaks, 64 x 64) and spark.tga (8 x 8).
+// For the puzzle, in DIR/Textures: puzzle_board.tga (a dark wooden board,
+// 512 x 224) and puzzle_tile1.tga to puzzle_tile3.tga (red, green and blue
+// tiles, 128 x 128, each with a light mark at the middle of its top edge, so
+// that a tile stands upright when its mark is on top).
 // All are drawn from simple shapes so that the demo's data is all the
 // project's own.
 #include <cmath>
@@ -132,6 +136,17 @@ int main(int argc, char** argv)
     bool written = true;
     for (const auto& picture : locationPictures)
         written = WriteTga(*picture.first, textures + picture.second) && written;
+
+    Picture board(512, 224, 0xFF3C2410);
+    board.Box(8, 8, 504, 216, 0xFF6A4424);
+    written = WriteTga(board, textures + "/puzzle_board.tga") && written;
+    const uint32_t tileColours[3] = {0xFFC83228, 0xFF28A050, 0xFF2850C8};
+    for (int tile = 0; tile < 3; ++tile) {
+        Picture picture(128, 128, 0xFF202020);
+        picture.Box(6, 6, 122, 122, tileColours[tile]);
+        picture.Box(44, 10, 84, 40, 0xFFF8F0D8); // the mark
+        written = WriteTga(picture, textures + "/puzzle_tile" + std::to_string(tile + 1) + ".tga") && written;
+    }
 
     const std::string gui = std::string(argv[1]) + "/Gui";
     std::filesystem::create_directories(gui, error);

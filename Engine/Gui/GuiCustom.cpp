@@ -6,6 +6,8 @@
 #include "Engine/Gui/GuiProperties.h"
 #include "Engine/Gui/GuiValues.h"
 
+#include <algorithm>
+
 CGeRect GuiCameraClipRect()
 {
     CGmCamera* camera = CGeHub::s_cameras2d[CGeHub::s_currentSlot];
@@ -111,8 +113,19 @@ void CGuiCustom::DrawVisual()
             outer = GuiCameraClipRect();
         }
         RebuildMatrices();
-        const Vec2 o = TransformPoint2D(*this, clientOrigin[0], clientOrigin[1]);
-        CGeRect c = {o.x, o.y, clientSize[0], clientSize[1]};
+        // The screen bounds of the client area's four corners: a turned or
+        // zoomed control clips to where its content is drawn, not to an
+        // upright rectangle hung from its first corner.
+        const float xs[2] = {clientOrigin[0], clientOrigin[0] + clientSize[0]};
+        const float ys[2] = {clientOrigin[1], clientOrigin[1] + clientSize[1]};
+        Vec2 low = TransformPoint2D(*this, xs[0], ys[0]), high = low;
+        for (float x : xs)
+            for (float y : ys) {
+                const Vec2 p = TransformPoint2D(*this, x, y);
+                low = {std::min(low.x, p.x), std::min(low.y, p.y)};
+                high = {std::max(high.x, p.x), std::max(high.y, p.y)};
+            }
+        CGeRect c = {low.x, low.y, high.x - low.x, high.y - low.y};
         if (hadClip)
             c = CGeRect::Intersect(c, outer);
         const float rect[4] = {c.x, c.y, c.width, c.height};

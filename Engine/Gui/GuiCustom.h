@@ -4,8 +4,9 @@
 // destroying the control leaves it alive.
 //
 // With clip inner on (the default) the visual is drawn through the 2D
-// camera's clip set to the client area, intersected with any clip already in
-// force, which is restored afterwards.
+// camera's clip set to the client area (its screen bounds when the control is
+// turned or zoomed), intersected with any clip already in force, which is
+// restored afterwards.
 #pragma once
 
 #include "Engine/Gui/GuiControl.h"

@@ -6,4 +6,9 @@ function loc01_init()
     -- of a location change keeps it playing; the crate chimes from its place.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
     StartSound("front_crate", "bell", "Sounds/chime.ogg", true)
+    -- The puzzle of the three tiles opens a while after the arrival, until it
+    -- is solved.
+    if not QuestIsPassed("three_tiles", "voyage") then
+        SysDelayedCall("TilesPuzzleOpen", 3)
+    end
 end

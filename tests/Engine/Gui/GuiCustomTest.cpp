@@ -67,6 +67,35 @@ TEST_F(GuiCustom, DrawsItsVisualClippedToTheClientArea)
     EXPECT_EQ(2, probe.renders);
 }
 
+// A turned or zoomed control clips to the screen bounds of its client area,
+// where its content is drawn.
+TEST_F(GuiCustom, ATurnedOrZoomedControlClipsToItsClientAreasBounds)
+{
+    CClipProbe probe(&camera);
+    auto* custom = static_cast<CGuiCustom*>(Make("custom", 300, 200, 200, 100, nullptr, EGCT_CUSTOM));
+    custom->AttachVisual(&probe);
+    custom->SetPivot(100.0f, 50.0f, 0.0f); // turns about its middle, placed at (300, 200)
+    struct Case {
+        float degrees, zoom;
+        std::vector<float> clip;
+    } cases[] = {
+        {0.0f, 1.0f, {200, 150, 200, 100}},
+        {90.0f, 1.0f, {250, 100, 100, 200}},
+        {180.0f, 1.0f, {200, 150, 200, 100}},
+        {0.0f, 2.0f, {100, 100, 400, 200}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.degrees);
+        custom->SetProperty(EP_Rotate, GuiMakeFloat(c.degrees), true);
+        custom->SetProperty(EP_ZoomX, GuiMakeFloat(c.zoom), true);
+        custom->SetProperty(EP_ZoomY, GuiMakeFloat(c.zoom), true);
+        custom->Render();
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(c.clip[i], probe.clip[i], 1e-3f) << i;
+    }
+    custom->DetachVisual();
+}
+
 TEST_F(GuiCustom, AClippingParentCutsTheVisual)
 {
     CClipProbe probe(&camera);

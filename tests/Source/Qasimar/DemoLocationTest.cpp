@@ -16,17 +16,6 @@
 
 namespace {
 
-// Channels within tolerance of 0xRRGGBB.
-::testing::AssertionResult Near(uint32_t pixel, uint32_t rgb, int tolerance = 14)
-{
-    for (int shift = 0; shift < 24; shift += 8) {
-        const int got = int(pixel >> shift & 0xFF), want = int(rgb >> shift & 0xFF);
-        if (std::abs(got - want) > tolerance)
-            return ::testing::AssertionFailure() << std::hex << (pixel & 0xFFFFFF) << " is not near " << rgb;
-    }
-    return ::testing::AssertionSuccess();
-}
-
 class DemoLocation : public ::testing::Test {
 protected:
     void SetUp() override
@@ -86,19 +75,19 @@ TEST_F(DemoLocation, Loc01ShowsItsPaintedYardWithMeshesAndSprites)
     EXPECT_EQ(game.Entity("front_crate"), PickColliderEntity(eye, towards));
 
     frame = game.CaptureFrame();
-    EXPECT_TRUE(Near(At({0.0f, 0.0f, -200.0f}), 0xC8A064)) << "the sandy floor";
-    EXPECT_TRUE(Near(At({500.0f, 150.0f, 500.0f}), 0xA03C28)) << "the brick wall";
+    EXPECT_TRUE(PixelNear(At({0.0f, 0.0f, -200.0f}), 0xC8A064)) << "the sandy floor";
+    EXPECT_TRUE(PixelNear(At({500.0f, 150.0f, 500.0f}), 0xA03C28)) << "the brick wall";
     // The lamp's yellowish light adds to the location's light on the crate's
     // face (unlit by the lamp it would be 0x30BF40).
-    EXPECT_TRUE(Near(At({150.0f, 50.0f, 350.0f}), 0x68F161)) << "the crate before the wall, lit by the lamp";
-    EXPECT_TRUE(Near(At({-290.0f, 60.0f, 150.0f}), 0xE0801F)) << "the crate's left side beside the pillar";
-    EXPECT_TRUE(Near(At({-150.0f, 200.0f, 40.0f}), 0x4A6A9A)) << "the painted pillar";
+    EXPECT_TRUE(PixelNear(At({150.0f, 50.0f, 350.0f}), 0x68F161)) << "the crate before the wall, lit by the lamp";
+    EXPECT_TRUE(PixelNear(At({-290.0f, 60.0f, 150.0f}), 0xE0801F)) << "the crate's left side beside the pillar";
+    EXPECT_TRUE(PixelNear(At({-150.0f, 200.0f, 40.0f}), 0x4A6A9A)) << "the painted pillar";
     // The background's depth hides the crate's front behind the pillar.
-    EXPECT_TRUE(Near(At({-205.0f, 60.0f, 150.0f}), 0x4A6A9A)) << "the crate behind the pillar";
-    EXPECT_TRUE(Near(AtReference(128.0f, 128.0f), 0xF0D020)) << "the board sprite";
+    EXPECT_TRUE(PixelNear(At({-205.0f, 60.0f, 150.0f}), 0x4A6A9A)) << "the crate behind the pillar";
+    EXPECT_TRUE(PixelNear(AtReference(128.0f, 128.0f), 0xF0D020)) << "the board sprite";
     // Above the wall the colour picture is clear: what lies behind it shows
     // (the frame's clear colour until a script switches the sky on).
-    EXPECT_TRUE(Near(AtReference(640.0f, 8.0f), 0x646464)) << "clear above the wall";
+    EXPECT_TRUE(PixelNear(AtReference(640.0f, 8.0f), 0x646464)) << "clear above the wall";
 }
 
 // The loader pumps the window messages while it reads: a close request posted

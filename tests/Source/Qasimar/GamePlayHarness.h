@@ -22,11 +22,25 @@
 #include "Source/Qasimar/QmStartup.h"
 #include "tests/Support/TestTempDir.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+// A captured pixel (0xAARRGGBB) whose colour channels lie within tolerance of
+// 0xRRGGBB.
+inline ::testing::AssertionResult PixelNear(uint32_t pixel, uint32_t rgb, int tolerance = 14)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int got = int(pixel >> shift & 0xFF), want = int(rgb >> shift & 0xFF);
+        if (std::abs(got - want) > tolerance)
+            return ::testing::AssertionFailure() << std::hex << (pixel & 0xFFFFFF) << " is not near " << rgb;
+    }
+    return ::testing::AssertionSuccess();
+}
 
 class CGamePlayHarness {
 public:
