@@ -27,6 +27,7 @@
 #include "Source/GameClasses/QmWater.h"
 
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 
@@ -120,15 +121,16 @@ CQmLocation::~CQmLocation()
     curveWays.Clear();
     delete fullScreenAnim;
     delete video;
+    // An entity listed twice is deleted at its first node only. Sets, not
+    // walks along the lists: a location may hold a thousand entities.
+    std::unordered_set<const CQmEntity*> shared, seen;
+    for (auto* node = sharedEntities.head; node; node = node->next)
+        shared.insert(node->value);
     for (auto* node = entities.head; node; node = node->next) {
         CQmEntity* entity = node->value;
-        // An entity listed twice is deleted at its first node only.
-        bool listedBefore = false;
-        for (auto* earlier = entities.head; earlier != node && !listedBefore; earlier = earlier->next)
-            listedBefore = earlier->value == entity;
-        if (listedBefore)
+        if (!seen.insert(entity).second)
             continue;
-        if (!IsShared(entity) || dynamic_cast<CQmStone*>(entity))
+        if (!shared.count(entity) || dynamic_cast<CQmStone*>(entity))
             delete entity;
     }
     entities.Destroy();

@@ -41,24 +41,30 @@ CGmLayers::~CGmLayers()
 
 void CGmLayers::Add(uint32_t layer, CGmVisualObject* visual)
 {
-    if (layer >= kLayerCount || !visual || Contains(layer, visual))
+    if (layer >= kLayerCount || !visual)
         return;
-    layers[layer].PushBack(visual);
+    Membership& member = m_members[visual];
+    if (!member.nodes[layer])
+        member.nodes[layer] = layers[layer].PushBack(visual);
 }
 
 bool CGmLayers::Contains(uint32_t layer, const CGmVisualObject* visual) const
 {
-    const CGePoolList<CGmVisualObject*>& list = layers[layer];
-    return list.Find(list.head, list.tail, const_cast<CGmVisualObject*>(visual)) != nullptr;
+    if (layer >= kLayerCount)
+        return false;
+    const auto found = m_members.find(visual);
+    return found != m_members.end() && found->second.nodes[layer];
 }
 
 void CGmLayers::Remove(CGmVisualObject* visual)
 {
-    if (!visual)
+    const auto found = m_members.find(visual);
+    if (found == m_members.end())
         return;
-    for (CGePoolList<CGmVisualObject*>& list : layers)
-        if (auto* node = list.Find(list.head, list.tail, visual))
-            list.Remove(node);
+    for (uint32_t layer = 0; layer < kLayerCount; ++layer)
+        if (Node* node = found->second.nodes[layer])
+            layers[layer].Remove(node);
+    m_members.erase(found);
 }
 
 void CGmLayers::AddBeforeHook(Hook hook)

@@ -13,6 +13,11 @@
 // drawing run, `lit` names the visual, so that a hook can light it by its
 // place (a location's shade boxes scale the lights of the objects inside).
 //
+// Which layers hold a visual is also kept in an index by the visual's address,
+// so that adding (which refuses a visual already in the layer) and removing
+// take constant time instead of a walk along the layer: a location's load adds
+// its visuals one by one. The lists stay what is drawn and in which order.
+//
 // The layers also keep the registered lights: they choose the lights of a
 // drawn object for the shader passes (IGmLightSource) and can scale the
 // lights' colours for a frame and restore them afterwards.
@@ -24,6 +29,7 @@
 #include "Engine/Core/Gm/GmShaderPass.h"
 
 #include <cstdint>
+#include <unordered_map>
 
 class CGmScenicMesh;
 class CGmVisualObject;
@@ -88,6 +94,13 @@ public:
     float ambientSum[4] = {0, 0, 0, 0};
 
 private:
+    using Node = CGePoolList<CGmVisualObject*>::Node;
+    // The node of the visual in each layer, null where it is not.
+    struct Membership {
+        Node* nodes[kLayerCount] = {};
+    };
+    std::unordered_map<const CGmVisualObject*, Membership> m_members;
+
     void RunHooks(const CGePoolList<Hook>& hooks) const;
     // Names the visual, runs the before-hooks, draws, runs the after-hooks.
     template <class Draw>

@@ -120,6 +120,20 @@ TEST_F(GmLayers, VisualsDrawInLayerOrderOncePerLayerThatHoldsThem)
     layers.Remove(&a);
     EXPECT_EQ((Log{"b"}), Render());
     EXPECT_FALSE(layers.Contains(2, &a));
+    EXPECT_FALSE(layers.Contains(3, &a));
+    EXPECT_TRUE(layers.Contains(1, &b));
+    EXPECT_FALSE(layers.Contains(2, &b));
+    EXPECT_FALSE(layers.Contains(7, &b));
+
+    // Added again after its removal, a visual goes to the end of its layer,
+    // once; removing one of two neighbours keeps the other.
+    c.visible = 1;
+    layers.Add(1, &a);
+    layers.Add(1, &a);
+    EXPECT_EQ((Log{"b", "c", "a"}), Render());
+    layers.Remove(&c);
+    EXPECT_EQ((Log{"b", "a"}), Render());
+    EXPECT_EQ(2u, layers.layers[1].count);
 }
 
 TEST_F(GmLayers, HooksRunAroundEveryDrawnVisualAndAreRemovedOnce)
