@@ -25,6 +25,7 @@
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmMenu.h"
 #include "Source/GameClasses/QmPictures.h"
@@ -402,6 +403,16 @@ void CQmGameProcessor::Render(bool present)
         if (g_dialogSystem)
             g_dialogSystem->Draw();
     }
+    // A document belongs to the GUI layer: the location's own picture (the
+    // save preview) leaves it out.
+    if (document && (renderMask & QM_RENDER_GUI)) {
+        document->frame.SetPosition(
+            Vec3{float(g_referenceScreenSize[0]) * 0.5f, float(g_referenceScreenSize[1]) * 0.5f, 0.0f});
+        document->frame.UpdateWorldMatrix();
+        for (CGmVisualObject* child : document->children)
+            child->Update();
+        document->Render();
+    }
     if (renderMask & QM_RENDER_CURSOR)
         GuiCursorDraw(g_cursors);
     if (renderMask & QM_RENDER_FADERS) {
@@ -424,6 +435,15 @@ void CQmGameProcessor::Render(bool present)
         }
     }
     ++framesRendered;
+}
+
+void CQmGameProcessor::ShowDocument(CQmOverlayDocument* shown)
+{
+    document = shown;
+    inputLockTime = shown ? 100000.0f : 0.0f;
+    if (g_inventory)
+        g_inventory->SetInputEnabled(shown == nullptr);
+    cursorRefreshPending = 1;
 }
 
 bool CQmGameProcessor::InMiniGameMode()

@@ -25,6 +25,7 @@ struct QmPicture;
 class CGmTexture;
 class CQmBaseArcade;
 class CQmLocation;
+class CQmOverlayDocument;
 
 // Render passes of renderMask.
 enum : uint32_t {
@@ -87,6 +88,10 @@ public:
     // refresh stays pending then); over a puzzle the puzzle's tasks are
     // stepped once and its controls keep the cursors they show.
     void UpdateCursor();
+    // Shows an overlay document (input locked until it is closed, the
+    // inventory's input off) or, with null, closes the one on show (input
+    // unlocked, the inventory's input on); the cursor is refreshed.
+    void ShowDocument(CQmOverlayDocument* shown);
     void StartScreenEffect(const char* picture, float holdSeconds);
     void GlobalCommand(const char* command);
     void RenderDebugOverlay();
@@ -142,7 +147,7 @@ public:
     CGeString heroName;
     void* hero = nullptr;             // the hero's actor property (not owned)
     void* statText = nullptr;         // the debug overlay's text visual
-    void* document = nullptr;         // the overlay document on show
+    CQmOverlayDocument* document = nullptr; // the overlay document on show (not owned)
     QmPicture* loadingPicture = nullptr;
     QmPicture* loadingScreen = nullptr;
     QmPicture* effectOverlay = nullptr;

@@ -107,13 +107,21 @@ CQmLocation::~CQmLocation()
 {
     ClearStaticEnvironment();
     QmLayersRemoveLightHooks(QmShadeBeforeLighting, QmShadeAfterLighting);
-    // The shown document is one of the location's own or a catalogue's.
+    // The shown document is one of the location's own or a catalogue's. The
+    // game processor forgets a document of this location that it shows.
     bool shownIsOwn = false;
-    for (auto* node = documents.first; node; node = documents.Next(node)) {
-        shownIsOwn = shownIsOwn || node->value == overlayDocument;
-        delete node->value;
-    }
+    const auto deleteDocument = [&](CQmOverlayDocument* document) {
+        shownIsOwn = shownIsOwn || document == overlayDocument;
+        if (g_gameProcessor && g_gameProcessor->document == document)
+            g_gameProcessor->document = nullptr;
+        delete document;
+    };
+    for (auto* node = documents.first; node; node = documents.Next(node))
+        deleteDocument(node->value);
     documents.Clear();
+    for (CQmOverlayDocument* document : retiredDocuments)
+        deleteDocument(document);
+    retiredDocuments.Clear();
     if (!shownIsOwn)
         delete overlayDocument;
     for (auto* node = curveWays.first; node; node = curveWays.Next(node))
@@ -366,6 +374,54 @@ void CQmLocation::SelectCamera()
             return;
         }
     }
+}
+
+void CQmLocation::SetActiveCamera(uint32_t index)
+{
+    if (index >= cameraGroups.Count()) {
+        GeLog(2, "CQmLocation::SetActiveCamera invalid camera index %i! Ignored\n", (int)index);
+        return;
+    }
+    activeCameraGroup = index;
+    cameraFixed = 1;
+}
+
+void CQmLocation::StoreDocument(CQmOverlayDocument* document)
+{
+    if (!document)
+        return;
+    if (auto* node = documents.Find(document->name)) {
+        if (node->value != document)
+            retiredDocuments.Add(node->value);
+        node->value = document;
+    } else {
+        documents[document->name] = document;
+    }
+}
+
+void QmLinkedSequence::Start() const
+{
+    if (!sprite)
+        return;
+    if (!sprite->activePlayer)
+        sprite->SetFrameAnim(CGeFrameAnim(sprite->imageSet.frameCount));
+    // A new play: the end events of an earlier one are dropped with it.
+    CGeFrameAnim& player = *sprite->activePlayer;
+    player.eventCount = 0;
+    player.SetRange(begin, end);
+    const float scale = g_geTimer && g_geTimer->scale != 0.0f ? g_geTimer->scale : 25.0f;
+    player.speed = speed / scale;
+    player.Start(mode, repeats);
+    sprite->SetFrame(player.GetFrame());
+}
+
+void CQmLinked2dObject::StartAnimation(const char* animation)
+{
+    auto* node = animation ? animations.Find(CGeString(animation)) : nullptr;
+    if (!node)
+        return;
+    for (const QmLinkedSequence& step : node->value)
+        step.Start();
 }
 
 CGmCamera* CQmLocation::ActiveCamera() const

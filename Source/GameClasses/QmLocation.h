@@ -59,10 +59,17 @@ struct QmLinkedSequence {
     uint32_t mode = 1;
     uint32_t repeats = 1;
     CGmVisual2D* sprite = nullptr; // owned by the location's sprite registry
+
+    // Plays the step on its sprite from the start: the frame range, the speed
+    // in frames a second over the frame timer's scale, the mode and repeats.
+    void Start() const;
 };
 
 class CQmLinked2dObject {
 public:
+    // Starts every step of the named animation; an unknown one does nothing.
+    void StartAnimation(const char* animation);
+
     CGeString name;
     CGeStringMap<CGeArray<QmLinkedSequence>> animations;
 };
@@ -126,6 +133,9 @@ public:
 
     // Camera selection: fixed, determinant entity in the zones, else group 0.
     void SelectCamera();
+    // Fixes the camera group (no zone selection until a determinant entity
+    // is set again); an index outside the groups is logged and ignored.
+    void SetActiveCamera(uint32_t index);
     CGmCamera* ActiveCamera() const;
     CQmBackGround* ActiveBackground() const;
     CQmAiMap* CurrentWalkGrid() const;
@@ -160,10 +170,16 @@ public:
     uint32_t backgroundState = 0;
     float musicCheckTimer = -1.0f;
     CQmOverlayDocument* overlayDocument = nullptr;
-    // The location file's overlay documents by name, owned.
+    // The overlay documents by name (the file's and the scripts'), owned.
     CGeStringMap<CQmOverlayDocument*> documents;
     // The location file's curve ways by name, owned.
     CGeStringMap<QmCurveWay*> curveWays;
+    // Documents replaced under their name: they may still be on screen, so
+    // they live as long as the location.
+    CGeArray<CQmOverlayDocument*> retiredDocuments;
+
+    // Stores the document under its name; one it replaces is retired.
+    void StoreDocument(CQmOverlayDocument* document);
 
 private:
     void EnableByTable();

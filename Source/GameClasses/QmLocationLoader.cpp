@@ -439,13 +439,7 @@ CQmOverlayDocument* LoadOverlayDocument(CQmLocation& location, const TiXmlElemen
         document->frame.AddChild(&sprite->frame);
         document->children.Add(sprite);
     }
-    const CGeString key(name);
-    if (auto* node = location.documents.Find(key)) {
-        delete node->value;
-        node->value = document;
-    } else {
-        location.documents[key] = document;
-    }
+    location.StoreDocument(document);
     return document;
 }
 

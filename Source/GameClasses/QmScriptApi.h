@@ -186,6 +186,10 @@ void ScriptLogLookupFailed(const char* format, ...)
     ;
 
 class CQmEntity;
+class CQmLocation;
+// The location manager's current location; null before the first one and
+// between a finished game and the next.
+CQmLocation* ScriptCurrentLocation();
 // The entity look-up of every script function that names an entity: the
 // name in the current location's entity map. Null when there is no current
 // location (every name is then unknown) or no entity of that name.

@@ -61,6 +61,11 @@ void ScriptLogLookupFailed(const char* format, ...)
     va_end(args);
 }
 
+CQmLocation* ScriptCurrentLocation()
+{
+    return g_locationManager ? g_locationManager->current : nullptr;
+}
+
 CQmEntity* ScriptFindEntity(const char* name)
 {
     if (!name || !g_locationManager || !g_locationManager->current)

@@ -1,9 +1,15 @@
+#include "Source/GameClasses/QmScriptActors.h"
+#include "Source/GameClasses/QmScriptAnimations.h"
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptColliders.h"
 #include "Source/GameClasses/QmScriptDialogs.h"
+#include "Source/GameClasses/QmScriptEffects.h"
+#include "Source/GameClasses/QmScriptEntities.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
+#include "Source/GameClasses/QmScriptLocationObjects.h"
 #include "Source/GameClasses/QmScriptMotion.h"
 #include "Source/GameClasses/QmScriptPuzzles.h"
+#include "Source/GameClasses/QmScriptSceneControls.h"
 #include "Source/GameClasses/QmScriptSounds.h"
 #include "Source/GameClasses/QmScriptSystem.h"
 
@@ -61,11 +67,11 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"VarsDump",                            ScriptEntryPoint<Lua_VarsDump>},  //  29 system
     {"SetStartLocation",                    ScriptEntryPoint<Lua_SetStartLocation>},  //  30 system
     {"GetLocationName",                     ScriptEntryPoint<Lua_GetLocationName>},  //  31 system
-    {"LoadActor",                           Lua_NotBuilt},  //  32 actors
+    {"LoadActor",                           ScriptEntryPoint<Lua_LoadActor>},  //  32 actors
     {"SetMainHero",                         Lua_NotBuilt},  //  33 actors
     {"AddActorToLocation",                  Lua_NotBuilt},  //  34 actors
     {"RemoveActorFromLocation",             Lua_NotBuilt},  //  35 actors
-    {"UnloadActor",                         Lua_NotBuilt},  //  36 actors
+    {"UnloadActor",                         ScriptEntryPoint<Lua_UnloadActor>},  //  36 actors
     {"InitiateDialog",                      ScriptEntryPoint<Lua_InitiateDialog>},  //  37 dialogs
     {"AddAvailableTopic",                   ScriptEntryPoint<Lua_AddAvailableTopic>},  //  38 dialogs
     {"RemoveAvailableTopic",                ScriptEntryPoint<Lua_RemoveAvailableTopic>},  //  39 dialogs
@@ -78,32 +84,32 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"DispatchActorToPos",                  Lua_NotBuilt},  //  46 actors
     {"ActorSmoothRotateY",                  Lua_NotBuilt},  //  47 actors
     {"InitiateInteraction",                 Lua_NotBuilt},  //  48 effects
-    {"Set2DLinkedVisibility",               Lua_NotBuilt},  //  49 animations
-    {"Start2DLinkedAnim",                   Lua_NotBuilt},  //  50 animations
-    {"Set2DLinkedAlpha",                    Lua_NotBuilt},  //  51 animations
-    {"StartSpriteAnim",                     Lua_NotBuilt},  //  52 animations
+    {"Set2DLinkedVisibility",               ScriptEntryPoint<Lua_Set2DLinkedVisibility>},  //  49 animations
+    {"Start2DLinkedAnim",                   ScriptEntryPoint<Lua_Start2DLinkedAnim>},  //  50 animations
+    {"Set2DLinkedAlpha",                    ScriptEntryPoint<Lua_Set2DLinkedAlpha>},  //  51 animations
+    {"StartSpriteAnim",                     ScriptEntryPoint<Lua_StartSpriteAnim>},  //  52 animations
     {"StartObjectAnim",                     Lua_NotBuilt},  //  53 animations
     {"PushObjectAnim",                      Lua_NotBuilt},  //  54 animations
     {"StartObjectMovingAnim",               Lua_NotBuilt},  //  55 animations
     {"IsAseqPlaying",                       Lua_NotBuilt},  //  56 animations
     {"MoveEntityOnCurve",                   ScriptEntryPoint<Lua_MoveEntityOnCurve>},  //  57 motion
     {"StopEntityOnCurve",                   ScriptEntryPoint<Lua_StopEntityOnCurve>},  //  58 motion
-    {"ActivateSkySphere",                   Lua_NotBuilt},  //  59 animations
-    {"SetEntityPosition",                   Lua_NotBuilt},  //  60 entities
-    {"GetEntityPosition",                   Lua_NotBuilt},  //  61 entities
-    {"GetEntityDirection",                  Lua_NotBuilt},  //  62 entities
-    {"GetEntityPositionFromMatrix",         Lua_NotBuilt},  //  63 entities
-    {"SetEntityRotation",                   Lua_NotBuilt},  //  64 entities
-    {"SetEntityScale",                      Lua_NotBuilt},  //  65 entities
-    {"SetCameraIndex",                      Lua_NotBuilt},  //  66 entities
-    {"SetCameraDeterminantEntity",          Lua_NotBuilt},  //  67 entities
+    {"ActivateSkySphere",                   ScriptEntryPoint<Lua_ActivateSkySphere>},  //  59 animations
+    {"SetEntityPosition",                   ScriptEntryPoint<Lua_SetEntityPosition>},  //  60 entities
+    {"GetEntityPosition",                   ScriptEntryPoint<Lua_GetEntityPosition>},  //  61 entities
+    {"GetEntityDirection",                  ScriptEntryPoint<Lua_GetEntityDirection>},  //  62 entities
+    {"GetEntityPositionFromMatrix",         ScriptEntryPoint<Lua_GetEntityPositionFromMatrix>},  //  63 entities
+    {"SetEntityRotation",                   ScriptEntryPoint<Lua_SetEntityRotation>},  //  64 entities
+    {"SetEntityScale",                      ScriptEntryPoint<Lua_SetEntityScale>},  //  65 entities
+    {"SetCameraIndex",                      ScriptEntryPoint<Lua_SetCameraIndex>},  //  66 entities
+    {"SetCameraDeterminantEntity",          ScriptEntryPoint<Lua_SetCameraDeterminantEntity>},  //  67 entities
     {"UnselectInventory",                   Lua_NotBuilt},  //  68 video and inventory
     {"DeleteFromInventory",                 Lua_NotBuilt},  //  69 video and inventory
     {"AddToInventory",                      Lua_NotBuilt},  //  70 video and inventory
     {"IsInInventory",                       Lua_NotBuilt},  //  71 video and inventory
     {"SetInventoryItemValue",               Lua_NotBuilt},  //  72 video and inventory
     {"GetInventoryItemValue",               Lua_NotBuilt},  //  73 video and inventory
-    {"EnableEntityProperty",                Lua_NotBuilt},  //  74 entities
+    {"EnableEntityProperty",                ScriptEntryPoint<Lua_EnableEntityProperty>},  //  74 entities
     {"SetColliderAABB",                     ScriptEntryPoint<Lua_SetColliderAABB>},  //  75 entities
     {"SetColliderSphere",                   ScriptEntryPoint<Lua_SetColliderSphere>},  //  76 entities
     {"SetColliderBox",                      ScriptEntryPoint<Lua_SetColliderBox>},  //  77 entities
@@ -114,7 +120,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetLookAtAllocator",                  Lua_NotBuilt},  //  82 entities
     {"SetWalkerSlotAnim",                   Lua_NotBuilt},  //  83 entities
     {"SetDefaultAnim",                      Lua_NotBuilt},  //  84 entities
-    {"ShowDocument",                        Lua_NotBuilt},  //  85 effects
+    {"ShowDocument",                        ScriptEntryPoint<Lua_ShowDocument>},  //  85 effects
     {"StartPSysEffect",                     ScriptEntryPoint<Lua_StartPSysEffect>},  //  86 motion
     {"StartScreenEffect",                   ScriptEntryPoint<Lua_StartScreenEffect>},  //  87 game control
     {"StartArcadeGame",                     ScriptEntryPoint<Lua_StartArcadeGame>},  //  88 game control
@@ -133,31 +139,31 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetPuzzleControlCursorType",          ScriptEntryPoint<Lua_SetPuzzleControlCursorType>},  // 101 scene controls
     {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
     {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
-    {"GetCameraPos",                        Lua_NotBuilt},  // 104 scene controls
+    {"GetCameraPos",                        ScriptEntryPoint<Lua_GetCameraPos>},  // 104 scene controls
     {"GetDist3D",                           ScriptEntryPoint<Lua_GetDist3D>},  // 105 game control
-    {"SetEntitySprite3DAlpha",              Lua_NotBuilt},  // 106 scene controls
+    {"SetEntitySprite3DAlpha",              ScriptEntryPoint<Lua_SetEntitySprite3DAlpha>},  // 106 scene controls
     {"SetEntityActorIaZone",                Lua_NotBuilt},  // 107 scene controls
     {"SetEntityActorRot",                   Lua_NotBuilt},  // 108 scene controls
-    {"GetEntityRotation",                   Lua_NotBuilt},  // 109 scene controls
+    {"GetEntityRotation",                   ScriptEntryPoint<Lua_GetEntityRotation>},  // 109 scene controls
     {"SetEntityActorName",                  Lua_NotBuilt},  // 110 scene controls
     {"SetPuzzleControlTranpForManipulator", ScriptEntryPoint<Lua_SetPuzzleControlTranpForManipulator>},  // 111 scene controls
     {"GetManipulatorPos",                   ScriptEntryPoint<Lua_GetManipulatorPos>},  // 112 scene controls
     {"Get2DScaleFactor",                    ScriptEntryPoint<Lua_Get2DScaleFactor>},  // 113 game control
-    {"ChangeShadeLightPos",                 Lua_NotBuilt},  // 114 scene controls
+    {"ChangeShadeLightPos",                 ScriptEntryPoint<Lua_ChangeShadeLightPos>},  // 114 scene controls
     {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control
     {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
     {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
     {"StopMovingEntity",                    ScriptEntryPoint<Lua_StopMovingEntity>},  // 118 motion
     {"StopMovingActor",                     Lua_NotBuilt},  // 119 scene controls
-    {"LoadOverlayDocument",                 Lua_NotBuilt},  // 120 scene controls
+    {"LoadOverlayDocument",                 ScriptEntryPoint<Lua_LoadOverlayDocument>},  // 120 scene controls
     {"SendActiveArcadeEvent",               ScriptEntryPoint<Lua_SendActiveArcadeEvent>},  // 121 game control
     {"SetWalkerTrajectoryLength",           ScriptEntryPoint<Lua_SetWalkerTrajectoryLength>},  // 122 game control
-    {"AddWater",                            Lua_NotBuilt},  // 123 location objects
-    {"AddStone",                            Lua_NotBuilt},  // 124 location objects
+    {"AddWater",                            ScriptEntryPoint<Lua_AddWater>},  // 123 location objects
+    {"AddStone",                            ScriptEntryPoint<Lua_AddStone>},  // 124 location objects
     {"AutoSaveGame",                        ScriptEntryPoint<Lua_AutoSaveGame>},  // 125 game control
     {"SetActorCameraTranslation",           ScriptEntryPoint<Lua_SetActorCameraTranslation>},  // 126 dialogs
     {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
-    {"ShadeBoxEnable",                      Lua_NotBuilt},  // 128 location objects
+    {"ShadeBoxEnable",                      ScriptEntryPoint<Lua_ShadeBoxEnable>},  // 128 location objects
     {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
     {"IsInventoryActive",                   Lua_NotBuilt},  // 130 location objects
     {"ClearInventory",                      Lua_NotBuilt},  // 131 location objects
@@ -165,8 +171,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetCurveSpeedMult",                   ScriptEntryPoint<Lua_SetCurveSpeedMult>},  // 133 motion
     {"ActivateMinigame",                    ScriptEntryPoint<Lua_ActivateMinigame>},  // 134 game control
     {"HideHint",                            Lua_NotBuilt},  // 135 location objects
-    {"SetCurrentAiMap",                     Lua_NotBuilt},  // 136 location objects
-    {"GetCurrentAiMap",                     Lua_NotBuilt},  // 137 location objects
+    {"SetCurrentAiMap",                     ScriptEntryPoint<Lua_SetCurrentAiMap>},  // 136 location objects
+    {"GetCurrentAiMap",                     ScriptEntryPoint<Lua_GetCurrentAiMap>},  // 137 location objects
     {"Show3dArrow",                         Lua_NotBuilt},  // 138 location objects
     {"Hide3dArrow",                         Lua_NotBuilt},  // 139 location objects
     {nullptr, nullptr},

@@ -389,11 +389,17 @@ void CQmUnifiedCollector::Clear()
     }
     actors.Clear();
 
+    // The game processor forgets a catalogue document it shows.
+    const auto deleteDocument = [](CQmOverlayDocument* document) {
+        if (g_gameProcessor && g_gameProcessor->document == document)
+            g_gameProcessor->document = nullptr;
+        delete document;
+    };
     auto& documents = Documents();
     for (auto* node = documents.first; node; node = documents.Next(node))
-        delete node->value;
+        deleteDocument(node->value);
     documents.Clear();
     for (CQmOverlayDocument* document : RetiredDocuments())
-        delete document;
+        deleteDocument(document);
     RetiredDocuments().Clear();
 }

@@ -1,0 +1,36 @@
+// "ShowDocument" (name): an empty name closes the document on show; any
+// other name is looked up first among the current location's documents (the
+// location file's and those of "LoadOverlayDocument"), then in the document
+// catalogue, and the first found is shown. A name in neither is logged.
+#include "Source/GameClasses/QmScriptEffects.h"
+
+#include "Engine/Core/Common/GeLog.h"
+#include "Source/GameClasses/QmGameProcessor.h"
+#include "Source/GameClasses/QmLocation.h"
+#include "Source/GameClasses/QmScriptApi.h"
+#include "Source/GameClasses/QmUnifiedCollector.h"
+
+int Lua_ShowDocument(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "ShowDocument", "t"))
+        return 0;
+    const char* name = ScriptArgText(L, 1);
+    if (!*name) {
+        if (g_gameProcessor)
+            g_gameProcessor->ShowDocument(nullptr);
+        return 0;
+    }
+    CQmOverlayDocument* document = nullptr;
+    if (CQmLocation* location = ScriptCurrentLocation())
+        if (auto* node = location->documents.Find(CGeString(name)))
+            document = node->value;
+    if (!document)
+        document = CQmUnifiedCollector::FindDocument(name);
+    if (!document) {
+        GeLog(2, "@lua@No overlay document found: %s\n", name);
+        return 0;
+    }
+    if (g_gameProcessor)
+        g_gameProcessor->ShowDocument(document);
+    return 0;
+}
