@@ -18,15 +18,18 @@
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropAimapLockController.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropCurveMotion.h"
 #include "Source/GameClasses/QmPropLightSource.h"
+#include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmPropRagdoll.h"
 #include "Source/GameClasses/QmPropSoundSource.h"
 #include "Source/GameClasses/QmPropTrigger.h"
 #include "Source/GameClasses/QmPropVentilator.h"
+#include "Source/GameClasses/QmPropWalker.h"
 #include "Source/GameClasses/QmSprite.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
@@ -180,8 +183,9 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"light_source", QM_PROP_LIGHT_SOURCE, "CQmPropLightSource", QM_TAG_ON, LoadProperty_LightSource},
     {"anim_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, LoadProperty_AnimController},
     {"ja_controller", QM_PROP_ANIM_CONTROLLER, "CQmPropAnimController", QM_TAG_ON, LoadProperty_JaController},
-    {"walker", QM_PROP_WALKER, "CQmPropWalker", QM_TAG_LEFT_AS_MADE, nullptr},
-    {"motion_controller", QM_PROP_MOTION_CONTROLLER, "CQmPropMotionController", QM_TAG_OFF, nullptr},
+    {"walker", QM_PROP_WALKER, "CQmPropWalker", QM_TAG_LEFT_AS_MADE, LoadProperty_Walker},
+    {"motion_controller", QM_PROP_MOTION_CONTROLLER, "CQmPropMotionController", QM_TAG_OFF,
+     LoadProperty_MotionController},
     {"linear_motion_controller", QM_PROP_LINEAR_MOTION, "CQmPropLinearMotionController", QM_TAG_OFF,
      LoadProperty_LinearMotionController},
     {"ik_processor", QM_PROP_IK_PROCESSOR, "CQmPropIkProcessor", QM_TAG_ON, nullptr},
@@ -193,7 +197,8 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"drop_shadow", QM_PROP_DROP_SHADOW, "CQmPropDropShadow", QM_TAG_ON, nullptr},
     {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, LoadProperty_SoundSource},
     {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, LoadProperty_CurveMotion},
-    {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON, nullptr},
+    {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON,
+     LoadProperty_AimapLockController},
     {"ragdoll", QM_PROP_RAGDOLL, "CQmPropRagdoll", QM_TAG_ON, LoadProperty_Ragdoll},
     {"cloth", QM_PROP_CLOTH, "CQmPropCloth", QM_TAG_OFF, LoadProperty_Cloth},
     {"ventilator", QM_PROP_VENTILATOR, "CQmPropVentilator", QM_TAG_OFF, LoadProperty_Ventilator},

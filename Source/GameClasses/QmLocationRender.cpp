@@ -13,6 +13,7 @@
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmPhysicsDebug.h"
+#include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmRenderLink.h"
 #include "Source/GameClasses/QmShadeBox.h"
 #include "Source/GameClasses/QmSkySphere.h"
@@ -81,6 +82,10 @@ void CQmLocation::RenderAuxGeometry()
     for (auto* node = entities.head; node; node = node->next) {
         DrawAxes(node->value->frame.world);
         QmDrawEntityPhysicsDebug(*node->value);
+        // The path of a walk under way.
+        const auto* motion = node->value->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER);
+        if (motion && motion->enabled)
+            motion->DrawPath();
     }
     QmDrawStaticEnvironmentDebug();
     for (const CQmShadeBox* box : shadeBoxes)

@@ -9,6 +9,7 @@
 #include "Engine/Core/Gm/GmScenicMesh.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropWalker.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
@@ -192,8 +193,12 @@ void LoadProperty_AnimController(CQmEntity& entity, const TiXmlElement* element)
     if (stand)
         controller->defaultSequences[CQmPropAnimController::kChannels - 1] = FindTrack(entity, stand);
     controller->PlaySequence(CQmPropAnimController::kDefaultBlend);
-    if (move)
-        GeTrace("LoadProperty_AnimController: walker '%s' of %s not made", move, entity.name.c_str());
+    if (move) {
+        auto* walker = new CQmPropWalker(&entity);
+        entity.SetProp(QM_PROP_WALKER, walker);
+        walker->gaitSequences[kQmGaitWalk] = FindTrack(entity, move);
+        walker->SetEnabled(false);
+    }
 }
 
 void LoadProperty_JaController(CQmEntity& entity, const TiXmlElement* element)

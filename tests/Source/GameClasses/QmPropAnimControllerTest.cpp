@@ -10,8 +10,8 @@
 #include "Source/GameClasses/QmEntityLoader.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 #include "tests/Source/GameClasses/FigureFixtures.h"
-#include "tests/Source/GameClasses/LocationFixtures.h"
 #include "tests/Source/GameClasses/LocationWriter.h"
+#include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <cmath>
 #include <memory>
@@ -28,30 +28,19 @@ public:
     std::vector<std::pair<CCiMessageClient*, uint32_t>> seen;
 };
 
-class AnimControllerTest : public LocationTest {
+class AnimControllerTest : public WalkingTest {
 protected:
     void SetUp() override
     {
-        LocationTest::SetUp();
-        dispatcher = std::make_unique<CCiDispatcher>();
-        dispatcher->deliveryEnabled = 1;
-        g_dispatcher = dispatcher.get();
-        location = new CQmLocation("here");
-        manager.Adopt(location);
-        manager.current = location;
-        recorder->Record({"here_animation_end", "on_animation_end"});
-        stand = figure::MakeTrack("stand", 11, 10.0f, 0.0f, 4, true);
-        walk = figure::MakeTrack("walk", 3, 10.0f, 10.0f);
+        WalkingTest::SetUp();
+        walk = figure::MakeTrack("walk", 3, 10.0f, 10.0f); // 0.2 seconds, not looped
         entity.reset(figure::MakeEntity("hero"));
     }
 
     void TearDown() override
     {
         entity.reset();
-        manager.Clear(); // the location is a client of the dispatcher
-        g_dispatcher = nullptr;
-        dispatcher.reset();
-        LocationTest::TearDown();
+        WalkingTest::TearDown();
     }
 
     CQmPropAnimController* MakeController()
@@ -68,10 +57,6 @@ protected:
         controller.Update();
     }
 
-    std::unique_ptr<CCiDispatcher> dispatcher;
-    CQmLocation* location = nullptr;
-    std::unique_ptr<CGeJointsKeySequence> stand;
-    std::unique_ptr<CGeJointsKeySequence> walk;
     std::unique_ptr<CQmEntity> entity;
 };
 
