@@ -18,6 +18,7 @@
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <cmath>
+#include <set>
 
 #include <tinyxml.h>
 
@@ -288,4 +289,40 @@ TEST_F(WalkerTest, ReadersMakeSwitchedOffWalkersWithTheirTracks)
     entities.clear();
     CQmUnifiedCollector::ClearTracks();
     g_pGmResCollector = nullptr;
+}
+
+TEST_F(WalkerTest, AHeroSentAroundALockingCrateStaysOnFreeCellsAndArrives)
+{
+    CQmAiMap* grid = Grid(std::vector<std::string>(20, std::string(30, '.')), options);
+    CQmEntity* crate = LockingBox("crate", {150, 0, 100}, {-30, 0, -40}, {30, 40, 40});
+    CQmEntity* hero = Walker("hero", {45, 0, 105});
+    // The hero locks the cells under itself as well, and is never in its
+    // own way.
+    auto* collider = new CQmPropCollider(hero);
+    CreateColliderAabbShape(collider)->SetCorners(Vec3{-8, 0, -8}, Vec3{8, 30, 8});
+    collider->local.At(1, 3) = 15.0f;
+    hero->SetProp(QM_PROP_COLLIDER, collider);
+    collider->SetEnabled(true);
+    hero->SetProp(QM_PROP_AIMAP_LOCK, new CQmPropAimapLockController(hero));
+    hero->props[QM_PROP_AIMAP_LOCK]->SetEnabled(true);
+    Frame(0.04f);
+    const auto* crateLock = crate->Prop<CQmPropAimapLockController>(QM_PROP_AIMAP_LOCK);
+    const std::set<int32_t> crateCells(crateLock->locked.data, crateLock->locked.data + crateLock->locked.Count());
+    ASSERT_EQ(7u * 9u, crateCells.size());
+
+    CQmPropMotionController* motion = Motion(hero);
+    ASSERT_TRUE(motion->MoveTo({255, 0, 105}));
+    EXPECT_GT(motion->path.total, 210.0f) << "around the crate, not through it";
+    int frames = 0;
+    for (; frames < 200 && !motion->stopped; ++frames) {
+        Frame(0.04f);
+        const int32_t cell = grid->GetCellIndex(hero->frame.position.x, hero->frame.position.z);
+        ASSERT_GE(cell, 0);
+        EXPECT_EQ(0u, crateCells.count(cell)) << "frame " << frames;
+        EXPECT_EQ(0, grid->cells[cell].flags & kAiCellBlocked);
+    }
+    EXPECT_LT(frames, 200);
+    EXPECT_NEAR(255.0f, hero->frame.position.x, 1e-3f);
+    EXPECT_NEAR(105.0f, hero->frame.position.z, 1e-3f);
+    EXPECT_EQ("here_stop_moving(hero)", recorder->Joined());
 }

@@ -4,10 +4,14 @@
 // crate before the painted wall, the other crate beside the pillar and hidden
 // behind it, the board sprite and the clear picture above the wall.
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmLocationLoader.h"
+#include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCollider.h"
+#include "Source/GameClasses/QmPropMotionController.h"
+#include "Source/GameClasses/QmPropWalker.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +94,47 @@ TEST_F(DemoLocation, Loc01ShowsItsPaintedYardWithMeshesAndSprites)
     EXPECT_TRUE(PixelNear(AtReference(640.0f, 8.0f), 0x646464)) << "clear above the wall";
 }
 
+// The hero stands playing "stand" on loc01's walk grid, beside the crate that
+// locks its cells, and walks to a point when sent there.
+TEST_F(DemoLocation, TheHeroStandsAnimatedAndWalksOnTheWalkGrid)
+{
+    game.StepSeconds(2.0);
+    CQmLocation* location = game.Location();
+    ASSERT_NE(nullptr, location);
+    CQmAiMap* grid = location->CurrentWalkGrid();
+    ASSERT_NE(nullptr, grid);
+    EXPECT_EQ(60 * 32, grid->count);
+    EXPECT_TRUE(grid->cells[grid->GetCellIndex(150.0f, 400.0f)].flags & kAiCellLocked) << "under the front crate";
+    EXPECT_NE(nullptr, game.Entity("door"));
+
+    CQmEntity* hero = game.Entity("hero");
+    ASSERT_NE(nullptr, hero);
+    auto* anim = hero->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER);
+    ASSERT_NE(nullptr, anim);
+    ASSERT_NE(nullptr, anim->jointController);
+    const CJaSeqPlayer* legs = anim->jointController->ChannelPlayer(0);
+    ASSERT_NE(nullptr, legs->sequence);
+    EXPECT_STREQ("stand", legs->sequence->name.c_str());
+    EXPECT_TRUE(legs->playing);
+    const Quat before = anim->jointController->output.pose[1].rotation;
+    game.StepSeconds(0.5);
+    const Quat after = anim->jointController->output.pose[1].rotation;
+    EXPECT_NE(before.z, after.z) << "the spine sways";
+    auto* walker = hero->Prop<CQmPropWalker>(QM_PROP_WALKER);
+    ASSERT_NE(nullptr, walker);
+    EXPECT_EQ(0, walker->enabled);
+
+    auto* motion = hero->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER);
+    ASSERT_NE(nullptr, motion);
+    ASSERT_TRUE(motion->MoveTo(Vec3{100.0f, 0.0f, 100.0f}));
+    EXPECT_STREQ("walk", legs->sequence->name.c_str());
+    game.StepSeconds(5.0);
+    EXPECT_EQ(1, motion->stopped);
+    EXPECT_NEAR(100.0f, hero->frame.position.x, 1e-2f);
+    EXPECT_NEAR(100.0f, hero->frame.position.z, 1e-2f);
+    EXPECT_STREQ("stand", legs->sequence->name.c_str());
+}
+
 // The loader pumps the window messages while it reads: a close request posted
 // before the change reaches the window hook during the load, not at the next
 // frame (without a menu the hook lets the window close).
@@ -102,6 +147,6 @@ TEST_F(DemoLocation, ACloseRequestPostedBeforeTheLoadReachesTheWindowHookDuringI
     EXPECT_EQ(0, g_pGmDevice->m_running);
     ASSERT_NE(nullptr, game.Location());
     // Six steps between the sections and one after each of the entities'
-    // seven children.
-    EXPECT_EQ(6u + 7u, g_locationKeepAliveCount - before);
+    // fourteen children.
+    EXPECT_EQ(6u + 14u, g_locationKeepAliveCount - before);
 }
