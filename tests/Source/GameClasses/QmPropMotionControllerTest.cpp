@@ -1,9 +1,14 @@
 // The motion controller: path requests (straight, around a wall, into a
 // blocked cell, unreachable, outside, past the length limit, no grid), the
 // events 1000 and 1001 it sends, the start turn, the walk along the path on
-// the grid's floor, and the overshoot at the end.
+// the grid's floor, the overshoot at the end, and the path's debug drawing.
 #include "Source/GameClasses/QmPropMotionController.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmDebugDraw.h"
+#include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Source/GameClasses/QmEntityLoader.h"
+#include "tests/Engine/Core/Gm/GLibLoc/D3d/DeviceTestFixture.h"
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <algorithm>
@@ -219,4 +224,54 @@ TEST_F(MotionControllerTest, TheHeadingAngleFollowsTheYawConvention)
     for (const Case& c : {Case{{1, 0, 0}, 0.0f}, Case{{0, 0, 1}, -1.5707963f}, Case{{0, 0, -1}, 1.5707963f},
                           Case{{-1, 0, 0}, -3.14159265f}, Case{{2, 0, 0}, 0.0f}, Case{{-2, 0, -0.0f}, -3.14159265f}})
         EXPECT_NEAR(c.yaw, QmHeadingAngle(c.direction), 1e-6f) << c.direction.x << " " << c.direction.z;
+}
+
+namespace {
+
+// The path drawing over the platform's device seen through the recording
+// decorator.
+class MotionControllerDrawing : public PlatformDeviceTest {
+protected:
+    void SetUp() override
+    {
+        PlatformDeviceTest::SetUp();
+        if (!g_pGeCpuInfo)
+            GeCpuProbeCreate();
+        if (!g_pGeSimd)
+            GeSimdCreate();
+        g_pGmDevice = wrapper.get();
+        g_pGmResourceManager = &manager;
+        states.reset(new CGmRenderStateCache(wrapper.get()));
+        g_pGmRenderStateCache = states.get();
+        CreateDebugBuffers();
+        Device()->ClearCalls();
+    }
+    void TearDown() override
+    {
+        ReleaseDebugBuffers();
+        g_pGmRenderStateCache = nullptr;
+        g_pGmResourceManager = nullptr;
+        g_pGmDevice = nullptr;
+        PlatformDeviceTest::TearDown();
+    }
+
+    CGmResourceManager manager;
+    std::unique_ptr<CGmRenderStateCache> states;
+};
+
+} // namespace
+
+TEST_F(MotionControllerDrawing, ThePathIsDrawnInPiecesOfTenWithABoxAtEachNode)
+{
+    CQmEntity entity;
+    CQmPropMotionController motion(&entity);
+    motion.DrawPath();
+    EXPECT_TRUE(Device()->Matching("DrawPrimitive(").empty()) << "no path, nothing drawn";
+    motion.path.AddPoint(Vec3{0, 0, 0});
+    motion.path.AddPoint(Vec3{25, 0, 0});
+    motion.DrawPath();
+    EXPECT_EQ((std::vector<std::string>{"DrawPrimitive(D3DPT_LINELIST, 0, 1)", "DrawPrimitive(D3DPT_LINELIST, 0, 1)",
+                                        "DrawPrimitive(D3DPT_LINELIST, 0, 1)", "DrawPrimitive(D3DPT_LINESTRIP, 0, 15)",
+                                        "DrawPrimitive(D3DPT_LINESTRIP, 0, 15)"}),
+              Device()->Matching("DrawPrimitive("));
 }
