@@ -57,21 +57,33 @@ const char* FirstText(const TiXmlElement* element)
 }
 
 // Dialog text: UTF-16 with the ellipsis spelt as three full stops and the en
-// dash as a hyphen-minus.
+// dash as a hyphen-minus. Decoded once into a reused buffer, then written
+// straight into the result.
 CGeWString DialogText(const char* utf8)
 {
-    const CGeWString wide = Utf8StringToWide(CGeString(utf8));
-    std::u16string out;
-    out.reserve(wide.Length());
-    for (const char16_t* p = wide.c_str(); *p; ++p) {
-        if (*p == u'\u2026')
-            out += u"...";
-        else if (*p == u'\u2013')
-            out += u'-';
-        else
-            out += *p;
+    static thread_local std::vector<char16_t> decoded;
+    decoded.resize(std::strlen(utf8) + 1);
+    Utf8ToWide(decoded.data(), utf8);
+    uint32_t length = 0, ellipses = 0;
+    for (; decoded[length]; ++length)
+        ellipses += decoded[length] == u'\u2026' ? 1 : 0;
+    CGeWString text;
+    if (length == 0)
+        return text;
+    text.Resize(length + 2 * ellipses, false);
+    char16_t* out = text.data;
+    for (uint32_t i = 0; i < length; ++i) {
+        const char16_t c = decoded[i];
+        if (c == u'\u2026') {
+            *out++ = u'.';
+            *out++ = u'.';
+            *out++ = u'.';
+        } else {
+            *out++ = c == u'\u2013' ? u'-' : c;
+        }
     }
-    return CGeWString(out.c_str());
+    *out = 0;
+    return text;
 }
 
 bool HasXmlExtension(const CGeString& name)
@@ -142,16 +154,17 @@ void CQmDialogSystem::LoadStringList(TiXmlElement* root)
 {
     for (TiXmlElement* e = root->FirstChildElement("string"); e; e = e->NextSiblingElement("string")) {
         const char* name = RequiredAttr(e, "string_name");
-        if (!name || strings.Find(CGeString(name)))
+        if (!name)
             continue;
-        DialogStringEntry entry;
-        entry.name = name;
-        const char* file = Attr(e, "file_name");
-        entry.file_name = file ? file : "";
-        const char* text = FirstText(e);
-        if (text)
+        const CGeString key(name);
+        if (strings.Find(key))
+            continue;
+        DialogStringEntry& entry = strings[key];
+        entry.name = key;
+        if (const char* file = Attr(e, "file_name"))
+            entry.file_name = file;
+        if (const char* text = FirstText(e))
             entry.text = DialogText(text);
-        strings[entry.name] = entry;
     }
 }
 
@@ -243,7 +256,7 @@ void CQmDialogSystem::ReadConversation(TiXmlElement* element)
                     variant.string_name = stringName;
                     const char* frequency = Attr(p, "frequency");
                     variant.frequency = frequency ? static_cast<float>(std::atof(frequency)) : 1.0f;
-                    cue.variants.Add(variant);
+                    cue.variants.Add(std::move(variant));
                 } else if (std::strcmp(kind, "flag_changer") == 0) {
                     const char* flagName = Attr(p, "name");
                     if (!flagName)
@@ -256,7 +269,7 @@ void CQmDialogSystem::ReadConversation(TiXmlElement* element)
                     change.clear = !state || std::strcmp(state, "true") == 0 ? 0 : 1;
                     const char* value = Attr(p, "value");
                     change.value = value ? static_cast<int32_t>(std::atoi(value)) : 0;
-                    cue.flag_changers.Add(change);
+                    cue.flag_changers.Add(std::move(change));
                 } else if (std::strcmp(kind, "link") == 0) {
                     const char* target = Attr(p, "target");
                     if (!target)
@@ -265,7 +278,7 @@ void CQmDialogSystem::ReadConversation(TiXmlElement* element)
                     link.target = target;
                     const char* condition = FirstText(p);
                     link.condition = condition ? condition : "";
-                    cue.links.Add(link);
+                    cue.links.Add(std::move(link));
                 }
             }
             node.cues.Add(std::move(cue));

@@ -6,6 +6,10 @@
 // generator.
 #include "Engine/Core/Common/GePath.h"
 #include "Engine/Core/Common/GeRandom.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmD3dTables.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Gui/GuiListBox.h"
 #include "Engine/Gui/GuiPropertyIds.h"
 #include "Engine/Gui/GuiResources.h"
@@ -35,6 +39,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -691,4 +696,97 @@ TEST_F(DialogSystemTest, ScriptFunctionsAndTopicStatesThroughSaveAndLoad)
     EXPECT_EQ(3.5f, CQmDialogSystem::actorCameraTranslation[2]);
     dialog->SkipSentence();
     EXPECT_EQ(0.0f, CQmDialogSystem::actorCameraTranslation[2]);
+}
+
+// The portrait ------------------------------------------------------------------------
+
+namespace {
+
+// A visual that notes, when drawn, the camera and the lights it is drawn with.
+class CPortraitProbe : public CGmVisualObject {
+public:
+    void Render() override
+    {
+        ++draws;
+        CGmCamera* camera = CGeHub::s_cameras3d[CGeHub::s_currentSlot];
+        if (camera) {
+            eye = camera->eye;
+            viewport = camera->currentViewport;
+        }
+        lightsOn = 0;
+        for (CGmLightDesc* light : g_pGmLayers->lights)
+            lightsOn += light->Enabled() ? 1 : 0;
+    }
+    int draws = 0;
+    Vec3 eye = {0, 0, 0};
+    GeViewport viewport;
+    int lightsOn = -1;
+};
+
+} // namespace
+
+TEST_F(DialogSystemTest, ThePortraitDrawsOnlyTheSpeakerInItsControlAndPutsTheSceneBack)
+{
+    CGmLayers layers;
+    CGmLayers* previousLayers = g_pGmLayers;
+    g_pGmLayers = &layers;
+    CGmLightDesc sun;
+    sun.Init();
+    sun.SetEnabled(true);
+    layers.AddLight(&sun);
+    CQmEntity keeper, bystander;
+    CPortraitProbe* keeperLook = new CPortraitProbe;
+    CPortraitProbe* bystanderLook = new CPortraitProbe;
+    for (auto [entity, probe] : {std::pair{&keeper, keeperLook}, std::pair{&bystander, bystanderLook}}) {
+        CQmPropVisualObject* visuals = new CQmPropVisualObject(entity);
+        entity->SetProp(QM_PROP_VISUAL_OBJECT, visuals);
+        visuals->visuals.Add(probe);
+        layers.Add(0, probe);
+    }
+    CQmPropActor* actor = new CQmPropActor(&keeper);
+    actor->headSize = 60.0f;
+    keeper.SetProp(QM_PROP_ACTOR, actor);
+    keeper.frame.SetPosition({100.0f, 50.0f, 300.0f});
+    keeper.frame.UpdateWorldMatrix();
+    room.AddNamedObject("keeper", &keeper, true);
+    room.AddNamedObject("bystander", &bystander, true);
+
+    dialog->InitiateDialog("greet", "", "");
+    CQmDialogSystem::actorCameraTranslation[1] = 5.0f;
+    dialog->Draw();
+    EXPECT_FALSE(dialog->IsDrawingPortrait());
+    EXPECT_EQ(1, keeperLook->draws);
+    EXPECT_EQ(0, bystanderLook->draws);
+    // Along the keeper's first axis, far enough for a head of 60 to fill the
+    // 15 degrees, raised by the offset.
+    EXPECT_NEAR(100.0f + 30.0f / std::tan(0.1308997f), keeperLook->eye.x, 1e-3f);
+    EXPECT_NEAR(55.0f, keeperLook->eye.y, 1e-4f);
+    EXPECT_NEAR(300.0f, keeperLook->eye.z, 1e-4f);
+    // The control's place plus (16, 18), 126 by 124.
+    EXPECT_EQ(16u, keeperLook->viewport.X);
+    EXPECT_EQ(718u, keeperLook->viewport.Y);
+    EXPECT_EQ(126u, keeperLook->viewport.Width);
+    EXPECT_EQ(124u, keeperLook->viewport.Height);
+    // Only the portrait light shone; the scene is as it was.
+    EXPECT_EQ(1, keeperLook->lightsOn);
+    EXPECT_TRUE(sun.Enabled());
+    EXPECT_FALSE(dialog->portraitLight->Enabled());
+    EXPECT_TRUE(bystanderLook->visible);
+    EXPECT_TRUE(Shown("self_monitor"));
+
+    // The hero speaks next, and there is no hero to draw: the portrait hides.
+    dialog->SkipSentence();
+    dialog->Draw();
+    EXPECT_FALSE(Shown("self_monitor"));
+    EXPECT_EQ(1, keeperLook->draws);
+    // Nothing is drawn over the topics menu.
+    dialog->EndDialog();
+    dialog->Draw();
+    EXPECT_EQ(1, keeperLook->draws);
+
+    room.RemoveEntity("keeper");
+    room.RemoveEntity("bystander");
+    dialog.reset();
+    g_dialogSystem = nullptr;
+    g_pGmLayers = previousLayers;
 }
