@@ -1,9 +1,12 @@
 // End-to-end check of the program itself on a real X server (run under
 // xvfb-run): qasimar starts in the folder that holds it and its pack, with a
 // temporary per-user folder; its window appears with the program's caption
-// and shows the demo's logo; closing the window through the window manager's
-// protocol (what the close button sends) ends the program with exit code 0,
-// and a default "config.cfg" is left in the per-user folder.
+// and shows the demo's logo, then the demo's first location, "loc01" (the
+// painted yard, wall and pillar, the crates before the wall, beside the pillar
+// and hidden behind it, the board sprite), read from the window's pixels;
+// closing the window through the window manager's protocol (what the close
+// button sends) ends the program with exit code 0, and a default
+// "config.cfg" is left in the per-user folder.
 // Exit code 0 on success; every failure prints why.
 #include "tests/Support/XvfbCheck.h"
 
@@ -11,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -69,6 +74,66 @@ unsigned long KettlePixel(Display* display, Window window)
     const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
     XDestroyImage(image);
     return pixel;
+}
+
+// A point of "loc01" as a fraction of the picture and the colour the headless
+// demo test reads there. The picture keeps the reference screen's 5:4 shape,
+// centred in the window with black bars beside or above it. Three seconds
+// after the arrival the demo's puzzle opens over the middle of the yard: the
+// points lie outside its panel.
+struct LocationPoint {
+    float x, y;
+    unsigned long rgb;
+    const char* what;
+};
+
+const LocationPoint kLoc01[] = {
+    {0.500f, 0.779f, 0xC8A064, "the sandy floor"},
+    {0.861f, 0.447f, 0xA03C28, "the brick wall"},
+    {0.206f, 0.565f, 0xE0801F, "the crate's left side beside the pillar"},
+    {0.330f, 0.200f, 0x4A6A9A, "the painted pillar"},
+    {0.275f, 0.565f, 0x4A6A9A, "the crate hidden behind the pillar"},
+    {0.100f, 0.125f, 0xF0D020, "the board sprite"},
+};
+
+bool Near(unsigned long pixel, unsigned long rgb)
+{
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int got = (int)(pixel >> shift & 0xFF), want = (int)(rgb >> shift & 0xFF);
+        if (got - want > 20 || want - got > 20)
+            return false;
+    }
+    return true;
+}
+
+// The window's pixels at the location's points, from one snapshot; empty when
+// the window cannot be read.
+std::vector<unsigned long> LocationPixels(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable)
+        return {};
+    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    const int width = std::min(attributes.width, attributes.height * 5 / 4);
+    const int height = std::min(attributes.height, attributes.width * 4 / 5);
+    const int left = (attributes.width - width) / 2, top = (attributes.height - height) / 2;
+    std::vector<unsigned long> pixels;
+    for (const LocationPoint& point : kLoc01)
+        pixels.push_back(XGetPixel(image, left + (int)(point.x * width), top + (int)(point.y * height)) & 0xFFFFFF);
+    XDestroyImage(image);
+    return pixels;
+}
+
+bool AllMatch(const std::vector<unsigned long>& pixels)
+{
+    if (pixels.size() != sizeof(kLoc01) / sizeof(kLoc01[0]))
+        return false;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        if (!Near(pixels[i], kLoc01[i].rgb))
+            return false;
+    return true;
 }
 
 bool IsCopper(unsigned long rgb)
@@ -136,6 +201,23 @@ int main(int argc, char** argv)
     }
     Check(window != 0, "the program's window with its caption");
     Check(copper, "the demo's logo in the window");
+
+    // After the logos "global_init" changes to "loc01", which shows once its
+    // loading fade is over.
+    std::vector<unsigned long> pixels;
+    const auto logoSeen = std::chrono::steady_clock::now();
+    while (window && copper && std::chrono::steady_clock::now() - logoSeen < std::chrono::seconds(90)) {
+        pixels = LocationPixels(display, window);
+        if (AllMatch(pixels))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    for (size_t i = 0; i < sizeof(kLoc01) / sizeof(kLoc01[0]); ++i) {
+        const bool ok = i < pixels.size() && Near(pixels[i], kLoc01[i].rgb);
+        if (!ok && i < pixels.size())
+            printf("loc01 pixel %06lx where %06lx was expected\n", pixels[i], kLoc01[i].rgb);
+        Check(ok, kLoc01[i].what);
+    }
 
     int status = -1;
     if (window) {
