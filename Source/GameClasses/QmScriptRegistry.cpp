@@ -88,10 +88,10 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"Start2DLinkedAnim",                   ScriptEntryPoint<Lua_Start2DLinkedAnim>},  //  50 animations
     {"Set2DLinkedAlpha",                    ScriptEntryPoint<Lua_Set2DLinkedAlpha>},  //  51 animations
     {"StartSpriteAnim",                     ScriptEntryPoint<Lua_StartSpriteAnim>},  //  52 animations
-    {"StartObjectAnim",                     Lua_NotBuilt},  //  53 animations
-    {"PushObjectAnim",                      Lua_NotBuilt},  //  54 animations
-    {"StartObjectMovingAnim",               Lua_NotBuilt},  //  55 animations
-    {"IsAseqPlaying",                       Lua_NotBuilt},  //  56 animations
+    {"StartObjectAnim",                     ScriptEntryPoint<Lua_StartObjectAnim>},  //  53 motion
+    {"PushObjectAnim",                      ScriptEntryPoint<Lua_PushObjectAnim>},  //  54 motion
+    {"StartObjectMovingAnim",               ScriptEntryPoint<Lua_StartObjectMovingAnim>},  //  55 motion
+    {"IsAseqPlaying",                       ScriptEntryPoint<Lua_IsAseqPlaying>},  //  56 motion
     {"MoveEntityOnCurve",                   ScriptEntryPoint<Lua_MoveEntityOnCurve>},  //  57 motion
     {"StopEntityOnCurve",                   ScriptEntryPoint<Lua_StopEntityOnCurve>},  //  58 motion
     {"ActivateSkySphere",                   ScriptEntryPoint<Lua_ActivateSkySphere>},  //  59 animations
@@ -118,8 +118,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory
     {"ChangeLocation",                      ScriptEntryPoint<Lua_ChangeLocation>},  //  81 game control
     {"SetLookAtAllocator",                  Lua_NotBuilt},  //  82 entities
-    {"SetWalkerSlotAnim",                   Lua_NotBuilt},  //  83 entities
-    {"SetDefaultAnim",                      Lua_NotBuilt},  //  84 entities
+    {"SetWalkerSlotAnim",                   ScriptEntryPoint<Lua_SetWalkerSlotAnim>},  //  83 motion
+    {"SetDefaultAnim",                      ScriptEntryPoint<Lua_SetDefaultAnim>},  //  84 motion
     {"ShowDocument",                        ScriptEntryPoint<Lua_ShowDocument>},  //  85 effects
     {"StartPSysEffect",                     ScriptEntryPoint<Lua_StartPSysEffect>},  //  86 motion
     {"StartScreenEffect",                   ScriptEntryPoint<Lua_StartScreenEffect>},  //  87 game control
