@@ -8,7 +8,8 @@
 // dark-rimmed disc with a bright dot where its hot spot lies. For the first
 // location, in DIR/Textures: sign.tga (a yellow board, 64 x 64), glow.tga (a
 // cyan disc whose clear corners are its mask, 64 x 64), lamp.tga (a magenta
-// disc, 32 x 32), clouds.tga (pale streaks, 64 x 64) and spark.tga (8 x 8).
+// disc, 32 x 32), clouds.tga (pale streaks, 64 x 64), spark.tga (8 x 8) and
+// bird.tga (a white gull with grey wing tips, 48 x 24).
 // For the puzzle, in DIR/Textures: puzzle_board.tga (a dark wooden board,
 // 512 x 224) and puzzle_tile1.tga to puzzle_tile3.tga (red, green and blue
 // tiles, 128 x 128, each with a light mark at the middle of its top edge, so
@@ -129,9 +130,16 @@ int main(int argc, char** argv)
         clouds.Box((streak * 23) % 48, streak * 10 + 3, (streak * 23) % 48 + 16, streak * 10 + 6, 0xFFF4F8FF);
     Picture spark(8, 8, 0x00000000);
     spark.Disc(4.0f, 4.0f, 3.5f, 0xFFFFC040);
+    Picture bird(48, 24, 0x00000000);
+    for (int step = 0; step < 10; ++step) { // two wings rising from the body
+        const float x = 2.0f * float(step);
+        bird.Disc(4.0f + x, 6.0f + 0.8f * x, 3.5f, step < 2 ? 0xFF707880 : 0xFFF8F8F8);
+        bird.Disc(44.0f - x, 6.0f + 0.8f * x, 3.5f, step < 2 ? 0xFF707880 : 0xFFF8F8F8);
+    }
+    bird.Disc(24.0f, 21.0f, 4.0f, 0xFFFFFFFF);
     const std::pair<const Picture*, const char*> locationPictures[] = {
         {&sign, "/sign.tga"},     {&glow, "/glow.tga"},   {&lamp, "/lamp.tga"},
-        {&clouds, "/clouds.tga"}, {&spark, "/spark.tga"},
+        {&clouds, "/clouds.tga"}, {&spark, "/spark.tga"}, {&bird, "/bird.tga"},
     };
     bool written = true;
     for (const auto& picture : locationPictures)

@@ -5,11 +5,12 @@
 //
 // Writes DATA_DIR/meshes/hero.xml (a GE_MESH of Type SKELETAL: every vertex
 // on one joint, the joints hierarchy after the vertices) and the looping
-// tracks DATA_DIR/anims/hero/stand.geat, walk.geat and run.geat. The figure
-// faces +x with its feet at y = 0, about 170 units tall. "stand" sways a
-// little in place; "walk" and "run" swing legs and arms while the root moves
-// along +x at 150 and 300 units a second, with a "step" event at each
-// footfall.
+// tracks DATA_DIR/anims/hero/stand.geat, walk.geat and run.geat, and the
+// one-shot wave.geat. The figure faces +x with its feet at y = 0, about 170
+// units tall. "stand" sways a little in place; "walk" and "run" swing legs and
+// arms while the root moves along +x at 150 and 300 units a second, with a
+// "step" event at each footfall; "wave" raises the right arm and waves it
+// twice in place.
 #include "tools/animwrite/AnimWriter.h"
 
 #include <cmath>
@@ -144,6 +145,30 @@ animwrite::TrackSpec Cycle(uint32_t frames, float rate, float swing, float speed
     return spec;
 }
 
+// The right arm raised overhead and swung to and fro twice over frames keys
+// at rate; played once.
+animwrite::TrackSpec Wave(uint32_t frames, float rate)
+{
+    animwrite::TrackSpec spec;
+    spec.rate = rate;
+    spec.looped = 0;
+    spec.joints = kJoints;
+    for (uint32_t f = 0; f <= frames; ++f) {
+        const float t = float(f) / float(frames);
+        const float raise = 2.6f * std::sin(kPi * t); // up and down again
+        const float swing = 0.35f * std::sin(4.0f * kPi * t);
+        for (int j = 0; j < kJoints; ++j) {
+            CGeJointKey key;
+            key.position = {kJointPlace[j][0], kJointPlace[j][1], kJointPlace[j][2]};
+            key.rotation = AboutZ(j == kRightArm ? raise + swing * std::sin(kPi * t) : 0.0f);
+            spec.keys.push_back(key);
+        }
+        spec.root.push_back(Vec3{0.0f, 0.0f, 0.0f});
+        spec.events.push_back(nullptr);
+    }
+    return spec;
+}
+
 bool Write(const std::string& path, const std::string& text)
 {
     std::ofstream out(path, std::ios::binary);
@@ -175,6 +200,7 @@ int main(int argc, char** argv)
         {"stand", Cycle(40, 20.0f, 0.0f, 0.0f)},
         {"walk", Cycle(20, 20.0f, 0.45f, 150.0f)},
         {"run", Cycle(12, 20.0f, 0.7f, 300.0f)},
+        {"wave", Wave(30, 20.0f)},
     };
     for (const auto& track : tracks) {
         const animwrite::Bytes bytes = animwrite::WriteGeat(track.spec);
