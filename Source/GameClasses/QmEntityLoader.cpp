@@ -18,6 +18,7 @@
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPropAimapLockController.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCloth.h"
@@ -190,7 +191,7 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
      LoadProperty_LinearMotionController},
     {"ik_processor", QM_PROP_IK_PROCESSOR, "CQmPropIkProcessor", QM_TAG_ON, nullptr},
     {"allocator_list", QM_PROP_ALLOCATOR_LIST, "CQmPropAllocatorList", QM_TAG_ON, nullptr},
-    {"actor", QM_PROP_ACTOR, "CQmPropActor", QM_TAG_ON, nullptr},
+    {"actor", QM_PROP_ACTOR, "CQmPropActor", QM_TAG_ON, LoadProperty_Actor},
     {"collider", QM_PROP_COLLIDER, "CQmPropCollider", QM_TAG_ON, LoadProperty_Collider},
     {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, LoadProperty_Trigger},
     {"visual_object", QM_PROP_VISUAL_OBJECT, "CQmPropVisualObject", QM_TAG_ON, LoadProperty_VisualObject},

@@ -25,6 +25,8 @@ public:
     virtual bool IsItemHeld() = 0;                          // 24
     virtual bool IsOpen() const = 0;                        // the open flag
     virtual bool HasSelection() const = 0;                  // a selected item
+    // The selected item's name; empty without a selection.
+    virtual const char* SelectedItemName() const { return ""; }
 };
 
 extern IQmInventory* g_inventory;

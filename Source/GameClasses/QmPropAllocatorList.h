@@ -11,4 +11,7 @@ public:
 
     // Detaches every attachment point from the point it was attached to.
     virtual void DetachAll() {}
+    // The world matrix of the attachment point of that name; null when there
+    // is none (none yet: the points come with the list's own work).
+    virtual const Matrix4* Find(const char* /*name*/) const { return nullptr; }
 };

@@ -108,8 +108,8 @@ TEST(CQmEntity, StopAllLeavesTheMotionControllerAndDetachesAttachments)
     g_propJournal.clear();
     CQmEntity* entity = ProbeEntity("e", {0, 3, 10});
     auto* actor = new CQmPropActor(entity);
-    actor->interactionTarget = entity;
-    actor->currentAction = 4;
+    actor->target = entity;
+    actor->action = 4;
     entity->SetProp(QM_PROP_ACTOR, actor);
     auto* allocators = new DetachingAllocators(entity);
     entity->SetProp(QM_PROP_ALLOCATOR_LIST, allocators);
@@ -119,7 +119,7 @@ TEST(CQmEntity, StopAllLeavesTheMotionControllerAndDetachesAttachments)
     EXPECT_EQ((std::vector<std::string>{"e.0 off", "e.10 off"}), Take());
     EXPECT_EQ(1, entity->props[3]->enabled);
     EXPECT_EQ(0, actor->enabled);
-    EXPECT_EQ(nullptr, actor->interactionTarget);
+    EXPECT_EQ(nullptr, actor->target);
     EXPECT_EQ(1, allocators->detached);
     delete entity;
 }

@@ -101,14 +101,14 @@ TEST_F(CQmLocationTest, StopClearsTheActorsCurrentAction)
 {
     CQmEntity* shared = new CQmEntity;
     auto* actor = new CQmPropActor(shared);
-    actor->currentAction = 3;
+    actor->action = 3;
     shared->SetProp(QM_PROP_ACTOR, actor);
     location->AddNamedObject(CGeString("hero"), shared, true);
     location->Stop();
-    EXPECT_EQ(0u, actor->currentAction);
+    EXPECT_EQ(0, actor->action);
     // A catalogue actor outlives the location that held it.
     manager.Clear();
-    EXPECT_EQ(0u, actor->currentAction);
+    EXPECT_EQ(0, actor->action);
     delete shared;
 }
 
