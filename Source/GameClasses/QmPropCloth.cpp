@@ -410,6 +410,8 @@ void CQmPropCloth::Seat()
         Refuse();
         return;
     }
+    // A script may switch the cloth on before the entity's first update.
+    owner->frame.UpdateWorldMatrix();
     const Matrix4& world = owner->frame.world;
     for (ClothPoint& point : geom.points) {
         const Vec3 local = VertexPosition(VertexOf(point));
@@ -429,6 +431,7 @@ void CQmPropCloth::Seat()
 void CQmPropCloth::Reseat()
 {
     CGmVertexBuffer& buffer = *mesh->mesh->vertexBuffer;
+    owner->frame.UpdateWorldMatrix();
     const Matrix4& world = owner->frame.world;
     if (buffer.LockRange(0, 0)) {
         for (ClothPoint& point : geom.points) {

@@ -15,6 +15,9 @@ function loc01_init()
     if not QuestIsPassed("three_tiles", "voyage") then
         SysDelayedCall("TilesPuzzleOpen", 3)
     end
+    -- The curtain beside the pillar hangs in the fan's gusts.
+    EnableEntityProperty("curtain", 16, true)
+    EnableEntityProperty("fan", 17, true)
 end
 
 -- The gull starts its round again whenever it has flown one.

@@ -6,11 +6,14 @@
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
+#include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmMesh.h"
+#include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Gm/GmScenicMesh.h"
 #include "Engine/Physics/GePhysicsStep.h"
 #include "Engine/Physics/GeStaticEnvironment.h"
 #include "Source/GameClasses/QmEntityLoader.h"
+#include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmPropVentilator.h"
 #include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Source/GameClasses/LocationFixtures.h"
@@ -627,4 +630,135 @@ TEST_F(ClothTest, DeveloperKeysMoveAndTurnTheEntity)
     cloth->keys[CQmPropCloth::KEY_CTRL] = int16_t(0x8000);
     cloth->DeveloperStep();
     EXPECT_EQ(before.x, entity->frame.position.x);
+}
+
+namespace {
+
+// The real location loader on a fixture location: a curtain hanging over a
+// static box with a ventilator beside it, read from files.
+class ClothLocationTest : public ClothTest {
+protected:
+    void SetUp() override
+    {
+        ClothTest::SetUp();
+        g_pGmResCollector = &collector;
+        g_pGmLayers = &layers;
+        CQmLocationManager::SetLoader(nullptr);
+        tree.dir.Write("meshes/curtain.xml", CurtainMesh());
+        // The curtain is turned flat at y = 100 (its rows run along -z from
+        // the anchored edge at z = 0); the box under its free part has its
+        // top at y = 80. The ventilator, high up on the -x side, blows down
+        // on it and along +x.
+        tree.dir.Write("physics/yard.xml", "<static_environment>"
+                                           "<geom type=\"aabb\" size=\"60 80 55\" pos=\"20 40 -32.5\"/>"
+                                           "</static_environment>");
+        tree.dir.Write("Locations/yard.xml", R"(<location>
+  <physical_environment file="physics/yard.xml"/>
+  <entity name="curtain" pos="0 100 0" rot="90 0 0">
+    <visual_object><mesh filename="meshes/curtain.xml"/></visual_object>
+    <cloth file="cloth/curtain.xml"/>
+  </entity>
+  <entity name="fan" pos="-100 200 -25">
+    <ventilator pos="-100 200 -25" dir="1 -1 0" force="0.0005"/>
+  </entity>
+</location>)");
+    }
+
+    void TearDown() override
+    {
+        manager.Clear();
+        g_pGmLayers = nullptr;
+        g_pGmResCollector = nullptr;
+        ClothTest::TearDown();
+    }
+
+    void Run(CQmLocation& location, int frames)
+    {
+        for (int frame = 0; frame < frames; ++frame) {
+            Tick(location, 0.04);
+            PhysicsStep(m_timer.delta, kPhysicsSubStep);
+        }
+    }
+
+    CGmResCollector collector;
+    CGmLayers layers;
+};
+
+} // namespace
+
+TEST_F(ClothLocationTest, ACurtainBlownByAVentilatorLiesOnAStaticBoxAndSwitchesOffAndOn)
+{
+    CQmLocation* location = manager.ChangeLocation(tree.Path("yard").c_str());
+    ASSERT_NE(nullptr, location);
+    CQmEntity* curtain = location->FindEntity("curtain");
+    CQmEntity* fan = location->FindEntity("fan");
+    ASSERT_NE(nullptr, curtain);
+    ASSERT_NE(nullptr, fan);
+    auto* cloth = curtain->Prop<CQmPropCloth>(QM_PROP_CLOTH);
+    auto* ventilator = fan->Prop<CQmPropVentilator>(QM_PROP_VENTILATOR);
+    ASSERT_NE(nullptr, cloth);
+    ASSERT_NE(nullptr, ventilator);
+    EXPECT_EQ(1u, g_staticBody.geomCount);
+    // The location's activation leaves both off; the scene's script turns
+    // them on.
+    EXPECT_EQ(0, cloth->enabled);
+    EXPECT_EQ(0, ventilator->enabled);
+    cloth->SetEnabled(true);
+    const CGeClothGeom& geom = cloth->geom;
+    ASSERT_NEAR(-50.0f, geom.points[VertexAt(kRows - 1, 0)].position.z, 1e-3f) << "the curtain lies flat";
+    auto meanX = [&] {
+        float sum = 0.0f;
+        for (const ClothPoint& p : geom.points)
+            sum += p.position.x;
+        return sum / float(geom.points.count);
+    };
+    // The free part falls onto the box and lies on its top; nothing goes
+    // into the box.
+    Run(*location, 150);
+    const float still = meanX();
+    auto expectOnTheBox = [&](const char* when) {
+        for (const ClothPoint& p : geom.points) {
+            ASSERT_TRUE(Finite(p.position)) << when;
+            // The box's edges are rounded by the cloth's margin of 3: within
+            // 3 of an edge a point may sit that deep below the top.
+            const bool over = p.position.x > -10.0f && p.position.x < 50.0f && p.position.z > -60.0f &&
+                              p.position.z < -5.0f;
+            const bool inner = p.position.x > -7.0f && p.position.x < 47.0f && p.position.z > -57.0f &&
+                               p.position.z < -8.0f;
+            if (over) {
+                EXPECT_GE(p.position.y, 77.0f) << when << ": no point inside the rounded box";
+            }
+            if (inner) {
+                EXPECT_GE(p.position.y, 80.0f - 1e-3f) << when << ": no point inside the box";
+            }
+        }
+        const ClothPoint& far = geom.points[VertexAt(kRows - 1, 2)];
+        EXPECT_NEAR(81.5f, far.position.y, 2.0f) << when << ": the far edge rests on the box, not below it";
+    };
+    expectOnTheBox("still air");
+    // The wind presses it on and drives it along +x.
+    ventilator->SetEnabled(true);
+    Run(*location, 150);
+    expectOnTheBox("in the wind");
+    EXPECT_GT(meanX(), still + 1.0f) << "blown along +x";
+    const ClothPoint& bottom = geom.points[VertexAt(kRows - 1, 2)];
+
+    // Switched off ("EnableEntityProperty" false): out of the physics world,
+    // the points stay where they were.
+    cloth->SetEnabled(false);
+    EXPECT_EQ(nullptr, cloth->body.group);
+    const Vec3 kept = bottom.position;
+    Run(*location, 20);
+    ExpectNear(kept, geom.points[VertexAt(kRows - 1, 2)].position, 0.0f, "frozen while off");
+    // On again: re-seated from the mesh at the entity and simulated again.
+    cloth->SetEnabled(true);
+    EXPECT_EQ(&g_clothWorld, cloth->body.group);
+    Run(*location, 20);
+    expectOnTheBox("on again");
+
+    // Leaving the location switches both off.
+    location->Stop();
+    EXPECT_EQ(0, cloth->enabled);
+    EXPECT_EQ(nullptr, cloth->body.group);
+    EXPECT_EQ(0, ventilator->enabled);
 }

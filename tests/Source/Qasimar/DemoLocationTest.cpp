@@ -147,6 +147,6 @@ TEST_F(DemoLocation, ACloseRequestPostedBeforeTheLoadReachesTheWindowHookDuringI
     EXPECT_EQ(0, g_pGmDevice->m_running);
     ASSERT_NE(nullptr, game.Location());
     // Six steps between the sections and one after each of the entities'
-    // nineteen children.
-    EXPECT_EQ(6u + 19u, g_locationKeepAliveCount - before);
+    // twenty-two children.
+    EXPECT_EQ(6u + 22u, g_locationKeepAliveCount - before);
 }
