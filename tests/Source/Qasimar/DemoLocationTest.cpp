@@ -2,20 +2,25 @@
 // "global_init"'s change to "loc01" and its loading fade, its script, its entities and
 // collider, and the presented frame: the painted yard, wall and pillar, the
 // crate before the painted wall, the other crate beside the pillar and hidden
-// behind it, the board sprite and the clear picture above the wall.
+// behind it, the board sprite and the clear picture above the wall; the
+// curtain in the fan's wind.
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmPropAnimController.h"
+#include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropMotionController.h"
+#include "Source/GameClasses/QmPropVentilator.h"
 #include "Source/GameClasses/QmPropWalker.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -149,4 +154,62 @@ TEST_F(DemoLocation, ACloseRequestPostedBeforeTheLoadReachesTheWindowHookDuringI
     // Six steps between the sections and one after each of the entities'
     // twenty-two children.
     EXPECT_EQ(6u + 22u, g_locationKeepAliveCount - before);
+}
+// The curtain beside the pillar: "loc01_init" switches its cloth and the
+// fan's ventilator on, and the fan's gusts swing it away from the camera and
+// back while its rod holds the top row; it is drawn in its colour, also with
+// the debug view's cloth lines on.
+TEST_F(DemoLocation, Loc01CurtainSwingsInTheFansGusts)
+{
+    game.StepSeconds(2.0);
+    CQmEntity* curtain = game.Entity("curtain");
+    CQmEntity* fan = game.Entity("fan");
+    ASSERT_NE(nullptr, curtain);
+    ASSERT_NE(nullptr, fan);
+    auto* cloth = curtain->Prop<CQmPropCloth>(QM_PROP_CLOTH);
+    auto* ventilator = fan->Prop<CQmPropVentilator>(QM_PROP_VENTILATOR);
+    ASSERT_NE(nullptr, cloth);
+    ASSERT_NE(nullptr, ventilator);
+    EXPECT_EQ(1, cloth->enabled);
+    EXPECT_EQ(1, ventilator->enabled);
+    ASSERT_EQ(48u, cloth->geom.points.count);
+    ASSERT_EQ(6u, cloth->anchors.count);
+
+    // Over 6 seconds the bottom row's middle swings out along +z and back.
+    const ClothPoint& bottom = cloth->geom.points[44];
+    float lowest = 1e30f, highest = -1e30f;
+    for (int frame = 0; frame < 150; ++frame) {
+        game.Step();
+        ASSERT_TRUE(std::isfinite(bottom.position.z));
+        if (frame >= 25) {
+            lowest = std::min(lowest, bottom.position.z);
+            highest = std::max(highest, bottom.position.z);
+        }
+    }
+    EXPECT_GT(highest, 40.0f + 20.0f) << "blown away from the camera";
+    EXPECT_GT(highest - lowest, 5.0f) << "the gusts swing it";
+    for (uint32_t slot : cloth->anchors)
+        EXPECT_NEAR(250.0f, cloth->geom.points[slot].position.y, 1e-3f) << "the rod holds the top row";
+
+    camera = game.Location()->ActiveCamera();
+    ASSERT_NE(nullptr, camera);
+    frame = game.CaptureFrame();
+    const uint32_t top = At({-65.0f, 240.0f, 40.0f});
+    const int r = int(top >> 16 & 0xFF), g = int(top >> 8 & 0xFF), b = int(top & 0xFF);
+    EXPECT_TRUE(r > g + 40 && b > g + 40) << std::hex << top << " is not the curtain's purple";
+    // The debug view adds the cloth's white spring and normal lines.
+    auto whiteNearTheRod = [&] {
+        const Vec4 left = camera->ProjectPoint({-115.0f, 250.0f, 40.0f});
+        const Vec4 right = camera->ProjectPoint({-15.0f, 190.0f, 40.0f});
+        uint32_t count = 0;
+        for (int y = int(left.y) - 2; y <= int(right.y) + 2; ++y)
+            for (int x = int(left.x) - 2; x <= int(right.x) + 2; ++x)
+                count += (frame[size_t(y) * kWidth + size_t(x)] & 0xFFFFFF) == 0xFFFFFF ? 1 : 0;
+        return count;
+    };
+    const uint32_t plain = whiteNearTheRod();
+    g_showAuxGeom = 1;
+    frame = game.CaptureFrame();
+    g_showAuxGeom = 0;
+    EXPECT_GT(whiteNearTheRod(), plain + 20);
 }
