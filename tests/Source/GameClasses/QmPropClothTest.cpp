@@ -2,14 +2,20 @@
 // x-y plane, its top row anchored): the cloth file and its reader, binding
 // and its refusals, seating, hanging and swinging in a ventilator's wind
 // through the physics step (against invariants), teleports, the write-back,
-// switching on and off, and the developer mode with its written file.
+// switching on and off, the developer mode with its picks, keys and written
+// file, and a fixture location's curtain lying on a static box.
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmMesh.h"
 #include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Gm/GmScenicMesh.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiManager.h"
 #include "Engine/Physics/GePhysicsStep.h"
 #include "Engine/Physics/GeStaticEnvironment.h"
 #include "Source/GameClasses/QmEntityLoader.h"
@@ -761,4 +767,60 @@ TEST_F(ClothLocationTest, ACurtainBlownByAVentilatorLiesOnAStaticBoxAndSwitchesO
     EXPECT_EQ(0, cloth->enabled);
     EXPECT_EQ(nullptr, cloth->body.group);
     EXPECT_EQ(0, ventilator->enabled);
+}
+
+TEST_F(ClothTest, TheMousesRightButtonPicksTheVertexUnderTheCursor)
+{
+    tree.dir.Write("cloth/edit.xml", CurtainCloth(" editor_mode=\"true\""));
+    CQmPropCloth* cloth = Curtain({0, 0, 0}, "cloth/edit.xml");
+    cloth->SetEnabled(true);
+    entity->Update(); // binds the mesh
+    // The current camera looks at the curtain from 100 in front; the mouse
+    // reports reference pixels at the 2D scale 2 of a half-size back buffer.
+    CGmPerspectiveCamera camera;
+    camera.screenWidth = 320;
+    camera.screenHeight = 240;
+    camera.eye = {20.0f, -25.0f, -100.0f};
+    camera.target = {20.0f, -25.0f, 0.0f};
+    camera.Apply({0, 0, 320, 240, 0.0f, 1.0f});
+    CGmCamera* previousCamera = CGeHub::s_cameras3d[0];
+    CGeMouseState* previousMouse = g_mouse;
+    const float previousScale[2] = {g_gm2dScale[0][0], g_gm2dScale[0][1]};
+    CGeHub::s_cameras3d[0] = &camera;
+    g_gm2dScale[0][0] = g_gm2dScale[0][1] = 2.0f;
+    CGeMouseState mouse;
+    mouse.SetTypeId((GE_MOUSE_CATEGORY << 16) | CGeTypedObject::kUntyped);
+    g_mouse = &mouse;
+    CCiMessageClient stranger;
+
+    auto pointAt = [&](uint32_t vertex) {
+        const Vec4 p = camera.ProjectPoint(Vertex(vertex));
+        mouse.x = p.x * 2.0f;
+        mouse.y = p.y * 2.0f;
+    };
+    const struct {
+        CCiMessageClient* sender;
+        uint32_t code;
+        uint32_t vertex;
+        int32_t selected;
+        const char* what;
+    } cases[] = {
+        {&mouse, GeMousePressCode(0), 7, -1, "the left button does not pick"},
+        {&mouse, GeMousePressCode(1) + 1, 7, -1, "nor does the right button's release"},
+        {&stranger, GeMousePressCode(1), 7, -1, "nor a code 5 from another sender"},
+        {&mouse, GeMousePressCode(1), 7, 7, "the right button picks"},
+    };
+    for (const auto& c : cases) {
+        pointAt(c.vertex);
+        cloth->HandleMessage(c.sender, c.code);
+        EXPECT_EQ(c.selected, cloth->selection[0]) << c.what;
+    }
+    pointAt(23);
+    cloth->HandleMessage(&mouse, GeMousePressCode(1));
+    EXPECT_EQ(23, cloth->selection[1]);
+
+    g_mouse = previousMouse;
+    CGeHub::s_cameras3d[0] = previousCamera;
+    g_gm2dScale[0][0] = previousScale[0];
+    g_gm2dScale[0][1] = previousScale[1];
 }
