@@ -11,8 +11,24 @@ function global_init()
     -- The harbour theme fades in over two seconds; the surf rolls beside it.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
     StartAmbBgSound("Sounds/surf.ogg", 0.5, 0.0, true)
+    -- The keeper may be asked about the harbour; the kettle is listed, dimmed.
+    AddAvailableTopic("harbour")
+    AddAvailableTopic("kettle", false)
 end
 
 function global_on_location_load(name)
     VarSet("loading_" .. name, 1)
+end
+
+-- The dialog's events, each noted in a variable.
+function on_sentence_begin(conversation, node, replica, actor)
+    VarSet("said_" .. conversation .. "_" .. node, 1)
+end
+
+function on_sentence_end(conversation, node, replica, actor)
+    VarSet("heard_" .. conversation .. "_" .. node, 1)
+end
+
+function on_dialog_end(conversation, node, actor)
+    VarSet("dialog_end_" .. conversation, 1)
 end

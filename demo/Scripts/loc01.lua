@@ -41,3 +41,8 @@ function loc01_stop_linear_moving(entity)
         VarSet("door_open", 1)
     end
 end
+
+-- The keeper of the yard greets the hero (his click will call this).
+function KeeperGreets()
+    InitiateDialog("keeper_greeting")
+end
