@@ -3,6 +3,8 @@
 // out, a reply clicked and its sentence clicked away, the topics menu with
 // the kettle dimmed, a topic chosen, the menu left through "Leave" and the
 // keeper's goodbye ending the dialog; the demo's variables show the events.
+// By pixels at 640 x 512: the keeper's line in his colour, the hero's white
+// replies stacked, and a thought whose frames differ as it wavers.
 #include "Engine/Gui/GuiControl.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiListBox.h"
@@ -17,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -111,4 +114,85 @@ TEST_F(DemoDialog, TheKeeperGreetsAnswersATopicAndSaysGoodbye)
                              "heard_keeper_greeting_who", "said_keeper_harbour_answer", "heard_keeper_bye_bye",
                              "dialog_end_keeper_bye"})
         EXPECT_TRUE(Var(name)) << name;
+}
+
+// The dialog on screen ----------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kPixelWidth = 640, kPixelHeight = 512;
+
+// Pixels of the frame within a reference rectangle whose colour lies near rgb.
+uint32_t CountNear(const std::vector<uint32_t>& frame, float x0, float y0, float x1, float y1, uint32_t rgb,
+                   int tolerance = 24)
+{
+    uint32_t n = 0;
+    for (uint32_t y = uint32_t(y0 * kPixelHeight / 1024.0f); y < uint32_t(y1 * kPixelHeight / 1024.0f); ++y)
+        for (uint32_t x = uint32_t(x0 * kPixelWidth / 1280.0f); x < uint32_t(x1 * kPixelWidth / 1280.0f); ++x)
+            if (PixelNear(frame[size_t(y) * kPixelWidth + x], rgb, tolerance))
+                ++n;
+    return n;
+}
+
+class DemoDialogPixels : public DemoDialog {
+protected:
+    void SetUp() override
+    {
+        CGamePlayHarness::Options options;
+        options.pack = QM_DEMO_PACK;
+        options.width = kPixelWidth;
+        options.height = kPixelHeight;
+        options.frameMilliseconds = 80;
+        ASSERT_TRUE(game.Start(options));
+        CQmQuests::Pass("three_tiles", "voyage", 1);
+        game.StepSeconds(1.0);
+        ASSERT_NE(nullptr, g_dialogSystem);
+    }
+};
+
+} // namespace
+
+TEST_F(DemoDialogPixels, LinesInTheirColoursAndAThoughtThatWavers)
+{
+    CQmDialogSystem& dialog = *g_dialogSystem;
+    const std::vector<uint32_t> before = game.CaptureFrame();
+    Run("KeeperGreets()");
+    game.Step();
+    std::vector<uint32_t> frame = game.CaptureFrame();
+    // The keeper's line in his warm colour in the panel: changed pixels with
+    // far more red than blue.
+    uint32_t warm = 0;
+    for (uint32_t y = 814 * kPixelHeight / 1024; y < 1014 * kPixelHeight / 1024; ++y)
+        for (uint32_t x = 170 * kPixelWidth / 1280; x < 1170 * kPixelWidth / 1280; ++x) {
+            const uint32_t p = frame[size_t(y) * kPixelWidth + x];
+            const int r = int(p >> 16 & 0xFF), b = int(p & 0xFF);
+            warm += p != before[size_t(y) * kPixelWidth + x] && r > 150 && r - b > 80 ? 1 : 0;
+        }
+    EXPECT_GT(warm, 20u);
+    EXPECT_EQ(0u, CountNear(frame, 170, 814, 1170, 1014, 0xD1DCFD, 8));
+
+    // The hero's replies are white, stacked: the second lies below the first.
+    game.StepSeconds(3.5);
+    frame = game.CaptureFrame();
+    const float y0 = dialog.Replica(0)->ScreenOrigin().y, y1 = dialog.Replica(1)->ScreenOrigin().y;
+    EXPECT_LT(y0, y1);
+    EXPECT_GT(CountNear(frame, 170, y0, 1170, y0 + 26, 0xFFFFFF), 10u);
+    EXPECT_GT(CountNear(frame, 170, y1, 1170, y1 + 26, 0xFFFFFF), 10u);
+    EXPECT_EQ(0u, CountNear(frame, 170, 814, 1170, 1014, 0xFAD070, 8));
+
+    // "Just passing through." spoken and clicked away: the thought wavers, so
+    // two of its frames differ where its text stands.
+    ClickOn(dialog.Replica(1));
+    ClickOn(dialog.Replica(1));
+    ASSERT_STREQ("thought", dialog.currentNode->name.c_str());
+    const std::vector<uint32_t> first = game.CaptureFrame();
+    game.Step(5);
+    const std::vector<uint32_t> second = game.CaptureFrame();
+    const float ty = dialog.Replica(0)->ScreenOrigin().y;
+    uint32_t differing = 0;
+    for (uint32_t y = uint32_t((ty - 4) * kPixelHeight / 1024.0f); y < uint32_t((ty + 30) * kPixelHeight / 1024.0f); ++y)
+        for (uint32_t x = 170 * kPixelWidth / 1280; x < 1170 * kPixelWidth / 1280; ++x)
+            differing += first[size_t(y) * kPixelWidth + x] != second[size_t(y) * kPixelWidth + x] ? 1 : 0;
+    EXPECT_GT(differing, 10u);
+    EXPECT_GT(CountNear(first, 170, ty - 4, 1170, ty + 30, 0xB0B0B0, 16), 10u);
 }
