@@ -1,7 +1,9 @@
 // The demo's moving things through the game-play harness, headless: the gull
 // circling on its curve way frame by frame and starting its round again, and
 // the porch before the door, where the hero steps in and the door slides open
-// while he waves.
+// while he waves; and the gull's white picture in the frames where its curve
+// puts it.
+#include "Engine/Core/Gm/GmCamera.h"
 #include "Source/GameClasses/QmCurveWay.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
@@ -97,4 +99,26 @@ TEST_F(DemoMotion, TheHeroOnThePorchOpensTheDoorAndWaves)
     EXPECT_EQ(1, CQmGameVars::GetValue("door_open"));
     EXPECT_FLOAT_EQ(780.0f, door->frame.position.x);
     EXPECT_EQ(1, CQmGameVars::GetValue("porch_visits")); // one enter, however long he stays
+}
+
+TEST_F(DemoMotion, TheGullIsDrawnWhereItsCurvePutsIt)
+{
+    CGmCamera* camera = game.Location()->ActiveCamera();
+    CQmEntity* gull = game.Entity("gull");
+    ASSERT_NE(nullptr, camera);
+    ASSERT_NE(nullptr, gull);
+    for (int sample = 0; sample < 3; ++sample) {
+        game.Step(10);
+        const Vec4 at = camera->ProjectPoint(Translation(gull->frame.world));
+        const std::vector<uint32_t> frame = game.CaptureFrame();
+        // The sprite is a few pixels wide at this size: some near-white pixel
+        // lies within eight pixels of the projected place.
+        int white = 0;
+        for (int y = int(at.y) - 8; y <= int(at.y) + 8; ++y)
+            for (int x = int(at.x) - 8; x <= int(at.x) + 8; ++x)
+                if (x >= 0 && y >= 0 && x < 320 && y < 256 &&
+                    (frame[size_t(y) * 320 + size_t(x)] & 0xF0F0F0) == 0xF0F0F0)
+                    ++white;
+        EXPECT_GT(white, 0) << "sample " << sample << " at " << at.x << ", " << at.y;
+    }
 }
