@@ -144,7 +144,7 @@ void CQmGameProcessor::Init()
     ScriptRunFile((g_dataRoot + "Scripts/global.lua").c_str());
     CQmUnifiedCollector::LoadInventoryItems((g_dataRoot + "Inventory/inventoryItems.xml").c_str());
     if (g_inventory)
-        g_inventory->SetInputEnabled(false);
+        g_inventory->SetActive(false);
     ScriptCallFunction("global_init", nullptr, 0, true);
     if (g_pGmDevice)
         g_pGmDevice->m_messageHook = OnWindowMessage;
@@ -205,13 +205,13 @@ void CQmGameProcessor::Update()
         bool active = true;
         if (location)
             active = !location->PlaysFullScreenAnimOrVideo() && !currentArcade;
-        g_inventory->SetActive(active);
+        g_inventory->SetEnabled(active);
     }
     AuxOverlay::Update();
 
     if (menuOpen) {
         if (g_inventory)
-            g_inventory->SetActive(false);
+            g_inventory->SetEnabled(false);
         return;
     }
     // Re-read: a message handler above may have changed the location.
@@ -240,7 +240,7 @@ void CQmGameProcessor::Update()
     }
 
     location = CurrentLocation();
-    if (location && !(g_inventory && g_inventory->IsExclusive()) && gameEnabled) {
+    if (location && !(g_inventory && g_inventory->IsPausingGame()) && gameEnabled) {
         location->Update(frameTime);
         PhysicsStep(frameTime, kPhysicsSubStep);
     }
@@ -267,7 +267,7 @@ void CQmGameProcessor::Update()
     if (g_dialogSystem)
         g_dialogSystem->Update();
     if (g_inventory)
-        g_inventory->SetInputEnabled(!DialogRunning() && !IsTimerRunning());
+        g_inventory->SetActive(!DialogRunning() && !IsTimerRunning());
 
     if (loadingFader->state == 1 && loadingShown) {
         float t = Clamp01(2.0f * loadingFader->Progress());
@@ -323,7 +323,7 @@ void CQmGameProcessor::UpdateCursor()
     }
     // The entity under the mouse and its actor's cursor come with the clicks
     // on the location; until then nothing lies under it.
-    GuiCursorShow(g_cursors, g_inventory && g_inventory->IsItemHeld() ? 15 : 1);
+    GuiCursorShow(g_cursors, g_inventory && g_inventory->HasSelection() ? 15 : 1);
     cursorRefreshPending = 0;
 }
 
@@ -397,7 +397,7 @@ void CQmGameProcessor::Render(bool present)
                 if (!node->value->parent)
                     node->value->Render();
         if (g_inventory)
-            g_inventory->Render();
+            g_inventory->Draw();
         if (g_menu)
             g_menu->Render();
         if (g_dialogSystem)
@@ -442,7 +442,7 @@ void CQmGameProcessor::ShowDocument(CQmOverlayDocument* shown)
     document = shown;
     inputLockTime = shown ? 100000.0f : 0.0f;
     if (g_inventory)
-        g_inventory->SetInputEnabled(shown == nullptr);
+        g_inventory->SetActive(shown == nullptr);
     cursorRefreshPending = 1;
 }
 
@@ -480,7 +480,7 @@ void CQmGameProcessor::HandleMessage(CCiMessageClient* sender, uint32_t code)
             cursorRefreshPending = 1;
         }
         if (code == QM_MSG_RIGHT_PRESS && g_mouse && sender == g_mouse && !IsTimerRunning() &&
-            !DialogRunning() && g_inventory && g_inventory->MayToggle()) {
+            !DialogRunning() && g_inventory && g_inventory->CanHide()) {
             if (g_inventory->HasSelection()) {
                 if (g_inventory->IsOpen())
                     g_inventory->SetOpen(false);
@@ -501,7 +501,7 @@ void CQmGameProcessor::HandleMessage(CCiMessageClient* sender, uint32_t code)
     }
     if (!escape)
         return;
-    if (g_inventory && g_inventory->IsExclusive())
+    if (g_inventory && g_inventory->IsPausingGame())
         return;
     if (g_menu && g_menu->IsPageOpen())
         return;
@@ -567,7 +567,7 @@ void CQmGameProcessor::GlobalCommand(const char* command)
             g_inventory->Blink();
     } else if (text == ":hide_inventory") {
         g_inventory->SetOpen(false);
-        g_inventory->ReleaseDragged();
+        g_inventory->StopItemFlight();
     }
 }
 

@@ -49,7 +49,7 @@ void CQmGameProcessor::RequestLocationChange(const char* name, const char* entry
 {
     inputLockTime = 1.0f;
     if (g_inventory)
-        g_inventory->SetInputEnabled(false);
+        g_inventory->SetActive(false);
     if (g_menu)
         g_menu->SetDisabledItems(0);
     hints.Reset();
@@ -157,14 +157,14 @@ void CQmGameProcessor::StartArcadeByName(const char* name, const char* parameter
         currentArcade->Start();
         if (g_inventory) {
             g_inventory->SetOpen(false);
-            g_inventory->SetInputEnabled(false);
             g_inventory->SetActive(false);
+            g_inventory->SetEnabled(false);
         }
         return;
     }
     if (g_inventory) {
-        g_inventory->SetInputEnabled(true);
         g_inventory->SetActive(true);
+        g_inventory->SetEnabled(true);
     }
     currentArcade = nullptr;
     if (name && *name)

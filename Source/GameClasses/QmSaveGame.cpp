@@ -136,7 +136,7 @@ void CQmGameProcessor::SaveGame(int32_t slot)
     uint8_t* variableData = nullptr;
     header.arcadeSize = currentArcade ? currentArcade->SaveState(&arcadeData) : 0;
     header.questSize = CQmQuests::Save(&questData);
-    header.inventorySize = g_inventory ? g_inventory->SaveBlock(&inventoryData) : 0;
+    header.inventorySize = g_inventory ? g_inventory->Save(&inventoryData) : 0;
     header.variableSize = CQmGameVars::Save(&variableData);
     blocks[0] = {arcadeData, header.arcadeSize};
     blocks[1] = {questData, header.questSize};
@@ -201,7 +201,7 @@ void CQmGameProcessor::LoadGame(int32_t slot)
     ReplaceLoadingScreen(nullptr);
 
     if (g_inventory)
-        g_inventory->LoadBlock(blocks.inventory.data, blocks.inventory.size);
+        g_inventory->Load(blocks.inventory.data, blocks.inventory.size);
     if (blocks.quests.size)
         CQmQuests::Load(blocks.quests.data, blocks.quests.size);
     else

@@ -6,6 +6,7 @@
 #include "Source/GameClasses/QmScriptEffects.h"
 #include "Source/GameClasses/QmScriptEntities.h"
 #include "Source/GameClasses/QmScriptGameControl.h"
+#include "Source/GameClasses/QmScriptInventory.h"
 #include "Source/GameClasses/QmScriptLocationObjects.h"
 #include "Source/GameClasses/QmScriptMotion.h"
 #include "Source/GameClasses/QmScriptPuzzles.h"
@@ -24,8 +25,9 @@
 // permissions) QmScriptActors.cpp; dialogs (topics, the portrait camera's
 // offset) QmScriptDialogs.cpp; animations (2D-linked objects, curves, sky)
 // QmScriptAnimations.cpp; entities (transform, cameras, input lock, colliders,
-// location change, look-at, walker) QmScriptEntities.cpp; video and inventory
-// QmScriptVideoInventory.cpp; effects (documents, interaction, mini-game start)
+// location change, look-at, walker) QmScriptEntities.cpp; video
+// QmScriptVideoInventory.cpp; inventory (with "IsInventoryActive" and
+// "ClearInventory") QmScriptInventory.cpp; effects (documents, interaction, mini-game start)
 // QmScriptEffects.cpp; sounds QmScriptSounds.cpp; game control (time, screen
 // effects, the loading screen, location change, saving, mini-game and menu
 // calls, wherever their rows stand) QmScriptGameControl.cpp; scene controls
@@ -103,12 +105,12 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetEntityScale",                      ScriptEntryPoint<Lua_SetEntityScale>},  //  65 entities
     {"SetCameraIndex",                      ScriptEntryPoint<Lua_SetCameraIndex>},  //  66 entities
     {"SetCameraDeterminantEntity",          ScriptEntryPoint<Lua_SetCameraDeterminantEntity>},  //  67 entities
-    {"UnselectInventory",                   Lua_NotBuilt},  //  68 video and inventory
-    {"DeleteFromInventory",                 Lua_NotBuilt},  //  69 video and inventory
-    {"AddToInventory",                      Lua_NotBuilt},  //  70 video and inventory
-    {"IsInInventory",                       Lua_NotBuilt},  //  71 video and inventory
-    {"SetInventoryItemValue",               Lua_NotBuilt},  //  72 video and inventory
-    {"GetInventoryItemValue",               Lua_NotBuilt},  //  73 video and inventory
+    {"UnselectInventory",                   ScriptEntryPoint<Lua_UnselectInventory>},  //  68 video and inventory
+    {"DeleteFromInventory",                 ScriptEntryPoint<Lua_DeleteFromInventory>},  //  69 video and inventory
+    {"AddToInventory",                      ScriptEntryPoint<Lua_AddToInventory>},  //  70 video and inventory
+    {"IsInInventory",                       ScriptEntryPoint<Lua_IsInInventory>},  //  71 video and inventory
+    {"SetInventoryItemValue",               ScriptEntryPoint<Lua_SetInventoryItemValue>},  //  72 video and inventory
+    {"GetInventoryItemValue",               ScriptEntryPoint<Lua_GetInventoryItemValue>},  //  73 video and inventory
     {"EnableEntityProperty",                ScriptEntryPoint<Lua_EnableEntityProperty>},  //  74 entities
     {"SetColliderAABB",                     ScriptEntryPoint<Lua_SetColliderAABB>},  //  75 entities
     {"SetColliderSphere",                   ScriptEntryPoint<Lua_SetColliderSphere>},  //  76 entities
@@ -165,8 +167,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
     {"ShadeBoxEnable",                      ScriptEntryPoint<Lua_ShadeBoxEnable>},  // 128 location objects
     {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
-    {"IsInventoryActive",                   Lua_NotBuilt},  // 130 location objects
-    {"ClearInventory",                      Lua_NotBuilt},  // 131 location objects
+    {"IsInventoryActive",                   ScriptEntryPoint<Lua_IsInventoryActive>},  // 130 location objects
+    {"ClearInventory",                      ScriptEntryPoint<Lua_ClearInventory>},  // 131 location objects
     {"DisableMenuItems",                    ScriptEntryPoint<Lua_DisableMenuItems>},  // 132 game control
     {"SetCurveSpeedMult",                   ScriptEntryPoint<Lua_SetCurveSpeedMult>},  // 133 motion
     {"ActivateMinigame",                    ScriptEntryPoint<Lua_ActivateMinigame>},  // 134 game control

@@ -13,6 +13,7 @@
 #include "Source/GameClasses/QmEntityLoader.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmInvItemDesc.h"
+#include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationLoader.h"
 #include "Source/GameClasses/QmLocationManager.h"
@@ -265,6 +266,7 @@ void CQmUnifiedCollector::LoadInventoryItems(const char* path)
         auto* item = new CQmInvItemDesc(CGeString(name), text, sprite);
         item->initValue = initValue;
         item->hasInitValue = hasInitValue;
+        item->value = initValue;
         item->cursorType = cursorType;
         item->managedByScript = element->FirstChildElement("managed_by_script") != nullptr;
         CQmInvItemDesc*& slot = Items()[item->name];
@@ -372,6 +374,11 @@ CQmOverlayDocument* CQmUnifiedCollector::FindDocument(const char* name)
 
 void CQmUnifiedCollector::Clear()
 {
+    // The inventory lets the records go first: its cells carry their icons.
+    if (g_inventory) {
+        g_inventory->Unselect();
+        g_inventory->Clear();
+    }
     auto& items = Items();
     for (auto* node = items.first; node; node = items.Next(node))
         DeleteItem(node->value);

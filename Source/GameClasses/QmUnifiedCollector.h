@@ -78,6 +78,7 @@ public:
     static void StoreDocument(const CGeString& name, CQmOverlayDocument* document);
     static CQmOverlayDocument* FindDocument(const char* name);
 
-    // Deletes items (sprite first), actors and documents.
+    // Deletes items (sprite first), actors and documents; the inventory
+    // empties itself and drops its selection first.
     static void Clear();
 };

@@ -148,7 +148,8 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     UpdateScreenScale();
     g_dialogSystem = new CQmDialogSystem();
     g_gameProcessor = new CQmGameProcessor();
-    // The inventory and the menu come with their parts.
+    CreateInventory();
+    // The menu comes with its part.
 
     QmSoundStart(CQmGameConfig::s_musicVolume, g_videoSettings->soundVolume);
     g_puzzleManager = CQmPuzzleManager::Create();

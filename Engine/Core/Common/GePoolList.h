@@ -49,6 +49,26 @@ public:
         return node;
     }
 
+    // Inserts a copy of value after the node, or at the front for null;
+    // returns its node.
+    Node* InsertAfter(Node* after, const T& value)
+    {
+        if (after == tail)
+            return PushBack(value);
+        Node* node = pool.Alloc(value);
+        Node* before = after;
+        Node* next = after ? after->next : head;
+        node->prev = before;
+        node->next = next;
+        next->prev = node;
+        if (before)
+            before->next = node;
+        else
+            head = node;
+        ++count;
+        return node;
+    }
+
     void PopFront()
     {
         if (head)

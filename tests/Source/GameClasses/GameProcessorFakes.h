@@ -46,29 +46,38 @@ public:
 class FakeInventory : public IQmInventory {
 public:
     void Update(float) override { Note("inventory.update"); }
-    void Unselect() override { Note("inventory.unselect"); selected = false; }
+    void AddItem(CQmInventoryItem*, float, float, const CGeString&) override {}
+    void AddItemDefault(CQmInventoryItem*, const CGeString&) override {}
+    void Unselect() override
+    {
+        Note("inventory.unselect");
+        selected = nullptr;
+    }
+    void RemoveItem(const char*) override {}
     void Clear() override { Note("inventory.clear"); }
-    void SetOpen(bool value) override { open = value; }
-    bool MayToggle() override { return true; }
-    void SetInputEnabled(bool value) override { input = value; }
-    void SetActive(bool value) override { active = value; }
-    void Render() override { Note("inventory.render"); }
+    CQmInventoryItem* FindItem(const CGeString&) override { return nullptr; }
+    void SetOpen(bool value) override { open = value ? 1 : 0; }
+    bool CanHide() override { return true; }
+    void SetActive(bool value) override { input = value; }
+    void SetEnabled(bool value) override { active = value; }
+    bool IsEnabled() override { return active; }
+    void Draw() override { Note("inventory.render"); }
     void Blink() override { Note("inventory.blink"); }
-    void ReleaseDragged() override { Note("inventory.release"); }
-    uint32_t SaveBlock(uint8_t** out) override
+    void StopItemFlight() override { Note("inventory.release"); }
+    void RefreshCells() override {}
+    uint32_t Save(uint8_t** out) override
     {
         *out = static_cast<uint8_t*>(malloc(3));
         memcpy(*out, "inv", 3);
         return 3;
     }
-    void LoadBlock(const uint8_t* data, uint32_t size) override { loaded.assign((const char*)data, size); }
-    bool IsExclusive() override { return false; }
-    bool IsItemHeld() override { return selected; }
-    bool IsOpen() const override { return open; }
-    bool HasSelection() const override { return selected; }
+    void Load(const uint8_t* data, uint32_t size) override { loaded.assign((const char*)data, size); }
+    // Holds an item: the selection points at a record of its own.
+    void Hold(bool held) { selected = held ? &heldItem : nullptr; }
 
-    bool open = false, input = true, active = true, selected = false;
+    bool input = true, active = true;
     std::string loaded = "none";
+    CQmInventoryItem heldItem{CGeString("held"), CGeWString(), nullptr};
 };
 
 class FakeMenu : public IQmMenu {

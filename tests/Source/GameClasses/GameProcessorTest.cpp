@@ -122,7 +122,7 @@ TEST_F(GameProcessorTest, CursorStepHidesKeepsAPuzzlesCursorOrShowsTheDefault)
         m_processor->currentArcade = c.setting == kArcade ? arcade : nullptr;
         location->video = c.setting == kVideo ? new CQmVideoPlayer() : nullptr;
         m_puzzles.puzzleSet = c.setting == kPuzzle ? m_gui.CreateControlSet(CGeString("_puzzle_")) : nullptr;
-        m_inventory.selected = c.setting == kItem;
+        m_inventory.Hold(c.setting == kItem);
         m_processor->cursorRefreshPending = 1;
         g_journal.clear();
         m_processor->UpdateCursor();
@@ -148,7 +148,7 @@ TEST_F(GameProcessorTest, CursorStepHidesKeepsAPuzzlesCursorOrShowsTheDefault)
             delete set;
         }
     }
-    m_inventory.selected = false;
+    m_inventory.Hold(false);
 
     // A location change hides the cursor for its input lock; the lock's end
     // shows it again, with no refresh pending.
@@ -229,11 +229,11 @@ TEST_F(GameProcessorTest, MessagesWithTheMenuOrAMiniGame)
     m_processor->clickPending = m_processor->doubleClick = 0;
     m_processor->HandleMessage(&m_mouse, QM_MSG_RIGHT_PRESS);
     EXPECT_TRUE(m_inventory.open);
-    m_inventory.selected = true;
+    m_inventory.Hold(true);
     m_processor->HandleMessage(&m_mouse, QM_MSG_RIGHT_PRESS);
     EXPECT_FALSE(m_inventory.open);
     m_processor->HandleMessage(&m_mouse, QM_MSG_RIGHT_PRESS);
-    EXPECT_FALSE(m_inventory.selected);
+    EXPECT_FALSE(m_inventory.HasSelection());
 
     // An active mini-game takes everything but Escape, which pauses it and
     // opens the menu when it allows the menu.
@@ -295,7 +295,7 @@ TEST_F(GameProcessorTest, WindowCloseRequest)
 {
     EXPECT_EQ(0, CQmGameProcessor::OnWindowMessage(nullptr, WM_KEYDOWN, 0, 0));
     m_dispatcher->deliveryEnabled = 1;
-    m_inventory.open = true;
+    m_inventory.open = 1;
     EXPECT_EQ(1, CQmGameProcessor::OnWindowMessage(nullptr, WM_CLOSE, 0, 0));
     EXPECT_EQ(1, m_processor->menuOpen);
     EXPECT_EQ(QM_RENDER_MENU, m_processor->renderMask);

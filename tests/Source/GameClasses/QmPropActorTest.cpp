@@ -23,28 +23,30 @@ const float kHalfPi = 1.5707963f;
 class ItemInventory : public IQmInventory {
 public:
     void Update(float) override {}
-    void Unselect() override { selected = false; }
+    void AddItem(CQmInventoryItem*, float, float, const CGeString&) override {}
+    void AddItemDefault(CQmInventoryItem*, const CGeString&) override {}
+    void Unselect() override { selected = nullptr; }
+    void RemoveItem(const char*) override {}
     void Clear() override {}
+    CQmInventoryItem* FindItem(const CGeString&) override { return nullptr; }
     void SetOpen(bool) override {}
-    bool MayToggle() override { return true; }
-    void SetInputEnabled(bool) override {}
+    bool CanHide() override { return true; }
     void SetActive(bool) override {}
-    void Render() override {}
+    void SetEnabled(bool) override {}
+    bool IsEnabled() override { return true; }
+    void Draw() override {}
     void Blink() override {}
-    void ReleaseDragged() override {}
-    uint32_t SaveBlock(uint8_t** out) override
+    void RefreshCells() override {}
+    uint32_t Save(uint8_t** out) override
     {
         *out = nullptr;
         return 0;
     }
-    void LoadBlock(const uint8_t*, uint32_t) override {}
-    bool IsExclusive() override { return false; }
-    bool IsItemHeld() override { return selected; }
-    bool IsOpen() const override { return false; }
-    bool HasSelection() const override { return selected; }
-    const char* SelectedItemName() const override { return selected ? "key" : ""; }
+    void Load(const uint8_t*, uint32_t) override {}
+    // Holds the item "key", or nothing.
+    void Hold(bool held) { selected = held ? &key : nullptr; }
 
-    bool selected = false;
+    CQmInventoryItem key{CGeString("key"), CGeWString(), nullptr};
 };
 
 class ActorTest : public WalkingTest {
@@ -344,7 +346,7 @@ TEST_F(ActorTest, TheUseTestDecidesWhetherTheItemIsUsed)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         recorder->Clear();
-        inventory.selected = true;
+        inventory.Hold(true);
         auto answer = [](const char* text) { return *text ? std::string("SysReturn('") + text + "')" : std::string(); };
         Run("function global_use_invitem_on_hero(t, i) RecordLine('hero(' .. t .. ',' .. i .. ')') " +
             answer(c.heroAnswer) + " end");
@@ -352,7 +354,7 @@ TEST_F(ActorTest, TheUseTestDecidesWhetherTheItemIsUsed)
             " end");
         Actor(hero)->InitiateInteraction(c.onHero ? hero : door, QM_ACTION_USE, false);
         EXPECT_EQ(c.log, recorder->Joined());
-        EXPECT_EQ(!c.used, inventory.selected) << "unselected only when used";
+        EXPECT_EQ(!c.used, inventory.HasSelection()) << "unselected only when used";
         EXPECT_EQ(c.used ? QM_ACTION_INVITEM : QM_ACTION_NONE, Actor(hero)->action);
         EXPECT_EQ(nullptr, Actor(hero)->target);
     }

@@ -160,7 +160,7 @@ Observed Observe(const CQmGameProcessor& p, const FakeMenu& menu, const FakeInve
             p.loadingScreen,      p.effectOverlay,
             p.currentArcade,      p.nextLocation.c_str(),
             menu.disabled,        CQmGameConfig::s_minigames,
-            g_journal.size(),     inventory.open};
+            g_journal.size(),     inventory.IsOpen()};
 }
 
 } // namespace

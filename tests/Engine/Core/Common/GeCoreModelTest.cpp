@@ -279,7 +279,7 @@ TEST(GeCoreModel, PoolListOperationsMatchStdList)
         CGePoolList<Owned> list;
         std::list<int> model;
         for (int step = 0; step < 20000; ++step) {
-            const uint32_t op = random() % 5;
+            const uint32_t op = random() % 6;
             if (op <= 1 || model.empty()) {
                 list.PushBack(Owned(step));
                 model.push_back(step);
@@ -298,6 +298,14 @@ TEST(GeCoreModel, PoolListOperationsMatchStdList)
                     last = last->next;
                 list.UnlinkRange(first, last);
                 model.erase(std::next(model.begin(), from), std::next(model.begin(), to + 1));
+            } else if (op == 5) {
+                // After a random node, or at the front (position 0).
+                const uint32_t at = random() % (model.size() + 1);
+                auto* after = at ? list.head : nullptr;
+                for (uint32_t i = 1; i < at; ++i)
+                    after = after->next;
+                list.InsertAfter(after, Owned(step));
+                model.insert(std::next(model.begin(), at), step);
             } else if (random() % 100 == 0) {
                 list.Destroy();
                 model.clear();
@@ -311,6 +319,7 @@ TEST(GeCoreModel, PoolListOperationsMatchStdList)
                 for (auto* node = list.head; node; node = node->next, ++it) {
                     ASSERT_EQ(node->prev ? node->prev->next : list.head, node);
                     ASSERT_EQ(*node->value.value, *it);
+                    ASSERT_EQ(node->next ? node->next->prev : list.tail, node);
                 }
                 ASSERT_EQ(it, model.end());
             }
