@@ -345,8 +345,10 @@ void CQmInventory::SetActive(bool value)
     if ((active != 0) == value)
         return;
     active = value ? 1 : 0;
-    if (panel)
+    if (panel) {
+        panel->SetVisualState(active);
         panel->SetStateRecursive(active);
+    }
     if (!active)
         return;
     auto* node = display.head;
@@ -542,6 +544,7 @@ void CQmInventory::Update(float dt)
 
 void CQmInventory::StepFlight(float dt)
 {
+    flightTarget->frame.UpdateWorldMatrix(); // the cell may have moved with the strip
     const Vec3 target = PositionOf(*flightTarget);
     const Vec3 from = flightSprite ? flightSprite->frame.position : target;
     Vec3 d = {target.x - from.x, target.y - from.y, target.z - from.z};

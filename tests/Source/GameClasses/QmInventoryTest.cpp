@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -572,4 +573,136 @@ TEST_F(InventoryTest, ScriptFunctions)
     EXPECT_STREQ("Lua::ClearInventory() - can't get inventory", GeLogLastMessage().c_str());
     RunScript("x = IsInventoryActive()");
     EXPECT_STREQ("Lua::IsInventoryActive can't get inventory", GeLogLastMessage().c_str());
+}
+
+// An item added at a screen position flies to its cell at 500 px/s with its
+// cell icon hidden; on arrival the icon shows and the location's event fires
+// once. Sparks start at the flight sprite as their timers cross zero, each
+// again every 0.45 s. StopItemFlight ends a flight without the event.
+TEST_F(InventoryTest, AnItemFliesIntoItsCellWithSparks)
+{
+    Create();
+    events->Record({"room_on_inventory_item_add", "room_on_inventory_open"});
+    inventory->panel->PlaceAt(340.0f, 0.0f);
+    inventory->open = 1; // already open: no opening event
+    CQmInventoryItem* apple = Item("apple");
+    inventory->AddItem(apple, 350.0f + 20.0f, 600.0f, CGeString("end"));
+    EXPECT_EQ(apple, inventory->flyingItem);
+    EXPECT_EQ(0, apple->sprite->visible);
+    for (CGmSprite* spark : inventory->sparks)
+        EXPECT_EQ(0, spark->visible);
+
+    apple->sprite->frame.UpdateWorldMatrix();
+    const Vec3 target = {apple->sprite->frame.world.At(3, 0), apple->sprite->frame.world.At(3, 1), 0.0f};
+    const float distance = std::hypot(target.x - 370.0f, target.y - 600.0f);
+    // The first spark's timer starts at 0.4: the seventh..sixteenth (below 0)
+    // cross zero in the first frames.
+    inventory->Update(0.1f);
+    const Vec3 at = inventory->flightSprite->frame.position;
+    EXPECT_NEAR(50.0f, std::hypot(at.x - 370.0f, at.y - 600.0f), 1e-3f);
+    int shown = 0;
+    for (uint32_t i = 0; i < CQmInventory::kSparks; ++i)
+        shown += inventory->sparks[i]->visible;
+    EXPECT_EQ(2, shown); // timers -0.35 + 0.1 ... cross zero: those at -0.05 and -0.1 (i 9 and 10)
+    int frames = 1;
+    while (inventory->flightTarget && frames < 100) {
+        EXPECT_EQ("", events->Joined());
+        inventory->Update(0.1f);
+        ++frames;
+    }
+    EXPECT_EQ(static_cast<int>(std::ceil(distance / 50.0f)), frames);
+    EXPECT_EQ(1, apple->sprite->visible);
+    EXPECT_EQ(nullptr, inventory->flyingItem);
+    EXPECT_EQ("room_on_inventory_item_add(apple)", events->Joined());
+    inventory->Update(0.1f);
+    EXPECT_EQ("room_on_inventory_item_add(apple)", events->Joined());
+
+    // Stopped on the way: the icon shows, nothing fires.
+    events->Clear();
+    inventory->AddItem(Item("bread"), 900.0f, 900.0f, CGeString("end"));
+    inventory->Update(0.1f);
+    inventory->StopItemFlight();
+    EXPECT_EQ(nullptr, inventory->flightTarget);
+    EXPECT_EQ(1, Item("bread")->sprite->visible);
+    for (int frame = 0; frame < 40; ++frame)
+        inventory->Update(0.1f);
+    EXPECT_EQ("", events->Joined());
+}
+
+// The tooltip over the open strip names the hovered item, or the menu, and
+// keeps inside the screen.
+TEST_F(InventoryTest, TheTooltipNamesTheHoveredItemInsideTheScreen)
+{
+    Create();
+    Add("apple");
+    inventory->panel->PlaceAt(340.0f, 0.0f);
+    inventory->open = 1;
+    mouse->x = 400.0f;
+    mouse->y = 50.0f;
+    ClickOn(inventory->cells[0], GUI_EV_MOVE);
+    inventory->Update(0.0f);
+    EXPECT_EQ(1, inventory->hint->visible);
+    EXPECT_TRUE(inventory->hint->text == CGeWString(u"The apple"));
+    EXPECT_EQ(455.0f, inventory->hint->X());
+    EXPECT_EQ(105.0f, inventory->hint->Y());
+
+    // An empty cell shows nothing; leaving the hovered control hides it.
+    ClickOn(inventory->cells[1], GUI_EV_MOVE);
+    inventory->Update(0.0f);
+    EXPECT_EQ(0, inventory->hint->visible);
+    // Over the menu button at the right edge, with a tip too tall to fit
+    // below: the menu's text, left of and above the cursor.
+    inventory->panel->PlaceAt(680.0f, 0.0f);
+    inventory->hint->SetSize(200.0f, 1000.0f);
+    mouse->x = 1260.0f;
+    mouse->y = 20.0f;
+    ClickOn(inventory->menuButton, GUI_EV_MOVE);
+    inventory->Update(0.0f);
+    EXPECT_EQ(1, inventory->hint->visible);
+    EXPECT_EQ(1053.0f, inventory->hint->X()); // 1260 - 7 - 200
+    EXPECT_EQ(-985.0f, inventory->hint->Y()); // 20 - 5 - 1000
+
+    // While input is locked the tip is hidden.
+    processor.inputLockTime = 1.0f;
+    inventory->Update(0.0f);
+    EXPECT_EQ(0, inventory->hint->visible);
+    processor.inputLockTime = 0.0f;
+}
+
+// The location's events carry its whole name, however long.
+TEST_F(InventoryTest, EventNamesKeepALongLocationName)
+{
+    Create();
+    const std::string name(300, 'q');
+    room.name = name.c_str();
+    events->Record({(name + "_on_inventory_open").c_str(), (name + "_on_inventory_close").c_str()});
+    inventory->SetOpen(true);
+    inventory->SetOpen(false);
+    EXPECT_EQ(name + "_on_inventory_open() " + name + "_on_inventory_close()", events->Joined());
+}
+
+// Input off greys the panel and everything in it; back on, the cells without
+// an item (or without an icon) stay grey.
+TEST_F(InventoryTest, InputOffAndOnSetsThePanelsLook)
+{
+    Create();
+    Add("apple");
+    inventory->SetActive(false);
+    EXPECT_EQ(0, inventory->panel->enabledState);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(0, inventory->cells[i]->enabledState) << i;
+        EXPECT_EQ(0, inventory->counts[i]->enabledState) << i;
+    }
+    inventory->SetActive(true);
+    EXPECT_EQ(1, inventory->panel->enabledState);
+    EXPECT_EQ(1, inventory->cells[0]->enabledState);
+    EXPECT_EQ(0, inventory->cells[1]->enabledState);
+    EXPECT_EQ(1, inventory->counts[1]->enabledState);
+
+    // Enabled off hides the panel and its drawing.
+    inventory->SetEnabled(false);
+    EXPECT_FALSE(inventory->IsEnabled());
+    EXPECT_EQ(0, inventory->panel->visible);
+    inventory->SetEnabled(true);
+    EXPECT_EQ(1, inventory->panel->visible);
 }
