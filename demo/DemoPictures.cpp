@@ -8,8 +8,9 @@
 // dark-rimmed disc with a bright dot where its hot spot lies. For the first
 // location, in DIR/Textures: sign.tga (a yellow board, 64 x 64), glow.tga (a
 // cyan disc whose clear corners are its mask, 64 x 64), lamp.tga (a magenta
-// disc, 32 x 32), clouds.tga (pale streaks, 64 x 64), spark.tga (8 x 8) and
-// bird.tga (a white gull with grey wing tips, 48 x 24).
+// disc, 32 x 32), clouds.tga (pale streaks, 64 x 64), spark.tga (8 x 8),
+// bird.tga (a white gull with grey wing tips, 48 x 24), flag.tga (four
+// 64 x 64 frames of a waving flag) and water.tga (stripes, 64 x 64).
 // For the puzzle, in DIR/Textures: puzzle_board.tga (a dark wooden board,
 // 512 x 224) and puzzle_tile1.tga to puzzle_tile3.tga (red, green and blue
 // tiles, 128 x 128, each with a light mark at the middle of its top edge, so
@@ -137,9 +138,19 @@ int main(int argc, char** argv)
         bird.Disc(44.0f - x, 6.0f + 0.8f * x, 3.5f, step < 2 ? 0xFF707880 : 0xFFF8F8F8);
     }
     bird.Disc(24.0f, 21.0f, 4.0f, 0xFFFFFFFF);
+    // The flag's four frames side by side, its cloth lower in each.
+    Picture flag(256, 64, 0x00000000);
+    for (int frame = 0; frame < 4; ++frame) {
+        flag.Box(frame * 64 + 6, 4, frame * 64 + 10, 60, 0xFF6A4A2A);
+        flag.Box(frame * 64 + 10, 6 + frame * 4, frame * 64 + 58, 30 + frame * 4, 0xFFD02828);
+    }
+    // The harbour water: stripes across u, so that its drift shows.
+    Picture water(64, 64, 0xFF1E4C96);
+    for (int stripe = 0; stripe < 4; ++stripe)
+        water.Box(stripe * 16, 0, stripe * 16 + 6, 64, 0xFF4C8CD2);
     const std::pair<const Picture*, const char*> locationPictures[] = {
-        {&sign, "/sign.tga"},     {&glow, "/glow.tga"},   {&lamp, "/lamp.tga"},
-        {&clouds, "/clouds.tga"}, {&spark, "/spark.tga"}, {&bird, "/bird.tga"},
+        {&sign, "/sign.tga"},   {&glow, "/glow.tga"}, {&lamp, "/lamp.tga"}, {&clouds, "/clouds.tga"},
+        {&spark, "/spark.tga"}, {&bird, "/bird.tga"}, {&flag, "/flag.tga"}, {&water, "/water.tga"},
     };
     bool written = true;
     for (const auto& picture : locationPictures)

@@ -263,9 +263,24 @@ bool CQmBackGround::Create()
         return false;
     IDirect3DDevice9* device = g_pGmDevice->GetDevice();
     const D3DPRESENT_PARAMETERS& present = g_pGmDevice->m_presentParams;
-    HRESULT result = device->CreateDepthStencilSurface(present.BackBufferWidth, present.BackBufferHeight,
-                                                       present.AutoDepthStencilFormat, present.MultiSampleType,
-                                                       present.MultiSampleQuality, FALSE, &depthSurface, nullptr);
+    // The surface matches the depth surface it is copied into: the device's
+    // own, or the one of a render target drawn now (the save preview).
+    D3DSURFACE_DESC target = {};
+    target.Width = present.BackBufferWidth;
+    target.Height = present.BackBufferHeight;
+    target.Format = present.AutoDepthStencilFormat;
+    target.MultiSampleType = present.MultiSampleType;
+    target.MultiSampleQuality = present.MultiSampleQuality;
+    IDirect3DSurface9* current = nullptr;
+    if (SUCCEEDED(device->GetDepthStencilSurface(&current)) && current) {
+        D3DSURFACE_DESC desc;
+        if (SUCCEEDED(current->GetDesc(&desc)))
+            target = desc;
+        current->Release();
+    }
+    HRESULT result = device->CreateDepthStencilSurface(target.Width, target.Height, target.Format,
+                                                       target.MultiSampleType, target.MultiSampleQuality, FALSE,
+                                                       &depthSurface, nullptr);
     if (FAILED(result) || !depthSurface) {
         GeLog(2, "CQmBackGround: CreateDepthStencilSurface failed:%s\n", GetD3dErrorName(result));
         depthSurface = nullptr;

@@ -7,8 +7,17 @@
 
 class CQmHints {
 public:
-    // Per frame: counts the shown hint's time (nothing is shown yet).
-    void Update(float /*frameTime*/) {}
+    // Per frame with the frame time, and with 0 around the save preview: the
+    // shown hint's time moves on, and its picture and text are hidden once
+    // it reaches the show time. (The hint's end event comes with the panel.)
+    void Update(float frameTime)
+    {
+        elapsed += frameTime;
+        if (elapsed >= showTime) {
+            pictureShown = 0;
+            textShown = 0;
+        }
+    }
     // The hint's two visuals, drawn by the location's render pass.
     void Render() {}
 

@@ -7,18 +7,32 @@
 // names without a terminator and damaged quest or variable blocks are refused
 // as "unsupported format" and the game goes on as it was. Saving writes to a
 // temporary file renamed over the slot, so a failed save keeps the old slot.
+//
+// The preview beside a slot ("slot_<n>.s.tga") is the location alone drawn
+// into a 512 x 512 render target: the active camera and the 2D camera take
+// that viewport for the picture, and the background rasterises its depth
+// again at that size; afterwards both go back to the frame's viewport and
+// the background rasterises its depth at the frame's size at the next frame.
+// The frame's clear colour fills what the location leaves clear.
 #include "Source/GameClasses/QmGameProcessor.h"
 
 #include "Engine/Core/Common/GeDateTime.h"
 #include "Engine/Core/Common/GeFileData.h"
 #include "Engine/Core/Common/GeFormat.h"
 #include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
+#include "Engine/Core/Gm/GeHub.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Gm/GmTexture.h"
 #include "Platform/Win32/WinShell.h"
+#include "Source/GameClasses/QmBackGround.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmUserFolder.h"
@@ -33,6 +47,10 @@
 namespace {
 
 const uint32_t kSaveVersion = 3;
+// The preview picture's side in pixels, and the colour behind the location
+// (the frame's clear colour).
+const uint32_t kPreviewSize = 512;
+const uint32_t kPreviewClearColor = 0xFF646464;
 
 CGeString SlotPath(int32_t slot)
 {
@@ -123,8 +141,7 @@ void CQmGameProcessor::SaveGame(int32_t slot)
     const uint32_t words[7] = {date.day, date.month, date.year, date.hour, date.minute, date.second, date.weekday};
     memcpy(header.date, words, sizeof(words));
     // The hero's place comes with the hero; until then it stays 0.
-    if (!PutName(header.location, location->name) ||
-        (currentArcade && !PutName(header.arcade, currentArcade->name))) {
+    if (!PutName(header.location, location->name) || (currentArcade && !PutName(header.arcade, currentArcade->name))) {
         GeLog(1, "CQmGameProcessor::SaveGame: name too long for the slot: %s\n", location->name.c_str());
         return;
     }
@@ -172,9 +189,71 @@ void CQmGameProcessor::SaveGame(int32_t slot)
     MakeSavePreview((path + ".tga").c_str());
 }
 
-void CQmGameProcessor::MakeSavePreview(const char* /*path*/)
+void CQmGameProcessor::MakeSavePreview(const char* path)
 {
-    // The preview renders the location alone; it comes with the locations.
+    CQmLocation* location = g_locationManager ? g_locationManager->current : nullptr;
+    CGmDeviceWrapper* wrapper = g_pGmDevice;
+    if (!location || !path || !wrapper || !wrapper->GetDevice())
+        return;
+    auto* target = new CGmTexture;
+    target->Create(kPreviewSize, kPreviewSize, GM_FMT_A8R8G8B8, true);
+    if (g_pGmResourceManager)
+        g_pGmResourceManager->Use(target, GE_RES_TEXTURE);
+    else
+        target->EnsureCreated();
+
+    // The active camera and the 2D camera take the preview's viewport; the
+    // background's depth is rasterised again at that size for the picture
+    // and once more at the frame's size for the next frame.
+    const uint32_t slot = CGeHub::s_currentSlot;
+    CGmCamera* previousCamera = CGeHub::s_cameras3d[slot];
+    GeViewport* previousOverride = CGeHub::s_viewportOverrides[slot];
+    const GeViewport previousViewport = CGeHub::s_viewports[slot];
+    if (CGmCamera* camera = location->ActiveCamera())
+        CGeHub::s_cameras3d[slot] = camera;
+    CQmBackGround* background = location->ActiveBackground();
+    CGeHub::SetViewport(0, 0, kPreviewSize, kPreviewSize, 0.0f, 1.0f);
+    hints.Update(0.0f);
+
+    // The device's depth surface may be smaller than the picture: the
+    // picture gets a depth surface of its own size.
+    IDirect3DDevice9* device = wrapper->GetDevice();
+    const D3DPRESENT_PARAMETERS& present = wrapper->m_presentParams;
+    IDirect3DSurface9* depth = nullptr;
+    if (FAILED(device->CreateDepthStencilSurface(kPreviewSize, kPreviewSize, present.AutoDepthStencilFormat,
+                                                 D3DMULTISAMPLE_NONE, 0, FALSE, &depth, nullptr)))
+        depth = nullptr;
+    wrapper->SetRenderTarget(target);
+    if (depth)
+        device->SetDepthStencilSurface(depth);
+    if (background) {
+        background->ReleaseDepth();
+        background->Create();
+    }
+    wrapper->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER | GE_CLEAR_STENCIL, kPreviewClearColor, 1.0f);
+    const uint32_t mask = renderMask;
+    renderMask = QM_RENDER_LOCATION;
+    Render(false);
+    renderMask = mask;
+    wrapper->RestoreRenderTarget();
+    if (depth)
+        depth->Release();
+
+    if (previousOverride)
+        CGeHub::SetViewport(previousViewport.X, previousViewport.Y, previousViewport.Width, previousViewport.Height,
+                            previousViewport.MinZ, previousViewport.MaxZ);
+    else
+        CGeHub::ResetViewport();
+    CGeHub::s_cameras3d[slot] = previousCamera;
+    if (background) {
+        background->ReleaseDepth();
+        background->Create();
+    }
+    hints.Update(0.0f);
+
+    target->Upload();
+    CaptureSurfaceToTga(target, CGeString(path));
+    target->Release();
 }
 
 void CQmGameProcessor::LoadGame(int32_t slot)
@@ -231,8 +310,7 @@ QmSaveHeader& CQmGameProcessor::GetSavedData(QmSaveHeader& header, int32_t slot)
     }
     const ssize_t got = read(fd, &header, sizeof(header));
     close(fd);
-    if (got != (ssize_t)sizeof(header) || memcmp(header.signature, "SAVE", 4) != 0 ||
-        header.version != kSaveVersion) {
+    if (got != (ssize_t)sizeof(header) || memcmp(header.signature, "SAVE", 4) != 0 || header.version != kSaveVersion) {
         GeLog(1, "CQmGameProcessor::GetSavedData: savegame '%s' is of unsuported version!\n", path.c_str());
         memset(&header, 0, sizeof(header));
         FileDateUtc(path.c_str(), header.date);

@@ -42,6 +42,10 @@ CQmSkySphere::CQmSkySphere(const Vec4& centre, float scrollSpeed, const Vec4& ri
             texture = nullptr;
         }
     }
+    // The dome's matrix is written whole each frame (turn, pitch, camera
+    // position): an Euler frame would rebuild it from its own fields, which
+    // stay at the origin, and leave the dome below a raised camera.
+    frame.SetComposeMode(CGeFrame3D::COMPOSE_FIXED);
     vertices = new CGmVertexBuffer(kQmSkyVertexFlags, kVertices);
     indices = new CGmIndexBuffer(2, kTriangles * 3);
     auto* index = reinterpret_cast<uint16_t*>(indices->GetData());
@@ -170,7 +174,13 @@ void CQmSkySphere::Render()
     const D3DMATRIX shift = TextureTranslation(scroll);
     device->SetTransform(D3DTS_TEXTURE0, &shift);
 
+    // A sprite may have left the alpha test on: the dome's alpha (the rim
+    // fades to 0) is for its colour blend, never a reason to drop a pixel.
+    DWORD alphaTest = FALSE;
+    device->GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     wrapper->DrawIndexedPrimitive(4, 0, 0, kVertices, 0, kTriangles);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
 
     wrapper->SetZEnable(0);
     wrapper->SetZWriteEnable(0);

@@ -1,4 +1,5 @@
--- The demo's first location: a yard before a brick wall.
+-- The demo's first location: a yard before a brick wall, the harbour water
+-- beside it.
 
 function loc01_init()
     VarSet("loc01_entered", 1)
@@ -18,6 +19,38 @@ function loc01_init()
     -- The curtain beside the pillar hangs in the fan's gusts.
     EnableEntityProperty("curtain", 16, true)
     EnableEntityProperty("fan", 17, true)
+    -- The clouds drift above the wall; the harbour water rolls in the corner
+    -- with a buoy floating on it; the flag waves; the notice waits to be shown.
+    -- Entering again (or restoring a save) finds the water and the buoy there.
+    ActivateSkySphere(1)
+    AddWater("harbour_water", 300, 200, 16, 12, "materials/water.xml", -250, 3, -100, 4, 0.5)
+    AddStone("buoy", 1, "Stones/buoy.xml", -250, 0, -100, "harbour_water", 0)
+    SetEntityScale("buoy", 0.4)
+    Start2DLinkedAnim("flag", "wave")
+    LoadOverlayDocument("Documents/notice.xml")
+    -- The tour: only a test sets demo_tour. A second after the entry the tour
+    -- marker walks into the second camera's zone, a second later the game
+    -- goes to loc02, which sends it back. The shipped demo stays here, on the
+    -- first camera.
+    if VarGet("demo_tour") == 1 then
+        if VarGet("tour_done") == 0 then
+            SysDelayedCall("loc01_tour_camera", 1.0)
+        else
+            SetCameraDeterminantEntity("")
+            VarSet("tour_back", 1)
+        end
+    end
+end
+
+function loc01_tour_camera()
+    SetCameraDeterminantEntity("tour_marker")
+    SetEntityPosition("tour_marker", -700, 100, -700)
+    SysDelayedCall("loc01_tour_leave", 1.0)
+end
+
+function loc01_tour_leave()
+    VarSet("tour_done", 1)
+    ChangeLocation("loc02", "")
 end
 
 -- The gull starts its round again whenever it has flown one.
