@@ -4,8 +4,12 @@
 #include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Common/GeTextConvert.h"
 #include "Engine/Core/Common/GeXml.h"
+#include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmInvItemDesc.h"
+#include "Source/GameClasses/QmLocation.h"
+#include "Source/GameClasses/QmLocationLoader.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
 #include <tinyxml.h>
@@ -106,6 +110,81 @@ void CheckItems(const uint8_t* text, size_t size, FuzzOutcome& outcome)
     FUZZ_EXPECT(outcome, CQmUnifiedCollector::ItemCount() == 0);
 }
 
+// Writes the bytes into the scratch root under name.
+void WriteScratch(const std::string& name, const uint8_t* text, size_t size)
+{
+    std::ofstream file(ScratchRoot() + name, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(text), static_cast<std::streamsize>(size));
+}
+
+// The "entity" element an actor file gives: the root, else a child of it.
+const TiXmlElement* ActorElement(const TiXmlDocument& document)
+{
+    const TiXmlElement* element = document.FirstChildElement("entity");
+    if (!element && document.RootElement())
+        element = document.RootElement()->FirstChildElement("entity");
+    return element;
+}
+
+void CheckActor(const uint8_t* text, size_t size, FuzzOutcome& outcome)
+{
+    WriteScratch("actor.xml", text, size);
+    const CGeString previousRoot = g_dataRoot;
+    g_dataRoot = ScratchRoot().c_str();
+    CQmEntity* actor = CQmUnifiedCollector::LoadActor("actor.xml", "fuzz_actor", true);
+    g_dataRoot = previousRoot;
+
+    TiXmlDocument document;
+    XmlParseDocumentText(text, static_cast<uint32_t>(size), document);
+    // The plain model: an actor exactly when the file has an entity element.
+    outcome.taken = size != 0 && ActorElement(document) != nullptr;
+    FUZZ_EXPECT(outcome, (actor != nullptr) == outcome.taken);
+    if (actor) {
+        FUZZ_EXPECT(outcome, CQmUnifiedCollector::FindActor("fuzz_actor") == actor);
+        FUZZ_EXPECT(outcome, actor->name == CGeString("fuzz_actor"));
+        FUZZ_EXPECT(outcome, actor->GetProp(QM_PROP_ACTOR) != nullptr);
+        if (CQmProp* visual = actor->GetProp(QM_PROP_VISUAL_OBJECT))
+            FUZZ_EXPECT(outcome, visual->enabled == 0);
+        // A second load under the taken name loads nothing.
+        g_dataRoot = ScratchRoot().c_str();
+        FUZZ_EXPECT(outcome, CQmUnifiedCollector::LoadActor("actor.xml", "fuzz_actor", true) == nullptr);
+        g_dataRoot = previousRoot;
+    }
+    CQmUnifiedCollector::Clear();
+    FUZZ_EXPECT(outcome, CQmUnifiedCollector::FindActor("fuzz_actor") == nullptr);
+}
+
+void CheckOverlayDocument(const uint8_t* text, size_t size, FuzzOutcome& outcome)
+{
+    TiXmlDocument document;
+    XmlParseDocumentText(text, static_cast<uint32_t>(size), document);
+    const TiXmlElement* root = document.FirstChildElement("overlay_document");
+    const CGeString previousRoot = g_dataRoot;
+    g_dataRoot = ScratchRoot().c_str();
+    {
+        CQmLocation location("fuzz");
+        CQmOverlayDocument* loaded = LoadOverlayDocument(location, root);
+        // Twice: the first stays alive beside the second.
+        CQmOverlayDocument* again = LoadOverlayDocument(location, root);
+        // The plain model: a document exactly when the root has a name, with
+        // at most one sprite per "sprite2d" child.
+        outcome.taken = root && root->Attribute("name");
+        FUZZ_EXPECT(outcome, (loaded != nullptr) == outcome.taken);
+        if (loaded && again) {
+            uint32_t sprites = 0;
+            for (const TiXmlElement* e = root->FirstChildElement("sprite2d"); e; e = e->NextSiblingElement("sprite2d"))
+                ++sprites;
+            FUZZ_EXPECT(outcome, loaded->children.Count() <= sprites);
+            FUZZ_EXPECT(outcome, location.documents.Count() == 1);
+            FUZZ_EXPECT(outcome, location.documents.first->value == again);
+            FUZZ_EXPECT(outcome, location.retiredDocuments.Count() == 1);
+            for (CGmVisualObject* child : loaded->children)
+                FUZZ_EXPECT(outcome, child->frame.parent == &loaded->frame);
+        }
+    }
+    g_dataRoot = previousRoot;
+}
+
 } // namespace
 
 FuzzOutcome RunCatalogueFuzz(const uint8_t* data, size_t size)
@@ -118,10 +197,12 @@ FuzzOutcome RunCatalogueFuzz(const uint8_t* data, size_t size)
         GeCpuProbeCreate();
     if (!g_pGeSimd)
         GeSimdCreate();
-    if (data[0] % 2 == 0)
-        CheckStrings(data + 1, size - 1, outcome);
-    else
-        CheckItems(data + 1, size - 1, outcome);
+    switch (data[0] % 4) {
+    case 0: CheckStrings(data + 1, size - 1, outcome); break;
+    case 1: CheckItems(data + 1, size - 1, outcome); break;
+    case 2: CheckActor(data + 1, size - 1, outcome); break;
+    default: CheckOverlayDocument(data + 1, size - 1, outcome); break;
+    }
     return outcome;
 }
 
