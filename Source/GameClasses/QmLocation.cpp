@@ -318,6 +318,7 @@ bool CQmLocation::RemoveEntity(const char* entityName)
         cameraDeterminant = nullptr;
     while (auto* node = entities.Find(entities.head, nullptr, entity))
         entities.Remove(node);
+    QmActorsForgetEntity(*this, entity);
     if (auto* shared = sharedEntities.Find(sharedEntities.head, nullptr, entity)) {
         sharedEntities.Remove(shared);
         if (dynamic_cast<CQmStone*>(entity))

@@ -110,6 +110,32 @@ QmIaZone CQmPropActor::GetInteractionZone() const
     return zone;
 }
 
+void CQmPropActor::ForgetEntity(const CQmEntity* entity)
+{
+    if (!entity)
+        return;
+    if (target == entity)
+        ClearCurrentAction();
+    if (lookAtEntity == entity) {
+        lookAtEntity = nullptr;
+        lookAtMatrix = nullptr;
+    }
+}
+
+void QmActorsForgetEntity(CQmLocation& location, CQmEntity* gone)
+{
+    if (!gone)
+        return;
+    for (auto* node = location.entities.head; node; node = node->next)
+        if (CQmPropActor* actor = ActorOf(node->value))
+            actor->ForgetEntity(gone);
+    if (CQmPropActor* own = ActorOf(gone)) {
+        own->ClearCurrentAction();
+        own->lookAtEntity = nullptr;
+        own->lookAtMatrix = nullptr;
+    }
+}
+
 bool CQmPropActor::DispatchTo(const Vec3& point, const Vec3& facing, bool onlyAim, bool run)
 {
     auto* motion = owner->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER);
@@ -174,7 +200,12 @@ void CQmPropActor::InitiateInteraction(CQmEntity* entity, int32_t newAction, boo
 
     if (g_inventory && g_inventory->HasSelection()) {
         itemName = g_inventory->SelectedItemName();
-        if (!TestUseItem(entity)) {
+        const bool passed = TestUseItem(entity);
+        // The test's scripts may have removed the target (every actor forgot
+        // it then) or started another interaction: entity is not ours to use.
+        if (target != entity)
+            return;
+        if (!passed) {
             action = QM_ACTION_NONE;
             target = nullptr;
             return;
@@ -193,7 +224,7 @@ bool CQmPropActor::TestUseItem(CQmEntity* entity)
     if (entity == HeroEntity()) {
         ScriptCallFunction("global_use_invitem_on_hero", args, 2, true);
         const char* answer = ScriptTakeReturnValue();
-        if (std::strcmp(answer ? answer : "", "false") != 0)
+        if (std::strcmp(answer ? answer : "", "false") != 0 || target != entity)
             return false;
     }
     CallEvent("test_use_invitem", args, 2);
@@ -206,19 +237,20 @@ bool CQmPropActor::Perform()
     if (target && WalksUpTo(ActorOf(target)) && TurnStep())
         return false;
     faceDir = Vec3{0.0f, 0.0f, 0.0f};
-    if (target) {
-        CQmEntity* entity = target;
-        const CGeValue args[2] = {CGeValue(entity->name), CGeValue(itemName)};
-        switch (action) {
-        case QM_ACTION_USE:
-        case QM_ACTION_PORTAL:
-        case QM_ACTION_LOOK: CallEvent("use_object", args, 1); break;
-        case QM_ACTION_TALK: CallEvent("dlg_initiate", args, 1); break;
-        case QM_ACTION_INVITEM: CallEvent("use_invitem", args, 2); break;
-        default: break;
-        }
-    }
+    if (!target)
+        return true;
+    // The interaction ends before its event runs: an interaction the event
+    // starts on this actor is its own and stays.
+    const CGeValue args[2] = {CGeValue(target->name), CGeValue(itemName)};
     target = nullptr;
+    switch (action) {
+    case QM_ACTION_USE:
+    case QM_ACTION_PORTAL:
+    case QM_ACTION_LOOK: CallEvent("use_object", args, 1); break;
+    case QM_ACTION_TALK: CallEvent("dlg_initiate", args, 1); break;
+    case QM_ACTION_INVITEM: CallEvent("use_invitem", args, 2); break;
+    default: break;
+    }
     return true;
 }
 

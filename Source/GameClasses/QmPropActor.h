@@ -24,6 +24,11 @@
 //   outlives its location (a catalogue actor) keeps no pointer into it.
 // - A walk up to a zone that is refused (too close, no path) counts as a walk
 //   that stopped at once, so an actor left outside gives the interaction up.
+// - An entity that leaves a location is forgotten by every actor of that
+//   location (QmActorsForgetEntity): one targeting it drops the interaction,
+//   one looking at it (its frame or one of its attachment points) looks at
+//   nothing. The entity's own actor drops its running action and look-at too,
+//   since nothing updates it any more while its targets may go.
 // - The look-at processor is reached through slot 5 as a plain property until
 //   it has its own class: SetLookAtAllocator enables it; the per-frame look-at
 //   step and the processor's release wait for it.
@@ -34,6 +39,7 @@
 
 #include <cstdint>
 
+class CQmLocation;
 class TiXmlElement;
 
 // Action codes: what a click on an actor starts.
@@ -96,6 +102,9 @@ public:
         target = nullptr;
     }
     void ClearInteractionTarget() { target = nullptr; }
+    // Drops whatever points at entity: the running interaction when it is
+    // the target, the look-at when it is the looked-at entity.
+    void ForgetEntity(const CQmEntity* entity);
 
     // The name shown for the actor; empty for actors the catalogue gave a
     // property of their own.
@@ -131,6 +140,10 @@ private:
     // Dispatch to other's zone, or perform at once when no walk is wanted.
     void Approach(CQmEntity* entity, CQmPropActor* other, bool run);
 };
+
+// Every actor of the location forgets gone, an entity leaving it; gone's own
+// actor drops its action and look-at. Call it before gone may be freed.
+void QmActorsForgetEntity(CQmLocation& location, CQmEntity* gone);
 
 // The reader of "actor": zone, look-at distance, portal and facing
 // directions, display name and head size.

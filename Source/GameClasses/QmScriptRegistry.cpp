@@ -71,8 +71,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"GetLocationName",                     ScriptEntryPoint<Lua_GetLocationName>},  //  31 system
     {"LoadActor",                           ScriptEntryPoint<Lua_LoadActor>},  //  32 actors
     {"SetMainHero",                         Lua_NotBuilt},  //  33 actors
-    {"AddActorToLocation",                  Lua_NotBuilt},  //  34 actors
-    {"RemoveActorFromLocation",             Lua_NotBuilt},  //  35 actors
+    {"AddActorToLocation",                  ScriptEntryPoint<Lua_AddActorToLocation>},  //  34 actors
+    {"RemoveActorFromLocation",             ScriptEntryPoint<Lua_RemoveActorFromLocation>},  //  35 actors
     {"UnloadActor",                         ScriptEntryPoint<Lua_UnloadActor>},  //  36 actors
     {"InitiateDialog",                      ScriptEntryPoint<Lua_InitiateDialog>},  //  37 dialogs
     {"AddAvailableTopic",                   ScriptEntryPoint<Lua_AddAvailableTopic>},  //  38 dialogs
@@ -81,11 +81,11 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"GlobalCommand",                       ScriptEntryPoint<Lua_GlobalCommand>},  //  41 game control
     {"UpdateScene",                         ScriptEntryPoint<Lua_UpdateScene>},  //  42 game control
     {"AttachEntity",                        Lua_NotBuilt},  //  43 actors
-    {"PermitActorAction",                   Lua_NotBuilt},  //  44 actors
-    {"EnableWalkForInteraction",            Lua_NotBuilt},  //  45 actors
-    {"DispatchActorToPos",                  Lua_NotBuilt},  //  46 actors
-    {"ActorSmoothRotateY",                  Lua_NotBuilt},  //  47 actors
-    {"InitiateInteraction",                 Lua_NotBuilt},  //  48 effects
+    {"PermitActorAction",                   ScriptEntryPoint<Lua_PermitActorAction>},  //  44 actors
+    {"EnableWalkForInteraction",            ScriptEntryPoint<Lua_EnableWalkForInteraction>},  //  45 actors
+    {"DispatchActorToPos",                  ScriptEntryPoint<Lua_DispatchActorToPos>},  //  46 actors
+    {"ActorSmoothRotateY",                  ScriptEntryPoint<Lua_ActorSmoothRotateY>},  //  47 actors
+    {"InitiateInteraction",                 ScriptEntryPoint<Lua_InitiateInteraction>},  //  48 actors
     {"Set2DLinkedVisibility",               ScriptEntryPoint<Lua_Set2DLinkedVisibility>},  //  49 animations
     {"Start2DLinkedAnim",                   ScriptEntryPoint<Lua_Start2DLinkedAnim>},  //  50 animations
     {"Set2DLinkedAlpha",                    ScriptEntryPoint<Lua_Set2DLinkedAlpha>},  //  51 animations
@@ -144,10 +144,10 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"GetCameraPos",                        ScriptEntryPoint<Lua_GetCameraPos>},  // 104 scene controls
     {"GetDist3D",                           ScriptEntryPoint<Lua_GetDist3D>},  // 105 game control
     {"SetEntitySprite3DAlpha",              ScriptEntryPoint<Lua_SetEntitySprite3DAlpha>},  // 106 scene controls
-    {"SetEntityActorIaZone",                Lua_NotBuilt},  // 107 scene controls
-    {"SetEntityActorRot",                   Lua_NotBuilt},  // 108 scene controls
+    {"SetEntityActorIaZone",                ScriptEntryPoint<Lua_SetEntityActorIaZone>},  // 107 actors
+    {"SetEntityActorRot",                   ScriptEntryPoint<Lua_SetEntityActorRot>},  // 108 actors
     {"GetEntityRotation",                   ScriptEntryPoint<Lua_GetEntityRotation>},  // 109 scene controls
-    {"SetEntityActorName",                  Lua_NotBuilt},  // 110 scene controls
+    {"SetEntityActorName",                  ScriptEntryPoint<Lua_SetEntityActorName>},  // 110 actors
     {"SetPuzzleControlTranpForManipulator", ScriptEntryPoint<Lua_SetPuzzleControlTranpForManipulator>},  // 111 scene controls
     {"GetManipulatorPos",                   ScriptEntryPoint<Lua_GetManipulatorPos>},  // 112 scene controls
     {"Get2DScaleFactor",                    ScriptEntryPoint<Lua_Get2DScaleFactor>},  // 113 game control
@@ -156,7 +156,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
     {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
     {"StopMovingEntity",                    ScriptEntryPoint<Lua_StopMovingEntity>},  // 118 motion
-    {"StopMovingActor",                     Lua_NotBuilt},  // 119 scene controls
+    {"StopMovingActor",                     ScriptEntryPoint<Lua_StopMovingActor>},  // 119 actors
     {"LoadOverlayDocument",                 ScriptEntryPoint<Lua_LoadOverlayDocument>},  // 120 scene controls
     {"SendActiveArcadeEvent",               ScriptEntryPoint<Lua_SendActiveArcadeEvent>},  // 121 game control
     {"SetWalkerTrajectoryLength",           ScriptEntryPoint<Lua_SetWalkerTrajectoryLength>},  // 122 game control
@@ -164,7 +164,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"AddStone",                            ScriptEntryPoint<Lua_AddStone>},  // 124 location objects
     {"AutoSaveGame",                        ScriptEntryPoint<Lua_AutoSaveGame>},  // 125 game control
     {"SetActorCameraTranslation",           ScriptEntryPoint<Lua_SetActorCameraTranslation>},  // 126 dialogs
-    {"IsWalkerActive",                      Lua_NotBuilt},  // 127 location objects
+    {"IsWalkerActive",                      ScriptEntryPoint<Lua_IsWalkerActive>},  // 127 actors
     {"ShadeBoxEnable",                      ScriptEntryPoint<Lua_ShadeBoxEnable>},  // 128 location objects
     {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
     {"IsInventoryActive",                   ScriptEntryPoint<Lua_IsInventoryActive>},  // 130 location objects

@@ -3,12 +3,17 @@
 // events, a real walk on a small grid up to a zone with the final turn, a walk
 // stopped outside the zone given up at the third update, the use test of an
 // inventory item, the turn step's snap, the heading it turns to, event 1001,
-// the look-at choice's log lines, and the "actor" tag's reader.
+// the look-at choice's log lines, the "actor" tag's reader, an entity that
+// leaves the location while actors walk to it or look at it (also from a
+// script event inside the frame's update), an interaction started by the
+// event of another, and the script functions that walk, stop and ask a
+// walking figure.
 #include "Source/GameClasses/QmPropActor.h"
 #include "Engine/Core/Common/GeLog.h"
 #include "Source/GameClasses/QmEntityLoader.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmPropAllocatorList.h"
+#include "Source/GameClasses/QmScriptApi.h"
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <cmath>
@@ -49,6 +54,14 @@ public:
     CQmInventoryItem key{CGeString("key"), CGeWString(), nullptr};
 };
 
+// TakeOut(name): the current location lets the named entity go, as the
+// actor script functions do.
+int TakeOut(lua_State* L)
+{
+    g_locationManager->current->RemoveEntity(ScriptArgText(L, 1));
+    return 0;
+}
+
 class ActorTest : public WalkingTest {
 protected:
     void SetUp() override
@@ -56,6 +69,7 @@ protected:
         WalkingTest::SetUp();
         options.cellSize = 10.0f;
         recorder->Record({"here_use_object", "here_dlg_initiate", "here_use_invitem"});
+        lua_register(g_luaState, "TakeOut", TakeOut);
     }
 
     void TearDown() override
@@ -94,8 +108,16 @@ protected:
     void Reset()
     {
         for (auto& entity : entities)
-            location->RemoveEntity(entity->name.c_str());
+            if (location->FindEntity(entity->name.c_str()) == entity.get())
+                location->RemoveEntity(entity->name.c_str());
         entities.clear();
+    }
+
+    // A script call's results as text ("nil" for none).
+    std::string Answer(const std::string& call)
+    {
+        Run("_answer = tostring((" + call + "))");
+        return Global("_answer");
     }
 
     static CQmPropActor* Actor(CQmEntity* e) { return e->Prop<CQmPropActor>(QM_PROP_ACTOR); }
@@ -162,6 +184,7 @@ TEST_F(ActorTest, ActionsWithoutAWalkFireTheirEventsAtOnce)
         {QM_ACTION_TALK, "here_dlg_initiate(door)"},
         {QM_ACTION_PORTAL, "here_use_object(door)"},
         {QM_ACTION_LOOK, "here_use_object(door)"},
+        {QM_ACTION_INVITEM, "here_use_invitem(door,)"}, // no item was used before
         {3, ""},
         {QM_ACTION_NONE, ""},
     };
@@ -464,5 +487,137 @@ TEST_F(ActorTest, TheReaderTakesGoodAndBrokenAttributes)
     if (partial && Actor(partial.get())) {
         EXPECT_FLOAT_EQ(0.0f, Actor(partial.get())->zoneRadius);
         EXPECT_FLOAT_EQ(1500.0f, Actor(partial.get())->maxLookAtDist);
+    }
+}
+
+TEST_F(ActorTest, AnEntityLeavingTheLocationIsDroppedByEveryActor)
+{
+    ItemInventory inventory;
+    g_inventory = &inventory;
+    Grid(kYard, options);
+    enum class Removal { Directly, FromTheStopEvent, FromTheUseTest };
+    struct Case {
+        const char* what;
+        Removal removal;
+        const char* fired;
+    };
+    const Case cases[] = {
+        {"taken out on the way", Removal::Directly, ""},
+        {"taken out by the hero's stop on arrival", Removal::FromTheStopEvent, "stop(hero)"},
+        {"taken out by the item's use test", Removal::FromTheUseTest, "test(door)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Reset();
+        recorder->Clear();
+        Run("here_stop_moving = nil here_test_use_invitem = nil");
+        CQmEntity* hero = Hero({15, 0, 15});
+        CQmEntity* door = Thing("door", {65, 0, 15}, {-10, 0, 0}, 6.0f);
+        // The door walks to the hero and looks at him as well.
+        Actor(door)->target = hero;
+        Actor(door)->action = QM_ACTION_TALK;
+        Actor(door)->lookAtEntity = hero;
+        Actor(door)->lookAtMatrix = &hero->frame.world;
+        if (c.removal == Removal::FromTheStopEvent)
+            Run("function here_stop_moving(e) RecordLine('stop(' .. e .. ')') TakeOut('door') end");
+        if (c.removal == Removal::FromTheUseTest) {
+            inventory.Hold(true);
+            Run("function here_test_use_invitem(t) RecordLine('test(' .. t .. ')') TakeOut('door') SysReturn('true') "
+                "end");
+        }
+        CQmPropActor* actor = Actor(hero);
+        actor->lookAtEntity = door;
+        actor->lookAtMatrix = &door->frame.world;
+        actor->InitiateInteraction(door, QM_ACTION_USE, false);
+        if (c.removal == Removal::Directly) {
+            Frame(0.04f);
+            EXPECT_EQ(door, actor->target);
+            location->RemoveEntity("door");
+        }
+        for (int i = 0; i < 200 && location->FindEntity("door"); ++i)
+            Frame(0.04f);
+        EXPECT_EQ(nullptr, location->FindEntity("door"));
+        EXPECT_EQ(nullptr, actor->target);
+        EXPECT_EQ(QM_ACTION_NONE, actor->action);
+        EXPECT_EQ(nullptr, actor->lookAtEntity);
+        EXPECT_EQ(nullptr, actor->lookAtMatrix);
+        // The entity that left drops what it was doing too.
+        EXPECT_EQ(nullptr, Actor(door)->target);
+        EXPECT_EQ(nullptr, Actor(door)->lookAtMatrix);
+        for (int i = 0; i < 5; ++i)
+            Frame(0.04f);
+        EXPECT_EQ(c.fired, recorder->Joined()) << "nothing is fired for the entity that left";
+        EXPECT_EQ(c.removal == Removal::FromTheUseTest, inventory.HasSelection()) << "the item was not used";
+        inventory.Hold(false);
+    }
+    Run("here_stop_moving = nil here_test_use_invitem = nil");
+}
+
+TEST_F(ActorTest, AnInteractionStartedByTheEventOfAnotherGoesOn)
+{
+    Grid(kYard, options);
+    CQmEntity* hero = Hero({15, 0, 15});
+    CQmEntity* door = Thing("door", {85, 0, 85}, {0, 0, 0}, 1.0f, false);
+    CQmEntity* chest = Thing("chest", {65, 0, 15}, {-10, 0, 0}, 6.0f);
+    Run("function here_use_object(t) RecordLine('use(' .. t .. ')') "
+        "if t == 'door' then InitiateInteraction('hero', 'chest', 'LOOK') end end");
+    Actor(hero)->InitiateInteraction(door, QM_ACTION_USE, false);
+    EXPECT_EQ("use(door)", recorder->Joined());
+    EXPECT_EQ(chest, Actor(hero)->target) << "the door's event sent the hero on";
+    EXPECT_EQ(QM_ACTION_LOOK, Actor(hero)->action);
+    EXPECT_EQ(0, Motion(hero)->stopped);
+    for (int i = 0; i < 200 && recorder->Lines().size() < 3; ++i)
+        Frame(0.04f);
+    EXPECT_EQ("use(door) here_stop_moving(hero) use(chest)", recorder->Joined());
+}
+
+TEST_F(ActorTest, ScriptsSendStopAndAskAWalkingFigure)
+{
+    Grid(kYard, options);
+    CQmEntity* hero = Hero({15, 0, 15});
+    Thing("door", {85, 0, 85}, {0, 0, 0}, 1.0f);
+    m_timer.delta = 0.04f;
+
+    Run("DispatchActorToPos('hero', 55, 0, 15)");
+    EXPECT_EQ(0, Motion(hero)->stopped);
+    EXPECT_EQ(kQmGaitWalk, Legs(hero)->requestedGait);
+    EXPECT_FLOAT_EQ(55.0f, Actor(hero)->dispatchTarget.x);
+    EXPECT_EQ("true", Answer("IsWalkerActive('hero')")) << "the walk's start sets the gait";
+    Frame(0.04f);
+    EXPECT_GT(hero->frame.position.x, 15.0f);
+
+    Run("StopMovingActor('hero')");
+    EXPECT_EQ(1, Motion(hero)->stopped);
+    EXPECT_EQ("false", Answer("IsWalkerActive('hero')"));
+    const float stoppedAt = hero->frame.position.x;
+    Frame(0.04f);
+    EXPECT_FLOAT_EQ(stoppedAt, hero->frame.position.x);
+
+    Run("DispatchActorToPos('hero', '55', 0, 15, true)");
+    EXPECT_EQ(kQmGaitRun, Legs(hero)->requestedGait);
+    EXPECT_EQ(0, Motion(hero)->stopped);
+    Run("StopMovingActor('hero')");
+    Run("DispatchActorToPos('hero', " + std::to_string(stoppedAt + 5.0f) + ", 0, 15)");
+    EXPECT_EQ(1, Motion(hero)->stopped) << "closer than 10: nothing moves";
+
+    struct Case {
+        const char* call;
+        const char* answer;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"IsWalkerActive('door')", "nil", "Lua_IsWalkerActive: Entity 'door' has no walker property!\n"},
+        {"IsWalkerActive('nobody')", "nil", "Lua_IsWalkerActive: Entity 'nobody' not found in location!\n"},
+        {"IsWalkerActive()", "nil", ""},
+        {"IsWalkerActive('hero', 1)", "nil", ""},
+        {"StopMovingActor('nobody')", "nil", "Lua_DispatchEntityToPoint: Entity 'nobody' not found in location!\n"},
+        {"StopMovingActor('door')", "nil", ""},
+        {"StopMovingActor()", "nil", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        GeLogClearLast();
+        EXPECT_EQ(c.answer, Answer(c.call));
+        EXPECT_STREQ(c.log, GeLogLastMessage().c_str());
     }
 }
