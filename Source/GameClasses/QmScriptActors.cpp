@@ -118,7 +118,7 @@ int32_t ParseActionName(const char* name)
         const char* name;
         int32_t code;
     } kActions[] = {
-        {"DONOTHING", QM_ACTION_NONE}, {"USE", QM_ACTION_USE},    {"TALK", QM_ACTION_TALK},
+        {"DONOTHING", QM_ACTION_NONE},       {"USE", QM_ACTION_USE},   {"TALK", QM_ACTION_TALK},
         {"USE_AS_PORTAL", QM_ACTION_PORTAL}, {"LOOK", QM_ACTION_LOOK},
     };
     const char* text = name ? name : "";
@@ -243,8 +243,8 @@ int Lua_InitiateInteraction(lua_State* L)
         return 0;
     }
     if (!ActorOf(a) || !ActorOf(b)) {
-        ScriptLogLookupFailed("Lua_InitiateInteraction: one of the objects is not an actor: %s  %s!\n",
-                              first.c_str(), second.c_str());
+        ScriptLogLookupFailed("Lua_InitiateInteraction: one of the objects is not an actor: %s  %s!\n", first.c_str(),
+                              second.c_str());
         return 0;
     }
     ActorOf(a)->InitiateInteraction(b, ParseActionName(actionName.c_str()), false);

@@ -100,7 +100,8 @@ TEST_F(ScriptActorsTest, LoadActorBeforeAnyLocationGivesTheCataloguesRefusalAlon
     NoLocation();
     Run("LoadActor('sailor')");
     EXPECT_EQ(2, GeLogLastLevel());
-    EXPECT_EQ("CQmUnifiedCollector::LoadActor: no current location for actor sailor! Actor is not loaded!\n", TakeLog());
+    EXPECT_EQ("CQmUnifiedCollector::LoadActor: no current location for actor sailor! Actor is not loaded!\n",
+              TakeLog());
     EXPECT_EQ(nullptr, CQmUnifiedCollector::FindActor("sailor"));
     // Kept actors need no location.
     Run("LoadActor('sailor', true)");
@@ -275,8 +276,7 @@ TEST_F(ScriptActorsTest, InitiateInteractionNeedsTwoActorsAndAKnownAction)
 
 TEST_F(ScriptActorsTest, TheZoneItsFacingAndTheShownName)
 {
-    tree.dir.Write("strings/game_strings.xml",
-                   "<strings><string id=\"door_name\" str=\"Back door\"/></strings>");
+    tree.dir.Write("strings/game_strings.xml", "<strings><string id=\"door_name\" str=\"Back door\"/></strings>");
     CQmUnifiedCollector::LoadGameStrings();
     // A turned and moved door: the zone stays in the door's own space.
     CQmEntity* door = ActorEntity("door", {100, 0, 50});
@@ -318,11 +318,11 @@ TEST_F(ScriptActorsTest, TheZoneItsFacingAndTheShownName)
     // Refused calls, entities without an actor and unknown names change nothing
     // and write no log.
     actor->displayName = CGeWString(u"kept");
-    for (const char* call :
-         {"SetEntityActorIaZone('door', 1, 2, 3)", "SetEntityActorIaZone('door', 1, 2, 3, 'x')",
-          "SetEntityActorIaZone('crate', 1, 2, 3, 4)", "SetEntityActorIaZone('nobody', 1, 2, 3, 4)",
-          "SetEntityActorRot('door', 1, 2)", "SetEntityActorRot('door', 1, 2, 3, 4)", "SetEntityActorRot('crate', 0, 90, 0)",
-          "SetEntityActorName('door')", "SetEntityActorName('crate', 'door_name')", "SetEntityActorName('nobody', 'x')"}) {
+    for (const char* call : {"SetEntityActorIaZone('door', 1, 2, 3)", "SetEntityActorIaZone('door', 1, 2, 3, 'x')",
+                             "SetEntityActorIaZone('crate', 1, 2, 3, 4)", "SetEntityActorIaZone('nobody', 1, 2, 3, 4)",
+                             "SetEntityActorRot('door', 1, 2)", "SetEntityActorRot('door', 1, 2, 3, 4)",
+                             "SetEntityActorRot('crate', 0, 90, 0)", "SetEntityActorName('door')",
+                             "SetEntityActorName('crate', 'door_name')", "SetEntityActorName('nobody', 'x')"}) {
         SCOPED_TRACE(call);
         Run(call);
         EXPECT_EQ("", TakeLog());
