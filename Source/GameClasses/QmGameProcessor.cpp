@@ -90,13 +90,6 @@ bool KeyHeld(uint32_t virtualKey)
 
 } // namespace
 
-void CQmBaseArcade::Finish()
-{
-    active = 0;
-    if (g_gameProcessor)
-        g_gameProcessor->StartArcadeByName("", nullptr);
-}
-
 CQmGameProcessor::CQmGameProcessor()
     : effectFader(new CGmColorFader()),
       loadingFader(new CGmColorFader()),
@@ -510,7 +503,7 @@ void CQmGameProcessor::HandleMessage(CCiMessageClient* sender, uint32_t code)
         finishMenuArgument = 0;
         Update();
     } else if (currentArcade && currentArcade->active) {
-        if (currentArcade->MayOpenMenu()) {
+        if (currentArcade->CanOpenMenu()) {
             OpenMenu(0);
             currentArcade->Pause();
         }

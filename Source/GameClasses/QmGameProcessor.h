@@ -108,6 +108,10 @@ public:
     void ReplaceLoadingScreen(QmPicture* picture);
     void DrawLoadingScreenNow();
     void StartArcadeByName(const char* name, const char* parameter);
+    // Start-up hands each mini-game over, made, in the order of its table;
+    // the map owns it under its name from then on. A second game of a name
+    // already taken is logged and deleted.
+    void AddArcade(CQmBaseArcade* arcade);
     void OpenMenu(uint32_t argument);
     void CloseMenu();
     void StartNewGame();

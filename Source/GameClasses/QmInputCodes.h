@@ -24,6 +24,8 @@ enum : uint32_t {
 
 // Input message codes of the GUI.
 enum : uint32_t {
+    QM_MSG_LEFT_PRESS = 1,
+    QM_MSG_LEFT_RELEASE = 2,
     QM_MSG_LEFT_CLICK = 3,
     QM_MSG_LEFT_DOUBLE_CLICK = 4,
     QM_MSG_RIGHT_PRESS = 5,

@@ -147,15 +147,30 @@ void CQmGameProcessor::DrawLoadingScreenNow()
     }
 }
 
+void CQmGameProcessor::AddArcade(CQmBaseArcade* arcade)
+{
+    if (!arcade)
+        return;
+    if (arcades.Find(arcade->name)) {
+        GeLog(2, "CQmGameProcessor::AddArcade: arcade '%s' is registered already\n", arcade->name.c_str());
+        delete arcade;
+        return;
+    }
+    arcades[arcade->name] = arcade;
+}
+
 void CQmGameProcessor::StartArcadeByName(const char* name, const char* parameter)
 {
     auto* node = name ? arcades.Find(CGeString(name)) : nullptr;
     if (node) {
-        currentArcade = node->value;
+        CQmBaseArcade* arcade = node->value;
+        currentArcade = arcade;
         if (parameter)
-            currentArcade->SetParameter(parameter);
-        currentArcade->Start();
-        if (g_inventory) {
+            arcade->SetParameter(parameter);
+        arcade->Start();
+        // A game that refused to start has finished already and shown the
+        // inventory again.
+        if (currentArcade == arcade && g_inventory) {
             g_inventory->SetOpen(false);
             g_inventory->SetActive(false);
             g_inventory->SetEnabled(false);

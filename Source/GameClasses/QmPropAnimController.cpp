@@ -235,3 +235,22 @@ void LoadProperty_JaController(CQmEntity& entity, const TiXmlElement* element)
         controller->PlaySequence(CQmPropAnimController::kDefaultBlend);
     }
 }
+
+bool PlayHeroTrack(CQmEntity* entity, const char* track, float blendTime)
+{
+    auto* controller = entity ? entity->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER) : nullptr;
+    if (!controller || !controller->jointController) {
+        GeLog(2, "PlayHeroTrack: %s has no animation controller\n", entity ? entity->name.c_str() : "(no entity)");
+        return false;
+    }
+    CGeJointsKeySequence* sequence = FindTrack(*entity, track ? track : "");
+    if (!sequence) {
+        GeLog(2, "PlayHeroTrack: %s has no track '%s'\n", entity->name.c_str(), track ? track : "");
+        return false;
+    }
+    controller->ClearQueues();
+    controller->jointController->StartAseq(0, blendTime > 0.0f ? blendTime : 0.0f, sequence, 0);
+    controller->playing = 1;
+    controller->playCounter = 0;
+    return true;
+}

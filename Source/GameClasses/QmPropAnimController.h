@@ -75,10 +75,21 @@ public:
     CGePoolList<QmAnimQueueEntry> queues[kChannels];
     uint8_t rootMotion = 0;
     int32_t rootMotionChannel = -1;
+    // Set by the mini-games when they start a track of their own (the flag
+    // to 1, the counter to 0); nothing in the property reads them.
+    uint8_t playing = 0;
+    uint32_t playCounter = 0;
 
 private:
     void ApplyPose();
 };
+
+// Plays the entity's track of that name on joint channel 0 at once, blending
+// over blendTime seconds, after emptying the property's queues, and marks the
+// property playing. The mini-games move their figures with it. False (with a
+// level-2 log line) when the entity has no joint controller or no such track;
+// nothing changes then.
+bool PlayHeroTrack(CQmEntity* entity, const char* track, float blendTime);
 
 // The readers of "anim_controller" and "ja_controller".
 void LoadProperty_AnimController(CQmEntity& entity, const TiXmlElement* element);

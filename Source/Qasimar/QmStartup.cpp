@@ -227,10 +227,36 @@ const float* UpdateScreenScale()
     return scale;
 }
 
+namespace {
+
+// The mini-games live here, above the game layer that drives them: start-up
+// makes each one from this table, in the table's order, and hands it to the
+// processor (AddArcade), whose map owns it under its name. A game whose class
+// is not built yet has no row; starting it logs it as unknown.
+typedef CQmBaseArcade* (*ArcadeFactory)();
+
+template <class Game>
+CQmBaseArcade* MakeArcade()
+{
+    return new Game();
+}
+
+const ArcadeFactory kArcadeTable[] = {
+    // "arcade: dragging_tutorial", "arcade: keys", "arcade: platforms",
+    // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
+    // "arcade: throwing", "arcade: fighting", "arcade: empty", "arcade: dragging"
+    nullptr,
+};
+
+} // namespace
+
 void RegisterArcades()
 {
-    // The eleven mini-games come with the menus and mini-games; each is then
-    // created here and stored in the processor's map under its name.
+    if (!g_gameProcessor)
+        return;
+    for (ArcadeFactory make : kArcadeTable)
+        if (make)
+            g_gameProcessor->AddArcade(make());
 }
 
 void SetCursorHotSpot(uint32_t index, int32_t x, int32_t y)

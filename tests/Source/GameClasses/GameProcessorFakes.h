@@ -23,6 +23,7 @@
 #include "Source/GameClasses/QmQuests.h"
 #include "tests/Source/GameClasses/ScriptTestFixture.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,20 @@ inline std::vector<std::string> g_journal;
 inline void Note(const std::string& what)
 {
     g_journal.push_back(what);
+}
+
+// True when the journal holds the entries in this order (others may stand
+// between them).
+inline bool InOrder(const std::vector<std::string>& expected)
+{
+    auto at = g_journal.begin();
+    for (const std::string& entry : expected) {
+        at = std::find(at, g_journal.end(), entry);
+        if (at == g_journal.end())
+            return false;
+        ++at;
+    }
+    return true;
 }
 
 class FakeLocation : public CQmLocation {
@@ -106,17 +121,25 @@ public:
 
 class FakeArcade : public CQmBaseArcade {
 public:
-    explicit FakeArcade(const char* arcadeName) { name = arcadeName; }
-    void Start() override
+    explicit FakeArcade(const char* arcadeName) : CQmBaseArcade(CGeString(arcadeName)) {}
+    void StartGame() override
     {
-        CQmBaseArcade::Start();
+        CQmBaseArcade::StartGame();
         Note("arcade.start");
     }
     void Update() override { Note("arcade.update"); }
     void SetParameter(const char* text) override { Note(std::string("arcade.parameter ") + text); }
-    bool MayOpenMenu() override { return allowMenu; }
-    void Pause() override { Note("arcade.pause"); }
-    void Resume() override { Note("arcade.resume"); }
+    bool CanOpenMenu() override { return allowMenu; }
+    void Pause() override
+    {
+        CQmBaseArcade::Pause();
+        Note("arcade.pause");
+    }
+    void Resume() override
+    {
+        CQmBaseArcade::Resume();
+        Note("arcade.resume");
+    }
     void Render() override { Note("arcade.render"); }
 
     bool allowMenu = true;

@@ -11,24 +11,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// True when the journal holds the entries in this order (others may stand
-// between them).
-bool InOrder(const std::vector<std::string>& expected)
-{
-    auto at = g_journal.begin();
-    for (const std::string& entry : expected) {
-        at = std::find(at, g_journal.end(), entry);
-        if (at == g_journal.end())
-            return false;
-        ++at;
-    }
-    return true;
-}
-
-} // namespace
-
 TEST_F(GameProcessorTest, UpdateRunsItsStepsInOrder)
 {
     EnterLocation("harbour");

@@ -214,3 +214,55 @@ TEST_F(SaveSlotTest, SlotListHeaders)
     m_processor->GetSavedData(header, 8);
     EXPECT_EQ(1, GeLogLastLevel());
 }
+
+namespace {
+
+// A game with a state block of its own.
+class SavingArcade : public FakeArcade {
+public:
+    using FakeArcade::FakeArcade;
+    uint32_t SaveState(uint8_t** out) override
+    {
+        *out = static_cast<uint8_t*>(malloc(5));
+        memcpy(*out, "state", 5);
+        return 5;
+    }
+    void LoadState(const uint8_t*, uint32_t) override { Note("arcade.load_state"); }
+    void Finish() override
+    {
+        Note("arcade.finish");
+        FakeArcade::Finish();
+    }
+};
+
+} // namespace
+
+TEST_F(SaveSlotTest, TheCurrentMiniGameIsSavedBeforeTheQuestsAndFinishedByALoad)
+{
+    EnterLocation("harbour");
+    auto* arcade = new SavingArcade("arcade: dragging");
+    m_processor->arcades[CGeString("arcade: dragging")] = arcade;
+    m_processor->StartArcadeByName("arcade: dragging", nullptr);
+    CQmQuests::Pass("door", "tower", 2);
+    m_processor->SaveGame(4);
+    const std::string file = Slot(4);
+    ASSERT_GE(file.size(), 205u);
+    EXPECT_EQ(std::string("arcade: dragging") + std::string(48, '\0'), file.substr(72, 64));
+    EXPECT_EQ(5u, Word(file, 196));
+    EXPECT_EQ("state", file.substr(200, 5));
+    EXPECT_EQ(0x7FFFFFFFu, Word(file, 205)); // the quest block behind it
+    EXPECT_EQ("inv", file.substr(205 + Word(file, 188), 3));
+
+    // Loading finishes the game first, skips its block and starts no game.
+    CQmQuests::Clear();
+    g_journal.clear();
+    m_processor->LoadGame(4);
+    EXPECT_TRUE(Journal("arcade.finish"));
+    EXPECT_EQ("arcade.finish", g_journal.front());
+    EXPECT_EQ(nullptr, m_processor->currentArcade);
+    EXPECT_EQ(0, arcade->active);
+    EXPECT_FALSE(Journal("arcade.load_state"));
+    EXPECT_FALSE(Journal("arcade.start"));
+    EXPECT_EQ(2, *CQmQuests::Find("door", "tower"));
+    EXPECT_EQ("inv", m_inventory.loaded);
+}

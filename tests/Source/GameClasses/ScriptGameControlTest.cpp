@@ -488,6 +488,7 @@ TEST_F(ScriptGameControlTest, MiniGameCallsReachTheCurrentMiniGame)
     Run("SendActiveArcadeEvent(-2.5)");
     EXPECT_TRUE(Journal("arcade.event -2"));
 
+    darts->Finish();
     g_journal.clear();
     Run("StartArcadeGame('darts', 'hard')");
     EXPECT_TRUE(Journal("arcade.parameter hard"));

@@ -225,3 +225,39 @@ TEST_F(ScriptMotionAnimTest, FailedLookUpsLogTheirTexts)
     EXPECT_FALSE(Holds("IsAseqPlaying('ghost', 'wave')"));
     EXPECT_FALSE(Holds("IsAseqPlaying('hero')"));
 }
+
+TEST_F(ScriptMotionAnimTest, PlayHeroTrackEmptiesTheQueuesAndPlaysOnChannelZeroWithTheBlend)
+{
+    controller->QueueSequence(0, Track("walk"), 0.0f);
+    controller->QueueSequence(1, Track("stand"), 0.0f);
+    ASSERT_TRUE(PlayHeroTrack(hero, "wave", 0.4f));
+    EXPECT_EQ(0u, controller->queues[0].count + controller->queues[1].count);
+    const CJaChannel& channel = controller->jointController->channels[0];
+    EXPECT_EQ(Track("wave"), channel.player->sequence);
+    EXPECT_EQ(1, channel.player->playing);
+    EXPECT_EQ(0, channel.override);
+    ASSERT_NE(nullptr, channel.blend);
+    EXPECT_FLOAT_EQ(0.4f, channel.blend->duration);
+    EXPECT_EQ(1, controller->playing);
+    EXPECT_EQ(0u, controller->playCounter);
+
+    // A blend of 0 plays at once; a missing track or controller changes nothing.
+    ASSERT_TRUE(PlayHeroTrack(hero, "walk", 0.0f));
+    EXPECT_EQ(nullptr, controller->jointController->channels[0].blend);
+    controller->QueueSequence(0, Track("stand"), 0.0f);
+    struct Case {
+        CQmEntity* entity;
+        const char* track;
+        const char* log;
+    } cases[] = {
+        {hero, "dance", "PlayHeroTrack: hero has no track 'dance'\n"},
+        {location->FindEntity("rock"), "wave", "PlayHeroTrack: rock has no animation controller\n"},
+        {nullptr, "wave", "PlayHeroTrack: (no entity) has no animation controller\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(PlayHeroTrack(c.entity, c.track, 0.1f)) << c.track;
+        EXPECT_EQ(c.log, LastLog());
+        EXPECT_EQ(Track("walk"), Player(0)->sequence);
+        EXPECT_EQ(1u, controller->queues[0].count);
+    }
+}
