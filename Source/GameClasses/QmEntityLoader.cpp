@@ -20,10 +20,12 @@
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPropAimapLockController.h"
+#include "Source/GameClasses/QmPropAllocatorList.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropCurveMotion.h"
+#include "Source/GameClasses/QmPropIkProcessor.h"
 #include "Source/GameClasses/QmPropLightSource.h"
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmPropRagdoll.h"
@@ -189,8 +191,8 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
      LoadProperty_MotionController},
     {"linear_motion_controller", QM_PROP_LINEAR_MOTION, "CQmPropLinearMotionController", QM_TAG_OFF,
      LoadProperty_LinearMotionController},
-    {"ik_processor", QM_PROP_IK_PROCESSOR, "CQmPropIkProcessor", QM_TAG_ON, nullptr},
-    {"allocator_list", QM_PROP_ALLOCATOR_LIST, "CQmPropAllocatorList", QM_TAG_ON, nullptr},
+    {"ik_processor", QM_PROP_IK_PROCESSOR, "CQmPropIkProcessor", QM_TAG_ON, LoadProperty_IkProcessor},
+    {"allocator_list", QM_PROP_ALLOCATOR_LIST, "CQmPropAllocatorList", QM_TAG_ON, LoadProperty_AllocatorList},
     {"actor", QM_PROP_ACTOR, "CQmPropActor", QM_TAG_ON, LoadProperty_Actor},
     {"collider", QM_PROP_COLLIDER, "CQmPropCollider", QM_TAG_ON, LoadProperty_Collider},
     {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, LoadProperty_Trigger},

@@ -9,6 +9,7 @@
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmPropAllocatorList.h"
 #include "Source/GameClasses/QmPropAnimController.h"
+#include "Source/GameClasses/QmPropIkProcessor.h"
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmPropWalker.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
@@ -281,8 +282,40 @@ bool CQmPropActor::TurnStep()
     return true;
 }
 
+void CQmPropActor::LookAtStep()
+{
+    if (!lookAtMatrix)
+        return;
+    const Vec3 point = {lookAtMatrix->At(0, 3), lookAtMatrix->At(1, 3), lookAtMatrix->At(2, 3)};
+    bool visible = false;
+    if (lookAtEntity) {
+        for (uint32_t slot : {QM_PROP_VISUAL_OBJECT, QM_PROP_ALLOCATOR_LIST, QM_PROP_ACTOR}) {
+            if (const CQmProp* prop = lookAtEntity->GetProp(slot)) {
+                visible = prop->enabled != 0;
+                break;
+            }
+        }
+    }
+    auto* processor = owner->Prop<CQmPropIkProcessor>(QM_PROP_IK_PROCESSOR);
+    if (!processor || !processor->enabled)
+        return;
+    Vec3 v = Sub(point, owner->frame.position);
+    const float length = v.Length();
+    if (length != 0.0f)
+        v = Vec3{v.x / length, v.y / length, v.z / length};
+    owner->frame.UpdateWorldMatrix();
+    const Vec3 forward = MatrixTransformNormal(owner->frame.world, Vec3{1.0f, 0.0f, 0.0f});
+    const CQmPropActor* other = ActorOf(lookAtEntity);
+    const float limit = other ? other->maxLookAtDist : maxLookAtDist;
+    if (Vec3::Dot(forward, v) > 0.0f && length <= limit && visible)
+        processor->LookAt(point);
+    else if (!processor->released)
+        processor->Release();
+}
+
 void CQmPropActor::Update()
 {
+    LookAtStep();
     if (!target) {
         if (!IsZero(faceDir) && !TurnStep())
             faceDir = Vec3{0.0f, 0.0f, 0.0f};
@@ -322,12 +355,13 @@ void CQmPropActor::Update()
 
 void CQmPropActor::SetLookAtAllocator(const char* entityName, const char* allocatorName)
 {
-    CQmProp* processor = owner->GetProp(QM_PROP_IK_PROCESSOR);
+    auto* processor = owner->Prop<CQmPropIkProcessor>(QM_PROP_IK_PROCESSOR);
     if (!processor)
         return;
     processor->SetEnabled(true);
     if (!entityName || !*entityName || !allocatorName || !*allocatorName) {
         lookAtMatrix = nullptr;
+        processor->Release();
         return;
     }
     CQmLocation* location = Current();
@@ -344,10 +378,12 @@ void CQmPropActor::SetLookAtAllocator(const char* entityName, const char* alloca
     auto* allocators = entity->Prop<CQmPropAllocatorList>(QM_PROP_ALLOCATOR_LIST);
     if (!allocators || !allocators->enabled) {
         lookAtMatrix = nullptr;
+        processor->Release();
         return;
     }
-    lookAtMatrix = allocators->Find(allocatorName);
-    if (!lookAtMatrix)
+    const CQmAllocator* allocator = allocators->Find(allocatorName);
+    lookAtMatrix = allocator ? &allocator->world : nullptr;
+    if (!allocator)
         GeLog(2, "CQmPropActor::SetLookAtAllocator: no allocator named '%s' found in iaActor '%s'!\n", allocatorName,
               entityName);
 }

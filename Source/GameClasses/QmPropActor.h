@@ -29,9 +29,9 @@
 //   one looking at it (its frame or one of its attachment points) looks at
 //   nothing. The entity's own actor drops its running action and look-at too,
 //   since nothing updates it any more while its targets may go.
-// - The look-at processor is reached through slot 5 as a plain property until
-//   it has its own class: SetLookAtAllocator enables it; the per-frame look-at
-//   step and the processor's release wait for it.
+// - Every update starts with the look-at step: while the chosen point lies in
+//   front of the entity, within reach and on a visible entity, the look-at
+//   processor (slot 5) gets it; otherwise the head is released.
 #pragma once
 
 #include "Engine/Core/Common/GeMath.h"
@@ -133,6 +133,8 @@ public:
     float maxLookAtDist = kDefaultLookAtDist;
 
 private:
+    // Hands the look-at point to the look-at processor or releases the head.
+    void LookAtStep();
     // Turns, then fires the action's event; false while the turn goes on.
     bool Perform();
     // The use test of the selected inventory item on the target.

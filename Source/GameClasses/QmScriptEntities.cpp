@@ -1,6 +1,7 @@
 // "SetEntityPosition", "GetEntityPosition", "GetEntityDirection",
 // "GetEntityPositionFromMatrix", "SetEntityRotation", "SetEntityScale",
-// "SetCameraIndex", "SetCameraDeterminantEntity" and "EnableEntityProperty".
+// "SetCameraIndex", "SetCameraDeterminantEntity", "EnableEntityProperty",
+// "AttachEntity" and "SetLookAtAllocator".
 //
 // Entities are found by name in the current location; without one every
 // name is unknown, so the entity functions log and push their defaults. The
@@ -10,13 +11,17 @@
 //
 // Choices: "SetCameraIndex" with an index outside the camera groups changes
 // nothing (the fixed-camera flag stays as it was), since the log says the
-// call is ignored.
+// call is ignored. "AttachEntity" naming only a target point frees that point
+// on both sides: it leaves the point it hung on and lets go of what hangs on
+// it, so a script may name either the carried thing or the carrier.
 #include "Source/GameClasses/QmScriptEntities.h"
 
 #include "Engine/Core/Common/GeLog.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmLocation.h"
+#include "Source/GameClasses/QmPropActor.h"
+#include "Source/GameClasses/QmPropAllocatorList.h"
 #include "Source/GameClasses/QmScriptApi.h"
 
 namespace {
@@ -56,6 +61,13 @@ int ReadEntity(lua_State* L, const char* function, Reading reading)
     case Reading::Translation: break;
     }
     return ScriptPushVector(L, frame.world.At(0, 3), frame.world.At(1, 3), frame.world.At(2, 3));
+}
+
+// The attachment point of that name on entity; null without either.
+CQmAllocator* FindPoint(const CQmEntity* entity, const char* point)
+{
+    const auto* list = entity ? entity->Prop<CQmPropAllocatorList>(QM_PROP_ALLOCATOR_LIST) : nullptr;
+    return list ? list->Find(point) : nullptr;
 }
 
 } // namespace
@@ -151,5 +163,46 @@ int Lua_EnableEntityProperty(lua_State* L)
     // The cursor follows what the properties now allow, also after a refusal.
     if (g_gameProcessor)
         g_gameProcessor->cursorRefreshPending = 1;
+    return 0;
+}
+
+int Lua_AttachEntity(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "AttachEntity", "tttt"))
+        return ScriptPushBool(L, false);
+    const CQmEntity* entity = ScriptFindEntity(ScriptArgText(L, 1));
+    const CQmEntity* carrier = ScriptFindEntity(ScriptArgText(L, 3));
+    if (!carrier)
+        return ScriptPushBool(L, false);
+    CQmAllocator* point = FindPoint(entity, ScriptArgText(L, 2));
+    CQmAllocator* carrierPoint = FindPoint(carrier, ScriptArgText(L, 4));
+    if (point && carrierPoint) {
+        point->UpdateAttached();
+        point->AttachEntity(carrierPoint);
+        carrierPoint->UpdateAttached();
+        return ScriptPushBool(L, true);
+    }
+    if (carrierPoint) {
+        carrierPoint->AttachEntity(nullptr);
+        carrierPoint->ReleaseChildren();
+        return ScriptPushBool(L, true);
+    }
+    GeTrace("Lua_AttachEntity: no point '%s' on '%s' to attach '%s' of '%s' to\n", ScriptArgText(L, 4),
+            ScriptArgText(L, 3), ScriptArgText(L, 2), ScriptArgText(L, 1));
+    return ScriptPushBool(L, false);
+}
+
+int Lua_SetLookAtAllocator(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "SetLookAtAllocator", "ttt"))
+        return 0;
+    const char* name = ScriptArgText(L, 1);
+    CQmEntity* entity = ScriptFindEntity(name);
+    if (!entity) {
+        ScriptLogLookupFailed("Lua_SetLookAtAllocator: entity '%s' not found in location!\n", name);
+        return 0;
+    }
+    if (auto* actor = entity->Prop<CQmPropActor>(QM_PROP_ACTOR))
+        actor->SetLookAtAllocator(ScriptArgText(L, 2), ScriptArgText(L, 3));
     return 0;
 }

@@ -1,5 +1,6 @@
 // Script functions that place, turn, scale and read entities of the current
-// location, choose its camera and switch entity properties on and off.
+// location, choose its camera, switch entity properties on and off, attach
+// entities to each other's attachment points and choose what an actor looks at.
 #pragma once
 
 #include <lua.hpp>
@@ -13,3 +14,5 @@ int Lua_SetEntityScale(lua_State* L);
 int Lua_SetCameraIndex(lua_State* L);
 int Lua_SetCameraDeterminantEntity(lua_State* L);
 int Lua_EnableEntityProperty(lua_State* L);
+int Lua_AttachEntity(lua_State* L);
+int Lua_SetLookAtAllocator(lua_State* L);

@@ -80,7 +80,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"GetTopicState",                       ScriptEntryPoint<Lua_GetTopicState>},  //  40 dialogs
     {"GlobalCommand",                       ScriptEntryPoint<Lua_GlobalCommand>},  //  41 game control
     {"UpdateScene",                         ScriptEntryPoint<Lua_UpdateScene>},  //  42 game control
-    {"AttachEntity",                        Lua_NotBuilt},  //  43 actors
+    {"AttachEntity",                        ScriptEntryPoint<Lua_AttachEntity>},  //  43 entities
     {"PermitActorAction",                   ScriptEntryPoint<Lua_PermitActorAction>},  //  44 actors
     {"EnableWalkForInteraction",            ScriptEntryPoint<Lua_EnableWalkForInteraction>},  //  45 actors
     {"DispatchActorToPos",                  ScriptEntryPoint<Lua_DispatchActorToPos>},  //  46 actors
@@ -119,7 +119,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"PlayVideo",                           Lua_NotBuilt},  //  79 video and inventory
     {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory
     {"ChangeLocation",                      ScriptEntryPoint<Lua_ChangeLocation>},  //  81 game control
-    {"SetLookAtAllocator",                  Lua_NotBuilt},  //  82 entities
+    {"SetLookAtAllocator",                  ScriptEntryPoint<Lua_SetLookAtAllocator>},  //  82 entities
     {"SetWalkerSlotAnim",                   ScriptEntryPoint<Lua_SetWalkerSlotAnim>},  //  83 motion
     {"SetDefaultAnim",                      ScriptEntryPoint<Lua_SetDefaultAnim>},  //  84 motion
     {"ShowDocument",                        ScriptEntryPoint<Lua_ShowDocument>},  //  85 effects

@@ -193,7 +193,7 @@ TEST_F(EntityLoaderTest, TheTagTableFillsEighteenSlotsWithNineteenTags)
 TEST_F(EntityLoaderTest, EntityPlaceNameAndPlaceholders)
 {
     CQmEntity* entity = Read(Entity("pos=\"1 2 3\" rot=\"90 0 0\"",
-                                    {"<allocator_list/>", "<ik_processor/>", "<drop_shadow/>", "<no_such_tag/>"}));
+                                    {"<allocator_list/>", "<drop_shadow/>", "<no_such_tag/>"}));
     ASSERT_NE(nullptr, entity);
     EXPECT_EQ(std::string("unknown!"), entity->name.c_str());
     EXPECT_FLOAT_EQ(2.0f, entity->frame.position.y);

@@ -14,6 +14,7 @@
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmPropAllocatorList.h"
 #include "Source/GameClasses/QmScriptApi.h"
+#include "Source/GameClasses/QmPropIkProcessor.h"
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <cmath>
@@ -397,7 +398,7 @@ TEST_F(ActorTest, EventsSwitchingAndTheLookAtChoice)
     // No look-at processor: nothing is chosen.
     actor->SetLookAtAllocator("door", "_entity_");
     EXPECT_EQ(nullptr, actor->lookAtMatrix);
-    auto* processor = new ProbeProp(hero, QM_PROP_IK_PROCESSOR);
+    auto* processor = new CQmPropIkProcessor(hero);
     hero->SetProp(QM_PROP_IK_PROCESSOR, processor);
     actor->SetLookAtAllocator("door", "_entity_");
     EXPECT_EQ(1, processor->enabled);
