@@ -120,6 +120,10 @@ void CQmPropActor::ForgetEntity(const CQmEntity* entity)
     if (lookAtEntity == entity) {
         lookAtEntity = nullptr;
         lookAtMatrix = nullptr;
+        // With nothing left to look at the head swings back, as when a
+        // script stops the looking.
+        if (auto* processor = owner->Prop<CQmPropIkProcessor>(QM_PROP_IK_PROCESSOR))
+            processor->Release();
     }
 }
 

@@ -3,7 +3,8 @@
 // limits, the release back to the animated pose (also when nothing re-poses
 // the skeleton), binding through the "ik_processor" tag; and the actor's
 // look-at step that feeds it (in front, behind, too far, invisible, whose
-// reach counts), end to end through a location's updates.
+// reach counts), end to end through a location's updates, letting go when the
+// looked-at entity leaves the location.
 #include "Source/GameClasses/QmPropIkProcessor.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Source/GameClasses/QmEntityLoader.h"
@@ -386,5 +387,17 @@ TEST_F(IkTest, ThroughTheLocationTheHeadFollowsAnAttachmentPointAndLetsGo)
     for (int i = 0; i < 20; ++i)
         Tick(*location, 0.1);
     EXPECT_EQ(1, Ik(hero)->released);
+    ExpectNear(Vec3{0.0f, 0.0f, 1.0f}, Column(HeadWorld(hero), 2), 0.0f);
+
+    // In front again, then taken out of the location: the head lets go.
+    lamp->frame.SetPosition(Vec3{100.0f, 0.0f, 100.0f});
+    for (int i = 0; i < 20; ++i)
+        Tick(*location, 0.1);
+    EXPECT_EQ(0, Ik(hero)->released);
+    location->RemoveEntity("lamp");
+    EXPECT_EQ(nullptr, actor->lookAtMatrix);
+    EXPECT_EQ(1, Ik(hero)->released);
+    for (int i = 0; i < 20; ++i)
+        Tick(*location, 0.1);
     ExpectNear(Vec3{0.0f, 0.0f, 1.0f}, Column(HeadWorld(hero), 2), 0.0f);
 }
