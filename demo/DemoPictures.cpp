@@ -10,7 +10,8 @@
 // cyan disc whose clear corners are its mask, 64 x 64), lamp.tga (a magenta
 // disc, 32 x 32), clouds.tga (pale streaks, 64 x 64), spark.tga (8 x 8),
 // bird.tga (a white gull with grey wing tips, 48 x 24), flag.tga (four
-// 64 x 64 frames of a waving flag) and water.tga (stripes, 64 x 64).
+// 64 x 64 frames of a waving flag), water.tga (stripes, 64 x 64) and
+// shadow_blob.tga (a soft black disc, 32 x 32).
 // For the puzzle, in DIR/Textures: puzzle_board.tga (a dark wooden board,
 // 512 x 224) and puzzle_tile1.tga to puzzle_tile3.tga (red, green and blue
 // tiles, 128 x 128, each with a light mark at the middle of its top edge, so
@@ -148,9 +149,14 @@ int main(int argc, char** argv)
     Picture water(64, 64, 0xFF1E4C96);
     for (int stripe = 0; stripe < 4; ++stripe)
         water.Box(stripe * 16, 0, stripe * 16 + 6, 64, 0xFF4C8CD2);
+    // A drop shadow's blob: black, denser towards its middle.
+    Picture blob(32, 32, 0x00000000);
+    for (int ring = 0; ring < 4; ++ring)
+        blob.Disc(16.0f, 16.0f, 15.0f - 3.5f * float(ring), (uint32_t)(0x40 + ring * 0x30) << 24);
     const std::pair<const Picture*, const char*> locationPictures[] = {
         {&sign, "/sign.tga"},   {&glow, "/glow.tga"}, {&lamp, "/lamp.tga"}, {&clouds, "/clouds.tga"},
         {&spark, "/spark.tga"}, {&bird, "/bird.tga"}, {&flag, "/flag.tga"}, {&water, "/water.tga"},
+        {&blob, "/shadow_blob.tga"},
     };
     bool written = true;
     for (const auto& picture : locationPictures)

@@ -25,6 +25,7 @@
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropCurveMotion.h"
+#include "Source/GameClasses/QmPropDropShadow.h"
 #include "Source/GameClasses/QmPropIkProcessor.h"
 #include "Source/GameClasses/QmPropLightSource.h"
 #include "Source/GameClasses/QmPropMotionController.h"
@@ -197,7 +198,7 @@ const QmPropertyTag g_propertyTags[kQmPropertyTagCount] = {
     {"collider", QM_PROP_COLLIDER, "CQmPropCollider", QM_TAG_ON, LoadProperty_Collider},
     {"trigger", QM_PROP_TRIGGER, "CQmPropTrigger", QM_TAG_ON, LoadProperty_Trigger},
     {"visual_object", QM_PROP_VISUAL_OBJECT, "CQmPropVisualObject", QM_TAG_ON, LoadProperty_VisualObject},
-    {"drop_shadow", QM_PROP_DROP_SHADOW, "CQmPropDropShadow", QM_TAG_ON, nullptr},
+    {"drop_shadow", QM_PROP_DROP_SHADOW, "CQmPropDropShadow", QM_TAG_ON, LoadProperty_DropShadow},
     {"sound_source", QM_PROP_SOUND_SOURCE, "CQmPropSoundSource", QM_TAG_ON, LoadProperty_SoundSource},
     {"curve_motion", QM_PROP_CURVE_MOTION, "CQmPropCurveMotion", QM_TAG_ON, LoadProperty_CurveMotion},
     {"aimap_lock_controller", QM_PROP_AIMAP_LOCK, "CQmPropAimapLockController", QM_TAG_ON,

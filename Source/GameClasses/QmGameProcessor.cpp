@@ -30,6 +30,7 @@
 #include "Source/GameClasses/QmMenu.h"
 #include "Source/GameClasses/QmPictures.h"
 #include "Source/GameClasses/QmPuzzleManager.h"
+#include "Source/GameClasses/QmScreenTint.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/GameClasses/QmScriptTimers.h"
 #include "Source/GameClasses/QmSoundLink.h"
@@ -94,11 +95,12 @@ CQmGameProcessor::CQmGameProcessor()
     : effectFader(new CGmColorFader()),
       loadingFader(new CGmColorFader()),
       startLocation("loc_unknown"),
-      heroName("noname")
+      heroName("noname"),
+      tint(new CQmScreenTint())
 {
     // The full-screen control of the main set that reports clicks on the
-    // location. The hint, the stat text, the editor and the screen shake come
-    // with their own parts.
+    // location. The hint, the stat text and the editor come with their own
+    // parts.
     if (g_mainControlSet) {
         const CGeString name("_main_screen_ctrl");
         if (CGuiControl* screen = g_mainControlSet->CreateControl(name, EGCT_CONTROL)) {
@@ -121,6 +123,7 @@ CQmGameProcessor::~CQmGameProcessor()
     QmDeletePicture(loadingScreen);
     delete effectFader;
     QmDeletePicture(logoPicture);
+    delete tint;
     for (auto* node = arcades.first; node; node = arcades.Next(node))
         delete node->value;
     arcades.Clear();
@@ -294,6 +297,8 @@ void CQmGameProcessor::Update()
         inputLockTime = 0.0f;
         OpenMenu(finishMenuArgument);
         finishRequested = 0;
+    } else {
+        tint->Update();
     }
 }
 

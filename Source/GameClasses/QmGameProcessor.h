@@ -26,6 +26,7 @@ class CGmTexture;
 class CQmBaseArcade;
 class CQmLocation;
 class CQmOverlayDocument;
+class CQmScreenTint;
 
 // Render passes of renderMask.
 enum : uint32_t {
@@ -172,6 +173,7 @@ public:
     uint32_t finishMenuArgument = 0;
     CQm3dArrow arrow;
     CQmHints hints;
+    CQmScreenTint* tint = nullptr; // the screen shake, owned
     // "_main_screen_ctrl" of the main control set: its clicks and moves are
     // the clicks on the location (owned by the set).
     CGuiControl* mainScreenControl = nullptr;

@@ -2,11 +2,16 @@
 // other name is looked up first among the current location's documents (the
 // location file's and those of "LoadOverlayDocument"), then in the document
 // catalogue, and the first found is shown. A name in neither is logged.
+//
+// "ScreenTint" (amplitude [, duration]): the game processor's screen shake
+// with the amplitude truncated to an integer; without a duration the shake
+// decays (-1). Every refused call is logged, not only traced.
 #include "Source/GameClasses/QmScriptEffects.h"
 
 #include "Engine/Core/Common/GeLog.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmLocation.h"
+#include "Source/GameClasses/QmScreenTint.h"
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 
@@ -32,5 +37,18 @@ int Lua_ShowDocument(lua_State* L)
     }
     if (g_gameProcessor)
         g_gameProcessor->ShowDocument(document);
+    return 0;
+}
+
+int Lua_ScreenTint(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "ScreenTint", "n|n")) {
+        GeLog(2, "Lua_ScreenTint: Arguments error!");
+        return 0;
+    }
+    const int32_t amplitude = ScriptArgInt(L, 1);
+    const float duration = lua_gettop(L) == 2 ? ScriptArgFloat(L, 2) : CQmScreenTint::kDecaying;
+    if (g_gameProcessor && g_gameProcessor->tint)
+        g_gameProcessor->tint->Start(amplitude, duration);
     return 0;
 }

@@ -1,6 +1,8 @@
-// Script functions of effects: showing and closing overlay documents.
+// Script functions of effects: showing and closing overlay documents, the
+// screen shake.
 #pragma once
 
 #include <lua.hpp>
 
 int Lua_ShowDocument(lua_State* L);
+int Lua_ScreenTint(lua_State* L);

@@ -154,7 +154,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"ChangeShadeLightPos",                 ScriptEntryPoint<Lua_ChangeShadeLightPos>},  // 114 scene controls
     {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control
     {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
-    {"ScreenTint",                          Lua_NotBuilt},  // 117 scene controls
+    {"ScreenTint",                          ScriptEntryPoint<Lua_ScreenTint>},  // 117 effects
     {"StopMovingEntity",                    ScriptEntryPoint<Lua_StopMovingEntity>},  // 118 motion
     {"StopMovingActor",                     ScriptEntryPoint<Lua_StopMovingActor>},  // 119 actors
     {"LoadOverlayDocument",                 ScriptEntryPoint<Lua_LoadOverlayDocument>},  // 120 scene controls

@@ -4,18 +4,12 @@
 // property), and a quad lit by it on the headless device.
 #include "Source/GameClasses/QmPropLightSource.h"
 
-#include "Engine/Core/Common/GeCpuInfo.h"
-#include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmIndexBuffer.h"
 #include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmMaterial.h"
 #include "Engine/Core/Gm/GmMesh.h"
-#include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Gm/GmShaderPass.h"
-#include "Engine/Core/Pack/Harvester.h"
-#include "tests/Engine/Core/Gm/TextureTestFixture.h"
-#include "tests/Support/TestTempDir.h"
-#include "tools/fpk/FpkWriter.h"
+#include "tests/Source/GameClasses/PackedDeviceFixture.h"
 
 #include <tinyxml.h>
 
@@ -185,16 +179,11 @@ TEST_F(QmPropLightSourceTest, TheDrawnLightTrailsAMovingEntityByOneUpdate)
 // render layers choosing the lights: its pixels follow the intensity.
 namespace {
 
-class QmPropLightSourceDraw : public TextureTest {
+class QmPropLightSourceDraw : public PackedDeviceTest {
 protected:
     void SetUp() override
     {
-        // Vertex buffers copy through the kernel object.
-        if (!g_pGeCpuInfo)
-            GeCpuProbeCreate();
-        if (!g_pGeSimd)
-            GeSimdCreate();
-        TextureTest::SetUp();
+        PackedDeviceTest::SetUp();
         previous = g_pGmLayers;
         g_pGmLayers = &layers;
         g_pGmLightSource = &layers;
@@ -204,11 +193,7 @@ protected:
         entity.SetProp(QM_PROP_LIGHT_SOURCE, nullptr);
         g_pGmLightSource = nullptr;
         g_pGmLayers = previous;
-        delete g_pGmResCollector;
-        g_pGmResCollector = nullptr;
-        CHarvester::Unmount();
-        g_packPath = "";
-        TextureTest::TearDown();
+        PackedDeviceTest::TearDown();
     }
 
     CGmLayers layers;
@@ -233,11 +218,7 @@ TEST_F(QmPropLightSourceDraw, ALitQuadIsDarkBrightAndTwiceAsBrightAtIntensitiesZ
               "<VERTEX XYZ=\"-1 1 0.5\" Normal=\"0 0 -1\" UV=\"0 0\"/>"
               "<VERTEX XYZ=\"1 1 0.5\" Normal=\"0 0 -1\" UV=\"1 0\"/>"
               "</VERTEX_DATA><INDEX_DATA><FACE VERTS=\"0 1 2\"/><FACE VERTS=\"2 1 3\"/></INDEX_DATA></GE_MESH>");
-    std::string error;
-    ASSERT_TRUE(WritePackFromDirectory((dir / "resource.fpk").c_str(), (dir / "tree").c_str(), &error)) << error;
-    g_packPath = (dir / "resource.fpk").c_str();
-    ASSERT_TRUE(CHarvester::MountSinglePack(g_packPath));
-    g_pGmResCollector = new CGmResCollector();
+    ASSERT_TRUE(MountTree(dir));
     CGmMaterial* material = rescollect::LoadMaterial("materials/plaster.xml");
     CGmMesh* mesh = rescollect::LoadMesh("meshes/wall");
     ASSERT_NE(nullptr, material);

@@ -12,6 +12,7 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCloth.h"
 #include "Source/GameClasses/QmPropCollider.h"
+#include "Source/GameClasses/QmPropDropShadow.h"
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmPropVentilator.h"
 #include "Source/GameClasses/QmPropWalker.h"
@@ -82,6 +83,12 @@ TEST_F(DemoLocation, Loc01ShowsItsPaintedYardWithMeshesAndSprites)
     Vec3 towards = {150.0f - eye.x, 50.0f - eye.y, 400.0f - eye.z};
     towards.Normalize();
     EXPECT_EQ(game.Entity("front_crate"), PickColliderEntity(eye, towards));
+    // Its drop shadow loads with its material, though the game never turns
+    // the drop-shadow mode on.
+    auto* shadow = game.Entity("front_crate")->Prop<CQmPropDropShadow>(QM_PROP_DROP_SHADOW);
+    ASSERT_NE(nullptr, shadow);
+    EXPECT_EQ(1u, shadow->quads.Count());
+    EXPECT_NE(nullptr, shadow->material);
 
     frame = game.CaptureFrame();
     EXPECT_TRUE(PixelNear(At({0.0f, 0.0f, -200.0f}), 0xC8A064)) << "the sandy floor";
@@ -152,9 +159,9 @@ TEST_F(DemoLocation, ACloseRequestPostedBeforeTheLoadReachesTheWindowHookDuringI
     EXPECT_EQ(0, g_pGmDevice->m_running);
     ASSERT_NE(nullptr, game.Location());
     // Six steps between the sections, one after each of the entities'
-    // twenty-two children, and one after the buoy's child, which loc01_init
+    // twenty-three children, and one after the buoy's child, which loc01_init
     // reads.
-    EXPECT_EQ(6u + 22u + 1u, g_locationKeepAliveCount - before);
+    EXPECT_EQ(6u + 23u + 1u, g_locationKeepAliveCount - before);
 }
 // The curtain beside the pillar: "loc01_init" switches its cloth and the
 // fan's ventilator on, and the fan's gusts swing it away from the camera and
