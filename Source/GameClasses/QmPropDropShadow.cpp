@@ -40,7 +40,8 @@ CQmLocation* CurrentLocation()
 
 uint32_t QuadColor(float alpha)
 {
-    const float clamped = alpha < 0.0f ? 0.0f : (alpha > 1.0f ? 1.0f : alpha);
+    // Written so that a NaN alpha gives 0.
+    const float clamped = alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f;
     return (uint32_t)std::lround(clamped * 255.0f) << 24 | 0xFFFFFFu;
 }
 

@@ -195,6 +195,16 @@ TEST_F(QmPropDropShadowTest, ReaderMakesQuadsWithTheirDefaults)
             EXPECT_TRUE(layers.Contains(1, shadow->visual));
         }
     }
+
+    // Alphas beyond 0 to 1 (and one that is not a number) are clamped in the
+    // colour, white below it.
+    CQmEntity entity;
+    CQmPropDropShadow* shadow = Read(entity, "<drop_shadow material=\"m.xml\"><quad alpha=\"7\"/>"
+                                             "<quad alpha=\"-1\"/><quad alpha=\"nan\"/></drop_shadow>");
+    ASSERT_NE(nullptr, shadow);
+    const uint32_t colours[3] = {0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF};
+    for (uint32_t i = 0; i < 3; ++i)
+        EXPECT_EQ(colours[i], Vertices(*shadow)[4 * i + 3].color) << i;
 }
 
 TEST_F(QmPropDropShadowTest, CornersLieOnTheGroundPulledTowardsTheEye)
