@@ -3,6 +3,7 @@
 #include "Engine/Core/Common/CiDispatcher.h"
 #include "Engine/Core/Common/GeAuxOverlay.h"
 #include "Engine/Core/Common/GeFormat.h"
+#include "Engine/Core/Common/GeTextConvert.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
@@ -22,6 +23,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmEntityEditor.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmInventory.h"
@@ -96,11 +98,11 @@ CQmGameProcessor::CQmGameProcessor()
       loadingFader(new CGmColorFader()),
       startLocation("loc_unknown"),
       heroName("noname"),
+      editor(new CQmEntityEditor()),
       tint(new CQmScreenTint())
 {
     // The full-screen control of the main set that reports clicks on the
-    // location. The hint, the stat text and the editor come with their own
-    // parts.
+    // location. The hint and the stat text come with their own parts.
     if (g_mainControlSet) {
         const CGeString name("_main_screen_ctrl");
         if (CGuiControl* screen = g_mainControlSet->CreateControl(name, EGCT_CONTROL)) {
@@ -123,6 +125,7 @@ CQmGameProcessor::~CQmGameProcessor()
     QmDeletePicture(loadingScreen);
     delete effectFader;
     QmDeletePicture(logoPicture);
+    delete editor;
     delete tint;
     for (auto* node = arcades.first; node; node = arcades.Next(node))
         delete node->value;
@@ -584,6 +587,8 @@ void CQmGameProcessor::RenderDebugOverlay()
         "&0xFFFFFF00 TailSize(kB):\t&0xFFFFFFFF %i\n&0xFFFFFF00 UsedBlocks: &0xFFFFFFFF %i\n"
         "&0xFFFFFF00 FreeBlocks: &0xFFFFFFFF %i\n\n\n&0xFFFFFF00 SoundsInAudioManger: &0xFFFFFFFF %i\n",
         g_geTimer ? (double)g_geTimer->fps : 0.0, resources, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+    if (editor->IsEnabled())
+        debugText = debugText + WideStringToAnsi(editor->GetStatusText());
     // Drawn by the stat text once the text visuals exist.
 }
 

@@ -24,6 +24,7 @@ class CGuiControl;
 struct QmPicture;
 class CGmTexture;
 class CQmBaseArcade;
+class CQmEntityEditor;
 class CQmLocation;
 class CQmOverlayDocument;
 class CQmScreenTint;
@@ -173,6 +174,7 @@ public:
     uint32_t finishMenuArgument = 0;
     CQm3dArrow arrow;
     CQmHints hints;
+    CQmEntityEditor* editor = nullptr; // the on-place entity editor, owned
     CQmScreenTint* tint = nullptr; // the screen shake, owned
     // "_main_screen_ctrl" of the main control set: its clicks and moves are
     // the clicks on the location (owned by the set).

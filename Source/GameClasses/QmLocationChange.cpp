@@ -16,6 +16,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmEntityEditor.h"
 #include "Source/GameClasses/QmGameConfig.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
@@ -84,6 +85,8 @@ void CQmGameProcessor::ChangeLocation()
         return;
     }
 
+    if (editor)
+        editor->Forget();
     if (previous) {
         previous->Stop();
         if (CQmAiMap* grid = previous->CurrentWalkGrid())

@@ -6,9 +6,13 @@
 // "ScreenTint" (amplitude [, duration]): the game processor's screen shake
 // with the amplitude truncated to an integer; without a duration the shake
 // decays (-1). Every refused call is logged, not only traced.
+//
+// "SelectEntity" (entity): hands an entity of the current location to the
+// on-place entity editor; an unknown name is logged.
 #include "Source/GameClasses/QmScriptEffects.h"
 
 #include "Engine/Core/Common/GeLog.h"
+#include "Source/GameClasses/QmEntityEditor.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmScreenTint.h"
@@ -50,5 +54,20 @@ int Lua_ScreenTint(lua_State* L)
     const float duration = lua_gettop(L) == 2 ? ScriptArgFloat(L, 2) : CQmScreenTint::kDecaying;
     if (g_gameProcessor && g_gameProcessor->tint)
         g_gameProcessor->tint->Start(amplitude, duration);
+    return 0;
+}
+
+int Lua_SelectEntity(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "SelectEntity", "t"))
+        return 0;
+    const char* name = ScriptArgText(L, 1);
+    CQmEntity* entity = ScriptFindEntity(name);
+    if (!entity) {
+        ScriptLogLookupFailed("Lua_SelectEntity: Actor '%s' not found in location!\n", name);
+        return 0;
+    }
+    if (g_gameProcessor && g_gameProcessor->editor)
+        g_gameProcessor->editor->Select(entity);
     return 0;
 }

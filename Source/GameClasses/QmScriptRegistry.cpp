@@ -153,7 +153,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"Get2DScaleFactor",                    ScriptEntryPoint<Lua_Get2DScaleFactor>},  // 113 game control
     {"ChangeShadeLightPos",                 ScriptEntryPoint<Lua_ChangeShadeLightPos>},  // 114 scene controls
     {"SetLoadingScreenImage",               ScriptEntryPoint<Lua_SetLoadingScreenImage>},  // 115 game control
-    {"SelectEntity",                        Lua_NotBuilt},  // 116 scene controls
+    {"SelectEntity",                        ScriptEntryPoint<Lua_SelectEntity>},  // 116 effects
     {"ScreenTint",                          ScriptEntryPoint<Lua_ScreenTint>},  // 117 effects
     {"StopMovingEntity",                    ScriptEntryPoint<Lua_StopMovingEntity>},  // 118 motion
     {"StopMovingActor",                     ScriptEntryPoint<Lua_StopMovingActor>},  // 119 actors
