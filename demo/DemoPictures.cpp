@@ -4,6 +4,7 @@
 //
 // DIR/Textures/logo.tga: a copper-coloured kettle shape on a night-blue sky,
 // 640 x 320; DIR/Textures/loading.tga: a ring of dots, 256 x 64;
+// DIR/Gui/pic/hint.tga: the hint panel, 360 x 110;
 // DIR/Gui/cursors.tga: the twenty cursors, 64 x 64 cells five to a row, each a
 // dark-rimmed disc with a bright dot where its hot spot lies. For the first
 // location, in DIR/Textures: sign.tga (a yellow board, 64 x 64), glow.tga (a
@@ -173,10 +174,18 @@ int main(int argc, char** argv)
         written = WriteTga(picture, textures + "/puzzle_tile" + std::to_string(tile + 1) + ".tga") && written;
     }
 
+    // The hint panel: a night-blue board edged in copper, its pointer below
+    // in the picture's bottom 29 rows, under which the text is centred.
+    Picture hint(360, 110, 0x00000000);
+    hint.Box(0, 0, 360, 81, copper);
+    hint.Box(3, 3, 357, 78, 0xE8182440);
+    for (int row = 0; row < 29; ++row)
+        hint.Box(40 + row / 2, 81 + row, 72 - row / 2, 82 + row, copper);
+
     const std::string gui = std::string(argv[1]) + "/Gui";
-    std::filesystem::create_directories(gui, error);
+    std::filesystem::create_directories(gui + "/pic", error);
     if (!written || !WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga") ||
-        !WriteTga(cursors, gui + "/cursors.tga")) {
+        !WriteTga(cursors, gui + "/cursors.tga") || !WriteTga(hint, gui + "/pic/hint.tga")) {
         fprintf(stderr, "demopictures: cannot write into %s\n", argv[1]);
         return 1;
     }

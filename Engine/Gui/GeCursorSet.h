@@ -54,6 +54,9 @@ public:
     uint32_t selectedCursor = 0;
     uint32_t shownCursor = 0;
     float position[2] = {0.0f, 0.0f}; // in the 2D view
+    // Cleared by every video player update, which applies the cursor again
+    // when both were set. Nothing in this program sets them.
+    uint8_t videoFlags[2] = {0, 0};
 };
 
 // The start-up's cursor list, in number order: sprite-schema name and hot spot.

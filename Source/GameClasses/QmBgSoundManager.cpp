@@ -128,6 +128,7 @@ void CQmBgSoundManager::StartMain(const char* fileName, float volume, float fade
     }
     const float fade = fadeSeconds <= 0.0f ? kInstantFade : fadeSeconds;
     mainStarted = true;
+    ++mainStarts;
 
     // The track that plays already: only its volume may change.
     if (current && current->sound && current->sound->entry && current->sound->entry->data == entry->data &&

@@ -79,6 +79,9 @@ public:
     AmbientRecord* ambient[kAmbientSlots] = {};
     // Set by each start of a main track; cleared and read by the location.
     bool mainStarted = false;
+    // Counts the starts of a main track: a holder of the track's sound
+    // (the video player) sees from it that the music changed hands.
+    uint32_t mainStarts = 0;
 
 private:
     // Both main-track volumes by the rule of the lead comment.

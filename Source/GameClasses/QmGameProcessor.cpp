@@ -37,6 +37,7 @@
 #include "Source/GameClasses/QmScriptTimers.h"
 #include "Source/GameClasses/QmSoundLink.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
+#include "Source/GameClasses/QmVideoPlayer.h"
 
 #include <cmath>
 
@@ -127,6 +128,8 @@ CQmGameProcessor::~CQmGameProcessor()
     QmDeletePicture(logoPicture);
     delete editor;
     delete tint;
+    delete logoVideo;
+    logoVideo = nullptr;
     for (auto* node = arcades.first; node; node = arcades.Next(node))
         delete node->value;
     arcades.Clear();

@@ -28,6 +28,7 @@ class CQmEntityEditor;
 class CQmLocation;
 class CQmOverlayDocument;
 class CQmScreenTint;
+class CQmVideoPlayer;
 
 // Render passes of renderMask.
 enum : uint32_t {
@@ -170,7 +171,9 @@ public:
     uint8_t finishRequested = 0;
     uint8_t gameEnabled = 1;
     float walkLengthLimit = -1.0f;
-    void* logoVideo = nullptr;        // the video logo's player
+    CQmVideoPlayer* logoVideo = nullptr; // the video logo's player (owned)
+    // Set by a logo video's player when it stops.
+    uint8_t logoVideoEnded = 0;
     uint32_t finishMenuArgument = 0;
     CQm3dArrow arrow;
     CQmHints hints;

@@ -451,21 +451,26 @@ void CQmLocation::UpdateFullScreenAnim()
         return;
     delete fullScreenAnim;
     fullScreenAnim = nullptr;
-    char event[256];
-    snprintf(event, sizeof(event), "%s_video_end", name.c_str());
-    ScriptCallFunction(event, nullptr, 0, true);
+    const CGeString event = name + "_video_end";
+    ScriptCallFunction(event.c_str(), nullptr, 0, true);
     MarkScreenCameraChanged();
     ResumeSounds();
 }
 
 void CQmLocation::UpdateVideo()
 {
-    video->Update();
-    if (video->IsPlaying())
+    // The end event that the update may fire can replace the player: a
+    // player made meanwhile ends this frame's look at the slot.
+    CQmVideoPlayer* player = video;
+    const uint32_t made = CQmVideoPlayer::s_made;
+    player->Update();
+    if (video != player || made != CQmVideoPlayer::s_made || video->IsPlaying())
         return;
-    video->Stop();
-    delete video;
+    // The end event may put a new video into the slot.
+    CQmVideoPlayer* ended = video;
     video = nullptr;
+    ended->Stop();
+    delete ended;
     MarkScreenCameraChanged();
     ResumeSounds();
 }

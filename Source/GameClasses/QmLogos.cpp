@@ -13,6 +13,7 @@
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmPictures.h"
 #include "Source/GameClasses/QmSoundLink.h"
+#include "Source/GameClasses/QmVideoPlayer.h"
 
 #include <fcntl.h>
 #include <strings.h>
@@ -63,7 +64,7 @@ std::string ProgramFolder()
     return slash == std::string::npos ? "." : folder.substr(0, slash);
 }
 
-void DrawLogoFrame(QmPicture* picture)
+void DrawLogoFrame(QmPicture* picture, CQmVideoPlayer* video)
 {
     if (!g_pGmDevice)
         return;
@@ -71,6 +72,8 @@ void DrawLogoFrame(QmPicture* picture)
     g_pGmDevice->SetZEnable(0);
     if (picture)
         QmDrawPicture(picture);
+    if (video && g_pGmDevice->GetDevice())
+        video->Render();
     g_pGmDevice->EndScene();
     g_pGmDevice->Present();
     g_pGmDevice->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER, 0xFF000000, 1.0f);
@@ -140,7 +143,15 @@ bool CQmGameProcessor::RunLogoSequence()
     QmLogoEntry& entry = logos.head->value;
     if (logoStarting) {
         logoStarting = 0;
-        if (!entry.video) {
+        if (entry.video) {
+            delete logoVideo;
+            logoVideo = new CQmVideoPlayer(entry.file.c_str(), true);
+            logoVideo->SetSize((float)g_referenceScreenSize[0], (float)g_referenceScreenSize[1]);
+            logoVideo->frame.SetPosition({0.0f, 0.0f, 0.0f});
+            logoVideo->SetBlendMode(1);
+            logoVideo->SetFrame(0);
+            logoVideo->PlayAudioTrack(entry.audioFile.c_str());
+        } else {
             const bool fromDisk = entry.time < 0.0f;
             if (fromDisk)
                 entry.time = -entry.time;
@@ -155,11 +166,15 @@ bool CQmGameProcessor::RunLogoSequence()
     }
 
     if (entry.video) {
-        // Videos come with the video player: a video entry ends at once.
-        logos.PopFront();
-        logoStarting = 1;
-        logoFadeIn = 0.0f;
-        DrawLogoFrame(nullptr);
+        logoVideo->Update();
+        if (!logoVideo->IsPlaying()) {
+            // Its track ends with it, not under the next logo.
+            logoVideo->Stop();
+            logos.PopFront();
+            logoStarting = 1;
+            logoFadeIn = 0.0f;
+        }
+        DrawLogoFrame(nullptr, logoVideo);
     } else {
         const float frameTime = g_geTimer ? g_geTimer->delta : 0.0f;
         entry.time -= frameTime;
@@ -172,7 +187,7 @@ bool CQmGameProcessor::RunLogoSequence()
         }
         QmSetPictureAlpha(logoPicture, logoOpacity);
         QmUpdatePicture(logoPicture);
-        DrawLogoFrame(logoPicture);
+        DrawLogoFrame(logoPicture, nullptr);
     }
 
     TickTimerAndInput();
@@ -187,6 +202,7 @@ void CQmGameProcessor::SkipLogos()
     while (logos.head)
         logos.PopFront();
     QmDeletePicture(logoPicture);
+    delete logoVideo;
     logoVideo = nullptr;
     OpenMenu(0);
 }

@@ -13,6 +13,7 @@
 #include "Source/GameClasses/QmScriptSceneControls.h"
 #include "Source/GameClasses/QmScriptSounds.h"
 #include "Source/GameClasses/QmScriptSystem.h"
+#include "Source/GameClasses/QmScriptVideoHints.h"
 
 // The script functions in the order of registration. The order is not grouped:
 // the comment gives each entry's index and the group whose source file holds the
@@ -25,15 +26,15 @@
 // permissions) QmScriptActors.cpp; dialogs (topics, the portrait camera's
 // offset) QmScriptDialogs.cpp; animations (2D-linked objects, curves, sky)
 // QmScriptAnimations.cpp; entities (transform, cameras, input lock, colliders,
-// location change, look-at, walker) QmScriptEntities.cpp; video
-// QmScriptVideoInventory.cpp; inventory (with "IsInventoryActive" and
+// location change, look-at, walker) QmScriptEntities.cpp; video, hints and
+// the 3D arrow QmScriptVideoHints.cpp; inventory (with "IsInventoryActive" and
 // "ClearInventory") QmScriptInventory.cpp; effects (documents, interaction, mini-game start)
 // QmScriptEffects.cpp; sounds QmScriptSounds.cpp; game control (time, screen
 // effects, the loading screen, location change, saving, mini-game and menu
 // calls, wherever their rows stand) QmScriptGameControl.cpp; scene controls
 // (selection, points, puzzle controls, entity settings, screen shake,
 // overlays, mini-game events) QmScriptSceneControls.cpp; location objects
-// (hints, inventory state, walk grids, 3D arrow) QmScriptLocationObjects.cpp;
+// (inventory state, walk grids) QmScriptLocationObjects.cpp;
 // motion (curve ways, straight moves, particle effects, joint-animation tracks,
 // walker and default tracks, wherever their rows stand) QmScriptMotion.cpp.
 const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
@@ -116,8 +117,8 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetColliderSphere",                   ScriptEntryPoint<Lua_SetColliderSphere>},  //  76 entities
     {"SetColliderBox",                      ScriptEntryPoint<Lua_SetColliderBox>},  //  77 entities
     {"LockInput",                           Lua_NotBuilt},  //  78 entities
-    {"PlayVideo",                           Lua_NotBuilt},  //  79 video and inventory
-    {"PlayVideoWithAudio",                  Lua_NotBuilt},  //  80 video and inventory
+    {"PlayVideo",                           ScriptEntryPoint<Lua_PlayVideo>},  //  79 video and hints
+    {"PlayVideoWithAudio",                  ScriptEntryPoint<Lua_PlayVideoWithAudio>},  //  80 video and hints
     {"ChangeLocation",                      ScriptEntryPoint<Lua_ChangeLocation>},  //  81 game control
     {"SetLookAtAllocator",                  ScriptEntryPoint<Lua_SetLookAtAllocator>},  //  82 entities
     {"SetWalkerSlotAnim",                   ScriptEntryPoint<Lua_SetWalkerSlotAnim>},  //  83 motion
@@ -166,17 +167,17 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetActorCameraTranslation",           ScriptEntryPoint<Lua_SetActorCameraTranslation>},  // 126 dialogs
     {"IsWalkerActive",                      ScriptEntryPoint<Lua_IsWalkerActive>},  // 127 actors
     {"ShadeBoxEnable",                      ScriptEntryPoint<Lua_ShadeBoxEnable>},  // 128 location objects
-    {"ShowHint",                            Lua_NotBuilt},  // 129 location objects
+    {"ShowHint",                            ScriptEntryPoint<Lua_ShowHint>},  // 129 video and hints
     {"IsInventoryActive",                   ScriptEntryPoint<Lua_IsInventoryActive>},  // 130 location objects
     {"ClearInventory",                      ScriptEntryPoint<Lua_ClearInventory>},  // 131 location objects
     {"DisableMenuItems",                    ScriptEntryPoint<Lua_DisableMenuItems>},  // 132 game control
     {"SetCurveSpeedMult",                   ScriptEntryPoint<Lua_SetCurveSpeedMult>},  // 133 motion
     {"ActivateMinigame",                    ScriptEntryPoint<Lua_ActivateMinigame>},  // 134 game control
-    {"HideHint",                            Lua_NotBuilt},  // 135 location objects
+    {"HideHint",                            ScriptEntryPoint<Lua_HideHint>},  // 135 video and hints
     {"SetCurrentAiMap",                     ScriptEntryPoint<Lua_SetCurrentAiMap>},  // 136 location objects
     {"GetCurrentAiMap",                     ScriptEntryPoint<Lua_GetCurrentAiMap>},  // 137 location objects
-    {"Show3dArrow",                         Lua_NotBuilt},  // 138 location objects
-    {"Hide3dArrow",                         Lua_NotBuilt},  // 139 location objects
+    {"Show3dArrow",                         ScriptEntryPoint<Lua_Show3dArrow>},  // 138 video and hints
+    {"Hide3dArrow",                         ScriptEntryPoint<Lua_Hide3dArrow>},  // 139 video and hints
     {nullptr, nullptr},
 };
 

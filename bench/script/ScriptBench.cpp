@@ -3,6 +3,8 @@
 // (count and type checked, the number truncated, the result pushed). The
 // reference runs the same loop on a bare Lua state whose C function only does
 // lua_tonumber and pushes the result. Prints the ratio.
+#include "Engine/Core/Common/GeCpuInfo.h"
+#include "Engine/Core/Common/GeSimd.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmScriptApi.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
@@ -87,6 +89,9 @@ BENCHMARK(BM_BareLua)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
+    // As at start-up: the kernel object before the game processor's sprites.
+    GeCpuProbeCreate();
+    GeSimdCreate();
     CBenchRatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     CBenchRatioReporter::PrintRatios("Script function calls against bare Lua calls");

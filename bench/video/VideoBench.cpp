@@ -20,7 +20,7 @@
 #include "Engine/Core/Gm/GmVideoDecoder.h"
 #include "bench/Support/BenchDevice.h"
 #include "bench/Support/BenchRatio.h"
-#include "tests/Engine/Core/Gm/TheoraClipWriter.h"
+#include "tools/videoclip/TheoraClipWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <ogg/ogg.h>
@@ -41,7 +41,7 @@ constexpr uint32_t kHeight = 720;
 constexpr uint32_t kFrames = 128;
 constexpr uint32_t kKeyInterval = 64;
 
-videofixture::Clip g_clip;
+theoraclip::Clip g_clip;
 
 // The clip's packets in order, headers first, as the reference feeds them.
 struct Packets {
@@ -50,7 +50,7 @@ struct Packets {
 };
 Packets g_packets;
 
-void SplitPackets(const videofixture::Bytes& file)
+void SplitPackets(const theoraclip::Bytes& file)
 {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
@@ -223,13 +223,13 @@ int main(int argc, char** argv)
     GeCpuProbeCreate();
     GeSimdCreate();
 
-    videofixture::ClipSpec spec;
+    theoraclip::ClipSpec spec;
     spec.width = kWidth;
     spec.height = kHeight;
     spec.frames = kFrames;
     spec.keyInterval = kKeyInterval;
     spec.detail = true;
-    g_clip = videofixture::MakeTheoraClip(spec);
+    g_clip = theoraclip::MakeTheoraClip(spec);
     SplitPackets(g_clip.bytes);
     if (g_packets.records.size() != kFrames + 3) {
         fprintf(stderr, "the clip has %zu packets\n", g_packets.records.size());

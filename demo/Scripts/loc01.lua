@@ -79,3 +79,22 @@ end
 function KeeperGreets()
     InitiateDialog("keeper_greeting")
 end
+
+-- The taper in hand: a hint says what it is for and the arrow turns above the
+-- lantern, pointing down at it, until the taper is used there.
+function loc01_guide_to_lantern()
+    ShowHint(460, 640, false, 230, "hint_taper", 6, 1)
+    local x, y, z = GetEntityPosition("lantern")
+    Show3dArrow(x, y + 170, z, x, y + 40, z)
+end
+
+-- The lantern lit: the arrow goes and the clip of the voyage plays over the
+-- yard with its own music and subtitles.
+function loc01_lantern_used()
+    Hide3dArrow()
+    PlayVideoWithAudio("Videos/voyage.ogv", "Sounds/voyage.ogg", 0.2, 0.15, 0.6, 0.6)
+end
+
+function loc01_video_end()
+    VarSet("voyage_seen", 1)
+end

@@ -4,16 +4,23 @@
 // second and out over its last (one of 0.5 s never reaches full opacity); a
 // captured frame shows the picture centred at its size on black; a missing or
 // empty "logos" element, the space key and the window's closing end the
-// sequence as they should. The data lies in a temporary working directory.
+// sequence as they should; a video logo follows its track to its end or is
+// skipped. The data lies in a temporary working directory.
+#include "Engine/Core/Common/GeCpuInfo.h"
 #include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
 #include "Engine/Core/Gm/GeHub.h"
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
+#include "Source/GameClasses/QmVideoPlayer.h"
+#include "tests/Engine/Core/Sound/SoundFixtures.h"
 #include "tests/Source/GameClasses/GameProcessorFakes.h"
+#include "tests/Source/GameClasses/HintVideoFixtures.h"
 #include "tests/Support/TestTempDir.h"
+#include "tools/videoclip/TheoraClipWriter.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -69,6 +76,11 @@ protected:
     {
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_data.Path());
+        // The engine core makes its own probe and kernels.
+        if (g_pGeSimd)
+            GeSimdDestroy();
+        if (g_pGeCpuInfo)
+            GeCpuProbeDestroy();
         GeCoreInit();
         SetDefaultDeviceConfig(*g_videoSettings);
         g_videoSettings->windowed = 1;
@@ -265,6 +277,50 @@ TEST_F(GameProcessorLogoTest, SpaceSkipsAndClosingTheWindowEnds)
     EXPECT_EQ(1, m_processor->logosPlaying);
     EXPECT_EQ(0, m_processor->menuOpen);
     EXPECT_NE(nullptr, m_processor->logos.head);
+}
+
+TEST_F(GameProcessorLogoTest, AVideoLogoFollowsItsTrackToTheEndOrIsSkipped)
+{
+    // The background music on the mixer's manual backend: each frame mixes
+    // the frame's 0.1 s, so the clip's track runs with the frame clock.
+    CManualMusic music;
+    theoraclip::ClipSpec spec;
+    spec.frames = 20;
+    const theoraclip::Clip clip = theoraclip::MakeTheoraClip(spec);
+    m_data.Write("Videos/intro.ogv", std::string(clip.bytes.begin(), clip.bytes.end()));
+    m_data.Write("Sounds/intro.wav", WaveFile(2, 44100, 16, std::string(size_t(44100 * 0.6) * 4, '\x10')));
+    m_data.Write("logo_config.xml", "<logos><logo file=\"Videos/intro.ogv\" video=\"true\" "
+                                    "audiofilename=\"Sounds/intro.wav\"/></logos>");
+    std::vector<int32_t> frames;
+    m_onFrame = [&](uint32_t) {
+        frames.push_back(m_processor->logoVideo ? m_processor->logoVideo->frameIndex : -2);
+        CManualMusic::Pull(100);
+    };
+    Play();
+    // 0.6 s of sound at 25 frames per second: frames 0 to 15 or so, rising,
+    // then the end: the track stopped, the end flag set, the menu opened.
+    ASSERT_GE(frames.size(), 6u);
+    ASSERT_LE(frames.size(), 9u);
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end() - 1));
+    EXPECT_GE(*std::max_element(frames.begin(), frames.end()), 12);
+    EXPECT_EQ(1, m_processor->logoVideoEnded);
+    EXPECT_EQ(nullptr, m_processor->logoVideo);
+    EXPECT_EQ(1, m_processor->menuOpen);
+    EXPECT_EQ(nullptr, g_bgSoundManager->current);
+    m_processor->CloseMenu();
+
+    // Skipped with the space key: the player goes and its track with it.
+    frames.clear();
+    m_onFrame = [&](uint32_t) {
+        frames.push_back(0);
+        if (frames.size() == 2)
+            Key(QM_VK_SPACE);
+    };
+    Play();
+    EXPECT_EQ(2u, frames.size());
+    EXPECT_EQ(nullptr, m_processor->logoVideo);
+    EXPECT_EQ(nullptr, g_bgSoundManager->current);
+    EXPECT_EQ(nullptr, g_bgSoundManager->incoming);
 }
 
 } // namespace

@@ -102,7 +102,7 @@ TEST_F(GameProcessorTest, CursorStepHidesKeepsAPuzzlesCursorOrShowsTheDefault)
         m_processor->inputLockTime = c.setting == kLocked ? 5.0f : 0.0f;
         arcade->active = c.setting == kArcade ? 1 : 0;
         m_processor->currentArcade = c.setting == kArcade ? arcade : nullptr;
-        location->video = c.setting == kVideo ? new CQmVideoPlayer() : nullptr;
+        location->video = c.setting == kVideo ? new CQmVideoPlayer("none.ogv", false) : nullptr;
         m_puzzles.puzzleSet = c.setting == kPuzzle ? m_gui.CreateControlSet(CGeString("_puzzle_")) : nullptr;
         m_inventory.Hold(c.setting == kItem);
         m_processor->cursorRefreshPending = 1;
@@ -330,12 +330,12 @@ TEST_F(GameProcessorTest, NewGameClearsTheStateAndRequestsTheStartLocation)
     // A hint on show is taken down: its timers and both visuals.
     m_processor->hints.showTime = 3.0f;
     m_processor->hints.elapsed = 1.0f;
-    m_processor->hints.pictureShown = 1;
-    m_processor->hints.textShown = 1;
+    m_processor->hints.picture->visible = 1;
+    m_processor->hints.text->visible = 1;
     m_processor->StartNewGame();
     EXPECT_EQ(0.0f, m_processor->hints.showTime);
     EXPECT_EQ(0.0f, m_processor->hints.elapsed);
-    EXPECT_EQ(0, m_processor->hints.pictureShown | m_processor->hints.textShown);
+    EXPECT_FALSE(m_processor->hints.PictureShown() || m_processor->hints.TextShown());
     EXPECT_EQ(0u, CQmGameVars::Count());
     EXPECT_FALSE(CQmQuests::GetValue("door", ""));
     EXPECT_EQ(0u, CQmDelayedCalls::s_count);

@@ -8,7 +8,7 @@
 #include "Engine/Core/Gm/GmDebugDraw.h"
 #include "Engine/Core/Gm/GmRenderStateCache.h"
 #include "Source/GameClasses/QmEntityLoader.h"
-#include "tests/Engine/Core/Gm/GLibLoc/D3d/DeviceTestFixture.h"
+#include "tests/Source/GameClasses/DeviceDrawingFixture.h"
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
 #include <algorithm>
@@ -230,33 +230,19 @@ namespace {
 
 // The path drawing over the platform's device seen through the recording
 // decorator.
-class MotionControllerDrawing : public PlatformDeviceTest {
+class MotionControllerDrawing : public DeviceDrawingTest {
 protected:
     void SetUp() override
     {
-        PlatformDeviceTest::SetUp();
-        if (!g_pGeCpuInfo)
-            GeCpuProbeCreate();
-        if (!g_pGeSimd)
-            GeSimdCreate();
-        g_pGmDevice = wrapper.get();
-        g_pGmResourceManager = &manager;
-        states.reset(new CGmRenderStateCache(wrapper.get()));
-        g_pGmRenderStateCache = states.get();
+        DeviceDrawingTest::SetUp();
         CreateDebugBuffers();
         Device()->ClearCalls();
     }
     void TearDown() override
     {
         ReleaseDebugBuffers();
-        g_pGmRenderStateCache = nullptr;
-        g_pGmResourceManager = nullptr;
-        g_pGmDevice = nullptr;
-        PlatformDeviceTest::TearDown();
+        DeviceDrawingTest::TearDown();
     }
-
-    CGmResourceManager manager;
-    std::unique_ptr<CGmRenderStateCache> states;
 };
 
 } // namespace

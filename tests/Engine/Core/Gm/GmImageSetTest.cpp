@@ -7,7 +7,7 @@
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Core/Gm/GmVideoDecoder.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
-#include "tests/Engine/Core/Gm/TheoraClipWriter.h"
+#include "tests/Engine/Core/Gm/VideoFixtures.h"
 #include "tests/Support/TestTempDir.h"
 
 #include <gtest/gtest.h>

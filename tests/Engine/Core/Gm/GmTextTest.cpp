@@ -161,6 +161,11 @@ TEST_F(GmText, MeasureBoundsAndPitch)
 
     CGmText none(nullptr);
     EXPECT_FLOAT_EQ(none.lineHeight, 0.0f);
+    // Without a font, 1e30 keeps the height it had.
+    none.SetBoxSize(-4.0f, 40.0f);
+    none.SetBoxSize(CGmText::kNoBox, CGmText::kNoBox);
+    EXPECT_FLOAT_EQ(none.lineHeight, 40.0f);
+    EXPECT_FLOAT_EQ(none.letterSpacing, 0.0f);
     none.Layout(W(u"abc"));
     EXPECT_EQ(none.glyphCount, 0u);
 }

@@ -10,7 +10,7 @@
 #include "Engine/Core/Gm/GmVideoDecoder.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
 #include "tests/Engine/Core/Gm/TextureTestFixture.h"
-#include "tests/Engine/Core/Gm/TheoraClipWriter.h"
+#include "tests/Engine/Core/Gm/VideoFixtures.h"
 #include "tests/Support/ErrorBoxRecorder.h"
 #include "tests/Support/TestTempDir.h"
 

@@ -10,7 +10,7 @@
 #include "Platform/DSound/DSound.h"
 #include "Platform/DSound/DSoundTesting.h"
 #include "tests/Engine/Core/Gm/ImageFixtures.h"
-#include "tests/Engine/Core/Gm/TheoraClipWriter.h"
+#include "tests/Engine/Core/Gm/VideoFixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// Synthetic Ogg Theora clips for the video tests and the video benchmark,
-// written with libtheoraenc, and ".geav" alpha companions.
+// Synthetic Ogg Theora clips, written with libtheoraenc: the video tests',
+// the video benchmark's, the game layer's and the demo's (videoclip).
 //
 // Every picture shows its index as the 8 bits of its Gray code in large luma
 // cells (a row of eight cells, bit 0 on the left, over the top quarter; their
@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace videofixture {
+namespace theoraclip {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -50,11 +50,4 @@ Clip MakeTheoraClip(const ClipSpec& spec);
 // their centres), or -1 when the two halves disagree.
 int ReadPictureIndex(const uint8_t* pixels, uint32_t pitch, uint32_t width, uint32_t height);
 
-// A ".geav" file: "GEAV", frame count, kind, offset table and records. Each
-// record is a plane (byte count, twelve zero bytes, data); for kind 2 the
-// data is run-length coded. Offsets are written as given when `offsets` is
-// not empty.
-Bytes MakeGeav(uint8_t kind, const std::vector<Bytes>& planes, const char* signature = "GEAV",
-               std::vector<uint32_t> offsets = {});
-
-} // namespace videofixture
+} // namespace theoraclip
