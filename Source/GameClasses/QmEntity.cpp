@@ -61,12 +61,15 @@ CQmEntity::~CQmEntity()
 void CQmEntity::Update()
 {
     frame.UpdateWorldMatrix();
-    for (uint32_t slot = 0; slot < props.count; ++slot) {
+    // A property's script event may take the entity away: the properties
+    // after it are then left alone.
+    for (uint32_t slot = 0; slot < props.count && !removed; ++slot) {
         CQmProp* prop = props[slot];
         if (!prop || !prop->enabled)
             continue;
         prop->Update();
-        prop->CallListeners();
+        if (!removed)
+            prop->CallListeners();
     }
 }
 

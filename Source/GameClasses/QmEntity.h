@@ -122,6 +122,9 @@ public:
     CGeString name;
     // The frame counter of the last update through a location (-1: never).
     int32_t updateStamp = -1;
+    // Taken out of the game while an update held deletes: nothing uses it
+    // any more and it is deleted when the update returns.
+    uint8_t removed = 0;
 };
 
 // The visual object property: the entity's drawables, hung below its frame

@@ -24,6 +24,7 @@
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntityEditor.h"
+#include "Source/GameClasses/QmEntityRemoval.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmInventory.h"
@@ -31,6 +32,7 @@
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmMenu.h"
 #include "Source/GameClasses/QmPictures.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPuzzleManager.h"
 #include "Source/GameClasses/QmScreenTint.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
@@ -191,9 +193,20 @@ void CQmGameProcessor::TickTimerAndInput()
 
 void CQmGameProcessor::Update()
 {
-    // The actor hint under the cursor comes with the clicks on the location.
-    if (!IsTimerRunning())
+    // An entity that a script takes away in the middle of this update stays
+    // allocated until the update returns.
+    QmEntityDeleteHold hold;
+
+    if (CQmEntity* entity = GetSelectedEntity()) {
+        ShowActorHint(entity->Prop<CQmPropActor>(QM_PROP_ACTOR));
+    } else if (!IsTimerRunning()) {
+        if (!hintControl && g_mainControlSet)
+            hintControl = g_mainControlSet->FindControl(CGeString("hint"));
         hintVisible = 0;
+        hintActor = nullptr;
+    }
+    if (hintControl)
+        hintControl->visible = hintVisible;
 
     TickTimerAndInput();
     const float frameTime = FrameTime();
@@ -226,6 +239,8 @@ void CQmGameProcessor::Update()
         return;
     }
 
+    if (!hero)
+        SetMainHero();
     if (inputLockTime > 0.0f) {
         inputLockTime -= frameTime;
         if (inputLockTime <= 0.0f) {
@@ -249,18 +264,14 @@ void CQmGameProcessor::Update()
 
     RunFaders();
 
-    // The click handler comes with the clicks on the location: until then a
-    // pending click is consumed unhandled.
+    bool handleClicks = !currentArcade;
     if (currentArcade) {
         currentArcade->Update();
-        if (currentArcade && !currentArcade->active) {
-            clickPending = 0;
-            if (cursorRefreshPending)
-                UpdateCursor();
-            doubleClick = 0;
-        }
-    } else {
-        clickPending = 0;
+        handleClicks = currentArcade && !currentArcade->active;
+    }
+    if (handleClicks) {
+        if (clickPending)
+            OnLocationClick();
         if (cursorRefreshPending)
             UpdateCursor();
         doubleClick = 0;
@@ -268,6 +279,8 @@ void CQmGameProcessor::Update()
 
     if (g_dialogSystem)
         g_dialogSystem->Update();
+    if (DialogRunning() && g_inventory && g_inventory->HasSelection())
+        GuiCursorShow(g_cursors, 15);
     if (g_inventory)
         g_inventory->SetActive(!DialogRunning() && !IsTimerRunning());
 
@@ -306,29 +319,6 @@ void CQmGameProcessor::Update()
     } else {
         tint->Update();
     }
-}
-
-void CQmGameProcessor::UpdateCursor()
-{
-    CQmLocation* location = CurrentLocation();
-    if (IsTimerRunning() || (currentArcade && currentArcade->active) ||
-        (location && location->PlaysFullScreenAnimOrVideo())) {
-        GuiCursorShow(g_cursors, 0);
-        return;
-    }
-    // A dialog that refuses clicks shows cursor 1: that comes with the
-    // dialog system's click test.
-    if (g_puzzleManager && g_puzzleManager->HasPuzzle()) {
-        // The puzzle's controls show their own cursors (the GUI set them on
-        // the mouse's way in); only the tasks move on.
-        g_puzzleManager->Update();
-        cursorRefreshPending = 0;
-        return;
-    }
-    // The entity under the mouse and its actor's cursor come with the clicks
-    // on the location; until then nothing lies under it.
-    GuiCursorShow(g_cursors, g_inventory && g_inventory->HasSelection() ? 15 : 1);
-    cursorRefreshPending = 0;
 }
 
 void CQmGameProcessor::RunFaders()
@@ -439,15 +429,6 @@ void CQmGameProcessor::Render(bool present)
         }
     }
     ++framesRendered;
-}
-
-void CQmGameProcessor::ShowDocument(CQmOverlayDocument* shown)
-{
-    document = shown;
-    inputLockTime = shown ? 100000.0f : 0.0f;
-    if (g_inventory)
-        g_inventory->SetActive(shown == nullptr);
-    cursorRefreshPending = 1;
 }
 
 bool CQmGameProcessor::InMiniGameMode()

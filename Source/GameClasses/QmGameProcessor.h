@@ -12,6 +12,7 @@
 
 #include "Engine/Core/Common/CiMessageClient.h"
 #include "Engine/Core/Common/GeMap.h"
+#include "Engine/Core/Common/GeMath.h"
 #include "Engine/Core/Common/GePoolList.h"
 #include "Engine/Core/Common/GeString.h"
 #include "Platform/Win32/WinTypes.h"
@@ -24,9 +25,11 @@ class CGuiControl;
 struct QmPicture;
 class CGmTexture;
 class CQmBaseArcade;
+class CQmEntity;
 class CQmEntityEditor;
 class CQmLocation;
 class CQmOverlayDocument;
+class CQmPropActor;
 class CQmScreenTint;
 class CQmVideoPlayer;
 
@@ -86,15 +89,41 @@ public:
     // The device wrapper's hook; only WM_CLOSE is looked at.
     static LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool IsTimerRunning() const { return inputLockTime > 0.0f; }
+
+    // The player's hand on the location (QmLocationClicks.cpp).
+    // The entity whose enabled collider the ray through the mouse meets
+    // first; null without a location or camera.
+    CQmEntity* GetSelectedEntity(Vec3* hitPoint = nullptr) const;
+    // The click handler of the update: closes a document, feeds a dialog,
+    // walks the hero or starts his interaction with the clicked actor.
+    void OnLocationClick();
+    // The world point of the background picture under the mouse; false
+    // where the picture holds nothing (or without a location or background).
+    bool PickBackgroundPoint(Vec3& point) const;
+    // Sends the hero to the background point under the mouse;
+    // "%s_cant_walk" when he cannot go there.
+    void OnCantWalk();
     // Chooses the cursor shape. Hidden while input is locked, a mini-game is
     // active or the location plays a full-screen animation or a video (the
     // refresh stays pending then); over a puzzle the puzzle's tasks are
-    // stepped once and its controls keep the cursors they show.
+    // stepped once and its controls keep the cursors they show; otherwise
+    // the actor under the mouse chooses it.
     void UpdateCursor();
+    // Shows, moves or (null) hides the hint of the actor under the mouse.
+    void ShowActorHint(CQmPropActor* actor);
     // Shows an overlay document (input locked until it is closed, the
     // inventory's input off) or, with null, closes the one on show (input
     // unlocked, the inventory's input on); the cursor is refreshed.
     void ShowDocument(CQmOverlayDocument* shown);
+    // Locks the input for seconds (0 or less unlocks).
+    void LockInput(float seconds);
+    // Finds the actor of the entity named heroName in the current location.
+    bool SetMainHero();
+    // Disables the hero's motion controller (a moving one stops and tells
+    // the hero's properties).
+    void StopHeroMotion();
+    // An entity leaves the game: the hero and the hint let go of it.
+    void ForgetEntity(const CQmEntity* entity);
     void StartScreenEffect(const char* picture, float holdSeconds);
     void GlobalCommand(const char* command);
     void RenderDebugOverlay();
@@ -152,7 +181,7 @@ public:
     CQmBaseArcade* currentArcade = nullptr;
     CGeString startLocation;
     CGeString heroName;
-    void* hero = nullptr;             // the hero's actor property (not owned)
+    CQmPropActor* hero = nullptr;     // the hero's actor property (not owned)
     void* statText = nullptr;         // the debug overlay's text visual
     CQmOverlayDocument* document = nullptr; // the overlay document on show (not owned)
     QmPicture* loadingPicture = nullptr;
@@ -163,7 +192,9 @@ public:
     uint8_t loadingShown = 0;
     uint8_t menuOpen = 0;
     CGmTexture* screenshotTarget = nullptr;
+    CGuiControl* hintControl = nullptr; // "hint" of the main control set, found on first use
     uint8_t hintVisible = 0;
+    CQmPropActor* hintActor = nullptr;  // the actor whose hint is shown (not owned)
     CGePoolList<QmLogoEntry> logos;
     QmPicture* logoPicture = nullptr;
     uint8_t logoStarting = 0;

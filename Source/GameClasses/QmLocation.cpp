@@ -15,6 +15,7 @@
 #include "Source/GameClasses/QmBgSoundManager.h"
 #include "Source/GameClasses/QmCurveWay.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmEntityRemoval.h"
 #include "Source/GameClasses/QmGameConfig.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmPropActor.h"
@@ -28,6 +29,7 @@
 
 #include <cmath>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -138,8 +140,11 @@ CQmLocation::~CQmLocation()
         CQmEntity* entity = node->value;
         if (!seen.insert(entity).second)
             continue;
-        if (!shared.count(entity) || dynamic_cast<CQmStone*>(entity))
+        if (!shared.count(entity) || dynamic_cast<CQmStone*>(entity)) {
+            if (g_gameProcessor)
+                g_gameProcessor->ForgetEntity(entity);
             delete entity;
+        }
     }
     entities.Destroy();
     sharedEntities.Destroy();
@@ -287,6 +292,11 @@ bool CQmLocation::AddNamedObject(const CGeString& entityName, CQmEntity* entity,
     entities.PushBack(entity);
     if (shared)
         sharedEntities.PushBack(entity);
+    // Back within the same update (a catalogue actor taken out and put in
+    // again): it is updated from the next frame on.
+    for (uint32_t i = 0; i < leftDuringUpdate.count; ++i)
+        if (leftDuringUpdate[i] == entity)
+            leftDuringUpdate[i] = nullptr;
     if (!entityName.IsEmpty())
         entityNames[entityName] = entity;
     return true;
@@ -301,7 +311,7 @@ void CQmLocation::DeleteEntity(CQmEntity* entity)
 {
     if (entity == cameraDeterminant)
         cameraDeterminant = nullptr;
-    delete entity;
+    QmDestroyEntity(entity);
 }
 
 bool CQmLocation::RemoveEntity(const char* entityName)
@@ -319,6 +329,10 @@ bool CQmLocation::RemoveEntity(const char* entityName)
     while (auto* node = entities.Find(entities.head, nullptr, entity))
         entities.Remove(node);
     QmActorsForgetEntity(*this, entity);
+    if (updateDepth)
+        leftDuringUpdate.Add(entity);
+    if (g_gameProcessor)
+        g_gameProcessor->ForgetEntity(entity);
     if (auto* shared = sharedEntities.Find(sharedEntities.head, nullptr, entity)) {
         sharedEntities.Remove(shared);
         if (dynamic_cast<CQmStone*>(entity))
@@ -327,6 +341,14 @@ bool CQmLocation::RemoveEntity(const char* entityName)
         DeleteEntity(entity);
     }
     return true;
+}
+
+bool CQmLocation::HasLeftDuringUpdate(const CQmEntity* entity) const
+{
+    for (const CQmEntity* left : leftDuringUpdate)
+        if (left == entity)
+            return true;
+    return false;
 }
 
 bool CQmLocation::LoadWalkGrid(const char* fileName)
@@ -524,14 +546,23 @@ void CQmLocation::Update(float frameTime)
             CGeHub::s_cameras3d[CGeHub::s_currentSlot] = camera;
             camera->SetViewport(CGeHub::GetViewportOverride());
         }
+        // The entities of the frame's start, each once; one that a script
+        // took out of the location meanwhile is left alone.
+        QmEntityDeleteHold hold;
+        std::vector<CQmEntity*> frameEntities;
+        frameEntities.reserve(entities.count);
+        for (auto* node = entities.head; node; node = node->next)
+            frameEntities.push_back(node->value);
         const int32_t stamp = g_geTimer ? int32_t(g_geTimer->frames) : 0;
-        for (auto* node = entities.head; node; node = node->next) {
-            CQmEntity* entity = node->value;
-            if (entity->updateStamp == stamp)
+        ++updateDepth;
+        for (CQmEntity* entity : frameEntities) {
+            if (entity->updateStamp == stamp || entity->removed || HasLeftDuringUpdate(entity))
                 continue;
-            entity->Update();
             entity->updateStamp = stamp;
+            entity->Update();
         }
+        if (--updateDepth == 0)
+            leftDuringUpdate.Clear();
         for (auto* node = linkedObjects.first; node; node = linkedObjects.Next(node))
             DispatchLinkedAnimationEnds(node->value);
         const bool mainStarted = g_bgSoundManager && g_bgSoundManager->mainStarted;

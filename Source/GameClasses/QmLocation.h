@@ -124,7 +124,9 @@ public:
     // Appends entity (also to the shared list when shared) under a non-empty
     // name; a name already present is logged and nothing is added.
     bool AddNamedObject(const CGeString& entityName, CQmEntity* entity, bool shared);
-    // Takes the named entity out of the location; an owned one is deleted.
+    // Takes the named entity out of the location; an owned one is deleted
+    // (when an update holds deletes, after it). Whatever pointed at it lets
+    // go of it.
     bool RemoveEntity(const char* entityName);
     // Reads a walk-grid file into the next slot; a file without bytes adds
     // nothing, a grid whose data was refused keeps its slot.
@@ -187,6 +189,12 @@ private:
     void UpdateVideo();
     void DispatchLinkedAnimationEnds(CQmLinked2dObject& object);
     void DeleteEntity(CQmEntity* entity);
+    bool HasLeftDuringUpdate(const CQmEntity* entity) const;
+
+    // The entity walk of Update runs (nested through "UpdateScene"), and the
+    // entities taken out while it ran.
+    uint32_t updateDepth = 0;
+    CGeArray<CQmEntity*> leftDuringUpdate;
 };
 
 // The free form that the mini-games and the loaders share.

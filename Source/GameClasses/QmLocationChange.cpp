@@ -16,6 +16,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmEntityEditor.h"
 #include "Source/GameClasses/QmGameConfig.h"
 #include "Source/GameClasses/QmGameVars.h"
@@ -23,6 +24,7 @@
 #include "Source/GameClasses/QmLocationManager.h"
 #include "Source/GameClasses/QmMenu.h"
 #include "Source/GameClasses/QmPictures.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPuzzleManager.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
@@ -94,7 +96,7 @@ void CQmGameProcessor::ChangeLocation()
         ScriptRemoveAllTimers();
     }
     StopDialog();
-    // The hero's motion stops with the hero's part.
+    StopHeroMotion();
     if (g_puzzleManager)
         g_puzzleManager->Reset();
 
@@ -118,7 +120,23 @@ void CQmGameProcessor::ChangeLocation()
         CGeHub::s_cameras3d[CGeHub::s_currentSlot] = listener;
         QmSoundUpdateListener(listener);
     }
-    // The hero's entry point and its look-at come with the hero.
+    // A hero who stayed behind in the old location is not this one's: the
+    // one of this location is found instead (or none, and the update goes on
+    // looking).
+    if (hero && location->FindEntity(heroName.c_str()) != hero->owner) {
+        hero = nullptr;
+        SetMainHero();
+    }
+    if (hero) {
+        CQmEntity* entry = entryPoint.IsEmpty() ? nullptr : location->FindEntity(entryPoint.c_str());
+        if (entry) {
+            hero->owner->frame.SetPosition(entry->frame.position);
+            hero->owner->frame.SetAngles(entry->frame.angles);
+        }
+        hero->SetLookAtAllocator("", "");
+        if (CQmProp* lookAt = hero->owner->GetProp(QM_PROP_IK_PROCESSOR))
+            lookAt->SetEnabled(false);
+    }
     if (g_inventory) {
         g_inventory->Unselect();
         g_inventory->SetOpen(false);
@@ -237,11 +255,14 @@ void CQmGameProcessor::SwitchMiniGameMode(const char* location)
 {
     if (currentArcade && currentArcade->active)
         currentArcade->Finish();
+    StopHeroMotion();
     CQmDelayedCalls::Clear();
     RequestLocationChange(location, "");
     DrawLoadingScreenNow();
     CQmGameVars::Set("MiniGameMode", 1);
     ChangeLocation();
+    SetMainHero();
+    StopHeroMotion();
     if (g_menu)
         g_menu->SetDisabledItems(0x10);
 }

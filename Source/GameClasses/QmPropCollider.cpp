@@ -98,7 +98,7 @@ void DestroyActiveColliders()
     g_activeColliders = nullptr;
 }
 
-CQmEntity* PickColliderEntity(const Vec3& origin, const Vec3& direction)
+CQmEntity* PickColliderEntity(const Vec3& origin, const Vec3& direction, Vec3* hitPoint)
 {
     if (!g_activeColliders)
         return nullptr;
@@ -108,6 +108,8 @@ CQmEntity* PickColliderEntity(const Vec3& origin, const Vec3& direction)
     PickInCollisionSpace(*g_activeColliders, &ray, query);
     if (!query.hit || query.startsInside || !query.hitPrimitive)
         return nullptr;
+    if (hitPoint)
+        *hitPoint = query.point;
     auto* collider = static_cast<CQmPropCollider*>(query.hitPrimitive->owner);
     return collider ? collider->owner : nullptr;
 }

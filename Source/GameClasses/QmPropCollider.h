@@ -54,5 +54,5 @@ void DestroyActiveColliders();
 
 // The entity whose collider the ray from origin along direction meets
 // first among the active colliders; null when it meets none or starts inside
-// one.
-CQmEntity* PickColliderEntity(const Vec3& origin, const Vec3& direction);
+// one. The first hit point goes to hitPoint when it is given.
+CQmEntity* PickColliderEntity(const Vec3& origin, const Vec3& direction, Vec3* hitPoint = nullptr);

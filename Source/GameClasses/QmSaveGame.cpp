@@ -30,10 +30,12 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
+#include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmUserFolder.h"
 
@@ -140,7 +142,14 @@ void CQmGameProcessor::SaveGame(int32_t slot)
     const GeCalendarTime date = CGeDateTimeDecoder::ToLocalSystemTime(&local);
     const uint32_t words[7] = {date.day, date.month, date.year, date.hour, date.minute, date.second, date.weekday};
     memcpy(header.date, words, sizeof(words));
-    // The hero's place comes with the hero; until then it stays 0.
+    // Without a hero his place stays 0.
+    if (hero) {
+        const CGeFrame3D& frame = hero->owner->frame;
+        header.heroPosition[0] = frame.position.x;
+        header.heroPosition[1] = frame.position.y;
+        header.heroPosition[2] = frame.position.z;
+        header.heroAngle = frame.angles.y;
+    }
     if (!PutName(header.location, location->name) || (currentArcade && !PutName(header.arcade, currentArcade->name))) {
         GeLog(1, "CQmGameProcessor::SaveGame: name too long for the slot: %s\n", location->name.c_str());
         return;
@@ -275,7 +284,7 @@ void CQmGameProcessor::LoadGame(int32_t slot)
 
     if (currentArcade)
         currentArcade->Finish();
-    // The hero's motion stops with the hero's part.
+    StopHeroMotion();
     CQmDelayedCalls::Clear();
     ReplaceLoadingScreen(nullptr);
 
@@ -293,7 +302,11 @@ void CQmGameProcessor::LoadGame(int32_t slot)
     RequestLocationChange(header.location, "");
     DrawLoadingScreenNow();
     ChangeLocation();
-    // The hero is placed at the stored position with the hero's part.
+    if (SetMainHero()) {
+        StopHeroMotion();
+        hero->owner->frame.SetPosition(Vec3{header.heroPosition[0], header.heroPosition[1], header.heroPosition[2]});
+        hero->owner->frame.SetAngles(Vec3{0.0f, header.heroAngle, 0.0f});
+    }
     if (g_dialogSystem)
         g_dialogSystem->RestoreAvailableTopics();
     FreeFileData(file);

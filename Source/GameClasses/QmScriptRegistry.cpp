@@ -71,7 +71,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetStartLocation",                    ScriptEntryPoint<Lua_SetStartLocation>},  //  30 system
     {"GetLocationName",                     ScriptEntryPoint<Lua_GetLocationName>},  //  31 system
     {"LoadActor",                           ScriptEntryPoint<Lua_LoadActor>},  //  32 actors
-    {"SetMainHero",                         Lua_NotBuilt},  //  33 actors
+    {"SetMainHero",                         ScriptEntryPoint<Lua_SetMainHero>},  //  33 actors
     {"AddActorToLocation",                  ScriptEntryPoint<Lua_AddActorToLocation>},  //  34 actors
     {"RemoveActorFromLocation",             ScriptEntryPoint<Lua_RemoveActorFromLocation>},  //  35 actors
     {"UnloadActor",                         ScriptEntryPoint<Lua_UnloadActor>},  //  36 actors
@@ -116,7 +116,7 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"SetColliderAABB",                     ScriptEntryPoint<Lua_SetColliderAABB>},  //  75 entities
     {"SetColliderSphere",                   ScriptEntryPoint<Lua_SetColliderSphere>},  //  76 entities
     {"SetColliderBox",                      ScriptEntryPoint<Lua_SetColliderBox>},  //  77 entities
-    {"LockInput",                           Lua_NotBuilt},  //  78 entities
+    {"LockInput",                           ScriptEntryPoint<Lua_LockInput>},  //  78 entities
     {"PlayVideo",                           ScriptEntryPoint<Lua_PlayVideo>},  //  79 video and hints
     {"PlayVideoWithAudio",                  ScriptEntryPoint<Lua_PlayVideoWithAudio>},  //  80 video and hints
     {"ChangeLocation",                      ScriptEntryPoint<Lua_ChangeLocation>},  //  81 game control
@@ -137,11 +137,11 @@ const QmScriptFunctionEntry g_scriptFunctions[kScriptFunctionCount + 1] = {
     {"FinishGame",                          ScriptEntryPoint<Lua_FinishGame>},  //  96 game control
     {"SetLightIntensity",                   ScriptEntryPoint<Lua_SetLightIntensity>},  //  97 sounds (entity light)
     {"GameEnable",                          ScriptEntryPoint<Lua_GameEnable>},  //  98 game control
-    {"GetSelectedEntity",                   Lua_NotBuilt},  //  99 scene controls
+    {"GetSelectedEntity",                   ScriptEntryPoint<Lua_GetSelectedEntity>},  //  99 scene controls
     {"DispatchEntityToPoint",               ScriptEntryPoint<Lua_DispatchEntityToPoint>},  // 100 motion
     {"SetPuzzleControlCursorType",          ScriptEntryPoint<Lua_SetPuzzleControlCursorType>},  // 101 scene controls
-    {"GetSelectedBackgroundPoint",          Lua_NotBuilt},  // 102 scene controls
-    {"GetSelectedEntityPoint",              Lua_NotBuilt},  // 103 scene controls
+    {"GetSelectedBackgroundPoint",          ScriptEntryPoint<Lua_GetSelectedBackgroundPoint>},  // 102 scene controls
+    {"GetSelectedEntityPoint",              ScriptEntryPoint<Lua_GetSelectedEntityPoint>},  // 103 scene controls
     {"GetCameraPos",                        ScriptEntryPoint<Lua_GetCameraPos>},  // 104 scene controls
     {"GetDist3D",                           ScriptEntryPoint<Lua_GetDist3D>},  // 105 game control
     {"SetEntitySprite3DAlpha",              ScriptEntryPoint<Lua_SetEntitySprite3DAlpha>},  // 106 scene controls

@@ -1,5 +1,7 @@
 // "GetCameraPos", "GetEntityRotation", "ChangeShadeLightPos",
-// "SetEntitySprite3DAlpha" and "LoadOverlayDocument".
+// "SetEntitySprite3DAlpha", "LoadOverlayDocument", what lies under the mouse
+// ("GetSelectedEntity", "GetSelectedBackgroundPoint",
+// "GetSelectedEntityPoint"), "SetMainHero" and "LockInput".
 //
 // The functions that use the current location do nothing and push nothing
 // without one; "GetEntityRotation" then answers as for an unknown entity.
@@ -11,6 +13,8 @@
 // - "LoadOverlayDocument" replaces a document of the same name in the map
 //   but keeps the old one alive with the location, since it may be shown.
 // - "GetCameraPos" of a location without camera groups answers 0, 0, 0.
+// - "GetSelectedBackgroundPoint" answers 0, 0, 0 without a location, a
+//   camera or a background, like a point that hits nothing.
 #include "Source/GameClasses/QmScriptSceneControls.h"
 
 #include "Engine/Core/Common/GeFileData.h"
@@ -119,5 +123,53 @@ int Lua_LoadOverlayDocument(lua_State* L)
     const TiXmlElement* root = parsed ? document.FirstChildElement("overlay_document") : nullptr;
     // The reader logs a root without a name (and a missing root) itself.
     LoadOverlayDocument(*location, root);
+    return 0;
+}
+
+int Lua_GetSelectedEntity(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "GetSelectedEntity", "")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    const CQmEntity* entity = g_gameProcessor ? g_gameProcessor->GetSelectedEntity() : nullptr;
+    return ScriptPushText(L, entity ? entity->name.c_str() : "");
+}
+
+int Lua_GetSelectedBackgroundPoint(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "GetSelectedBackgroundPoint", ""))
+        return ScriptPushVector(L, 0.0f, 0.0f, 0.0f);
+    Vec3 point = {0.0f, 0.0f, 0.0f};
+    if (!g_gameProcessor || !g_gameProcessor->PickBackgroundPoint(point))
+        point = Vec3{0.0f, 0.0f, 0.0f};
+    return ScriptPushVector(L, point.x, point.y, point.z);
+}
+
+int Lua_GetSelectedEntityPoint(lua_State* L)
+{
+    if (!ScriptCurrentLocation())
+        return 0;
+    Vec3 point = {0.0f, 0.0f, 0.0f};
+    if (ScriptCheckArgs(L, "GetSelectedEntityPoint", "") && g_gameProcessor &&
+        !g_gameProcessor->GetSelectedEntity(&point))
+        point = Vec3{0.0f, 0.0f, 0.0f};
+    return ScriptPushVector(L, point.x, point.y, point.z);
+}
+
+int Lua_SetMainHero(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "SetMainHero", "t") || !g_gameProcessor)
+        return 0;
+    g_gameProcessor->heroName = ScriptArgString(L, 1);
+    g_gameProcessor->SetMainHero();
+    return 0;
+}
+
+int Lua_LockInput(lua_State* L)
+{
+    if (!ScriptCheckArgs(L, "LockInput", "n") || !g_gameProcessor)
+        return 0;
+    g_gameProcessor->LockInput(ScriptArgFloat(L, 1));
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "Engine/Core/Gm/GmVisual2D.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmEntityLoader.h"
+#include "Source/GameClasses/QmEntityRemoval.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmInvItemDesc.h"
 #include "Source/GameClasses/QmInventory.h"
@@ -355,7 +356,7 @@ void CQmUnifiedCollector::RemoveActor(const char* name)
     if (g_locationManager)
         g_locationManager->RemoveEntityEverywhere(actorName.c_str());
     Actors().Erase(node);
-    delete entity;
+    QmDestroyEntity(entity);
 }
 
 void CQmUnifiedCollector::StoreDocument(const CGeString& name, CQmOverlayDocument* document)

@@ -3,6 +3,11 @@
 
 function loc01_init()
     VarSet("loc01_entered", 1)
+    -- The player's hand: the hero walks where the floor is clicked, uses the
+    -- door and talks to the keeper.
+    SetMainHero("hero")
+    PermitActorAction("door", "USE")
+    PermitActorAction("keeper", "TALK")
     -- The location asks for the theme global_init started, so the music check
     -- of a location change keeps it playing; the crate chimes from its place.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
@@ -75,7 +80,7 @@ function loc01_stop_linear_moving(entity)
     end
 end
 
--- The keeper of the yard greets the hero (his click will call this).
+-- The keeper of the yard greets the hero when he is clicked.
 function KeeperGreets()
     InitiateDialog("keeper_greeting")
 end
@@ -97,4 +102,40 @@ end
 
 function loc01_video_end()
     VarSet("voyage_seen", 1)
+end
+
+function loc01_dlg_initiate(entity)
+    if entity == "keeper" then
+        KeeperGreets()
+    end
+end
+
+-- What a click on an object does, by the object's name.
+loc01_uses = loc01_uses or {}
+
+function loc01_use_object(entity)
+    local use = loc01_uses[entity]
+    if use then
+        use(entity)
+    end
+end
+
+loc01_uses["door"] = function(entity)
+    VarSet("door_uses", VarGet("door_uses") + 1)
+    local x, y, z = GetEntityPosition("hero")
+    SysLog(string.format("loc01: the hero uses the door from %.1f %.1f %.1f\n", x, y, z))
+end
+
+-- The hero's arrivals: where a walk ended, for the log and the tests.
+function loc01_stop_moving(entity)
+    if entity == "hero" then
+        VarSet("hero_arrivals", VarGet("hero_arrivals") + 1)
+        local x, y, z = GetEntityPosition("hero")
+        SysLog(string.format("loc01: the hero arrived at %.1f %.1f %.1f\n", x, y, z))
+    end
+end
+
+function loc01_cant_walk()
+    VarSet("cant_walk", VarGet("cant_walk") + 1)
+    SysLog("loc01: the hero cannot walk there\n")
 end

@@ -80,31 +80,6 @@ protected:
         WalkingTest::TearDown();
     }
 
-    // A walking figure with an enabled actor, known to the location.
-    CQmEntity* Hero(const Vec3& at)
-    {
-        CQmEntity* entity = Walker("hero", at);
-        location->AddNamedObject(entity->name, entity, true);
-        auto* actor = new CQmPropActor(entity);
-        entity->SetProp(QM_PROP_ACTOR, actor);
-        actor->SetEnabled(true);
-        return entity;
-    }
-
-    // A standing object with an actor whose zone lies at zone (local).
-    CQmEntity* Thing(const char* name, const Vec3& at, const Vec3& zone, float radius, bool walk = true)
-    {
-        CQmEntity* entity = Keep(figure::MakeEntity(name, 0));
-        location->AddNamedObject(entity->name, entity, true);
-        Place(*entity, at);
-        auto* actor = new CQmPropActor(entity);
-        entity->SetProp(QM_PROP_ACTOR, actor);
-        actor->SetEnabled(true);
-        actor->SetIaZone(zone, radius, Vec3{0, 0, 0}, Vec3{0, 0, 0});
-        actor->walkForInteraction = walk ? 1 : 0;
-        return entity;
-    }
-
     // Takes every entity out of the location and deletes it.
     void Reset()
     {

@@ -4,6 +4,9 @@
 // location first and the catalogue second, locking input while a document
 // shows, and the game processor forgetting a document deleted with its
 // location.
+#include "Engine/Core/Common/GeSimd.h"
+#include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GuiManager.h"
 #include "tests/Source/GameClasses/ScriptLocationFixture.h"
 
 using namespace locwriter;
@@ -93,10 +96,24 @@ TEST_F(ScriptDocumentsTest, ShowDocumentLooksInTheLocationThenTheCatalogueAndLoc
     shadowed->name = "map";
     CQmUnifiedCollector::StoreDocument(shadowed->name, shadowed);
 
+    // The cursor is refreshed: hidden while the document locks the input,
+    // the default again when it closes.
+    if (!g_pGeSimd)
+        GeSimdCreate();
+    const GeCursorDescriptor blank = {nullptr, 0.0f, 0.0f};
+    std::vector<const GeCursorDescriptor*> list(kStartupCursorCount, &blank);
+    list.push_back(nullptr);
+    CGeCursorSet cursors(list.data());
+    g_cursors = &cursors;
+    struct Restore {
+        ~Restore() { g_cursors = nullptr; }
+    } restore;
+    cursors.SetCursor(1);
+
     Run("ShowDocument('map')");
     EXPECT_EQ(Document("map"), m_processor.document);
     EXPECT_EQ(100000.0f, m_processor.inputLockTime);
-    EXPECT_EQ(1, m_processor.cursorRefreshPending);
+    EXPECT_EQ(0u, cursors.shownCursor);
     Run("ShowDocument('chart')");
     EXPECT_EQ(catalogued, m_processor.document);
 
@@ -106,11 +123,10 @@ TEST_F(ScriptDocumentsTest, ShowDocumentLooksInTheLocationThenTheCatalogueAndLoc
     Run("ShowDocument() ShowDocument('map', 1) ShowDocument({})");
     EXPECT_EQ(catalogued, m_processor.document);
 
-    m_processor.cursorRefreshPending = 0;
     Run("ShowDocument('')");
     EXPECT_EQ(nullptr, m_processor.document);
     EXPECT_EQ(0.0f, m_processor.inputLockTime);
-    EXPECT_EQ(1, m_processor.cursorRefreshPending);
+    EXPECT_EQ(1u, cursors.shownCursor);
 
     // Without a location the catalogue still answers.
     NoLocation();

@@ -9,6 +9,7 @@
 #include "Engine/Physics/GeCollider.h"
 #include "Source/GameClasses/QmAiMap.h"
 #include "Source/GameClasses/QmPropAimapLockController.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropCollider.h"
 #include "Source/GameClasses/QmPropMotionController.h"
@@ -67,12 +68,10 @@ protected:
         return entity;
     }
 
-    // An entity at position whose axis-aligned collider spans
-    // [position + low, position + high], with an enabled lock.
-    CQmEntity* LockingBox(const char* name, const Vec3& position, const Vec3& low, const Vec3& high)
+    // An enabled axis-aligned collider spanning [low, high] about the
+    // entity's place, posed where the entity stands.
+    static CQmPropCollider* BoxCollider(CQmEntity* entity, const Vec3& low, const Vec3& high)
     {
-        CQmEntity* entity = Keep(figure::MakeEntity(name, 0));
-        Place(*entity, position);
         auto* collider = new CQmPropCollider(entity);
         CreateColliderAabbShape(collider)->SetCorners(low, high);
         // As the reader places it: the collider's pose moves the box to the
@@ -83,6 +82,17 @@ protected:
         collider->local.At(2, 3) = (low.z + high.z) * 0.5f;
         entity->SetProp(QM_PROP_COLLIDER, collider);
         collider->SetEnabled(true);
+        collider->Update();
+        return collider;
+    }
+
+    // An entity at position whose axis-aligned collider spans
+    // [position + low, position + high], with an enabled lock.
+    CQmEntity* LockingBox(const char* name, const Vec3& position, const Vec3& low, const Vec3& high)
+    {
+        CQmEntity* entity = Keep(figure::MakeEntity(name, 0));
+        Place(*entity, position);
+        BoxCollider(entity, low, high);
         auto* lock = new CQmPropAimapLockController(entity);
         entity->SetProp(QM_PROP_AIMAP_LOCK, lock);
         lock->SetEnabled(true);
@@ -107,6 +117,31 @@ protected:
         walker->gaitSequences[kQmGaitWalk] = walk.get();
         walker->gaitSequences[kQmGaitRun] = run.get();
         entity->SetProp(QM_PROP_WALKER, walker);
+        return entity;
+    }
+
+    // A walking figure with an enabled actor, known to the location (which does not own it).
+    CQmEntity* Hero(const Vec3& at)
+    {
+        CQmEntity* entity = Walker("hero", at);
+        location->AddNamedObject(entity->name, entity, true);
+        auto* actor = new CQmPropActor(entity);
+        entity->SetProp(QM_PROP_ACTOR, actor);
+        actor->SetEnabled(true);
+        return entity;
+    }
+
+    // A standing object with an actor whose zone lies at zone (local).
+    CQmEntity* Thing(const char* name, const Vec3& at, const Vec3& zone, float radius, bool walk = true)
+    {
+        CQmEntity* entity = Keep(figure::MakeEntity(name, 0));
+        location->AddNamedObject(entity->name, entity, true);
+        Place(*entity, at);
+        auto* actor = new CQmPropActor(entity);
+        entity->SetProp(QM_PROP_ACTOR, actor);
+        actor->SetEnabled(true);
+        actor->SetIaZone(zone, radius, Vec3{0, 0, 0}, Vec3{0, 0, 0});
+        actor->walkForInteraction = walk ? 1 : 0;
         return entity;
     }
 

@@ -159,9 +159,9 @@ TEST_F(DemoLocation, ACloseRequestPostedBeforeTheLoadReachesTheWindowHookDuringI
     EXPECT_EQ(0, g_pGmDevice->m_running);
     ASSERT_NE(nullptr, game.Location());
     // Six steps between the sections, one after each of the entities'
-    // twenty-three children, and one after the buoy's child, which loc01_init
+    // thirty children, and one after the buoy's child, which loc01_init
     // reads.
-    EXPECT_EQ(6u + 23u + 1u, g_locationKeepAliveCount - before);
+    EXPECT_EQ(6u + 30u + 1u, g_locationKeepAliveCount - before);
 }
 // The curtain beside the pillar: "loc01_init" switches its cloth and the
 // fan's ventilator on, and the fan's gusts swing it away from the camera and

@@ -4,18 +4,25 @@
 // and shows the demo's logo, then the demo's first location, "loc01" (the
 // painted yard, wall and pillar, the crates before the wall, beside the pillar
 // and hidden behind it, the board sprite), read from the window's pixels;
-// closing the window through the window manager's protocol (what the close
+// then the player's hand through XTest: the three tiles' puzzle, which opens
+// a while after the arrival, solved by clicks, and a click on the floor that
+// walks the hero there; the game's trace (QASIMAR_TRACE) gives his place on
+// arrival and the window shows him there; closing the window through the window manager's protocol (what the close
 // button sends) ends the program with exit code 0, and a default
 // "config.cfg" is left in the per-user folder.
 // Exit code 0 on success; every failure prints why.
 #include "tests/Support/XvfbCheck.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -142,6 +149,114 @@ bool IsCopper(unsigned long rgb)
     return r > 80 && r > g + 20 && g > b;
 }
 
+// The picture's rectangle in the window: the reference screen's 5:4 shape,
+// centred.
+struct Picture {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+Picture PictureOf(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    Picture picture;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return picture;
+    picture.width = std::min(attributes.width, attributes.height * 5 / 4);
+    picture.height = std::min(attributes.height, attributes.width * 4 / 5);
+    picture.left = (attributes.width - picture.width) / 2;
+    picture.top = (attributes.height - picture.height) / 2;
+    return picture;
+}
+
+// Where loc01's camera (eye 0 160 -700, looking at 0 120 0, 60 degrees
+// across a 5:4 picture) shows a world point, as a fraction of the picture.
+void ProjectLoc01(double x, double y, double z, double& u, double& v)
+{
+    const double eye[3] = {0.0, 160.0, -700.0};
+    double f[3] = {0.0, -40.0, 700.0};
+    const double fl = std::sqrt(f[1] * f[1] + f[2] * f[2]);
+    f[1] /= fl;
+    f[2] /= fl;
+    // side = up x forward = (1, 0, 0), up' = forward x side = (0, fz, -fy)
+    // (left-handed, as the engine's).
+    const double p[3] = {x - eye[0], y - eye[1], z - eye[2]};
+    const double vx = p[0], vy = p[1] * f[2] - p[2] * f[1], vz = p[1] * f[1] + p[2] * f[2];
+    const double c = 1.0 / std::tan(30.0 * 3.14159265358979 / 180.0);
+    u = 0.5 + 0.5 * (c * vx / vz);
+    v = 0.5 - 0.5 * (c * 1.25 * vy / vz);
+}
+
+// The X server's XTEST pointer calls, loaded at run time.
+struct FakePointer {
+    typedef int (*Motion)(Display*, int, int, int, unsigned long);
+    typedef int (*Button)(Display*, unsigned int, Bool, unsigned long);
+    Motion motion = nullptr;
+    Button button = nullptr;
+
+    bool Load()
+    {
+        void* library = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!library)
+            return false;
+        motion = (Motion)dlsym(library, "XTestFakeMotionEvent");
+        button = (Button)dlsym(library, "XTestFakeButtonEvent");
+        return motion && button;
+    }
+    // A left click at a fraction of the picture: the pointer comes, rests,
+    // presses and releases.
+    void Click(Display* display, Window window, double u, double v)
+    {
+        const Picture picture = PictureOf(display, window);
+        int x = 0, y = 0;
+        Window child;
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), picture.left + (int)(u * picture.width),
+                              picture.top + (int)(v * picture.height), &x, &y, &child);
+        motion(display, -1, x, y, 0);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        button(display, 1, True, 0);
+        XSync(display, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        button(display, 1, False, 0);
+        XSync(display, False);
+    }
+};
+
+// The pixel at a fraction of the picture, 0xFFFFFFFF when it cannot be read.
+unsigned long PicturePixel(Display* display, Window window, double u, double v)
+{
+    const Picture picture = PictureOf(display, window);
+    XImage* image = XGetImage(display, window, picture.left + (int)(u * picture.width),
+                              picture.top + (int)(v * picture.height), 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return 0xFFFFFFFF;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+}
+
+bool IsHeroBlue(unsigned long rgb)
+{
+    const int r = (int)(rgb >> 16 & 0xFF), g = (int)(rgb >> 8 & 0xFF), b = (int)(rgb & 0xFF);
+    return rgb != 0xFFFFFFFF && b > r + 40 && b > g + 40;
+}
+
+// Waits (at most seconds) for a line of the program's trace that holds text;
+// the line, or empty.
+std::string WaitForTrace(const std::string& path, const char* text, int seconds)
+{
+    const auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
+        std::ifstream trace(path);
+        std::string line;
+        while (std::getline(trace, line))
+            if (line.find(text) != std::string::npos)
+                return line;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return std::string();
+}
+
 void SendDeleteWindow(Display* display, Window window)
 {
     XEvent event;
@@ -176,11 +291,17 @@ int main(int argc, char** argv)
         return XvfbCheckResult();
     XSetErrorHandler(IgnoreVanishedWindows);
 
+    const std::string tracePath = std::string(home) + "/trace.txt";
     const pid_t child = fork();
     if (child == 0) {
         setenv("XDG_DATA_HOME", home, 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // The game's trace (the scripts' SysLog among it) goes to a file.
+        setenv("QASIMAR_TRACE", "1", 1);
+        const int trace = open(tracePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (trace >= 0)
+            dup2(trace, 2);
         if (chdir(program.parent_path().c_str()) != 0)
             _exit(126);
         execl(program.c_str(), program.c_str(), (char*)nullptr);
@@ -217,6 +338,60 @@ int main(int argc, char** argv)
         if (!ok && i < pixels.size())
             printf("loc01 pixel %06lx where %06lx was expected\n", pixels[i], kLoc01[i].rgb);
         Check(ok, kLoc01[i].what);
+    }
+
+    // The three tiles' puzzle opens three seconds after the arrival and takes
+    // the clicks while it is open: a click turns a tile a quarter, the first
+    // stands at 90 degrees, the second at 180, the third at 270. Clicks on one
+    // tile are spaced so that no two make a double click.
+    FakePointer pointer;
+    Check(pointer.Load(), "the XTEST pointer calls");
+    const bool opened = window && pointer.motion && !WaitForTrace(tracePath, "The three tiles: opened", 60).empty();
+    Check(opened, "the three tiles' puzzle opened");
+    if (opened) {
+        const double tileY = 512.0 / 1024.0;
+        const struct {
+            double x;
+            int clicks;
+        } tiles[] = {{480.0 / 1280.0, 3}, {640.0 / 1280.0, 2}, {800.0 / 1280.0, 1}};
+        for (const auto& tile : tiles)
+            for (int i = 0; i < tile.clicks; ++i) {
+                pointer.Click(display, window, tile.x, tileY);
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            }
+        Check(!WaitForTrace(tracePath, "The three tiles: solved", 30).empty(), "the puzzle solved by clicks");
+    }
+
+    // A floor click before the pillar walks the hero there: the trace gives
+    // his place on arrival and the window shows his blue coat there.
+    const double floorX = -200.0, floorZ = -200.0;
+    double u = 0.0, v = 0.0, bodyU = 0.0, bodyV = 0.0;
+    ProjectLoc01(floorX, 0.0, floorZ, u, v);
+    ProjectLoc01(floorX, 90.0, floorZ, bodyU, bodyV);
+    std::string arrival;
+    if (window && pointer.motion) {
+        Check(!IsHeroBlue(PicturePixel(display, window, bodyU, bodyV)), "sand where the hero is to go");
+        pointer.Click(display, window, u, v);
+        arrival = WaitForTrace(tracePath, "loc01: the hero arrived at", 60);
+    }
+    double x = 1e9, y = 1e9, z = 1e9;
+    const size_t at = arrival.find("arrived at ");
+    const bool parsed = at != std::string::npos &&
+                        sscanf(arrival.c_str() + at + 11, "%lf %lf %lf", &x, &y, &z) == 3;
+    if (parsed)
+        printf("the hero arrived at %.1f %.1f %.1f\n", x, y, z);
+    Check(parsed && std::fabs(x - floorX) < 15.0 && std::fabs(z - floorZ) < 15.0,
+          "the trace gives the hero's arrival at the clicked floor point");
+    if (parsed) {
+        ProjectLoc01(x, 90.0, z, bodyU, bodyV);
+        bool blue = false;
+        for (int i = 0; i < 50 && !blue; ++i) {
+            blue = IsHeroBlue(PicturePixel(display, window, bodyU, bodyV));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!blue)
+            printf("pixel %06lx at the hero's place\n", PicturePixel(display, window, bodyU, bodyV));
+        Check(blue, "the window shows the hero where he arrived");
     }
 
     int status = -1;
