@@ -7,6 +7,7 @@
 #include "Engine/Gui/GuiControlSet.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Source/GameClasses/QmVideoPlayer.h"
+#include "tests/Source/GameClasses/CursorFixtures.h"
 #include "tests/Source/GameClasses/GameProcessorFakes.h"
 
 #include <algorithm>
@@ -69,19 +70,10 @@ TEST_F(GameProcessorTest, GameEnableAndInputLock)
 TEST_F(GameProcessorTest, CursorStepHidesKeepsAPuzzlesCursorOrShowsTheDefault)
 {
     FakeLocation* location = EnterLocation("harbour");
-    if (!g_pGeSimd)
-        GeSimdCreate(); // the cursors' sprites write their vertices through the kernels
-    const GeCursorDescriptor blank = {nullptr, 0.0f, 0.0f};
-    std::vector<const GeCursorDescriptor*> list(kStartupCursorCount, &blank);
-    list.push_back(nullptr);
-    CGeCursorSet cursors(list.data());
-    g_cursors = &cursors;
+    BlankCursors blankCursors;
+    CGeCursorSet& cursors = *blankCursors.set;
     struct Restore {
-        ~Restore()
-        {
-            g_cursors = nullptr;
-            g_puzzleManager->puzzleSet = nullptr; // never the fake's to reset
-        }
+        ~Restore() { g_puzzleManager->puzzleSet = nullptr; } // never the fake's to reset
     } restore;
     auto* arcade = new FakeArcade("arcade: keys");
     m_processor->arcades[CGeString("arcade: keys")] = arcade;

@@ -23,6 +23,7 @@
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmScriptSceneControls.h"
+#include "tests/Source/GameClasses/CursorFixtures.h"
 #include "tests/Source/GameClasses/GameProcessorFakes.h"
 #include "tests/Source/GameClasses/WalkingFixtures.h"
 
@@ -110,11 +111,8 @@ protected:
         g_gm2dScale[0][0] = g_gm2dScale[0][1] = kScale;
         CGeHub::s_currentSlot = 0;
 
-        const GeCursorDescriptor blank = {nullptr, 0.0f, 0.0f};
-        std::vector<const GeCursorDescriptor*> list(kStartupCursorCount, &blank);
-        list.push_back(nullptr);
-        cursors = std::make_unique<CGeCursorSet>(list.data());
-        g_cursors = cursors.get();
+        blankCursors = std::make_unique<BlankCursors>();
+        cursors = blankCursors->set.get();
 
         // The camera straight above the grid, up along +z, and the picking
         // picture 300 deep: the floor y = 0.
@@ -155,8 +153,7 @@ protected:
         for (auto& entity : entities)
             location->RemoveEntity(entity->name.c_str());
         entities.clear();
-        g_cursors = nullptr;
-        cursors.reset();
+        blankCursors.reset();
         g_mouse = nullptr;
         g_inventory = nullptr;
         g_dialogSystem = nullptr;
@@ -206,7 +203,8 @@ protected:
     FakeInventory inventory;
     std::unique_ptr<HandDialog> dialog;
     CGeMouseState mouse;
-    std::unique_ptr<CGeCursorSet> cursors;
+    std::unique_ptr<BlankCursors> blankCursors;
+    CGeCursorSet* cursors = nullptr;
     CGmPerspectiveCamera* camera = nullptr; // the location's
     CQmEntity* hero = nullptr;
     CQmEntity* door = nullptr;

@@ -4,9 +4,7 @@
 // location first and the catalogue second, locking input while a document
 // shows, and the game processor forgetting a document deleted with its
 // location.
-#include "Engine/Core/Common/GeSimd.h"
-#include "Engine/Gui/GeCursorSet.h"
-#include "Engine/Gui/GuiManager.h"
+#include "tests/Source/GameClasses/CursorFixtures.h"
 #include "tests/Source/GameClasses/ScriptLocationFixture.h"
 
 using namespace locwriter;
@@ -98,16 +96,8 @@ TEST_F(ScriptDocumentsTest, ShowDocumentLooksInTheLocationThenTheCatalogueAndLoc
 
     // The cursor is refreshed: hidden while the document locks the input,
     // the default again when it closes.
-    if (!g_pGeSimd)
-        GeSimdCreate();
-    const GeCursorDescriptor blank = {nullptr, 0.0f, 0.0f};
-    std::vector<const GeCursorDescriptor*> list(kStartupCursorCount, &blank);
-    list.push_back(nullptr);
-    CGeCursorSet cursors(list.data());
-    g_cursors = &cursors;
-    struct Restore {
-        ~Restore() { g_cursors = nullptr; }
-    } restore;
+    BlankCursors blankCursors;
+    CGeCursorSet& cursors = *blankCursors.set;
     cursors.SetCursor(1);
 
     Run("ShowDocument('map')");
