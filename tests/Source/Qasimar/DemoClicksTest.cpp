@@ -2,7 +2,9 @@
 // harness, headless, as window messages: a floor click behind the crate walks
 // the hero around it to the picked point, never across a blocked or locked
 // cell, and "loc01_stop_moving" notes his arrival; a click on the fenced
-// patch is refused ("loc01_cant_walk").
+// patch is refused ("loc01_cant_walk"); the cursor over the door grabs and a
+// click on it walks him to its zone, turns him to the wall and uses it; a
+// click on the keeper walks the hero up to him and starts their talk.
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Gui/GeCursorSet.h"
 #include "Source/GameClasses/QmAiMap.h"
@@ -126,4 +128,49 @@ TEST_F(DemoClicks, AClickOnTheFencedPatchIsRefused)
     EXPECT_FLOAT_EQ(before.x, hero->frame.position.x);
     EXPECT_FLOAT_EQ(before.z, hero->frame.position.z);
     EXPECT_EQ(0, Var("hero_arrivals"));
+}
+
+TEST_F(DemoClicks, AClickOnTheDoorWalksToItsZoneTurnsAndUsesIt)
+{
+    CQmEntity* door = game.Entity("door");
+    ASSERT_NE(nullptr, door);
+    auto* doorActor = door->Prop<CQmPropActor>(QM_PROP_ACTOR);
+    ASSERT_NE(nullptr, doorActor);
+    EXPECT_EQ(QM_ACTION_USE, doorActor->permittedAction);
+    const QmIaZone zone = doorActor->GetInteractionZone();
+
+    // Over the door the cursor grabs.
+    const Vec2 at = Screen(Vec3{640.0f, 100.0f, 487.0f});
+    game.MoveMouse(at.x, at.y);
+    // The move is pumped, seen by the GUI, then delivered to the game.
+    game.Step(4);
+    EXPECT_EQ(14u, g_cursors->shownCursor);
+
+    ClickAt(Vec3{640.0f, 100.0f, 487.0f});
+    EXPECT_EQ(door, g_gameProcessor->hero->target);
+    WalkUntilStopped(20.0);
+    game.StepSeconds(1.0); // the turn to the wall
+    const float dx = hero->frame.position.x - zone.centre.x, dz = hero->frame.position.z - zone.centre.z;
+    EXPECT_LE(std::sqrt(dx * dx + dz * dz), zone.radius);
+    // Facing +z (the zone's direction): the heading -pi/2.
+    EXPECT_NEAR(-1.5707963f, hero->frame.angles.y, 1e-3f);
+    EXPECT_EQ(1, Var("door_uses"));
+    EXPECT_EQ(nullptr, g_gameProcessor->hero->target);
+}
+
+TEST_F(DemoClicks, AClickOnTheKeeperStartsTheirTalk)
+{
+    CQmEntity* keeper = game.Entity("keeper");
+    ASSERT_NE(nullptr, keeper);
+    const Vec2 at = Screen(Vec3{250.0f, 120.0f, 100.0f});
+    game.MoveMouse(at.x, at.y);
+    // The move is pumped, seen by the GUI, then delivered to the game.
+    game.Step(4);
+    EXPECT_EQ(17u, g_cursors->shownCursor);
+    ClickAt(Vec3{250.0f, 120.0f, 100.0f});
+    EXPECT_FALSE(g_dialogSystem->IsActive()) << "he walks up first";
+    WalkUntilStopped(20.0);
+    game.StepSeconds(1.0);
+    EXPECT_TRUE(g_dialogSystem->IsActive());
+    EXPECT_EQ(1, Var("said_keeper_greeting_hello")) << "the keeper's first line";
 }
