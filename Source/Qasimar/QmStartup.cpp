@@ -35,6 +35,7 @@
 #include "Source/GameClasses/QmAnimLink.h"
 #include "Source/GameClasses/QmSoundLink.h"
 #include "Source/GameClasses/QmUserFolder.h"
+#include "Source/Qasimar/QmArcadeEmpty.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
 
@@ -244,8 +245,9 @@ CQmBaseArcade* MakeArcade()
 const ArcadeFactory kArcadeTable[] = {
     // "arcade: dragging_tutorial", "arcade: keys", "arcade: platforms",
     // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
-    // "arcade: throwing", "arcade: fighting", "arcade: empty", "arcade: dragging"
-    nullptr,
+    // "arcade: throwing", "arcade: fighting"
+    MakeArcade<CQmArcade_Empty>,
+    // "arcade: dragging"
 };
 
 } // namespace
@@ -255,8 +257,7 @@ void RegisterArcades()
     if (!g_gameProcessor)
         return;
     for (ArcadeFactory make : kArcadeTable)
-        if (make)
-            g_gameProcessor->AddArcade(make());
+        g_gameProcessor->AddArcade(make());
 }
 
 void SetCursorHotSpot(uint32_t index, int32_t x, int32_t y)

@@ -46,6 +46,9 @@ class CGamePlayHarness {
 public:
     struct Options {
         std::string pack;     // copied into the working directory as resource.fpk
+        // Further packs, copied beside it as resource_<name>.fpk; a later
+        // pack wins for a name that several hold.
+        std::vector<std::string> extraPacks;
         uint32_t width = 320; // back-buffer size
         uint32_t height = 256;
         uint32_t seed = 1; // GeSrand after start-up
@@ -69,6 +72,8 @@ public:
     {
         m_options = options;
         std::filesystem::copy_file(options.pack, m_work / "resource.fpk");
+        for (size_t i = 0; i < options.extraPacks.size(); ++i)
+            std::filesystem::copy_file(options.extraPacks[i], m_work / ("resource_" + std::to_string(i) + ".fpk"));
         m_previous = std::filesystem::current_path();
         std::filesystem::current_path(m_work.Path());
         setenv("XDG_DATA_HOME", m_home.Path().c_str(), 1);
