@@ -18,6 +18,7 @@
 #include "Engine/Gui/GuiResources.h"
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
+#include "Source/Qasimar/QasimarArcadePlatforms.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -243,7 +244,8 @@ CQmBaseArcade* MakeArcade()
 }
 
 const ArcadeFactory kArcadeTable[] = {
-    // "arcade: dragging_tutorial", "arcade: keys", "arcade: platforms",
+    // "arcade: dragging_tutorial", "arcade: keys"
+    MakeArcade<CQasimarArcade_Platforms>,
     // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
     // "arcade: throwing", "arcade: fighting"
     MakeArcade<CQmArcade_Empty>,
