@@ -59,6 +59,12 @@ CGuiControlSet* CGuiManager::FindControlSet(const CGeString& setName) const
     return entry ? entry->value : nullptr;
 }
 
+void CGuiManager::SetCurrentControlSetByName(const CGeString& setName)
+{
+    if (CGuiControlSet* set = FindControlSet(setName))
+        currentSet = set;
+}
+
 void CGuiManager::RemoveControlSet(CGuiControlSet* set)
 {
     if (!set)

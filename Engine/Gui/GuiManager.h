@@ -33,6 +33,8 @@ public:
     CGuiControlSet* CreateControlSet(const CGeString& setName);
     CGuiControlSet* FindControlSet(const CGeString& setName) const;
     void RemoveControlSet(CGuiControlSet* set);
+    // Makes the named set current; an unknown name changes nothing.
+    void SetCurrentControlSetByName(const CGeString& setName);
 
     CGeMouseState* mouse = nullptr;
     CGeKeyboardState* keyboard = nullptr;

@@ -1,17 +1,24 @@
-// What the game runtime calls of the in-game menu, by the menu's operation
-// numbers. The menu comes with the menus and mini-games; until it exists
-// g_menu stays null, nothing opens, and a close request closes the window.
+// What the game runtime calls of the in-game menu, in the menu's operation
+// order. The menu itself comes with the game (CreateMenu at start-up); while
+// g_menu is null nothing opens and a close request closes the window.
 #pragma once
+
+#include "Engine/Core/Common/CiMessageClient.h"
 
 #include <cstdint>
 
-class IQmMenu {
+class IQmMenu : public CCiMessageClient {
 public:
-    virtual ~IQmMenu() = default;
-    virtual void Update() = 0;                          // 2
-    virtual void Render() = 0;                          // 3
-    virtual void Open(uint32_t page) = 0;               // 4: 0 opens the main page
-    virtual void SetDisabledItems(uint32_t mask) = 0;   // 8
+    ~IQmMenu() override = default;
+    // HandleMessage: the events of the menu's controls and the keyboard.
+    virtual void Update() = 0;                          // once a frame
+    virtual void Render() = 0;
+    virtual void Open(uint32_t page) = 0;               // 0 opens the main page
+    virtual void ShowLoadPage() = 0;
+    virtual void ShowSavePage() = 0;
+    virtual void ShowSettingsPage() = 0;
+    // Replaces the mask of disabled main-page items.
+    virtual void SetDisabledItems(uint32_t mask) = 0;
     virtual bool IsPageOpen() const = 0;                // a menu page is open
 };
 

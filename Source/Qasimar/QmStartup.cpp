@@ -37,6 +37,7 @@
 #include "Source/GameClasses/QmSoundLink.h"
 #include "Source/GameClasses/QmUserFolder.h"
 #include "Source/Qasimar/QmArcadeEmpty.h"
+#include "Source/Qasimar/QasimarMenu.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
 
@@ -151,7 +152,7 @@ bool StartGame(int32_t referenceWidth, int32_t referenceHeight)
     g_dialogSystem = new CQmDialogSystem();
     g_gameProcessor = new CQmGameProcessor();
     CreateInventory();
-    // The menu comes with its part.
+    g_menu = CreateMenu();
 
     QmSoundStart(CQmGameConfig::s_musicVolume, g_videoSettings->soundVolume);
     g_puzzleManager = CQmPuzzleManager::Create();
@@ -202,6 +203,7 @@ void ShutdownGame()
     DeleteAndNull(g_staticCamera);
     QmSoundStop();
     GeCoreShutdown();
+    g_quitRequested = 0;
 }
 
 void SetupViewport()

@@ -16,6 +16,11 @@ function global_init()
     AddAvailableTopic("kettle", false)
 end
 
+-- The menu opens over the game.
+function global_on_menu_start()
+    VarSet("menu_opened", (VarGet("menu_opened") or 0) + 1)
+end
+
 function global_on_location_load(name)
     VarSet("loading_" .. name, 1)
 end

@@ -9,6 +9,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -19,6 +21,48 @@
 #include "Platform/Win32/WinWindow.h"
 
 inline int g_xvfbFailures = 0;
+
+// The X server's XTEST input calls, loaded at run time: the pointer moved to
+// a root-window point, the first button and keys pressed and released as a
+// user would.
+struct XvfbFakeInput {
+    typedef int (*Motion)(Display*, int, int, int, unsigned long);
+    typedef int (*Button)(Display*, unsigned int, Bool, unsigned long);
+    typedef int (*Key)(Display*, unsigned int, Bool, unsigned long);
+    Motion motion = nullptr;
+    Button button = nullptr;
+    Key key = nullptr;
+    Display* display = nullptr;
+
+    bool Load(Display* target)
+    {
+        void* library = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!library || !target)
+            return false;
+        motion = (Motion)dlsym(library, "XTestFakeMotionEvent");
+        button = (Button)dlsym(library, "XTestFakeButtonEvent");
+        key = (Key)dlsym(library, "XTestFakeKeyEvent");
+        display = target;
+        return motion && button && key;
+    }
+    void MoveTo(int x, int y)
+    {
+        motion(display, -1, x, y, 0);
+        XSync(display, False);
+    }
+    void Left(bool down)
+    {
+        button(display, 1, down ? True : False, 0);
+        XSync(display, False);
+    }
+    void Tap(KeySym symbol)
+    {
+        const unsigned int code = XKeysymToKeycode(display, symbol);
+        key(display, code, True, 0);
+        key(display, code, False, 0);
+        XSync(display, False);
+    }
+};
 
 // Prints one result line; a failure makes the program's exit code 1.
 inline void Check(bool ok, const char* what)

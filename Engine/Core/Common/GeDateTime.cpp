@@ -84,10 +84,14 @@ static void AppendNumber(CGeWString& out, const char* format, uint32_t value)
 
 CGeWString& CGeDateTimeDecoder::Format(const char* pattern, const uint32_t* time, CGeWString& out)
 {
+    return Format(pattern, ToLocalSystemTime(time), out);
+}
+
+CGeWString& CGeDateTimeDecoder::Format(const char* pattern, const GeCalendarTime& when, CGeWString& out)
+{
     char buffer[kPatternBufferSize] = {};
     strncpy(buffer, pattern ? pattern : kDefaultPattern, kPatternBufferSize - 1);
 
-    const GeCalendarTime when = ToLocalSystemTime(time);
     out = u"";
     for (const char* p = buffer; *p; ++p) {
         switch (*p) {

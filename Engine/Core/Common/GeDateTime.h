@@ -36,4 +36,6 @@ public:
     // w weekday name; any other character is copied. A null pattern means
     // "y M d h:n:s w"; patterns are cut to 49 characters.
     static CGeWString& Format(const char* pattern, const uint32_t* time, CGeWString& out);
+    // The same over calendar fields as they stand (a save header's seven words).
+    static CGeWString& Format(const char* pattern, const GeCalendarTime& when, CGeWString& out);
 };

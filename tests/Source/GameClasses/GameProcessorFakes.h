@@ -100,6 +100,9 @@ public:
     void Update() override { Note("menu.update"); }
     void Render() override { Note("menu.render"); }
     void Open(uint32_t page) override { Note("menu.open " + std::to_string(page)); }
+    void ShowLoadPage() override { Note("menu.load"); }
+    void ShowSavePage() override { Note("menu.save"); }
+    void ShowSettingsPage() override { Note("menu.settings"); }
     void SetDisabledItems(uint32_t mask) override { disabled = mask; }
     bool IsPageOpen() const override { return pageOpen; }
 

@@ -1,7 +1,8 @@
 // The program's start-up, main loop and shutdown on the packed demo game,
-// headless: "global_init" runs, the logo sequence presents its frames, the
-// window's close request ends the loop, and shutdown leaves every pointer
-// null. The working directory and the per-user folder are temporary.
+// headless: "global_init" runs, the logo sequence presents its frames and
+// gives way to the menu, whose "but_new" starts the game; the window's close
+// request asks the menu's quit question, whose answer ends the loop, and
+// shutdown leaves every pointer null. The working directory and the per-user folder are temporary.
 #include "Source/Qasimar/QmStartup.h"
 
 #include "Engine/Core/Common/CiDispatcher.h"
@@ -16,6 +17,8 @@
 #include "Engine/Core/Sound/SmSoundData.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
 #include "Engine/Gui/GeCursorSet.h"
+#include "Engine/Gui/GeMouse.h"
+#include "Engine/Gui/GuiControl.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiResources.h"
@@ -55,9 +58,42 @@ void SmallWindow(GeDeviceConfig& settings)
     settings.refreshRate = 1; // no display mode has it: the size is kept
 }
 
+// A left click at the centre of a menu control, posted to the window.
+void ClickControl(const char* set, const char* name)
+{
+    CGuiControlSet* controls = g_guiManager ? g_guiManager->FindControlSet(CGeString(set)) : nullptr;
+    CGuiControl* control = controls ? controls->FindControl(CGeString(name)) : nullptr;
+    if (!control || !g_pGmDevice)
+        return;
+    const Vec2 origin = control->ScreenOrigin();
+    const int x = int((origin.x + control->width * 0.5f) * kWidth / 1280.0f);
+    const int y = int((origin.y + control->height * 0.5f) * kHeight / 1024.0f);
+    const LPARAM at = LPARAM((y << 16) | x);
+    PostMessageA(g_pGmDevice->GetWindow(), WM_MOUSEMOVE, 0, at);
+    PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONDOWN, 1, at);
+    PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONUP, 0, at);
+}
+
+// The click event of a menu control, as its own press and release post it.
+void PostClickEvent(const char* set, const char* name)
+{
+    CGuiControlSet* controls = g_guiManager ? g_guiManager->FindControlSet(CGeString(set)) : nullptr;
+    CGuiControl* control = controls ? controls->FindControl(CGeString(name)) : nullptr;
+    if (!control)
+        return;
+    // The pointer rests on the control, as after a real click.
+    if (g_mouse) {
+        const Vec2 origin = control->ScreenOrigin();
+        g_mouse->x = origin.x + control->width * 0.5f;
+        g_mouse->y = origin.y + control->height * 0.5f;
+    }
+    control->PostEvent(GUI_EV_CLICK);
+}
+
 // A clock that moves 0.1 s at every reading, so that every frame lasts 0.1 s;
-// past each capture's time it captures the next presented frame, past
-// closeAfter seconds it asks the window to close.
+// past each capture's time it captures the next presented frame, past each
+// click's time it clicks a menu control once, past closeAfter seconds it asks
+// the window to close.
 class FrameClock : public CGeClock {
 public:
     int64_t Counter() override
@@ -68,6 +104,15 @@ public:
                 D3d9CaptureNextPresent(g_pGmDevice->GetDevice(), capture.pixels, kWidth, kHeight);
                 capture.pixels = nullptr;
                 break; // one capture per presented frame
+            }
+        }
+        for (Click& click : clicks) {
+            if (click.name && ticks >= click.at) {
+                if (click.byEvent)
+                    PostClickEvent(click.set, click.name);
+                else
+                    ClickControl(click.set, click.name);
+                click.name = nullptr;
             }
         }
         if (closeAfter > 0 && ticks >= closeAfter * 1000 && !closeSent && g_pGmDevice) {
@@ -85,6 +130,13 @@ public:
         uint32_t* pixels;
     };
     std::vector<Capture> captures;
+    struct Click {
+        int64_t at; // milliseconds
+        const char* set;
+        const char* name;
+        bool byEvent = false; // the control's click event alone, wherever the pointer is
+    };
+    std::vector<Click> clicks;
     bool closeSent = false;
 };
 
@@ -167,8 +219,9 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     for (const char* name : {"show_aux_geom", "show_aux_info", "show_aux_profiler", "camera_movement"})
         EXPECT_TRUE(AuxOverlay::IsRegistered(name)) << name;
 
-    // The logo (3 s) plays at 0.1 s a frame, the game's frames follow, and
-    // the close request at 5 s ends the loop: without a menu, closing closes.
+    // The logo (3 s) plays at 0.1 s a frame, the game's frames follow, the
+    // close request at 5 s asks the menu's quit question of an unsaved game,
+    // and its "btn_no" at 5.5 s ends the loop.
     // A frame at 1.5 s shows the logo at full opacity, centred on black; one
     // at 4.5 s is part of the 2 s fade in from black that "global_init" asked
     // for, over the game's grey (the loading screen's fades are over by then,
@@ -176,6 +229,7 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     std::vector<uint32_t> pixels(kWidth * kHeight, 0x12345678);
     std::vector<uint32_t> fading(kWidth * kHeight, 0x12345678);
     m_clock.captures = {{1500, pixels.data()}, {4500, fading.data()}};
+    m_clock.clicks = {{5500, "main_menu", "btn_no", true}};
     const uint32_t frames = RunWithClock(5);
     EXPECT_EQ(0u, pixels[0] & 0x00FFFFFF) << "the logo frames are cleared to black";
     // The demo's logo, 640 by 320 and centred on the 1280 by 1024 reference
@@ -192,10 +246,11 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     EXPECT_GT(frames, 5u);
     EXPECT_GE(g_gameProcessor->framesRendered, 30u + frames);
     EXPECT_EQ(0, g_gameProcessor->logosPlaying);
-    // The location change that "global_init" asked for holds the input lock
-    // until a location is current, which keeps the menu shut; the change
-    // itself has been carried out by then.
-    EXPECT_EQ(0, g_gameProcessor->menuOpen);
+    // The location change that "global_init" asked for held the input lock
+    // after the logo, which kept the menu shut; the close request opened it.
+    EXPECT_EQ(1, g_gameProcessor->menuOpen);
+    EXPECT_EQ(1, CQmGameVars::GetValue("menu_opened"));
+    EXPECT_EQ(1, g_quitRequested);
     EXPECT_EQ(1, CQmGameVars::GetValue("loading_loc01"));
     EXPECT_EQ(0, g_gameProcessor->changePending);
     EXPECT_EQ(0, g_pGmDevice->m_running);
@@ -293,8 +348,12 @@ TEST_F(StartupTest, ClosingTheWindowDuringTheLogosEndsTheLoop)
 {
     m_home.Write("qasimar/config.cfg", "<config><local_config music_volume=\"0.2\"/></config>");
     ASSERT_TRUE(InitApplication());
+    // The close request asks the menu's quit question over the logo; its
+    // "but_yes" ends the loop before the game's frames begin.
+    m_clock.clicks = {{1500, "main_menu", "but_yes", true}};
     EXPECT_EQ(0u, RunWithClock(1));
-    EXPECT_EQ(0, g_gameProcessor->menuOpen); // the menu's turn never came
+    EXPECT_EQ(1, g_gameProcessor->menuOpen);
+    EXPECT_EQ(1, g_quitRequested);
     EXPECT_EQ(1, g_gameProcessor->logosPlaying);
     ShutdownGame();
     ExpectEverythingGone();

@@ -219,34 +219,12 @@ bool ShownNear(SDL_Window* window, int x, int y, uint32_t rgb, const char* what)
     return near;
 }
 
-// The X server's XTEST pointer calls, loaded at run time.
-struct FakePointer {
-    typedef int (*Motion)(Display*, int, int, int, unsigned long);
-    typedef int (*Button)(Display*, unsigned int, Bool, unsigned long);
-    Motion motion = nullptr;
-    Button button = nullptr;
-    Display* display = nullptr;
-
+// The X server's XTEST pointer calls, on the display of an SDL window.
+struct FakePointer : XvfbFakeInput {
     bool Load(SDL_Window* window)
     {
-        void* library = dlopen("libXtst.so.6", RTLD_NOW);
         SDL_SysWMinfo info;
-        if (!library || !X11Info(window, &info))
-            return false;
-        motion = (Motion)dlsym(library, "XTestFakeMotionEvent");
-        button = (Button)dlsym(library, "XTestFakeButtonEvent");
-        display = info.info.x11.display;
-        return motion && button;
-    }
-    void MoveTo(int x, int y)
-    {
-        motion(display, -1, x, y, 0);
-        XSync(display, False);
-    }
-    void Left(bool down)
-    {
-        button(display, 1, down ? True : False, 0);
-        XSync(display, False);
+        return X11Info(window, &info) && XvfbFakeInput::Load(info.info.x11.display);
     }
 };
 

@@ -7,9 +7,10 @@
 // then the player's hand through XTest: the three tiles' puzzle, which opens
 // a while after the arrival, solved by clicks, and a click on the floor that
 // walks the hero there; the game's trace (QASIMAR_TRACE) gives his place on
-// arrival and the window shows him there; closing the window through the window manager's protocol (what the close
-// button sends) ends the program with exit code 0, and a default
-// "config.cfg" is left in the per-user folder.
+// arrival and the window shows him there; closing the window through the
+// window manager's protocol (what the close button sends) asks the menu's quit
+// question, whose "btn_no" (clicked through XTEST) ends the program with exit
+// code 0, and a default "config.cfg" is left in the per-user folder.
 // Exit code 0 on success; every failure prints why.
 #include "tests/Support/XvfbCheck.h"
 
@@ -102,6 +103,9 @@ const LocationPoint kLoc01[] = {
     {0.275f, 0.565f, 0x4A6A9A, "the crate hidden behind the pillar"},
     {0.100f, 0.125f, 0xF0D020, "the board sprite"},
 };
+
+// The centre of the unsaved game's quit button "btn_no".
+const int kQuit[2] = {760, 526};
 
 bool Near(unsigned long pixel, unsigned long rgb)
 {
@@ -257,6 +261,23 @@ std::string WaitForTrace(const std::string& path, const char* text, int seconds)
     return std::string();
 }
 
+// A left click at a reference-screen point of the window.
+void ClickAt(Display* display, Window window, XvfbFakeInput& input, int x, int y)
+{
+    XWindowAttributes attributes;
+    Window child;
+    int rootX = 0, rootY = 0;
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        !XTranslateCoordinates(display, window, DefaultRootWindow(display), x * attributes.width / 1280,
+                               y * attributes.height / 1024, &rootX, &rootY, &child))
+        return;
+    input.MoveTo(rootX, rootY);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    input.Left(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    input.Left(false);
+}
+
 void SendDeleteWindow(Display* display, Window window)
 {
     XEvent event;
@@ -325,6 +346,8 @@ int main(int argc, char** argv)
 
     // After the logos "global_init" changes to "loc01", which shows once its
     // loading fade is over.
+    XvfbFakeInput input;
+    Check(input.Load(display), "the X server's XTEST calls");
     std::vector<unsigned long> pixels;
     const auto logoSeen = std::chrono::steady_clock::now();
     while (window && copper && std::chrono::steady_clock::now() - logoSeen < std::chrono::seconds(90)) {
@@ -396,7 +419,12 @@ int main(int argc, char** argv)
 
     int status = -1;
     if (window) {
+        // The close request asks the quit question of an unsaved game; its
+        // "btn_no" quits without saving.
         SendDeleteWindow(display, window);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        if (input.display)
+            ClickAt(display, window, input, kQuit[0], kQuit[1]);
         // Shutdown under the sanitizers' leak check takes its time on a busy
         // machine too.
         for (int i = 0; i < 600 && waitpid(child, &status, WNOHANG) == 0; ++i)
