@@ -38,6 +38,7 @@
 #include "Source/GameClasses/QmUserFolder.h"
 #include "Source/Qasimar/QmArcadeEmpty.h"
 #include "Source/Qasimar/QasimarMenu.h"
+#include "Source/Qasimar/QasimarArcadeFighting.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
 
@@ -249,7 +250,8 @@ const ArcadeFactory kArcadeTable[] = {
     // "arcade: dragging_tutorial", "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
     // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
-    // "arcade: throwing", "arcade: fighting"
+    // "arcade: throwing"
+    MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
     // "arcade: dragging"
 };
