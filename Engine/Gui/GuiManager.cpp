@@ -65,6 +65,14 @@ void CGuiManager::SetCurrentControlSetByName(const CGeString& setName)
         currentSet = set;
 }
 
+bool CGuiManager::Holds(const CGuiControlSet* set) const
+{
+    for (auto* node = sets.first; node; node = sets.Next(node))
+        if (node->value == set)
+            return true;
+    return false;
+}
+
 void CGuiManager::RemoveControlSet(CGuiControlSet* set)
 {
     if (!set)

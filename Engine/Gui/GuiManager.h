@@ -32,6 +32,9 @@ public:
     void Update();
     CGuiControlSet* CreateControlSet(const CGeString& setName);
     CGuiControlSet* FindControlSet(const CGeString& setName) const;
+    // Whether the set is still one of the manager's: a pointer kept elsewhere
+    // may outlive its set.
+    bool Holds(const CGuiControlSet* set) const;
     void RemoveControlSet(CGuiControlSet* set);
     // Makes the named set current; an unknown name changes nothing.
     void SetCurrentControlSetByName(const CGeString& setName);

@@ -13,14 +13,6 @@ CGeString ControlSetName(const CGeString& arcadeName)
     return CGeString("_ctrlset_") + arcadeName;
 }
 
-bool ManagerHolds(const CGuiControlSet* set)
-{
-    for (auto* node = g_guiManager->sets.first; node; node = g_guiManager->sets.Next(node))
-        if (node->value == set)
-            return true;
-    return false;
-}
-
 } // namespace
 
 CQmBaseArcade::CQmBaseArcade(const CGeString& arcadeName) : name(arcadeName)
@@ -103,7 +95,7 @@ void CQmBaseArcade::ReleaseControlSet()
     }
     // A set deleted meanwhile (a puzzle set after a location change, say) is
     // not made current again.
-    g_guiManager->currentSet = ManagerHolds(previousControlSet) ? previousControlSet : g_mainControlSet;
+    g_guiManager->currentSet = g_guiManager->Holds(previousControlSet) ? previousControlSet : g_mainControlSet;
     controlSet = nullptr;
     previousControlSet = nullptr;
 }

@@ -189,7 +189,9 @@ void CQmPuzzleManager::Reset()
         DeleteHostedVisual(controls[i]);
     if (puzzleSet) {
         if (g_guiManager) {
-            g_guiManager->currentSet = savedSet;
+            // The set current before the puzzle may be gone meanwhile (a
+            // mini-game's own set, say).
+            g_guiManager->currentSet = g_guiManager->Holds(savedSet) ? savedSet : g_mainControlSet;
             g_guiManager->RemoveControlSet(puzzleSet);
         }
         delete puzzleSet;
