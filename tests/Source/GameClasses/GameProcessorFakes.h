@@ -6,6 +6,8 @@
 #pragma once
 
 #include "Engine/Core/Common/CiDispatcher.h"
+#include "Engine/Core/Common/GeCpuInfo.h"
+#include "Engine/Core/Common/GeSimd.h"
 #include "Engine/Core/Gm/GmColorFader.h"
 #include "Engine/Gui/GeKeyboard.h"
 #include "Engine/Gui/GeMouse.h"
@@ -178,6 +180,12 @@ class GameProcessorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The processor's hint panel makes a sprite when it is constructed,
+        // which needs the kernel object that the program makes first.
+        if (!g_pGeCpuInfo)
+            GeCpuProbeCreate();
+        if (!g_pGeSimd)
+            GeSimdCreate();
         g_journal.clear();
         g_dispatcher = m_dispatcher.get();
         g_geTimer = &m_timer;
