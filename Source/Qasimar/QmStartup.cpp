@@ -18,6 +18,7 @@
 #include "Engine/Gui/GuiResources.h"
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
+#include "Source/Qasimar/QasimarArcadeBuilding.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
@@ -249,8 +250,8 @@ CQmBaseArcade* MakeArcade()
 const ArcadeFactory kArcadeTable[] = {
     // "arcade: dragging_tutorial", "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
-    // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
-    // "arcade: throwing"
+    MakeArcade<CQasimarArcade_Building>,
+    // "arcade: door", "arcade: ruh fly", "arcade: sail", "arcade: throwing"
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
     // "arcade: dragging"
