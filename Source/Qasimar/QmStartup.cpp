@@ -19,6 +19,7 @@
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "Source/Qasimar/QasimarArcadeThrowing.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -249,8 +250,8 @@ CQmBaseArcade* MakeArcade()
 const ArcadeFactory kArcadeTable[] = {
     // "arcade: dragging_tutorial", "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
-    // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail",
-    // "arcade: throwing"
+    // "arcade: building", "arcade: door", "arcade: ruh fly", "arcade: sail"
+    MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
     // "arcade: dragging"
