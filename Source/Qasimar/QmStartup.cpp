@@ -20,6 +20,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "Source/Qasimar/QasimarArcadeThrowing.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -248,10 +249,14 @@ CQmBaseArcade* MakeArcade()
 }
 
 const ArcadeFactory kArcadeTable[] = {
-    // "arcade: dragging_tutorial", "arcade: keys"
+    // "arcade: dragging_tutorial"
+    // "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
-    // "arcade: door", "arcade: ruh fly", "arcade: sail", "arcade: throwing"
+    // "arcade: door"
+    // "arcade: ruh fly"
+    // "arcade: sail"
+    MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
     // "arcade: dragging"

@@ -4,19 +4,9 @@
 // the rules around the blows, the start and the ways out are checked beside.
 #include "Engine/Core/Common/GeRandom.h"
 #include "Engine/Core/Gm/GmColorFader.h"
-#include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Gui/GuiControl.h"
-#include "Engine/Gui/GuiControlSet.h"
-#include "Source/GameClasses/QmAnimLink.h"
-#include "Source/GameClasses/QmPropAnimController.h"
-#include "Source/GameClasses/QmUnifiedCollector.h"
 #include "Source/Qasimar/QasimarArcadeFighting.h"
-#include "tests/Source/GameClasses/FigureFixtures.h"
-#include "tests/Source/GameClasses/GameProcessorFakes.h"
-#include "tests/Source/GameClasses/LocationWriter.h"
-#include "tests/Support/TestTempDir.h"
-
-#include <algorithm>
+#include "tests/Source/Qasimar/ArcadeInLocationFixture.h"
 
 namespace {
 
@@ -41,22 +31,17 @@ const TrackRow kTracks[] = {
     {"death", 6, 0, nullptr},
 };
 
-class FightingTest : public GameProcessorTest {
+class FightingTest : public ArcadeInLocationTest {
 protected:
     void SetUp() override
     {
-        GameProcessorTest::SetUp();
-        m_dispatcher->deliveryEnabled = 1;
-        g_dataRoot = (m_data.Path() + "/").c_str();
-        g_mainControlSet = m_gui.CreateControlSet(CGeString("mainCtrlSet"));
-        m_gui.currentSet = g_mainControlSet;
-        QmAnimInstallMakers();
-        g_pGmResCollector = &m_collector;
+        ArcadeInLocationTest::SetUp();
         m_data.Write("gui/arcades/fight.xml",
                      "<GUI><CONTROLSET><C Name='txt_lbl' Type='EGCT_CONTROL'/></CONTROLSET></GUI>");
         location = EnterLocation("arena");
         hero = Fighter("qasimar");
         enemy = Fighter("glavar");
+        m_animated = {hero, enemy};
         for (const char* name : {"qasimar_hi", "glavar_hi"}) {
             auto* marker = new CQmEntity;
             marker->name = name;
@@ -71,42 +56,23 @@ protected:
             "'fighting_damage_glavar'}) do _G[e] = function() Note(e) end end");
         g_journal.clear();
     }
-    void TearDown() override
-    {
-        if (game->active)
-            game->Finish();
-        m_processor->currentArcade = nullptr;
-        m_locations.Clear();
-        CQmUnifiedCollector::ClearTracks();
-        g_pGmResCollector = nullptr;
-        g_mainControlSet = nullptr;
-        g_dataRoot = "";
-        GameProcessorTest::TearDown();
-    }
 
     // A skinned figure with the fight's tracks under its prefix; the enemy
     // has a second kick like the first.
     CQmEntity* Fighter(const std::string& name)
     {
-        CQmEntity* entity = figure::MakeEntity(name.c_str());
-        location->AddNamedObject(entity->name, entity, false);
-        auto* controller = new CQmPropAnimController(entity, 0);
-        entity->SetProp(QM_PROP_ANIM_CONTROLLER, controller);
-        controller->SetEnabled(true);
+        CQmEntity* entity = AnimatedFigure(location, name.c_str());
         std::vector<std::pair<std::string, const TrackRow*>> tracks;
         for (const TrackRow& row : kTracks)
             tracks.emplace_back(name + "_" + row.name, &row);
         if (name == "glavar")
             tracks.emplace_back("glavar_kick_2", &kTracks[1]);
-        for (const auto& [track, row] : tracks) {
-            WriteTrack(track, *row);
-            CQmUnifiedCollector::LoadJointsAnimTrack(("anims/" + track + ".geat").c_str(),
-                                                     reinterpret_cast<uintptr_t>(entity));
-        }
+        for (const auto& [track, row] : tracks)
+            GiveTrack(entity, track, Spec(*row));
         return entity;
     }
 
-    void WriteTrack(const std::string& track, const TrackRow& row)
+    static animwrite::TrackSpec Spec(const TrackRow& row)
     {
         animwrite::TrackSpec spec = animwrite::MakeTrack(row.frames, 4, 10.0f);
         spec.looped = row.looped ? 1 : 0;
@@ -115,32 +81,11 @@ protected:
             spec.events[row.eventFrame] = row.event;
         if (row.second)
             spec.events[row.secondFrame] = row.second;
-        locwriter::WriteFile(m_data.Path(), "anims/" + track + ".geat", animwrite::WriteGeat(spec));
+        return spec;
     }
 
     void Start() { m_processor->StartArcadeByName("arcade: fighting", nullptr); }
 
-    // One frame of 40 ms: the game, the figures' animation, the messages.
-    void Frame()
-    {
-        Advance(0.04);
-        m_timer.Update();
-        if (m_processor->currentArcade)
-            m_processor->currentArcade->Update();
-        for (CQmEntity* fighter : {hero, enemy})
-            fighter->Update();
-        m_dispatcher->RunPass();
-    }
-    void Frames(int count)
-    {
-        for (int i = 0; i < count; ++i)
-            Frame();
-    }
-    void Press(uint32_t code)
-    {
-        m_dispatcher->PostMessage(m_dispatcher->PendingQueue(), &m_mouse, code);
-        m_dispatcher->RunPass();
-    }
     // Past the intro text.
     void Begin()
     {
@@ -150,31 +95,14 @@ protected:
         ASSERT_EQ(0, game->introShown);
     }
 
-    // What a player sees a fighter do: the name of its track, and whether a
-    // move (any track but the idle) is still running.
-    CJaSeqPlayer* Player(CQmEntity* fighter) const
-    {
-        return fighter->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER)->jointController->ChannelPlayer(0);
-    }
-    std::string Playing(CQmEntity* fighter) const
-    {
-        const CJaSeqPlayer* player = Player(fighter);
-        return player && player->sequence ? player->sequence->name.c_str() : "";
-    }
+    // Whether a fighter makes a move (any track but the idle) still running.
     bool Moving(CQmEntity* fighter) const { return Player(fighter)->playing && !Ends(Playing(fighter), "fight_idle"); }
-    uint32_t Listeners(CQmEntity* fighter) const
-    {
-        return fighter->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER)->jointController->clients.count;
-    }
     bool Ends(const std::string& text, const char* tail) const
     {
         const std::string t(tail);
         return text.size() >= t.size() && text.compare(text.size() - t.size(), t.size(), t) == 0;
     }
-    int Count(const char* entry) const { return int(std::count(g_journal.begin(), g_journal.end(), entry)); }
 
-    CTestTempDir m_data;
-    CGmResCollector m_collector;
     FakeLocation* location = nullptr;
     CQmEntity* hero = nullptr;
     CQmEntity* enemy = nullptr;
