@@ -61,8 +61,12 @@ const char* FirstText(const TiXmlElement* element)
 // straight into the result.
 CGeWString DialogText(const char* utf8)
 {
+    // The buffer only grows: shrinking and growing it back would fill it
+    // with zeros again for every text.
     static thread_local std::vector<char16_t> decoded;
-    decoded.resize(std::strlen(utf8) + 1);
+    const size_t needed = std::strlen(utf8) + 1;
+    if (decoded.size() < needed)
+        decoded.resize(needed);
     Utf8ToWide(decoded.data(), utf8);
     uint32_t length = 0, ellipses = 0;
     for (; decoded[length]; ++length)
@@ -84,6 +88,16 @@ CGeWString DialogText(const char* utf8)
     }
     *out = 0;
     return text;
+}
+
+// A node of that name is already in the conversation (compared with the
+// attribute's text as it stands, without making a string of it).
+bool HasNode(const DialogConversation& conversation, const char* nodeName)
+{
+    for (const DialogNode& node : conversation.nodes)
+        if (node.name == nodeName)
+            return true;
+    return false;
 }
 
 bool HasXmlExtension(const CGeString& name)
@@ -156,11 +170,13 @@ void CQmDialogSystem::LoadStringList(TiXmlElement* root)
         const char* name = RequiredAttr(e, "string_name");
         if (!name)
             continue;
-        const CGeString key(name);
-        if (strings.Find(key))
+        // One walk of the tree: a name already there keeps its first entry.
+        CGeString key(name);
+        const uint32_t before = strings.Count();
+        DialogStringEntry& entry = strings.InsertNode(key, DialogStringEntry())->value;
+        if (strings.Count() == before)
             continue;
-        DialogStringEntry& entry = strings[key];
-        entry.name = key;
+        entry.name = std::move(key);
         if (const char* file = Attr(e, "file_name"))
             entry.file_name = file;
         if (const char* text = FirstText(e))
@@ -203,12 +219,15 @@ void CQmDialogSystem::LoadConversationSet(TiXmlElement* root)
 void CQmDialogSystem::ReadConversation(TiXmlElement* element)
 {
     const char* name = RequiredAttr(element, "name");
-    if (!name || FindConversation(CGeString(name)))
+    if (!name)
+        return;
+    CGeString conversationName(name);
+    if (FindConversation(conversationName))
         return;
     const char* topicAttr = Attr(element, "topic_name");
     const char* opponentAttr = Attr(element, "opponent_name");
     const CGeString topicName = topicAttr ? topicAttr : kGeneralTopic;
-    const CGeString opponent = opponentAttr ? opponentAttr : "";
+    CGeString opponent = opponentAttr ? opponentAttr : "";
 
     if (topicAttr && *topicAttr && !opponent.IsEmpty()) {
         if (auto* topicNode = topics.Find(topicName))
@@ -218,16 +237,17 @@ void CQmDialogSystem::ReadConversation(TiXmlElement* element)
     }
 
     DialogTopic& topic = topics[topicName];
-    topic.topic_name = topicName;
-    DialogConversation& conversation = topic.conversations[CGeString(name)];
-    conversation.topic_name = topicAttr ? topicAttr : "";
-    conversation.opponent_name = opponent;
-    conversation.name = name;
+    if (topic.topic_name != topicName)
+        topic.topic_name = topicName;
+    DialogConversation& conversation = topic.conversations.InsertNode(conversationName, DialogConversation())->value;
+    conversation.topic_name = topicAttr ? topicName : CGeString();
+    conversation.opponent_name = std::move(opponent);
+    conversation.name = std::move(conversationName);
     conversation.nodes.SetGrowStep(16);
 
     for (TiXmlElement* n = element->FirstChildElement("node"); n; n = n->NextSiblingElement("node")) {
         const char* nodeName = RequiredAttr(n, "name");
-        if (!nodeName || conversation.FindNode(CGeString(nodeName)))
+        if (!nodeName || HasNode(conversation, nodeName))
             continue;
         DialogNode node;
         const char* actor = RequiredAttr(n, "actor_name");
