@@ -11,6 +11,14 @@
 
 namespace {
 
+// The modes a test put in place of the display's; listed while set.
+std::vector<D3DDISPLAYMODE>& TestModes()
+{
+    static std::vector<D3DDISPLAYMODE> modes;
+    return modes;
+}
+bool g_testModesSet = false;
+
 class D3d9Direct3D final : public WinRefCounted<IDirect3D9> {
 public:
     D3d9Direct3D() { ReadModes(); }
@@ -75,6 +83,10 @@ private:
     // SDL lists a mode once per pixel format; Direct3D once per size and rate.
     void ReadModes()
     {
+        if (g_testModesSet) {
+            m_modes = TestModes();
+            return;
+        }
         int count = SDL_GetNumDisplayModes(0);
         for (int i = 0; i < count; ++i) {
             SDL_DisplayMode mode = {};
@@ -102,6 +114,12 @@ HRESULT D3d9Direct3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE, D3DCAPS9* caps)
 }
 
 }  // namespace
+
+void D3d9SetTestDisplayModes(const D3DDISPLAYMODE* modes, UINT count)
+{
+    g_testModesSet = modes != nullptr;
+    TestModes().assign(modes, modes ? modes + count : modes);
+}
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion)
 {

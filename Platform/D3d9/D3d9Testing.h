@@ -22,6 +22,11 @@ void D3d9FailNextCreations(IDirect3DDevice9* device, int count, HRESULT result);
 // applied, into `pixels` (A8R8G8B8, top row first, width x height).
 void D3d9CaptureNextPresent(IDirect3DDevice9* device, uint32_t* pixels, UINT width, UINT height);
 
+// IDirect3D9 objects created after this call list these display modes, in
+// this order, in place of the display's (which a headless or virtual display
+// cannot choose); null goes back to the display's.
+void D3d9SetTestDisplayModes(const D3DDISPLAYMODE* modes, UINT count);
+
 // Present parameters for a windowed device: one back buffer of the given size
 // and format, discarded at each Present, presented at once, no automatic
 // depth buffer. Tests and benchmarks start from these and change what they need.

@@ -1,12 +1,16 @@
 -- The demo game's program-wide script: run once at start-up, before the logos.
 
 function global_init()
+    -- The logos give way to the menu; its "but_new" opens this location.
+    SetStartLocation("loc01")
+end
+
+-- A new game starts from nothing: the processor has just emptied the quests,
+-- the variables and the inventory, and the start location loads after this.
+function on_start_new_game()
     VarSet("demo_started", 1)
     QuestPass("prologue", "voyage", 1)
-    SetStartLocation("loc01")
-    -- The first location is asked for now; the change, and the screen's fade
-    -- in from black, run in the game's first frames, once the logos are over.
-    ChangeLocation("loc01", "")
+    -- The first location fades in from black.
     StartScreenEffect("fading", -2)
     -- The harbour theme fades in over two seconds; the surf rolls beside it.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)

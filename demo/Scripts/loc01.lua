@@ -8,7 +8,7 @@ function loc01_init()
     SetMainHero("hero")
     PermitActorAction("door", "USE")
     PermitActorAction("keeper", "TALK")
-    -- The location asks for the theme global_init started, so the music check
+    -- The location asks for the theme the new game started, so the music check
     -- of a location change keeps it playing; the crate chimes from its place.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
     StartSound("front_crate", "bell", "Sounds/chime.ogg", true)

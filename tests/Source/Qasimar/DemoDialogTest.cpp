@@ -29,9 +29,9 @@ protected:
     {
         CGamePlayHarness::Options options;
         options.pack = QM_DEMO_PACK;
-        ASSERT_TRUE(game.Start(options));
         // The puzzle of the three tiles counts as solved: it stays shut.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
+        ASSERT_TRUE(game.Start(options));
         game.StepSeconds(1.0);
         ASSERT_NE(nullptr, game.Location());
         ASSERT_NE(nullptr, g_dialogSystem);
@@ -143,8 +143,8 @@ protected:
         options.width = kPixelWidth;
         options.height = kPixelHeight;
         options.frameMilliseconds = 80;
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(game.Start(options));
-        CQmQuests::Pass("three_tiles", "voyage", 1);
         game.StepSeconds(1.0);
         ASSERT_NE(nullptr, g_dialogSystem);
     }

@@ -27,8 +27,8 @@ protected:
     {
         CGamePlayHarness::Options options;
         options.pack = QM_DEMO_PACK;
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(game.Start(options));
-        CQmQuests::Pass("three_tiles", "voyage", 1);
         game.StepSeconds(1.0);
         ASSERT_NE(nullptr, game.Location());
     }

@@ -35,10 +35,9 @@ protected:
         options.width = kWidth;
         options.height = kHeight;
         options.frameMilliseconds = 80; // the reference size draws slowly in software
-        ASSERT_TRUE(game.Start(options));
-        // "global_init" has asked for loc01; it loads in the first frames.
         if (puzzleSolvedBefore)
-            CQmQuests::Pass("three_tiles", "voyage", 1);
+            options.onNewGame = "QuestPass('three_tiles', 'voyage')";
+        ASSERT_TRUE(game.Start(options));
         game.StepSeconds(1.0);
         ASSERT_NE(nullptr, game.Location());
         ASSERT_NE(nullptr, g_puzzleManager);

@@ -54,9 +54,9 @@ protected:
         CGamePlayHarness::Options options;
         options.pack = QM_DEMO_PACK;
         options.extraPacks = {pack};
-        ASSERT_TRUE(game.Start(options));
         // The puzzle of the three tiles counts as solved: it stays shut.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
+        ASSERT_TRUE(game.Start(options));
         game.StepSeconds(2.0);
         ASSERT_NE(nullptr, game.Location());
         hero = game.Entity("hero");

@@ -13,12 +13,15 @@
 #include "Engine/Core/Common/GeRandom.h"
 #include "Engine/Core/Common/GeTimer.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Platform/Win32/WinMessages.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
+#include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/Qasimar/QmStartup.h"
 #include "tests/Support/TestTempDir.h"
 
@@ -53,6 +56,13 @@ public:
         uint32_t height = 256;
         uint32_t seed = 1; // GeSrand after start-up
         int64_t frameMilliseconds = 40;
+        // Start a new game as the player does: the menu opens on its main
+        // page, as at the end of the logos, and "but_new" is clicked. Off,
+        // the game waits with no location after "global_init".
+        bool newGame = true;
+        // Script text run at the end of "on_start_new_game", before the start
+        // location loads: what a test needs of the game before it begins.
+        std::string onNewGame;
     };
 
     // A clock that moves one frame's time at every reading pair: the timer
@@ -66,8 +76,10 @@ public:
 
     ~CGamePlayHarness() { Stop(); }
 
-    // Start-up, the game processor's initialisation ("global_init" runs);
-    // the logo sequence is not played. False when there is no device.
+    // Start-up, the game processor's initialisation ("global_init" runs) and,
+    // unless the options say otherwise, a new game started from the menu; the
+    // logo sequence is not played. False when there is no device, or when the
+    // new game did not reach a location.
     bool Start(const Options& options)
     {
         m_options = options;
@@ -88,7 +100,51 @@ public:
         g_geTimer = m_timer;
         GeSrand(options.seed);
         g_gameProcessor->Init();
-        return true;
+        return !options.newGame || StartNewGameFromMenu(options.onNewGame);
+    }
+
+    // The control of a set that the GUI manager holds; null when either is missing.
+    static CGuiControl* MenuControl(const char* set, const char* name)
+    {
+        CGuiControlSet* controls = g_guiManager ? g_guiManager->FindControlSet(CGeString(set)) : nullptr;
+        return controls ? controls->FindControl(CGeString(name)) : nullptr;
+    }
+
+    // The pointer moves onto the middle of a control, and in the next frame
+    // clicks there.
+    void ClickControl(const CGuiControl& control)
+    {
+        const Vec2 origin = control.ScreenOrigin();
+        const float x = origin.x + control.width * 0.5f, y = origin.y + control.height * 0.5f;
+        MoveMouse(x, y);
+        Step();
+        Click(x, y);
+    }
+
+    // The menu opens on its main page, as at the end of the logos, and its
+    // "but_new" is clicked; true when the start location is current after.
+    bool StartNewGameFromMenu(const std::string& onNewGame = "")
+    {
+        if (!onNewGame.empty()) {
+            const std::string wrapper = "local demo = on_start_new_game\n"
+                                        "function on_start_new_game()\n"
+                                        "    if demo then demo() end\n" +
+                                        onNewGame + "\nend\n";
+            CGeString error;
+            if (!ScriptRunString(wrapper.c_str(), error)) {
+                ADD_FAILURE() << error.c_str();
+                return false;
+            }
+        }
+        g_gameProcessor->OpenMenu(0);
+        Step();
+        CGuiControl* button = MenuControl("main_menu", "but_new");
+        if (!button)
+            return false;
+        ClickControl(*button);
+        for (int frame = 0; frame < 4 && !Location(); ++frame)
+            Step();
+        return Location() != nullptr;
     }
 
     // Frames of the game processor, each one frame's time long.

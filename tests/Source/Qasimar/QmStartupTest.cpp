@@ -58,20 +58,18 @@ void SmallWindow(GeDeviceConfig& settings)
     settings.refreshRate = 1; // no display mode has it: the size is kept
 }
 
-// A left click at the centre of a menu control, posted to the window.
-void ClickControl(const char* set, const char* name)
+// The centre of a menu control in window pixels; false when it is missing.
+bool ControlCentre(const char* set, const char* name, LPARAM& at)
 {
     CGuiControlSet* controls = g_guiManager ? g_guiManager->FindControlSet(CGeString(set)) : nullptr;
     CGuiControl* control = controls ? controls->FindControl(CGeString(name)) : nullptr;
     if (!control || !g_pGmDevice)
-        return;
+        return false;
     const Vec2 origin = control->ScreenOrigin();
     const int x = int((origin.x + control->width * 0.5f) * kWidth / 1280.0f);
     const int y = int((origin.y + control->height * 0.5f) * kHeight / 1024.0f);
-    const LPARAM at = LPARAM((y << 16) | x);
-    PostMessageA(g_pGmDevice->GetWindow(), WM_MOUSEMOVE, 0, at);
-    PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONDOWN, 1, at);
-    PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONUP, 0, at);
+    at = LPARAM((y << 16) | x);
+    return true;
 }
 
 // The click event of a menu control, as its own press and release post it.
@@ -92,7 +90,8 @@ void PostClickEvent(const char* set, const char* name)
 
 // A clock that moves 0.1 s at every reading, so that every frame lasts 0.1 s;
 // past each capture's time it captures the next presented frame, past each
-// click's time it clicks a menu control once, past closeAfter seconds it asks
+// click's time it moves the pointer onto a menu control and clicks there in
+// the next frame (as a player's hand does), past closeAfter seconds it asks
 // the window to close.
 class FrameClock : public CGeClock {
 public:
@@ -107,11 +106,20 @@ public:
             }
         }
         for (Click& click : clicks) {
-            if (click.name && ticks >= click.at) {
-                if (click.byEvent)
-                    PostClickEvent(click.set, click.name);
-                else
-                    ClickControl(click.set, click.name);
+            if (!click.name || ticks < click.at)
+                continue;
+            LPARAM at = 0;
+            if (click.byEvent) {
+                PostClickEvent(click.set, click.name);
+                click.name = nullptr;
+            } else if (!ControlCentre(click.set, click.name, at)) {
+                click.name = nullptr;
+            } else if (!click.pointed) {
+                PostMessageA(g_pGmDevice->GetWindow(), WM_MOUSEMOVE, 0, at);
+                click.pointed = true;
+            } else {
+                PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONDOWN, 1, at);
+                PostMessageA(g_pGmDevice->GetWindow(), WM_LBUTTONUP, 0, at);
                 click.name = nullptr;
             }
         }
@@ -135,6 +143,7 @@ public:
         const char* set;
         const char* name;
         bool byEvent = false; // the control's click event alone, wherever the pointer is
+        bool pointed = false;
     };
     std::vector<Click> clicks;
     bool closeSent = false;
@@ -219,17 +228,19 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     for (const char* name : {"show_aux_geom", "show_aux_info", "show_aux_profiler", "camera_movement"})
         EXPECT_TRUE(AuxOverlay::IsRegistered(name)) << name;
 
-    // The logo (3 s) plays at 0.1 s a frame, the game's frames follow, the
-    // close request at 5 s asks the menu's quit question of an unsaved game,
-    // and its "btn_no" at 5.5 s ends the loop.
+    // The logo (3 s) plays at 0.1 s a frame and gives way to the menu; the
+    // pointer comes onto "but_new" at 3.3 s and clicks it in the next frame,
+    // which starts the game at loc01; the close request at 5 s asks the
+    // menu's quit question of an unsaved game, and its "btn_no" at 5.5 s ends
+    // the loop.
     // A frame at 1.5 s shows the logo at full opacity, centred on black; one
-    // at 4.5 s is part of the 2 s fade in from black that "global_init" asked
+    // at 4.5 s is part of the 2 s fade in from black that the new game asked
     // for, over the game's grey (the loading screen's fades are over by then,
     // and without the fade these pixels are the full grey).
     std::vector<uint32_t> pixels(kWidth * kHeight, 0x12345678);
     std::vector<uint32_t> fading(kWidth * kHeight, 0x12345678);
     m_clock.captures = {{1500, pixels.data()}, {4500, fading.data()}};
-    m_clock.clicks = {{5500, "main_menu", "btn_no", true}};
+    m_clock.clicks = {{3300, "main_menu", "but_new"}, {5500, "main_menu", "btn_no", true}};
     const uint32_t frames = RunWithClock(5);
     EXPECT_EQ(0u, pixels[0] & 0x00FFFFFF) << "the logo frames are cleared to black";
     // The demo's logo, 640 by 320 and centred on the 1280 by 1024 reference
@@ -246,8 +257,8 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
     EXPECT_GT(frames, 5u);
     EXPECT_GE(g_gameProcessor->framesRendered, 30u + frames);
     EXPECT_EQ(0, g_gameProcessor->logosPlaying);
-    // The location change that "global_init" asked for held the input lock
-    // after the logo, which kept the menu shut; the close request opened it.
+    // The menu opened after the logo and again on the close request; the new
+    // game between them emptied the variables.
     EXPECT_EQ(1, g_gameProcessor->menuOpen);
     EXPECT_EQ(1, CQmGameVars::GetValue("menu_opened"));
     EXPECT_EQ(1, g_quitRequested);
@@ -267,7 +278,7 @@ TEST_F(StartupTest, DemoStartsPlaysItsLogoAndEndsWhenTheWindowCloses)
         }
     }
 
-    // "global_init" of the demo's "Scripts/global.lua" ran.
+    // "on_start_new_game" of the demo's "Scripts/global.lua" ran.
     EXPECT_EQ(1, CQmGameVars::GetValue("demo_started"));
     EXPECT_TRUE(CQmQuests::GetValue("prologue", "voyage"));
 

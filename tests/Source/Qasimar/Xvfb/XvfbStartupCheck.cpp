@@ -1,7 +1,8 @@
 // End-to-end check of the program itself on a real X server (run under
 // xvfb-run): qasimar starts in the folder that holds it and its pack, with a
 // temporary per-user folder; its window appears with the program's caption
-// and shows the demo's logo, then the demo's first location, "loc01" (the
+// and shows the demo's logo, then the menu, whose "but_new" (clicked through
+// XTest) starts the game at the demo's first location, "loc01" (the
 // painted yard, wall and pillar, the crates before the wall, beside the pillar
 // and hidden behind it, the board sprite), read from the window's pixels;
 // then the player's hand through XTest: the three tiles' puzzle, which opens
@@ -106,6 +107,11 @@ const LocationPoint kLoc01[] = {
 
 // The centre of the unsaved game's quit button "btn_no".
 const int kQuit[2] = {760, 526};
+// The main page's "but_new": a point of its plain face away from its text,
+// and its centre; the face's colour.
+const double kNewFace[2] = {896.0 / 1280.0, 246.0 / 1024.0};
+const double kNewCentre[2] = {1040.0 / 1280.0, 266.0 / 1024.0};
+const unsigned long kButtonFace = 0x6B4A2B;
 
 bool Near(unsigned long pixel, unsigned long rgb)
 {
@@ -344,10 +350,23 @@ int main(int argc, char** argv)
     Check(window != 0, "the program's window with its caption");
     Check(copper, "the demo's logo in the window");
 
-    // After the logos "global_init" changes to "loc01", which shows once its
-    // loading fade is over.
+    // The logos give way to the menu's main page; a click on "but_new" starts
+    // the game at "loc01", which shows once its loading fade is over.
     XvfbFakeInput input;
     Check(input.Load(display), "the X server's XTEST calls");
+    FakePointer pointer;
+    Check(pointer.Load(), "the XTEST pointer calls");
+    bool menu = false;
+    const auto logoStart = std::chrono::steady_clock::now();
+    while (window && copper && !menu && std::chrono::steady_clock::now() - logoStart < std::chrono::seconds(60)) {
+        menu = Near(PicturePixel(display, window, kNewFace[0], kNewFace[1]), kButtonFace);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!menu && window)
+        printf("pixel %06lx on the new-game button\n", PicturePixel(display, window, kNewFace[0], kNewFace[1]));
+    Check(menu, "the menu's main page after the logos");
+    if (menu && pointer.motion)
+        pointer.Click(display, window, kNewCentre[0], kNewCentre[1]);
     std::vector<unsigned long> pixels;
     const auto logoSeen = std::chrono::steady_clock::now();
     while (window && copper && std::chrono::steady_clock::now() - logoSeen < std::chrono::seconds(90)) {
@@ -367,8 +386,6 @@ int main(int argc, char** argv)
     // the clicks while it is open: a click turns a tile a quarter, the first
     // stands at 90 degrees, the second at 180, the third at 270. Clicks on one
     // tile are spaced so that no two make a double click.
-    FakePointer pointer;
-    Check(pointer.Load(), "the XTEST pointer calls");
     const bool opened = window && pointer.motion && !WaitForTrace(tracePath, "The three tiles: opened", 60).empty();
     Check(opened, "the three tiles' puzzle opened");
     if (opened) {
