@@ -8,19 +8,6 @@ function loc01_init()
     SetMainHero("hero")
     PermitActorAction("door", "USE")
     PermitActorAction("keeper", "TALK")
-    PermitActorAction("taper", "USE")
-    -- The hero sets out with his tinderbox; the taper lies in the yard until
-    -- he picks it up, and the lantern stays lit once lit.
-    if not QuestIsPassed("tinderbox_given", "voyage") then
-        QuestPass("tinderbox_given", "voyage", 1)
-        AddToInventory("tinderbox")
-    end
-    if QuestIsPassed("taper_taken", "loc01") then
-        EnableEntityProperty("taper", -1, false)
-    end
-    if QuestIsPassed("lantern_lit", "loc01") then
-        StartSpriteAnim("lantern", "lit")
-    end
     -- The location asks for the theme global_init started, so the music check
     -- of a location change keeps it playing; the crate chimes from its place.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
@@ -46,6 +33,19 @@ function loc01_init()
     SetEntityScale("buoy", 0.4)
     Start2DLinkedAnim("flag", "wave")
     LoadOverlayDocument("Documents/notice.xml")
+    -- The hero sets out with his tinderbox; the taper lies in the yard until
+    -- he picks it up, and the lantern stays lit once lit.
+    PermitActorAction("taper", "USE")
+    if not QuestIsPassed("tinderbox_given", "voyage") then
+        QuestPass("tinderbox_given", "voyage", 1)
+        AddToInventory("tinderbox")
+    end
+    if QuestIsPassed("taper_taken", "loc01") then
+        EnableEntityProperty("taper", -1, false)
+    end
+    if QuestIsPassed("lantern_lit", "loc01") then
+        StartSpriteAnim("lantern", "lit")
+    end
     -- The tour: only a test sets demo_tour. A second after the entry the tour
     -- marker walks into the second camera's zone, a second later the game
     -- goes to loc02, which sends it back. The shipped demo stays here, on the

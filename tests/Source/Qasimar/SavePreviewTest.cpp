@@ -66,11 +66,12 @@ TEST(SavePreview, TheSlotsPictureIsTheLocationAloneScaledTo512)
     // arrival: it counts as solved here.
     CGeString error;
     ASSERT_TRUE(ScriptRunString("QuestPass('three_tiles', 'voyage')", error)) << error.c_str();
-    // The pointer over the yard: at the top edge it would bring the
-    // inventory's strip down, which the slot's picture leaves out.
-    game.MoveMouse(640.0f, 600.0f);
     game.StepSeconds(3.0);
     ASSERT_NE(nullptr, game.Location());
+    // The pointer over the yard, where the inventory's strip, which the
+    // slot's picture leaves out, has gone up.
+    game.MoveMouse(640.0f, 600.0f);
+    game.StepSeconds(3.5);
     const std::vector<uint32_t> frame = game.CaptureFrame();
 
     // The notice on screen: the frame shows it around the centre.
