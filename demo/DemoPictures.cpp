@@ -17,6 +17,13 @@
 // 512 x 224) and puzzle_tile1.tga to puzzle_tile3.tga (red, green and blue
 // tiles, 128 x 128, each with a light mark at the middle of its top edge, so
 // that a tile stands upright when its mark is on top).
+// For the inventory, in DIR/Inventory: panel.tga (the strip's dark wood),
+// cell.tga (a cell's inset), menu.tga (the menu button), hint.tga (the
+// tooltip's ground), void.tga (clear, 8 x 8) and in icons/ the three items'
+// 64 x 64 pictures: taper.tga (a white candle), tinderbox.tga (a brown box
+// with a grey flint) and lit_taper.tga (the candle with its flame); in
+// DIR/Textures lantern.tga (the yard's lantern, two 64 x 64 frames: dark,
+// then lit); DIR/psystextures/boom_p0.tga (the inventory's spark, 16 x 16).
 // All are drawn from simple shapes so that the demo's data is all the
 // project's own.
 #include <cmath>
@@ -75,6 +82,66 @@ bool WriteTga(const Picture& picture, const std::string& path)
         ok = ok && fwrite(bgra, 4, 1, file) == 1;
     }
     return fclose(file) == 0 && ok;
+}
+
+// The inventory's panel, cells, button, tooltip and item icons, the yard's
+// lantern that the lit taper lights, and the spark of a flying item.
+bool WriteInventoryPictures(const std::string& root, const std::string& textures)
+{
+    std::error_code error;
+    const std::string inventory = root + "/Inventory", icons = inventory + "/icons", sparks = root + "/psystextures";
+    std::filesystem::create_directories(icons, error);
+    std::filesystem::create_directories(sparks, error);
+
+    Picture panel(64, 64, 0xF0402818);
+    panel.Box(0, 0, 64, 4, 0xFF7A5030);
+    panel.Box(0, 60, 64, 64, 0xFF7A5030);
+    Picture cell(64, 64, 0xFF7A5030);
+    cell.Box(3, 3, 61, 61, 0xFF20140C);
+    Picture menu(48, 48, 0x00000000);
+    menu.Disc(24.0f, 24.0f, 22.0f, 0xFFC87533);
+    for (int bar = 0; bar < 3; ++bar)
+        menu.Box(13, 14 + bar * 8, 35, 18 + bar * 8, 0xFFF8F0D8);
+    Picture hint(16, 16, 0xE0102040);
+    Picture clear(8, 8, 0x00000000);
+
+    const uint32_t wax = 0xFFF4F0E0, flame = 0xFFFFC020;
+    Picture taper(64, 64, 0x00000000);
+    taper.Box(26, 20, 38, 60, wax);
+    taper.Box(31, 12, 33, 20, 0xFF303030); // the wick
+    Picture tinderbox(64, 64, 0x00000000);
+    tinderbox.Box(8, 24, 56, 56, 0xFF8A5A2A);
+    tinderbox.Box(8, 24, 56, 28, 0xFFB07A40); // the lid's edge
+    tinderbox.Disc(40.0f, 18.0f, 9.0f, 0xFF9098A0); // the flint on top
+    Picture litTaper = taper;
+    litTaper.Disc(32.0f, 8.0f, 7.0f, flame);
+    litTaper.Disc(32.0f, 9.0f, 3.0f, 0xFFFFFFE0);
+
+    // Two frames: the lantern dark, then with its glass aglow.
+    Picture lantern(128, 64, 0x00000000);
+    for (int frame = 0; frame < 2; ++frame) {
+        const int x = frame * 64;
+        lantern.Box(x + 16, 4, x + 48, 10, 0xFF303030);  // the cap
+        lantern.Box(x + 14, 10, x + 50, 58, 0xFF303030); // the frame
+        lantern.Box(x + 18, 14, x + 46, 54, frame == 0 ? 0xFF283040 : flame);
+    }
+    lantern.Disc(96.0f, 34.0f, 8.0f, 0xFFFFFFE0);
+
+    Picture spark(16, 16, 0x00000000);
+    spark.Disc(8.0f, 8.0f, 7.5f, 0xFFFF9020);
+    spark.Disc(8.0f, 8.0f, 3.5f, 0xFFFFF0C0);
+
+    const std::pair<const Picture*, std::string> pictures[] = {
+        {&panel, inventory + "/panel.tga"},          {&cell, inventory + "/cell.tga"},
+        {&menu, inventory + "/menu.tga"},            {&hint, inventory + "/hint.tga"},
+        {&clear, inventory + "/void.tga"},           {&taper, icons + "/taper.tga"},
+        {&tinderbox, icons + "/tinderbox.tga"},      {&litTaper, icons + "/lit_taper.tga"},
+        {&lantern, textures + "/lantern.tga"},       {&spark, sparks + "/boom_p0.tga"},
+    };
+    bool written = true;
+    for (const auto& picture : pictures)
+        written = WriteTga(*picture.first, picture.second) && written;
+    return written;
 }
 
 } // namespace
@@ -181,6 +248,8 @@ int main(int argc, char** argv)
     hint.Box(3, 3, 357, 78, 0xE8182440);
     for (int row = 0; row < 29; ++row)
         hint.Box(40 + row / 2, 81 + row, 72 - row / 2, 82 + row, copper);
+
+    written = WriteInventoryPictures(argv[1], textures) && written;
 
     const std::string gui = std::string(argv[1]) + "/Gui";
     std::filesystem::create_directories(gui + "/pic", error);

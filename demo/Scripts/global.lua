@@ -41,3 +41,23 @@ end
 function on_dialog_end(conversation, node, actor)
     VarSet("dialog_end_" .. conversation, 1)
 end
+
+-- The inventory's mixing rules: the taper and the tinderbox, in either
+-- order, make the lit taper. It takes the place of the clicked item: after
+-- that item's predecessor, or at the front when it had none.
+local function IsTaperAndTinderbox(a, b)
+    return (a == "taper" and b == "tinderbox") or (a == "tinderbox" and b == "taper")
+end
+
+function global_test_mix_invitems(selected, clicked)
+    if IsTaperAndTinderbox(selected, clicked) then
+        SysReturn("true")
+    end
+end
+
+function global_mix_invitems(selected, clicked, before)
+    AddToInventory("lit_taper", before or "")
+    DeleteFromInventory(selected)
+    DeleteFromInventory(clicked)
+    VarSet("mixed_lit_taper", 1)
+end

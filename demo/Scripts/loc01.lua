@@ -33,6 +33,19 @@ function loc01_init()
     SetEntityScale("buoy", 0.4)
     Start2DLinkedAnim("flag", "wave")
     LoadOverlayDocument("Documents/notice.xml")
+    -- The hero sets out with his tinderbox; the taper lies in the yard until
+    -- he picks it up, and the lantern stays lit once lit.
+    PermitActorAction("taper", "USE")
+    if not QuestIsPassed("tinderbox_given", "voyage") then
+        QuestPass("tinderbox_given", "voyage", 1)
+        AddToInventory("tinderbox")
+    end
+    if QuestIsPassed("taper_taken", "loc01") then
+        EnableEntityProperty("taper", -1, false)
+    end
+    if QuestIsPassed("lantern_lit", "loc01") then
+        StartSpriteAnim("lantern", "lit")
+    end
     -- The tour: only a test sets demo_tour. A second after the entry the tour
     -- marker walks into the second camera's zone, a second later the game
     -- goes to loc02, which sends it back. The shipped demo stays here, on the
@@ -124,6 +137,43 @@ loc01_uses["door"] = function(entity)
     VarSet("door_uses", VarGet("door_uses") + 1)
     local x, y, z = GetEntityPosition("hero")
     SysLog(string.format("loc01: the hero uses the door from %.1f %.1f %.1f\n", x, y, z))
+end
+
+-- The taper: picked up, it leaves the yard and flies into the inventory from
+-- where it lay on the screen (its place on the reference screen as the first
+-- camera sees it); a hint and the arrow then show what it is for.
+function PickUpTaper()
+    if QuestIsPassed("taper_taken", "loc01") then
+        return
+    end
+    QuestPass("taper_taken", "loc01", 1)
+    EnableEntityProperty("taper", -1, false)
+    AddToInventory("taper", 582, 611)
+    loc01_guide_to_lantern()
+end
+
+loc01_uses["taper"] = PickUpTaper
+
+-- Items used on the yard's objects: the lit taper lights the lantern, the
+-- yard shakes as it flares up, and the clip of the voyage plays.
+function loc01_test_use_invitem(entity, item)
+    if entity == "lantern" and item == "lit_taper" then
+        SysReturn("true")
+    end
+end
+
+function loc01_use_invitem(entity, item)
+    if entity == "lantern" and item == "lit_taper" then
+        DeleteFromInventory(item)
+        StartSpriteAnim("lantern", "lit")
+        QuestPass("lantern_lit", "loc01", 1)
+        ScreenTint(12, 0.3)
+        loc01_lantern_used()
+    end
+end
+
+function loc01_on_inventory_item_add(item)
+    VarSet("arrived_" .. item, 1)
 end
 
 -- The hero's arrivals: where a walk ended, for the log and the tests.

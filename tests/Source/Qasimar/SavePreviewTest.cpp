@@ -68,6 +68,10 @@ TEST(SavePreview, TheSlotsPictureIsTheLocationAloneScaledTo512)
     CGeString error;
     game.StepSeconds(3.0);
     ASSERT_NE(nullptr, game.Location());
+    // The pointer over the yard, where the inventory's strip, which the
+    // slot's picture leaves out, has gone up.
+    game.MoveMouse(640.0f, 600.0f);
+    game.StepSeconds(3.5);
     const std::vector<uint32_t> frame = game.CaptureFrame();
 
     // The notice on screen: the frame shows it around the centre.

@@ -1,0 +1,216 @@
+// The demo's inventory played in a real window on Xvfb (1024 x 768, run by
+// xvfb-run with SDL's x11 driver): the game starts through the game-play
+// harness (the program's start-up on the packed demo, no logos), the pointer
+// is moved and clicked through the X server's XTEST calls, so every step goes
+// through SDL, the window layer, the mouse, the GUI and the dispatcher, and
+// what the checks read is what the X server shows in the window.
+//
+// The pointer at the top edge brings the strip down; a click on the taper in
+// the yard sends the hero for it and it flies into its cell; a click on it
+// picks it up and its copy follows the pointer to two places; a click on the
+// tinderbox combines the two and the lit taper stands in the tinderbox's
+// cell; carried down, the strip leaves after three seconds, and a click on
+// the lantern uses the lit taper there: once the clip it starts is over, the
+// lantern glows.
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmQuests.h"
+#include "Source/GameClasses/QmScriptProcessor.h"
+#include "Source/GameClasses/QmVideoPlayer.h"
+#include "tests/Source/Qasimar/GamePlayHarness.h"
+#include "tests/Support/XvfbCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kWidth = 1024, kHeight = 768;
+constexpr uint32_t kWax = 0xF4F0E0;       // the taper
+constexpr uint32_t kFlame = 0xFFC020;     // the lit taper's flame, the lit lantern
+constexpr uint32_t kCellInset = 0x20140C; // a cell's dark inside
+
+class XvfbDemoItems : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CGamePlayHarness::Options options;
+        options.pack = QM_DEMO_PACK;
+        options.width = kWidth;
+        options.height = kHeight;
+        ASSERT_TRUE(game.Start(options));
+        // The puzzle of the three tiles counts as solved and stays shut, also
+        // where the yard has already asked for it.
+        CQmQuests::Pass("three_tiles", "voyage", 1);
+        CGeString error;
+        ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", error)) << error.c_str();
+        HWND window = g_pGmDevice->GetWindow();
+        ShowWindow(window, SW_SHOWNORMAL);
+        sdl = XvfbSdlWindow(window);
+        ASSERT_NE(nullptr, sdl);
+        SDL_SysWMinfo info;
+        ASSERT_TRUE(X11Info(sdl, &info));
+        display = info.info.x11.display;
+        xwindow = info.info.x11.window;
+        ASSERT_TRUE(pointer.Load(display)) << "no XTEST library; install libxtst6";
+        game.StepSeconds(1.0);
+        ASSERT_TRUE(XWindowOrigin(sdl, &originX, &originY));
+        PointAt(640.0f, 600.0f);
+        game.StepSeconds(1.5);
+        ASSERT_NE(nullptr, game.Location());
+        inventory = dynamic_cast<CQmInventory*>(g_inventory);
+        ASSERT_NE(nullptr, inventory);
+    }
+
+    static int PixelX(float reference) { return int(reference * float(kWidth) / 1280.0f); }
+    static int PixelY(float reference) { return int(reference * float(kHeight) / 1024.0f); }
+
+    // The pointer to a reference-screen point, then a few frames.
+    void PointAt(float x, float y, uint32_t frames = 3)
+    {
+        pointer.MoveTo(originX + PixelX(x), originY + PixelY(y));
+        game.Step(frames);
+    }
+    // A click as the player makes it: the pointer comes and rests, the button
+    // goes down and up. Clicks lie more than a double click's time apart.
+    void ClickAt(float x, float y)
+    {
+        PointAt(x, y, 10);
+        pointer.Left(true);
+        game.Step(2);
+        pointer.Left(false);
+        game.Step(4);
+    }
+    void ClickCell(uint32_t i)
+    {
+        const Vec2 origin = inventory->cells[i]->ScreenOrigin();
+        ClickAt(origin.x + 48.0f, origin.y + 48.0f);
+    }
+    void OpenStrip()
+    {
+        PointAt(640.0f, 2.0f);
+        game.StepSeconds(0.5);
+        ASSERT_TRUE(inventory->IsOpen());
+    }
+    // Where the camera shows an entity, in reference pixels.
+    Vec2 Reference(const char* entity) const
+    {
+        const Vec4 p = game.Location()->ActiveCamera()->ProjectPoint(game.Entity(entity)->frame.position);
+        return {p.x * 1280.0f / float(kWidth), p.y * 1024.0f / float(kHeight)};
+    }
+
+    // The pixels of a reference rectangle that the X server shows near rgb.
+    uint32_t CountNear(float x0, float y0, float x1, float y1, uint32_t rgb, int tolerance = 24)
+    {
+        XSync(display, False);
+        const int left = std::max(0, PixelX(x0)), top = std::max(0, PixelY(y0));
+        const int w = std::min(int(kWidth), PixelX(x1)) - left, h = std::min(int(kHeight), PixelY(y1)) - top;
+        if (w <= 0 || h <= 0)
+            return 0;
+        XImage* image = XGetImage(display, xwindow, left, top, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+        if (!image)
+            return 0;
+        uint32_t n = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                n += PixelNear(uint32_t(XGetPixel(image, x, y) & 0xFFFFFF), rgb, tolerance) ? 1 : 0;
+        XDestroyImage(image);
+        return n;
+    }
+    uint32_t CountInCell(const Vec2& cell, uint32_t rgb, int tolerance = 24)
+    {
+        return CountNear(cell.x, cell.y, cell.x + 96.0f, cell.y + 96.0f, rgb, tolerance);
+    }
+
+    CGamePlayHarness game;
+    CQmInventory* inventory = nullptr;
+    SDL_Window* sdl = nullptr;
+    Display* display = nullptr;
+    Window xwindow = 0;
+    XvfbFakeInput pointer;
+    int originX = 0;
+    int originY = 0;
+};
+
+} // namespace
+
+TEST_F(XvfbDemoItems, TheStripPicksCombinesAndUsesTheItems)
+{
+    // Nothing at the top while the pointer rests over the yard.
+    EXPECT_FALSE(inventory->IsOpen());
+    EXPECT_LT(CountNear(320, 0, 960, 120, kCellInset, 6), 20u) << "no strip on the screen";
+
+    // A click on the taper: the hero fetches it and it flies into its cell.
+    const Vec2 taper = Reference("taper");
+    EXPECT_GT(CountNear(taper.x - 8, taper.y - 8, taper.x + 8, taper.y + 8, kWax), 10u) << "the taper in the yard";
+    ClickAt(taper.x, taper.y);
+    for (int step = 0; step < 500 && !CQmQuests::Find("taper_taken", "loc01"); ++step)
+        game.Step();
+    ASSERT_NE(nullptr, CQmQuests::Find("taper_taken", "loc01")) << "the hero never picked the taper up";
+    game.StepSeconds(2.0);
+    ASSERT_NE(nullptr, inventory->FindItem(CGeString("taper")));
+    // Away from the strip for three seconds: it leaves.
+    PointAt(640.0f, 600.0f);
+    game.StepSeconds(3.5);
+    ASSERT_FALSE(inventory->IsOpen());
+    EXPECT_LT(CountNear(320, 0, 960, 120, kCellInset, 6), 20u) << "the strip has gone up";
+
+    // The pointer at the top edge brings it down.
+    OpenStrip();
+    const Vec2 cell0 = inventory->cells[0]->ScreenOrigin(), cell1 = inventory->cells[1]->ScreenOrigin();
+    EXPECT_GT(CountInCell(cell0, kCellInset, 6), 100u) << "the cells show";
+    EXPECT_GT(CountInCell(cell1, kWax), 50u) << "the taper in its cell";
+
+    // Picked up, its copy follows the pointer.
+    ClickCell(1);
+    ASSERT_TRUE(inventory->HasSelection());
+    for (const Vec2 at : {Vec2{700.0f, 300.0f}, Vec2{400.0f, 500.0f}}) {
+        PointAt(at.x, at.y);
+        EXPECT_GT(CountNear(at.x, at.y, at.x + 64, at.y + 64, kWax), 30u) << at.x << ", " << at.y;
+    }
+
+    // On the tinderbox: the lit taper in its cell, the taper's cell empty.
+    OpenStrip();
+    ClickCell(0);
+    EXPECT_EQ(1, CQmGameVars::GetValue("mixed_lit_taper"));
+    EXPECT_GT(CountInCell(cell0, kFlame), 20u) << "the lit taper's flame";
+    EXPECT_EQ(0u, CountInCell(cell1, kWax)) << "the taper's cell is empty";
+
+    // Picked up and carried down: the strip leaves after three seconds.
+    ClickCell(0);
+    ASSERT_TRUE(inventory->HasSelection());
+    const Vec2 lantern = Reference("lantern");
+    PointAt(lantern.x, lantern.y);
+    game.StepSeconds(2.5);
+    EXPECT_TRUE(inventory->IsOpen());
+    game.StepSeconds(1.0);
+    EXPECT_FALSE(inventory->IsOpen());
+    game.StepSeconds(0.5);
+    EXPECT_LT(CountNear(320, 0, 960, 120, kCellInset, 6), 20u) << "the strip has left";
+
+    // A click on the lantern: the hero carries the lit taper there and
+    // lights it; once the clip is over, its glass glows.
+    EXPECT_EQ(0u, CountNear(lantern.x - 12, lantern.y - 12, lantern.x + 12, lantern.y + 12, kFlame))
+        << "the lantern is dark";
+    ClickAt(lantern.x, lantern.y);
+    EXPECT_FALSE(inventory->HasSelection()) << "the click used the item";
+    for (int step = 0; step < 500 && !CQmQuests::Find("lantern_lit", "loc01"); ++step)
+        game.Step();
+    ASSERT_NE(nullptr, CQmQuests::Find("lantern_lit", "loc01")) << "the hero never reached the lantern";
+    PointAt(640.0f, 600.0f);
+    for (int wait = 0; wait < 100 && game.Location()->video; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        game.Step();
+    }
+    EXPECT_EQ(nullptr, game.Location()->video) << "the clip ended";
+    game.StepSeconds(0.5);
+    EXPECT_GT(CountNear(lantern.x - 12, lantern.y - 12, lantern.x + 12, lantern.y + 12, kFlame), 20u)
+        << "the lantern is lit";
+}
