@@ -20,6 +20,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "Source/Qasimar/QmArcadeDragging.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -248,13 +249,14 @@ CQmBaseArcade* MakeArcade()
 }
 
 const ArcadeFactory kArcadeTable[] = {
-    // "arcade: dragging_tutorial", "arcade: keys"
+    MakeArcade<CQasimarArcade_DraggingTutorial>,
+    // "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
     // "arcade: door", "arcade: ruh fly", "arcade: sail", "arcade: throwing"
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
-    // "arcade: dragging"
+    MakeArcade<CQmArcade_Dragging>,
 };
 
 } // namespace
