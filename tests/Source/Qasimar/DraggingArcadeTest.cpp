@@ -243,6 +243,36 @@ TEST_F(DraggingTest, PushOrPullDecidedByFacingBlockedCellsAndReach)
     }
 }
 
+TEST_F(DraggingTest, TheArrowsFollowTheCameraLaidFlat)
+{
+    struct Case {
+        Vec3 eye;
+        Vec3 right, forward;
+    };
+    const float h = std::sqrt(0.5f);
+    const Case cases[] = {
+        {{0, 600, -800}, {1, 0, 0}, {0, 0, 1}},
+        {{-800, 600, -800}, {h, 0, -h}, {h, 0, h}},
+        {{800, 300, 0}, {0, 0, 1}, {-1, 0, 0}},
+    };
+    CGmCamera* camera = location->ActiveCamera();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.eye.x);
+        camera->eye = c.eye;
+        camera->UpdateView();
+        Start();
+        ASSERT_TRUE(game->started);
+        EXPECT_NEAR(c.right.x, Dragging::s_right.x, 1e-5f);
+        EXPECT_NEAR(c.right.z, Dragging::s_right.z, 1e-5f);
+        EXPECT_NEAR(c.forward.x, Dragging::s_forward.x, 1e-5f);
+        EXPECT_NEAR(c.forward.z, Dragging::s_forward.z, 1e-5f);
+        EXPECT_EQ(0.0f, Dragging::s_forward.y);
+        game->Finish();
+        Frames(100);
+        ASSERT_EQ(nullptr, m_processor->currentArcade);
+    }
+}
+
 TEST_F(DraggingTest, FreeCellsAtTheGridsEdgesAndOutside)
 {
     // The test point is shifted 25 along x; the grid spans -500 to 500.
@@ -289,6 +319,11 @@ TEST_F(DraggingTest, EscapeEndsTheGameAndTheMenuNeverOpens)
 {
     Start();
     Frames(3);
+    // Paused (as under a menu opened by other means) the arrows do nothing.
+    game->Pause();
+    Click("up");
+    EXPECT_EQ(Dragging::kWaiting, game->state);
+    game->Resume();
     Escape();
     EXPECT_FALSE(Journal("menu.open 0"));
     EXPECT_FALSE(m_processor->menuOpen);
