@@ -21,6 +21,7 @@
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
 #include "Source/Qasimar/QasimarArcadeThrowing.h"
+#include "Source/Qasimar/QmArcadeDragging.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmDialogSystem.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -249,7 +250,7 @@ CQmBaseArcade* MakeArcade()
 }
 
 const ArcadeFactory kArcadeTable[] = {
-    // "arcade: dragging_tutorial"
+    MakeArcade<CQasimarArcade_DraggingTutorial>,
     // "arcade: keys"
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
@@ -259,7 +260,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
-    // "arcade: dragging"
+    MakeArcade<CQmArcade_Dragging>,
 };
 
 } // namespace

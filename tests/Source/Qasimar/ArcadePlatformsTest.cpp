@@ -1,21 +1,32 @@
 // The platform climb through the game-play harness on the demo game, headless:
-// the hero and thirteen platforms are placed in the demo's first location, and
-// a test player that sees only the entities' positions clicks when a plain
+// a pack beside the demo's holds the lives' layout and the hero's tracks, the
+// skinned hero and thirteen platforms are placed in the demo's first location,
+// and a test player that sees only the entities' positions clicks when a plain
 // model of the platforms' sliding puts the next platform under the hero at the
-// landing test. It climbs to the win, falls three times to a loss, is left
-// from outside while standing; a refused start, the landing times and the
-// clicks swallowed after the menu are checked on the way.
+// landing test. It climbs to the win, falls three times to a loss (the lives
+// going out one by one), is left from outside while standing; a refused
+// start, the landing times, the camera's lift and the clicks swallowed after
+// the menu are checked on the way.
 #include "Engine/Core/Common/GeLog.h"
+#include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiControlSet.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmPropAnimController.h"
+#include "Source/GameClasses/QmQuests.h"
+#include "Source/GameClasses/QmUnifiedCollector.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "tests/Source/GameClasses/FigureFixtures.h"
 #include "tests/Source/GameClasses/ScriptEventRecorder.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
+#include "tools/fpk/FpkWriter.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -48,13 +59,38 @@ float SlideAhead(const Slide& slide, float x, bool left, int frames)
     return x;
 }
 
+const char* const kTracks[] = {"qasimar_idle_01", "qasimar_jumps_up_start", "qasimar_jumps_up_middle",
+                               "qasimar_jumps_up_end", "qasimar_falls"};
+
+const char kLivesLayout[] = "<GUI><CONTROLSET><C Name='live0' Type='EGCT_CONTROL'/>"
+                            "<C Name='live1' Type='EGCT_CONTROL'/><C Name='live2' Type='EGCT_CONTROL'/>"
+                            "</CONTROLSET></GUI>";
+
 class ArcadePlatforms : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        const std::string pack = m_packs / "platforms.fpk";
+        CFpkWriter writer;
+        std::string error;
+        ASSERT_TRUE(writer.Open(pack.c_str(), &error)) << error;
+        ASSERT_TRUE(writer.AddFile("gui/arcades/platforms.xml", reinterpret_cast<const uint8_t*>(kLivesLayout),
+                                   sizeof(kLivesLayout) - 1, &error))
+            << error;
+        for (const char* track : kTracks) {
+            const animwrite::Bytes bytes = figure::TrackBytes(10, 10.0f, 0.0f);
+            ASSERT_TRUE(writer.AddFile(std::string("anims/") + track + ".geat", bytes.data(), bytes.size(), &error))
+                << error;
+        }
+        ASSERT_TRUE(writer.Finish(&error)) << error;
+
         CGamePlayHarness::Options options;
         options.pack = QM_DEMO_PACK;
+        options.extraPacks = {pack};
         ASSERT_TRUE(harness.Start(options));
+        // The puzzle of the three tiles counts as solved: it stays shut
+        // instead of laying its controls over the game's.
+        CQmQuests::Pass("three_tiles", "voyage", 1);
         harness.StepSeconds(1.0);
         ASSERT_NE(nullptr, harness.Location());
         events = std::make_unique<CScriptEventRecorder>();
@@ -64,11 +100,19 @@ protected:
         game = static_cast<Game*>(found->value);
     }
 
-    // The hero and the platforms, one above the other, the sliding ones in
-    // the middle of their ranges; skip leaves one platform out.
+    // The skinned hero with his tracks and the platforms, one above the
+    // other, the sliding ones in the middle of their ranges; skip leaves one
+    // platform out.
     void Build(int skip = -1)
     {
-        Add("qasimar", 0.0f, 0.0f);
+        CQmEntity* hero = figure::MakeEntity("qasimar");
+        EXPECT_TRUE(AddNamedObject(harness.Location(), hero, CGeString("qasimar"), false));
+        auto* anim = new CQmPropAnimController(hero, 0);
+        hero->SetProp(QM_PROP_ANIM_CONTROLLER, anim);
+        anim->SetEnabled(true);
+        for (const char* track : kTracks)
+            CQmUnifiedCollector::LoadJointsAnimTrack((std::string("anims/") + track + ".geat").c_str(),
+                                                     reinterpret_cast<uintptr_t>(hero));
         for (int i = 0; i < Game::kPlatforms; ++i) {
             if (i == skip)
                 continue;
@@ -101,7 +145,27 @@ protected:
         return int(std::floor((y + 3.0f) / kRise));
     }
 
-    // One frame, noting which way each platform moved.
+    // The track the hero plays, as it shows.
+    std::string Playing() const
+    {
+        auto* anim = harness.Entity("qasimar")->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER);
+        const CJaSeqPlayer* player = anim->jointController->ChannelPlayer(0);
+        return player && player->sequence ? player->sequence->name.c_str() : "";
+    }
+    // The lives shown on the screen.
+    int LivesShown() const
+    {
+        int shown = 0;
+        for (const char* live : {"live0", "live1", "live2"}) {
+            CGuiControl* control = harness.ControlSet()->FindControl(CGeString(live));
+            EXPECT_NE(nullptr, control) << live;
+            shown += control && control->visible;
+        }
+        return shown;
+    }
+
+    // One frame, noting which way each platform moved, the tracks played
+    // and the lives shown while the hero stands.
     void Step()
     {
         float before[Game::kPlatforms];
@@ -111,6 +175,12 @@ protected:
         for (int i = 0; i < Game::kPlatforms; ++i)
             if (PlatformX(i) != before[i])
                 left[i] = PlatformX(i) < before[i];
+        if (!game->started)
+            return;
+        played.insert(Playing());
+        if (game->state == Game::kStanding) {
+            EXPECT_EQ(int(game->lives), LivesShown());
+        }
     }
 
     // Whether a click now lands, by the model: the hero leaves his platform
@@ -156,7 +226,9 @@ protected:
         }
     }
 
+    CTestTempDir m_packs;
     CGamePlayHarness harness;
+    std::set<std::string> played;
     std::unique_ptr<CScriptEventRecorder> events;
     Game* game = nullptr;
     bool left[Game::kPlatforms] = {};
@@ -177,6 +249,9 @@ TEST_F(ArcadePlatforms, TheTestPlayerClimbsToTheTop)
     EXPECT_NE(std::string::npos, lines.find("platforms_arcade_end(true,false)")) << lines;
     EXPECT_EQ(std::string::npos, lines.find("platforms_arcade_fall")) << lines;
     EXPECT_EQ(nullptr, g_gameProcessor->currentArcade);
+    EXPECT_EQ((std::set<std::string>{"qasimar_idle_01", "qasimar_jumps_up_start", "qasimar_jumps_up_middle",
+                                     "qasimar_jumps_up_end"}),
+              played);
 }
 
 TEST_F(ArcadePlatforms, ThreeFallsLoseTheGame)
@@ -195,6 +270,7 @@ TEST_F(ArcadePlatforms, ThreeFallsLoseTheGame)
     EXPECT_EQ(3, falls);
     // Each fall put the hero back on the platform he jumped from.
     EXPECT_EQ(0, game->current);
+    EXPECT_EQ(1u, played.count("qasimar_falls"));
 }
 
 TEST_F(ArcadePlatforms, LeftFromOutsideWhileStanding)
@@ -244,6 +320,32 @@ TEST_F(ArcadePlatforms, LandingLastsThreeTenthsAfterStartAndRespawn)
     // Standing, the hero stands on the platform's top.
     Step();
     EXPECT_FLOAT_EQ(6.0f, harness.Entity("qasimar")->frame.position.y);
+}
+
+TEST_F(ArcadePlatforms, TheCameraFollowsTheHeroUpDuringTheRise)
+{
+    CGmCamera* camera = harness.Location()->ActiveCamera();
+    ASSERT_NE(nullptr, camera);
+    Build();
+    StartGame();
+    EXPECT_FLOAT_EQ(Game::kCameraHeight, camera->eye.y);
+    harness.StepSeconds(0.5);
+    harness.Click(640, 500);
+    int risen = 0;
+    for (int f = 0; f < 40 && game->state != Game::kLanding && game->state != Game::kFalling; ++f) {
+        Step();
+        // The frame that leaves the platform lifts the camera from the next on.
+        if (game->state == Game::kInAir && game->stateTime > 0.0f && game->stateTime <= Game::kRiseTime) {
+            const float lift = Game::kCameraHeight + harness.Entity("qasimar")->frame.position.y * 800.0f / 1200.0f;
+            EXPECT_FLOAT_EQ(lift, camera->eye.y);
+            EXPECT_FLOAT_EQ(lift, camera->target.y);
+            ++risen;
+        }
+    }
+    EXPECT_GT(risen, 0);
+    EXPECT_GT(camera->eye.y, Game::kCameraHeight);
+    game->Finish();
+    EXPECT_FLOAT_EQ(Game::kCameraHeight, camera->eye.y);
 }
 
 TEST_F(ArcadePlatforms, AMissingPlatformRefusesTheStart)

@@ -43,7 +43,7 @@ protected:
                        {{"golem_idle_01", 10, 0.0f}, {"golem_pushes_stone", 20, 1500.0f}}, 800.0f);
         game = new Building();
         m_processor->AddArcade(game);
-        Journal({"building_arcade_newstone", "building_arcade_switchstone", "building_arcade_end"});
+        NoteEvents({"building_arcade_newstone", "building_arcade_switchstone", "building_arcade_end"});
         g_journal.clear();
     }
 

@@ -128,7 +128,7 @@ protected:
     }
 
     // Each of these script events appends "event(arguments)" to the journal.
-    void Journal(const std::vector<std::string>& events)
+    void NoteEvents(const std::vector<std::string>& events)
     {
         for (const std::string& event : events)
             Run("function " + event +
