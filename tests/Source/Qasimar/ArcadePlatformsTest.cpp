@@ -87,10 +87,10 @@ protected:
         CGamePlayHarness::Options options;
         options.pack = QM_DEMO_PACK;
         options.extraPacks = {pack};
-        ASSERT_TRUE(harness.Start(options));
         // The puzzle of the three tiles counts as solved: it stays shut
         // instead of laying its controls over the game's.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
+        ASSERT_TRUE(harness.Start(options));
         harness.StepSeconds(1.0);
         ASSERT_NE(nullptr, harness.Location());
         events = std::make_unique<CScriptEventRecorder>();
