@@ -1,5 +1,5 @@
-// Fixtures of the tests of the hint panel and the video player: a TGA of one
-// colour; a font of solid white 16 by 16 blocks for the characters " X"
+// Fixtures of the tests of the hint panel and the video player (with the TGA
+// of one colour from tests/Support): a font of solid white 16 by 16 blocks for the characters " X"
 // registered under a name, so that text shows as boxes whose place can be
 // measured by pixels; the 2D pixel fixture over a scratch data root; and the
 // background music on the mixer's manual backend.
@@ -14,27 +14,11 @@
 #include "Source/GameClasses/QmBgSoundManager.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "tests/Engine/Core/Gm/Screen2dFixture.h"
+#include "tests/Support/SolidTga.h"
 #include "tests/Support/TestTempDir.h"
 
 #include <string>
 #include <vector>
-
-// An uncompressed 32-bit TGA of one colour (0xAARRGGBB), top row first.
-inline std::string SolidTga(uint16_t width, uint16_t height, uint32_t colour)
-{
-    std::string bytes(18, '\0');
-    bytes[2] = 2;
-    bytes[12] = char(width & 0xFF);
-    bytes[13] = char(width >> 8);
-    bytes[14] = char(height & 0xFF);
-    bytes[15] = char(height >> 8);
-    bytes[16] = 32;
-    bytes[17] = 0x28;
-    for (uint32_t i = 0; i < uint32_t(width) * height; ++i)
-        for (int shift : {0, 8, 16, 24})
-            bytes.push_back(char(colour >> shift & 0xFF));
-    return bytes;
-}
 
 inline CGuiFont* RegisterBlockFont(const char* name)
 {

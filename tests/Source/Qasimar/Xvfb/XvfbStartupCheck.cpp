@@ -8,13 +8,17 @@
 // then the player's hand through XTest: the three tiles' puzzle, which opens
 // a while after the arrival, solved by clicks, and a click on the floor that
 // walks the hero there; the game's trace (QASIMAR_TRACE) gives his place on
-// arrival and the window shows him there; closing the window through the
-// window manager's protocol (what the close button sends) asks the menu's quit
-// question, whose "btn_no" (clicked through XTEST) ends the program with exit
-// code 0, and a default "config.cfg" is left in the per-user folder.
+// arrival and the window shows him there; Escape opens the menu, whose save
+// page saves the game into the first slot (the slot's files appear in the
+// per-user folder) and confirms it with "but_ok"; back in the game the hero
+// walks away, and a double click on the slot in the load page brings him back
+// where he was saved; "but_exit" asks the quit question of the game loaded
+// since (unsaved again), whose "btn_no" ends the program with exit code 0,
+// and a default "config.cfg" is left in the per-user folder.
 // Exit code 0 on success; every failure prints why.
 #include "tests/Support/XvfbCheck.h"
 
+#include <X11/keysym.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -105,8 +109,17 @@ const LocationPoint kLoc01[] = {
     {0.100f, 0.125f, 0xF0D020, "the board sprite"},
 };
 
-// The centre of the unsaved game's quit button "btn_no".
+// Centres of menu buttons on the reference screen: the unsaved game's quit
+// button "btn_no", the main page's "but_save", "but_load" and "but_exit", the
+// first slot of the save and load pages, their "but_save", and "but_ok" of
+// the save page's confirmation.
 const int kQuit[2] = {760, 526};
+const int kMainSave[2] = {1040, 406};
+const int kMainLoad[2] = {1040, 336};
+const int kMainExit[2] = {1040, 686};
+const int kFirstSlot[2] = {225, 878};
+const int kPageSave[2] = {810, 666};
+const int kSavedOk[2] = {640, 506};
 // The main page's "but_new": a point of its plain face away from its text,
 // and its centre; the face's colour.
 const double kNewFace[2] = {896.0 / 1280.0, 246.0 / 1024.0};
@@ -213,7 +226,9 @@ struct FakePointer {
         return motion && button;
     }
     // A left click at a fraction of the picture: the pointer comes, rests,
-    // presses and releases.
+    // presses and releases. The rest spans a frame or more even on a busy
+    // machine: a press that reaches the program in the same frame as the
+    // move is taken where the pointer was before.
     void Click(Display* display, Window window, double u, double v)
     {
         const Picture picture = PictureOf(display, window);
@@ -223,7 +238,7 @@ struct FakePointer {
                               picture.top + (int)(v * picture.height), &x, &y, &child);
         motion(display, -1, x, y, 0);
         XSync(display, False);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         button(display, 1, True, 0);
         XSync(display, False);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -251,25 +266,29 @@ bool IsHeroBlue(unsigned long rgb)
     return rgb != 0xFFFFFFFF && b > r + 40 && b > g + 40;
 }
 
-// Waits (at most seconds) for a line of the program's trace that holds text;
-// the line, or empty.
-std::string WaitForTrace(const std::string& path, const char* text, int seconds)
+// Waits (at most seconds) for the nth line (from 1) of the program's trace
+// that holds text; the line, or empty.
+std::string WaitForTrace(const std::string& path, const char* text, int seconds, int nth = 1)
 {
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(seconds)) {
         std::ifstream trace(path);
         std::string line;
+        int found = 0;
         while (std::getline(trace, line))
-            if (line.find(text) != std::string::npos)
+            if (line.find(text) != std::string::npos && ++found == nth)
                 return line;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return std::string();
 }
 
-// A left click at a reference-screen point of the window.
-void ClickAt(Display* display, Window window, XvfbFakeInput& input, int x, int y)
+// A left click at a reference-screen point of the window, after the
+// pointer's rest (see FakePointer::Click); with twice, a second one at once
+// after it (a double click).
+void ClickAt(Display* display, Window window, XvfbFakeInput& input, const int at[2], bool twice = false)
 {
+    const int x = at[0], y = at[1];
     XWindowAttributes attributes;
     Window child;
     int rootX = 0, rootY = 0;
@@ -278,10 +297,49 @@ void ClickAt(Display* display, Window window, XvfbFakeInput& input, int x, int y
                                y * attributes.height / 1024, &rootX, &rootY, &child))
         return;
     input.MoveTo(rootX, rootY);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    input.Left(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    input.Left(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    for (int i = 0; i < (twice ? 2 : 1); ++i) {
+        input.Left(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        input.Left(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+}
+
+// Waits (at most seconds) until a file exists.
+bool WaitForFile(const std::string& path, int seconds)
+{
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (std::filesystem::exists(path))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// Waits (at most seconds) for the hero's blue coat at a floor point of loc01.
+bool WaitForHeroAt(Display* display, Window window, double x, double z, int seconds)
+{
+    double u = 0.0, v = 0.0;
+    ProjectLoc01(x, 90.0, z, u, v);
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (IsHeroBlue(PicturePixel(display, window, u, v)))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    printf("pixel %06lx at the hero's place\n", PicturePixel(display, window, u, v));
+    return false;
+}
+
+// Waits (at most seconds) for the menu's main page: the new-game button's face.
+bool WaitForMainPage(Display* display, Window window, int seconds)
+{
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (Near(PicturePixel(display, window, kNewFace[0], kNewFace[1]), kButtonFace))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 void SendDeleteWindow(Display* display, Window window)
@@ -422,26 +480,75 @@ int main(int argc, char** argv)
         printf("the hero arrived at %.1f %.1f %.1f\n", x, y, z);
     Check(parsed && std::fabs(x - floorX) < 15.0 && std::fabs(z - floorZ) < 15.0,
           "the trace gives the hero's arrival at the clicked floor point");
-    if (parsed) {
-        ProjectLoc01(x, 90.0, z, bodyU, bodyV);
-        bool blue = false;
-        for (int i = 0; i < 50 && !blue; ++i) {
-            blue = IsHeroBlue(PicturePixel(display, window, bodyU, bodyV));
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (!blue)
-            printf("pixel %06lx at the hero's place\n", PicturePixel(display, window, bodyU, bodyV));
-        Check(blue, "the window shows the hero where he arrived");
+    if (parsed)
+        Check(WaitForHeroAt(display, window, x, z, 5), "the window shows the hero where he arrived");
+
+    // Escape, the save page, the first slot, its "but_save": the slot's files
+    // appear and the confirmation's "but_ok" goes back to the page; Escape
+    // twice returns to the game.
+    const std::string slot = std::string(home) + "/qasimar/save/slot_0.s";
+    bool saved = false;
+    if (parsed && input.display) {
+        input.Tap(XK_Escape);
+        Check(WaitForMainPage(display, window, 10), "Escape opens the menu over the game");
+        ClickAt(display, window, input, kMainSave);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ClickAt(display, window, input, kFirstSlot);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        ClickAt(display, window, input, kPageSave);
+        saved = WaitForFile(slot, 20) && WaitForFile(slot + ".tga", 20);
+        Check(saved, "the save page writes the first slot and its picture");
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ClickAt(display, window, input, kSavedOk);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        input.Tap(XK_Escape);
+        Check(WaitForMainPage(display, window, 10), "Escape on the save page goes back to the main page");
+        input.Tap(XK_Escape);
+    }
+
+    // The hero walks away; the load page's double click on the slot brings
+    // him back to where he was saved.
+    const double awayX = 100.0, awayZ = 100.0;
+    bool loaded = false;
+    if (saved) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ProjectLoc01(awayX, 0.0, awayZ, u, v);
+        pointer.Click(display, window, u, v);
+        const std::string away = WaitForTrace(tracePath, "loc01: the hero arrived at", 60, 2);
+        Check(!away.empty() && WaitForHeroAt(display, window, awayX, awayZ, 5), "the hero walked away");
+        input.Tap(XK_Escape);
+        Check(WaitForMainPage(display, window, 10), "Escape opens the menu again");
+        ClickAt(display, window, input, kMainLoad);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ClickAt(display, window, input, kFirstSlot, true);
+        loaded = WaitForHeroAt(display, window, x, z, 30);
+        Check(loaded, "a double click on the slot loads the game: the hero is back where he was saved");
+        double awayU = 0.0, awayV = 0.0;
+        ProjectLoc01(awayX, 90.0, awayZ, awayU, awayV);
+        Check(!IsHeroBlue(PicturePixel(display, window, awayU, awayV)), "and no longer where he walked to");
     }
 
     int status = -1;
     if (window) {
-        // The close request asks the quit question of an unsaved game; its
-        // "btn_no" quits without saving.
-        SendDeleteWindow(display, window);
+        // "but_exit" asks the quit question of an unsaved game (a load
+        // clears the saved mark); its "btn_no" quits without saving. Without
+        // the menu steps above the window's close request asks it.
+        if (loaded) {
+            // The arrival of the loaded game locks the input for a second,
+            // the menu with it: Escape again until the menu shows.
+            bool menuShown = false;
+            for (int i = 0; i < 5 && !menuShown; ++i) {
+                input.Tap(XK_Escape);
+                menuShown = WaitForMainPage(display, window, 3);
+            }
+            Check(menuShown, "Escape opens the menu for the way out");
+            ClickAt(display, window, input, kMainExit);
+        } else {
+            SendDeleteWindow(display, window);
+        }
         std::this_thread::sleep_for(std::chrono::seconds(2));
         if (input.display)
-            ClickAt(display, window, input, kQuit[0], kQuit[1]);
+            ClickAt(display, window, input, kQuit);
         // Shutdown under the sanitizers' leak check takes its time on a busy
         // machine too.
         for (int i = 0; i < 600 && waitpid(child, &status, WNOHANG) == 0; ++i)
