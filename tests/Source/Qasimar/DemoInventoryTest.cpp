@@ -47,12 +47,9 @@ protected:
         options.pack = QM_DEMO_PACK;
         options.width = kWidth;
         options.height = kHeight;
+        // The puzzle of the three tiles counts as solved: it stays shut.
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(game.Start(options));
-        // The puzzle of the three tiles counts as solved and stays shut, also
-        // where the yard has already asked for it.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
-        CGeString error;
-        ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", error)) << error.c_str();
         // The pointer rests over the yard, away from the strip; past the
         // arrival's fade from black.
         game.MoveMouse(640.0f, 600.0f);
