@@ -1,23 +1,25 @@
 // The demo's items through the game-play harness, headless, played with
 // window messages as the player plays them: the strip is whole on the packed
 // demo (every control of its document, "void_sh", the spark picture) and the
-// hero sets out with his tinderbox; a click on the taper in the yard walks him
-// up to it, it leaves the yard and flies from where it lay into its cell while
-// a hint and the arrow say what it is for; a click on its cell picks it up and
-// its icon is drawn at the cursor; a click on the tinderbox combines the two
-// into the lit taper in the tinderbox's cell; carried to the lantern, the lit
-// taper lights it: the yard shakes, the arrow goes, the clip plays, and once
-// it is over the lantern's pixels glow. A saved game keeps the items and the
-// yard.
+// hero sets out with his tinderbox; the pointer over the taper in the yard
+// names it, a click on it walks the hero up to it, and it leaves the yard and
+// flies from where it lay into its cell while a hint and the arrow say what
+// it is for; a click on its cell picks it up and its icon is drawn at the
+// cursor; a click on the tinderbox combines the two into the lit taper in the
+// tinderbox's cell; carried to the lantern, the lit taper lights it: the yard
+// shakes, the arrow goes, the clip plays, and once it is over the lantern's
+// pixels glow. A saved game keeps the items and the yard.
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmImageSet.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Gm/GmTexture.h"
 #include "Engine/Gui/GuiControl.h"
+#include "Engine/Gui/GuiPropertyIds.h"
 #include "Engine/Gui/GuiTextControl.h"
 #include "Source/GameClasses/QmEntity.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
+#include "Source/GameClasses/QmPropActor.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmScreenTint.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
@@ -45,12 +47,9 @@ protected:
         options.pack = QM_DEMO_PACK;
         options.width = kWidth;
         options.height = kHeight;
+        // The puzzle of the three tiles counts as solved: it stays shut.
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(game.Start(options));
-        // The puzzle of the three tiles counts as solved and stays shut, also
-        // where the yard has already asked for it.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
-        CGeString error;
-        ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", error)) << error.c_str();
         // The pointer rests over the yard, away from the strip; past the
         // arrival's fade from black.
         game.MoveMouse(640.0f, 600.0f);
@@ -169,6 +168,18 @@ TEST_F(DemoInventory, TheTaperFliesInIsLitWithTheTinderboxAndLightsTheLantern)
     std::vector<uint32_t> frame = game.CaptureFrame();
     EXPECT_GT(CountNear(frame, int(taper.x), int(taper.y), 4, kWax), 4u) << "the taper lies in the yard";
     EXPECT_EQ(0u, CountNear(frame, int(lantern.x), int(lantern.y), 10, kFlame)) << "the lantern is dark";
+
+    // The pointer over the taper names it beside the cursor, in the strip's
+    // tooltip control, which the main set now holds.
+    game.MoveMouse(Reference(taper).x, Reference(taper).y);
+    game.Step(3);
+    CGuiControl* hint = g_gameProcessor->hintControl;
+    ASSERT_NE(nullptr, hint);
+    EXPECT_EQ(inventory->hint, hint);
+    EXPECT_EQ(1, hint->visible);
+    CGeWString text;
+    ASSERT_TRUE(hint->GetProperty(EP_Text, text));
+    EXPECT_TRUE(text == CGeWString(u"Taper"));
 
     // A click on the taper walks the hero up to it; he picks it up, it leaves
     // the yard and flies from where it lay, opening the strip.

@@ -18,7 +18,6 @@
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInventory.h"
 #include "Source/GameClasses/QmQuests.h"
-#include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/GameClasses/QmVideoPlayer.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
 #include "tests/Support/XvfbCheck.h"
@@ -45,12 +44,9 @@ protected:
         options.pack = QM_DEMO_PACK;
         options.width = kWidth;
         options.height = kHeight;
+        // The puzzle of the three tiles counts as solved: it stays shut.
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(game.Start(options));
-        // The puzzle of the three tiles counts as solved and stays shut, also
-        // where the yard has already asked for it.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
-        CGeString error;
-        ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", error)) << error.c_str();
         HWND window = g_pGmDevice->GetWindow();
         ShowWindow(window, SW_SHOWNORMAL);
         sdl = XvfbSdlWindow(window);
