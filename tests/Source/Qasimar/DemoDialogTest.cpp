@@ -72,6 +72,11 @@ TEST_F(DemoDialog, TheKeeperGreetsAnswersATopicAndSaysGoodbye)
     // global_init made the harbour available and kept the kettle back.
     EXPECT_EQ(2, dialog.GetTopicState("harbour"));
     EXPECT_EQ(1, dialog.GetTopicState("kettle"));
+    // The panel's parts load hidden: only a dialog shows them.
+    for (const char* name : {"dlg", "self_monitor", "topics", "replica00", "replica09"}) {
+        ASSERT_NE(nullptr, dialog.Control(name)) << name;
+        EXPECT_FALSE(dialog.Control(name)->visible) << name;
+    }
 
     Run("KeeperGreets()");
     ASSERT_TRUE(dialog.IsActive());
