@@ -72,6 +72,11 @@ TEST_F(DemoDialog, TheKeeperGreetsAnswersATopicAndSaysGoodbye)
     // global_init made the harbour available and kept the kettle back.
     EXPECT_EQ(2, dialog.GetTopicState("harbour"));
     EXPECT_EQ(1, dialog.GetTopicState("kettle"));
+    // The panel's parts load hidden: only a dialog shows them.
+    for (const char* name : {"dlg", "self_monitor", "topics", "replica00", "replica09"}) {
+        ASSERT_NE(nullptr, dialog.Control(name)) << name;
+        EXPECT_FALSE(dialog.Control(name)->visible) << name;
+    }
 
     Run("KeeperGreets()");
     ASSERT_TRUE(dialog.IsActive());
@@ -298,6 +303,15 @@ TEST_P(DemoDialogPixels, TheSpeakersPortraitLooksAtHisHeadJoint)
     const uint32_t chestSides = band(0.7f, 0.85f, 0.0f, 0.12f) + band(0.7f, 0.85f, 0.88f, 1.0f);
     const uint32_t outside = band(-0.1f, -0.02f, 0.0f, 1.0f) + band(1.02f, 1.1f, 0.0f, 1.0f);
     EXPECT_GT(headMiddle, 10u) << "the head at the middle";
+    // In his own blue, lit by the portrait's light: the hero, not the keeper
+    // in green.
+    uint32_t blue = 0;
+    for (uint32_t y = Y(top + 0.15f * 124.0f); y < Y(top + 0.35f * 124.0f); ++y)
+        for (uint32_t x = X(left + 0.4f * 126.0f); x < X(left + 0.6f * 126.0f); ++x) {
+            const uint32_t p = At(frame, x, y);
+            blue += int(p & 0xFF) > int(p >> 8 & 0xFF) + 20 && int(p & 0xFF) > int(p >> 16 & 0xFF) + 60 ? 1 : 0;
+        }
+    EXPECT_GT(blue, headMiddle / 2) << "the head in the hero's blue";
     EXPECT_EQ(0u, headSides) << "nothing of him beside the head";
     EXPECT_GT(chestSides, 4u) << "the chest fills the view below";
     EXPECT_EQ(0u, outside) << "nothing drawn above or below the portrait's viewport";
