@@ -304,22 +304,52 @@ TEST_F(ArcadePlatforms, ClicksAfterTheMenuAreSwallowedForThreeFrames)
     EXPECT_EQ(Game::kJumpStart, game->state);
 }
 
-TEST_F(ArcadePlatforms, LandingLastsThreeTenthsAfterStartAndRespawn)
+TEST_F(ArcadePlatforms, LandingLastsThreeTenthsAfterStartJumpAndRespawn)
 {
+    // Frames after the landing clock starts until the hero stands: the
+    // first frame past 0.3 s.
+    const int expected = int(std::ceil(0.3f / kFrame)) + (std::fmod(0.3f, kFrame) < 1e-4f ? 1 : 0);
+    auto framesToStand = [&] {
+        int frames = 0;
+        while (game->state != Game::kStanding && frames < 100) {
+            Step();
+            ++frames;
+        }
+        return frames;
+    };
+    // Clicks once a sure moment comes; then steps to the frame that starts
+    // the clock (the middle phase of the jump, or the respawn).
+    auto jump = [&](bool land, int32_t clockState) {
+        for (int f = 0; f < 1000 && !SureMoment(Standing(), land); ++f)
+            Step();
+        harness.Click(640, 500);
+        for (int f = 0; f < 200 && game->state != clockState; ++f)
+            Step();
+        ASSERT_EQ(clockState, game->state);
+    };
+
     Build();
     StartGame();
     // Start places the hero and lands him on the bottom platform.
     EXPECT_EQ(Game::kLanding, game->state);
     EXPECT_FLOAT_EQ(6.0f, PlatformX(0) - X("qasimar"));
-    int frames = 0;
-    while (game->state == Game::kLanding && frames < 100) {
-        Step();
-        ++frames;
-    }
-    EXPECT_EQ(int(std::ceil(0.3f / kFrame)) + (std::fmod(0.3f, kFrame) < 1e-4f ? 1 : 0), frames);
+    EXPECT_EQ(expected, framesToStand()) << "after the start";
     // Standing, the hero stands on the platform's top.
     Step();
     EXPECT_FLOAT_EQ(6.0f, harness.Entity("qasimar")->frame.position.y);
+
+    // A jump: the clock runs from the middle phase, through the landing.
+    jump(true, Game::kInAir);
+    EXPECT_EQ(expected, framesToStand()) << "after a jump";
+    EXPECT_EQ(1, game->current);
+
+    // A fall: the clock runs from the respawn.
+    jump(false, Game::kFalling);
+    for (int f = 0; f < 100 && game->state == Game::kFalling; ++f)
+        Step();
+    ASSERT_EQ(Game::kLanding, game->state);
+    EXPECT_EQ(2u, game->lives);
+    EXPECT_EQ(expected, framesToStand()) << "after a respawn";
 }
 
 TEST_F(ArcadePlatforms, TheCameraFollowsTheHeroUpDuringTheRise)
