@@ -12,6 +12,7 @@
 #include "Engine/Gui/GuiControl.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
@@ -273,13 +274,19 @@ TEST_F(ArcadePlatforms, ThreeFallsLoseTheGame)
     EXPECT_EQ(1u, played.count("qasimar_falls"));
 }
 
-TEST_F(ArcadePlatforms, LeftFromOutsideWhileStanding)
+TEST_F(ArcadePlatforms, LeftThroughTheMenuWhileStanding)
 {
     Build();
     StartGame();
     harness.StepSeconds(0.5);
     ASSERT_EQ(Game::kStanding, game->state);
-    game->Finish();
+    // Escape opens the menu over the game, which pauses.
+    harness.Key(QM_VK_ESCAPE);
+    harness.Step(3);
+    ASSERT_TRUE(g_gameProcessor->menuOpen) << "input lock " << g_gameProcessor->inputLockTime;
+    EXPECT_TRUE(game->paused);
+    // The menu's new game ends the game from outside.
+    g_gameProcessor->StartNewGame();
     EXPECT_EQ("platforms_arcade_end(false,true)", events->Joined());
     EXPECT_EQ(nullptr, g_gameProcessor->currentArcade);
 }
