@@ -25,6 +25,7 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
+#include "Source/Qasimar/ArcadeEntityOps.h"
 
 #include <cstdio>
 
@@ -34,11 +35,6 @@ constexpr uint32_t kRightRelease = 6;
 const Vec3 kGolemStart = {-1500.0f, 0.0f, 0.0f};
 const Vec3 kGolemBack = {-1200.0f, 0.0f, 0.0f};
 const Vec3 kOfferStart = {-1200.0f, -1000.0f, 0.0f};
-
-CQmLocation* CurrentLocation()
-{
-    return g_locationManager ? g_locationManager->current : nullptr;
-}
 
 void FireEvent(const char* event)
 {
@@ -64,14 +60,6 @@ void SetNumberText(CGuiControl* control, int number)
     static_cast<CGuiTextControl*>(control)->SetText(text);
 }
 
-// The visual-object and drop-shadow slots, where the entity has them.
-void ShowEntity(CQmEntity* entity)
-{
-    for (uint32_t slot : {uint32_t(QM_PROP_VISUAL_OBJECT), uint32_t(QM_PROP_DROP_SHADOW)})
-        if (CQmProp* prop = entity->GetProp(slot))
-            prop->SetEnabled(true);
-}
-
 // Unrotated or turned about Y, every element scaled, then translated.
 Matrix4 ScaledMatrix(float yaw, float scale, const Vec3& at)
 {
@@ -88,18 +76,12 @@ Matrix4 ScaledMatrix(float yaw, float scale, const Vec3& at)
 void PlaceEntity(CQmEntity* entity, const Matrix4& m)
 {
     entity->frame.SetMatrix(m);
-    ShowEntity(entity);
+    ShowArcadeEntity(entity);
 }
 
 CQmPropAnimController* AnimOf(CQmEntity* entity)
 {
     return entity->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER);
-}
-
-bool WalkEnded(CQmEntity* entity)
-{
-    auto* motion = entity->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER);
-    return !motion || motion->stopped;
 }
 
 } // namespace
@@ -175,7 +157,7 @@ void CQasimarArcade_Building::StartGame()
     // Everything is looked up before anything is made: a location or layout
     // without what the game needs is left untouched.
     char missing[48];
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     golem = location ? location->FindEntity("golem") : nullptr;
     if (!golem) {
         RefuseStart("entity 'golem'");
@@ -209,7 +191,7 @@ void CQasimarArcade_Building::StartGame()
         char entityName[16];
         std::snprintf(entityName, sizeof(entityName), "block_%02i", i);
         stones[i] = MakeStone(entityName, numbers[i]);
-        ShowEntity(stones[i]->entity);
+        ShowArcadeEntity(stones[i]->entity);
         Show(stoneLabels[i], true);
         Show(buttons[i], true);
         SetNumberText(labels[i], numbers[i]);
@@ -228,7 +210,7 @@ CQasimarArcade_Building::Stone* CQasimarArcade_Building::MakeStone(const char* e
 {
     auto* stone = new Stone;
     stone->number = number;
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     CQmEntity* entity = location ? location->FindEntity(entityName) : nullptr;
     if (!entity) {
         entity = new CQmEntity();
@@ -243,7 +225,7 @@ CQasimarArcade_Building::Stone* CQasimarArcade_Building::MakeStone(const char* e
         if (location)
             location->AddNamedObject(entity->name, entity, false);
     }
-    ShowEntity(entity);
+    ShowArcadeEntity(entity);
     stone->entity = entity;
     return stone;
 }
@@ -254,7 +236,7 @@ void CQasimarArcade_Building::DestroyStone(Stone*& stone)
         return;
     // By name and only when it is still this entity: the location may have
     // let it go meanwhile.
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     if (location && stone->entity && location->FindEntity(stone->entity->name.c_str()) == stone->entity)
         location->RemoveEntity(stone->entity->name.c_str());
     delete stone;
@@ -407,7 +389,7 @@ void CQasimarArcade_Building::Update()
         break;
     case kOffered:
         SetNumberText(offerLabel, nextStone ? nextStone->number : 0);
-        if (WalkEnded(golem))
+        if (ArcadeWalkEnded(golem))
             state = kChoosing;
         LayOut();
         break;

@@ -20,6 +20,7 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
+#include "Source/Qasimar/ArcadeEntityOps.h"
 #include "Source/GameClasses/QmWalkPath.h"
 
 #include <algorithm>
@@ -38,25 +39,6 @@ constexpr float kStartTrackMark = 100.0f; // the timer once the start track play
 constexpr float kStartTrackEnd = 100.5f;
 
 const char* const kArrows[4] = {"left", "right", "up", "down"};
-
-CQmLocation* CurrentLocation()
-{
-    return g_locationManager ? g_locationManager->current : nullptr;
-}
-
-CQmEntity* FindInLocation(const char* entityName)
-{
-    CQmLocation* location = CurrentLocation();
-    return location ? location->FindEntity(entityName) : nullptr;
-}
-
-// The visual-object and drop-shadow slots, where the entity has them.
-void ShowEntity(CQmEntity* entity)
-{
-    for (uint32_t slot : {uint32_t(QM_PROP_VISUAL_OBJECT), uint32_t(QM_PROP_DROP_SHADOW)})
-        if (CQmProp* prop = entity->GetProp(slot))
-            prop->SetEnabled(true);
-}
 
 void EnableLock(CQmEntity* entity, bool on)
 {
@@ -90,12 +72,6 @@ float FrameDelta()
     return delta > 0.0f ? delta : 0.001f;
 }
 
-bool WalkEnded(CQmEntity* entity)
-{
-    auto* motion = entity->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER);
-    return !motion || motion->stopped;
-}
-
 } // namespace
 
 Vec3 CQmArcade_Dragging::s_right = {1.0f, 0.0f, 0.0f};
@@ -114,15 +90,15 @@ void CQmArcade_Dragging::SetParameter(const char* text)
 {
     basketName = text ? text : "";
     // Kept as text only: the basket is looked up again at the start.
-    if (CQmEntity* entity = FindInLocation(basketName.c_str())) {
-        ShowEntity(entity);
+    if (CQmEntity* entity = ArcadeEntity(basketName.c_str())) {
+        ShowArcadeEntity(entity);
         EnableLock(entity, false);
     }
 }
 
 void CQmArcade_Dragging::TakeCameraAxes()
 {
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     CGmCamera* camera = location ? location->ActiveCamera() : nullptr;
     s_right = Vec3{1.0f, 0.0f, 0.0f};
     s_forward = Vec3{0.0f, 0.0f, 1.0f};
@@ -139,9 +115,9 @@ void CQmArcade_Dragging::StartGame()
     if (started)
         return;
     active = 1;
-    CQmLocation* location = CurrentLocation();
-    CQmEntity* foundHero = FindInLocation("qasimar");
-    CQmEntity* foundBasket = basketName.IsEmpty() ? nullptr : FindInLocation(basketName.c_str());
+    CQmLocation* location = ArcadeLocation();
+    CQmEntity* foundHero = ArcadeEntity("qasimar");
+    CQmEntity* foundBasket = basketName.IsEmpty() ? nullptr : ArcadeEntity(basketName.c_str());
     if (!foundHero || !foundBasket) {
         hero = basket = basketPlace = nullptr;
         state = kIdle;
@@ -159,11 +135,11 @@ void CQmArcade_Dragging::StartGame()
     action = kNoAction;
     state = kWaiting;
     for (CQmEntity* entity : {hero, basket}) {
-        ShowEntity(entity);
+        ShowArcadeEntity(entity);
         EnableLock(entity, false);
     }
     TakeCameraAxes();
-    basketPlace = FindInLocation("basket_place");
+    basketPlace = ArcadeEntity("basket_place");
     CreateControlSet("gui/arcades/draggin.xml");
 }
 
@@ -192,7 +168,7 @@ void CQmArcade_Dragging::OnMessage(CCiMessageClient* sender, uint32_t code)
 
 bool CQmArcade_Dragging::Free(const Vec3& point)
 {
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     const CQmAiMap* grid = location ? location->CurrentWalkGrid() : nullptr;
     if (!grid)
         return false;
@@ -202,12 +178,21 @@ bool CQmArcade_Dragging::Free(const Vec3& point)
 
 bool CQmArcade_Dragging::ReachableByHero(const Vec3& point) const
 {
-    CQmLocation* location = CurrentLocation();
+    CQmLocation* location = ArcadeLocation();
     CQmAiMap* grid = location ? location->CurrentWalkGrid() : nullptr;
     if (!grid || !grid->count || !hero->Prop<CQmPropMotionController>(QM_PROP_MOTION_CONTROLLER))
         return false;
     CQmWalkPath path;
     return grid->SearchPath(hero->frame.position, point, path);
+}
+
+float CQmArcade_Dragging::Facing(const Vec3& d) const
+{
+    // The hero faces along the X axis of his local matrix (its elements 0,
+    // 4 and 8), brought up to date first.
+    hero->frame.UpdateWorldMatrix();
+    const Matrix4& m = hero->frame.local;
+    return d.x * m.At(0, 0) + d.y * m.At(1, 0) + d.z * m.At(2, 0);
 }
 
 CQmArcade_Dragging::Possible CQmArcade_Dragging::Test(const Vec3& d) const
@@ -218,8 +203,7 @@ CQmArcade_Dragging::Possible CQmArcade_Dragging::Test(const Vec3& d) const
     const Vec3 b = basket->frame.position;
     const Vec3 p = Along(b, d, -kStep), t = Along(b, d, kStep);
     const Vec3 s1 = Along(b, d, 0.5f * kStep), s2 = Along(b, d, 1.5f * kStep);
-    const Matrix4& m = hero->frame.local;
-    const float c = d.x * m.At(0, 0) + d.y * m.At(1, 0) + d.z * m.At(2, 0);
+    const float c = Facing(d);
     if (c >= kFacing) {
         can.push = Free(s1);
         can.pull = ReachableByHero(t) && Free(s2);
@@ -242,8 +226,7 @@ void CQmArcade_Dragging::RequestShift(const Vec3& d)
     if (!can.push && !can.pull)
         return;
     const Vec3 b = basket->frame.position;
-    const Matrix4& m = hero->frame.local;
-    const float c = d.x * m.At(0, 0) + d.y * m.At(1, 0) + d.z * m.At(2, 0);
+    const float c = Facing(d);
     if (c >= kFacing) {
         if (can.push)
             BeginShift(kPush, d);
@@ -346,7 +329,7 @@ void CQmArcade_Dragging::Update()
         }
         break;
     case kWalking:
-        if (!WalkEnded(hero))
+        if (!ArcadeWalkEnded(hero))
             break;
         hero->frame.SetAngles(Vec3{0.0f, QmHeadingAngle(direction), 0.0f});
         hero->frame.UpdateWorldMatrix();
@@ -422,7 +405,7 @@ void CQmArcade_Dragging::Finish()
 uint32_t CQmArcade_Dragging::SaveState(uint8_t** out)
 {
     *out = nullptr;
-    CQmEntity* saved = started ? basket : FindInLocation(basketName.c_str());
+    CQmEntity* saved = started ? basket : ArcadeEntity(basketName.c_str());
     if (!saved)
         return 0;
     auto* block = static_cast<uint8_t*>(std::calloc(kSaveSize, 1));
@@ -446,7 +429,7 @@ void CQmArcade_Dragging::LoadState(const uint8_t* data, uint32_t size)
     float position[3];
     std::memcpy(position, data, sizeof(position));
     SetParameter(savedName);
-    if (CQmEntity* entity = FindInLocation(savedName)) {
+    if (CQmEntity* entity = ArcadeEntity(savedName)) {
         entity->frame.SetPosition(Vec3{position[0], position[1], position[2]});
         entity->frame.UpdateWorldMatrix();
     }

@@ -106,6 +106,8 @@ private:
     void BeginShift(int32_t shift, const Vec3& d);
     void WalkThenShift(int32_t shift, const Vec3& d, const Vec3& target);
     bool ReachableByHero(const Vec3& point) const;
+    // d against the hero's facing: 1 along, -1 against.
+    float Facing(const Vec3& d) const;
     void EnableLocks(bool on);
     void TakeCameraAxes();
     void UpdateArrows();

@@ -12,6 +12,7 @@
 #include "Engine/Gui/GuiControl.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
@@ -273,13 +274,19 @@ TEST_F(ArcadePlatforms, ThreeFallsLoseTheGame)
     EXPECT_EQ(1u, played.count("qasimar_falls"));
 }
 
-TEST_F(ArcadePlatforms, LeftFromOutsideWhileStanding)
+TEST_F(ArcadePlatforms, LeftThroughTheMenuWhileStanding)
 {
     Build();
     StartGame();
     harness.StepSeconds(0.5);
     ASSERT_EQ(Game::kStanding, game->state);
-    game->Finish();
+    // Escape opens the menu over the game, which pauses.
+    harness.Key(QM_VK_ESCAPE);
+    harness.Step(3);
+    ASSERT_TRUE(g_gameProcessor->menuOpen) << "input lock " << g_gameProcessor->inputLockTime;
+    EXPECT_TRUE(game->paused);
+    // The menu's new game ends the game from outside.
+    g_gameProcessor->StartNewGame();
     EXPECT_EQ("platforms_arcade_end(false,true)", events->Joined());
     EXPECT_EQ(nullptr, g_gameProcessor->currentArcade);
 }
@@ -304,22 +311,52 @@ TEST_F(ArcadePlatforms, ClicksAfterTheMenuAreSwallowedForThreeFrames)
     EXPECT_EQ(Game::kJumpStart, game->state);
 }
 
-TEST_F(ArcadePlatforms, LandingLastsThreeTenthsAfterStartAndRespawn)
+TEST_F(ArcadePlatforms, LandingLastsThreeTenthsAfterStartJumpAndRespawn)
 {
+    // Frames after the landing clock starts until the hero stands: the
+    // first frame past 0.3 s.
+    const int expected = int(std::ceil(0.3f / kFrame)) + (std::fmod(0.3f, kFrame) < 1e-4f ? 1 : 0);
+    auto framesToStand = [&] {
+        int frames = 0;
+        while (game->state != Game::kStanding && frames < 100) {
+            Step();
+            ++frames;
+        }
+        return frames;
+    };
+    // Clicks once a sure moment comes; then steps to the frame that starts
+    // the clock (the middle phase of the jump, or the respawn).
+    auto jump = [&](bool land, int32_t clockState) {
+        for (int f = 0; f < 1000 && !SureMoment(Standing(), land); ++f)
+            Step();
+        harness.Click(640, 500);
+        for (int f = 0; f < 200 && game->state != clockState; ++f)
+            Step();
+        ASSERT_EQ(clockState, game->state);
+    };
+
     Build();
     StartGame();
     // Start places the hero and lands him on the bottom platform.
     EXPECT_EQ(Game::kLanding, game->state);
     EXPECT_FLOAT_EQ(6.0f, PlatformX(0) - X("qasimar"));
-    int frames = 0;
-    while (game->state == Game::kLanding && frames < 100) {
-        Step();
-        ++frames;
-    }
-    EXPECT_EQ(int(std::ceil(0.3f / kFrame)) + (std::fmod(0.3f, kFrame) < 1e-4f ? 1 : 0), frames);
+    EXPECT_EQ(expected, framesToStand()) << "after the start";
     // Standing, the hero stands on the platform's top.
     Step();
     EXPECT_FLOAT_EQ(6.0f, harness.Entity("qasimar")->frame.position.y);
+
+    // A jump: the clock runs from the middle phase, through the landing.
+    jump(true, Game::kInAir);
+    EXPECT_EQ(expected, framesToStand()) << "after a jump";
+    EXPECT_EQ(1, game->current);
+
+    // A fall: the clock runs from the respawn.
+    jump(false, Game::kFalling);
+    for (int f = 0; f < 100 && game->state == Game::kFalling; ++f)
+        Step();
+    ASSERT_EQ(Game::kLanding, game->state);
+    EXPECT_EQ(2u, game->lives);
+    EXPECT_EQ(expected, framesToStand()) << "after a respawn";
 }
 
 TEST_F(ArcadePlatforms, TheCameraFollowsTheHeroUpDuringTheRise)
