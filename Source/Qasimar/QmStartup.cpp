@@ -19,6 +19,7 @@
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
+#include "Source/Qasimar/QasimarArcadeDoor.h"
 #include "Source/Qasimar/QasimarArcadeKeys.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
 #include "Source/Qasimar/QasimarArcadeThrowing.h"
@@ -255,7 +256,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Keys>,
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
-    // "arcade: door"
+    MakeArcade<CQasimarArcade_Door>,
     // "arcade: ruh fly"
     // "arcade: sail"
     MakeArcade<CQasimarArcade_Throwing>,
