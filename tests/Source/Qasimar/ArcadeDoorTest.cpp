@@ -15,7 +15,7 @@
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiResources.h"
 #include "Source/GameClasses/QmGameVars.h"
-#include "Source/GameClasses/QmQuests.h"
+#include "Source/GameClasses/QmDelayedCalls.h"
 #include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/Qasimar/QasimarArcadeDoor.h"
 #include "tests/Source/GameClasses/ScriptEventRecorder.h"
@@ -162,8 +162,10 @@ protected:
         options.width = 640;
         options.height = 512;
         ASSERT_TRUE(harness->Start(options));
-        CQmQuests::Pass("three_tiles", "voyage", 1);
         harness->StepSeconds(1.0);
+        // The location is in; the tiles puzzle it asked for a few seconds
+        // after the arrival stays shut (it would take the screen).
+        CQmDelayedCalls::Clear();
         CGuiResources::Load(g_dataRoot + "gui/door/pictures.xml", 1);
         events = std::make_unique<CScriptEventRecorder>();
         events->Record({"door_arcade_select", "door_arcade_wheel", "door_arcade_opening", "door_arcade_end"});
