@@ -85,8 +85,11 @@ protected:
         for (int i = 0; i < Game::kKeys; ++i) {
             char name[64];
             std::snprintf(name, sizeof(name), "backgrounds/loc17/key_%02d_%d.tga", i / 2, i % 2);
+            // A missing picture is an empty file: it hides the demo's own.
             if (!content.missingPicture || !std::strstr(name, content.missingPicture))
                 add(name, KeyPicture(i / 2));
+            else
+                add(name, {});
         }
         add("psystextures/boom_p0.tga", ColourTga(8, 8, std::vector<uint32_t>(64, 0xFFFFFF00)));
         ASSERT_TRUE(writer.Finish(&error)) << error;
