@@ -29,6 +29,7 @@ enum : uint32_t {
     QM_MSG_LEFT_CLICK = 3,
     QM_MSG_LEFT_DOUBLE_CLICK = 4,
     QM_MSG_RIGHT_PRESS = 5,
+    QM_MSG_RIGHT_RELEASE = 6,
     QM_MSG_MOUSE_MOVE = 23,
     QM_MSG_KEY_DOWN = 34,
     QM_MSG_KEY_UP = 35,

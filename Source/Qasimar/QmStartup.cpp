@@ -19,6 +19,8 @@
 #include "Platform/Win32/WinShell.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
+#include "Source/Qasimar/QasimarArcadeDoor.h"
+#include "Source/Qasimar/QasimarArcadeKeys.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
 #include "Source/Qasimar/QasimarArcadeThrowing.h"
 #include "Source/Qasimar/QmArcadeDragging.h"
@@ -251,10 +253,10 @@ CQmBaseArcade* MakeArcade()
 
 const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_DraggingTutorial>,
-    // "arcade: keys"
+    MakeArcade<CQasimarArcade_Keys>,
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
-    // "arcade: door"
+    MakeArcade<CQasimarArcade_Door>,
     // "arcade: ruh fly"
     // "arcade: sail"
     MakeArcade<CQasimarArcade_Throwing>,

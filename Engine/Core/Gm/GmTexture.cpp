@@ -263,6 +263,20 @@ uint8_t* CGmTexture::GetFrameImage(uint32_t* pitch)
     return m_image->data;
 }
 
+bool CGmTexture::TexelAlpha(uint32_t x, uint32_t y, uint8_t* alpha) const
+{
+    *alpha = 0;
+    if (!m_image || m_image->kind != GM_IMAGE_RAW || !m_image->data || x >= m_image->width || y >= m_image->height)
+        return false;
+    const uint32_t bytesPerPixel = GetFormatBytesPerPixel(m_image->format);
+    if (bytesPerPixel == 0 || bytesPerPixel > 4 || uint64_t(x + 1) * bytesPerPixel > m_image->pitch)
+        return false;
+    uint32_t pixel = 0;
+    memcpy(&pixel, m_image->data + size_t(y) * m_image->pitch + size_t(x) * bytesPerPixel, bytesPerPixel);
+    *alpha = uint8_t(PixelToArgb(m_image->format, pixel) >> 24);
+    return true;
+}
+
 void CGmTexture::ScaleImage(float xFactor, float yFactor, uint32_t mode)
 {
     if (!m_image || m_image->kind != GM_IMAGE_RAW)

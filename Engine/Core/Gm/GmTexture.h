@@ -56,6 +56,12 @@ public:
     // texture uploads them again at its next Bind.
     uint8_t* GetFrameImage(uint32_t* pitch);
 
+    // The alpha of the image's pixel (x, y) of a raw image, for hit tests on
+    // a picture's opaque parts: the image stays in system memory after the
+    // upload, so the read needs no device. False, with alpha 0, for a point
+    // outside the image and for an image that is not raw (packed, DDS).
+    bool TexelAlpha(uint32_t x, uint32_t y, uint8_t* alpha) const;
+
     // Resamples a raw image to (int)(width x xFactor + 0.1) by
     // (int)(height x yFactor + 0.1) pixels with a GM_SCALE_* mode.
     void ScaleImage(float xFactor, float yFactor, uint32_t mode);

@@ -232,6 +232,47 @@ Bytes SolidDxt1Blocks(uint16_t colour, uint32_t blocks)
 // A 16 by 16 DXT1 file with five levels, each one colour: the first four
 // levels reach the texture (each seen by drawing at its size), and the walk
 // stops at the 1-pixel level.
+// Hit tests read a picture's alpha from the image kept in memory: the same
+// after the upload, inside the padded rows only where the picture is, and
+// never from an image that is not raw.
+TEST_F(GmTexture, TexelAlphaReadsTheKeptImageInsideThePictureOnly)
+{
+    // 3 by 2 (rows padded to 4 pixels): alpha = 10 x (row + 1) + column.
+    TgaSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.topFirst = true;
+    for (uint32_t y = 0; y < 2; ++y)
+        for (uint32_t x = 0; x < 3; ++x)
+            spec.pixels.insert(spec.pixels.end(), {0x11, 0x22, 0x33, uint8_t(10 * (y + 1) + x)});
+    CGmTexture texture(FileOver("alpha.tga", MakeTga(spec)), false);
+    ASSERT_EQ(uint32_t(GM_IMAGE_RAW), texture.Image()->kind);
+    Draw(&texture, 4, 4); // uploaded: the image stays
+    const struct {
+        uint32_t x, y;
+        bool inside;
+        uint8_t alpha;
+    } cases[] = {
+        {0, 0, true, 10}, {2, 0, true, 12}, {1, 1, true, 21}, {2, 1, true, 22},
+        {3, 0, false, 0}, // the row's padding
+        {0, 2, false, 0}, {0xFFFFFFFF, 0, false, 0}, {0, 0xFFFFFFFF, false, 0},
+    };
+    for (const auto& c : cases) {
+        uint8_t alpha = 99;
+        EXPECT_EQ(c.inside, texture.TexelAlpha(c.x, c.y, &alpha)) << c.x << ", " << c.y;
+        EXPECT_EQ(c.alpha, alpha) << c.x << ", " << c.y;
+    }
+
+    DdsSpec dds;
+    dds.width = 4;
+    dds.height = 4;
+    dds.levelData = SolidDxt1Blocks(0xFFFF, 1);
+    CGmTexture packed(FileOver("alpha.dds", MakeDds(dds)), false);
+    uint8_t alpha = 99;
+    EXPECT_FALSE(packed.TexelAlpha(0, 0, &alpha));
+    EXPECT_EQ(0, alpha);
+}
+
 TEST_F(GmTexture, DdsLevelsAreCopiedDownToTwoPixels)
 {
     const uint16_t colours[5] = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0xFFE0}; // red, green, blue, white, yellow
