@@ -42,6 +42,7 @@
 #include "Source/Qasimar/QmArcadeEmpty.h"
 #include "Source/Qasimar/QasimarMenu.h"
 #include "Source/Qasimar/QasimarArcadeFighting.h"
+#include "Source/Qasimar/QasimarArcadeSail.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
 
@@ -256,7 +257,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Building>,
     // "arcade: door"
     // "arcade: ruh fly"
-    // "arcade: sail"
+    MakeArcade<CQasimarArcade_Sail>,
     MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,
