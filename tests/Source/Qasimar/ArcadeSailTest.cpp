@@ -297,8 +297,13 @@ protected:
         ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", scriptError)) << scriptError.c_str();
         harness.StepSeconds(1.0);
         ASSERT_NE(nullptr, harness.Location());
-        // The location's arrival holds the input for a while.
-        for (int i = 0; i < 500 && g_gameProcessor->IsTimerRunning(); ++i)
+        // The location's arrival holds the input and fades the screen in for
+        // a while.
+        auto settling = [] {
+            return g_gameProcessor->IsTimerRunning() || g_gameProcessor->effectFader->state != 0 ||
+                   g_gameProcessor->loadingFader->state != 0;
+        };
+        for (int i = 0; i < 500 && settling(); ++i)
             harness.Step();
         ASSERT_FALSE(g_gameProcessor->IsTimerRunning());
         events = std::make_unique<CScriptEventRecorder>();
