@@ -869,6 +869,22 @@ TEST_F(SailGame, ASecondStartChangesNothingAndFinishDeletesAHeldPiece)
     StartGame();
     EXPECT_TRUE(game->active);
     EXPECT_EQ(0u, game->started);
+
+    // Left during the restart's fade: the fade stops with the game, and the
+    // next start plays at once.
+    Click(640, 500);
+    Click(1140, 870);
+    ASSERT_TRUE(game->restarting);
+    game->Finish();
+    EXPECT_FALSE(game->restarting);
+    EXPECT_EQ(0u, g_gameProcessor->effectFader->state);
+    harness.StepSeconds(1.0);
+    StartGame();
+    Click(640, 500);
+    EXPECT_EQ(1u, game->started);
+    EXPECT_FALSE(game->restarting);
+    Click(Tray::kLeft + 68.0f, PickY(1));
+    EXPECT_NE(nullptr, game->held);
 }
 
 TEST_F(SailGame, TheMenuTakesTheInputAndLeavingReportsFalse)
