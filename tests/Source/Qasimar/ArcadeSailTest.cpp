@@ -16,8 +16,6 @@
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiCustom.h"
 #include "Source/GameClasses/QmInputCodes.h"
-#include "Source/GameClasses/QmQuests.h"
-#include "Source/GameClasses/QmScriptProcessor.h"
 #include "Source/Qasimar/QasimarArcadeSail.h"
 #include "tests/Source/GameClasses/ScriptEventRecorder.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
@@ -288,13 +286,10 @@ protected:
         options.pack = QM_DEMO_PACK;
         options.extraPacks = {pack};
         options.seed = 7;
+        // The location's puzzle counts as solved: it stays shut (its control
+        // set would take the GUI from the game).
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
         ASSERT_TRUE(harness.Start(options));
-        // The location's puzzle counts as solved and its delayed opening
-        // does nothing, whether the location is current yet or not: its
-        // control set would take the GUI from the game.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
-        CGeString scriptError;
-        ASSERT_TRUE(ScriptRunString("function TilesPuzzleOpen() end", scriptError)) << scriptError.c_str();
         harness.StepSeconds(1.0);
         ASSERT_NE(nullptr, harness.Location());
         // The location's arrival holds the input and fades the screen in for
