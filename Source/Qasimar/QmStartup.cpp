@@ -44,6 +44,7 @@
 #include "Source/Qasimar/QmArcadeEmpty.h"
 #include "Source/Qasimar/QasimarMenu.h"
 #include "Source/Qasimar/QasimarArcadeFighting.h"
+#include "Source/Qasimar/QasimarArcadeSail.h"
 
 CGmStaticCamera* g_staticCamera = nullptr;
 
@@ -258,7 +259,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Building>,
     MakeArcade<CQasimarArcade_Door>,
     // "arcade: ruh fly"
-    // "arcade: sail"
+    MakeArcade<CQasimarArcade_Sail>,
     MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
     MakeArcade<CQmArcade_Empty>,

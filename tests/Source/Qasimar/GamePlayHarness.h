@@ -177,6 +177,11 @@ public:
         Post(WM_LBUTTONDOWN, 1, x, y);
         Post(WM_LBUTTONUP, 0, x, y);
     }
+    void RightClick(float x, float y)
+    {
+        Post(WM_RBUTTONDOWN, 2, x, y);
+        Post(WM_RBUTTONUP, 0, x, y);
+    }
     void Key(uint32_t virtualKey)
     {
         PostMessageA(g_pGmDevice->GetWindow(), WM_KEYDOWN, virtualKey, 0);
