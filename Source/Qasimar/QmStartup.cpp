@@ -20,6 +20,7 @@
 #include "Source/GameClasses/QmBaseArcade.h"
 #include "Source/Qasimar/QasimarArcadeBuilding.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "Source/Qasimar/QasimarArcadeRuhFly.h"
 #include "Source/Qasimar/QasimarArcadeThrowing.h"
 #include "Source/Qasimar/QmArcadeDragging.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
@@ -255,7 +256,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
     // "arcade: door"
-    // "arcade: ruh fly"
+    MakeArcade<CQasimarArcade_RuhFly>,
     // "arcade: sail"
     MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,
