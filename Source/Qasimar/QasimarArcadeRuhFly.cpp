@@ -138,7 +138,7 @@ CQasimarArcade_RuhFly_desert::CQasimarArcade_RuhFly_desert(float sizeX_, float s
         for (uint32_t i = 0; i + 1 < columns; ++i) {
             const uint16_t a = uint16_t(j * columns + i), b = uint16_t(a + 1), c = uint16_t(a + columns),
                            d = uint16_t(c + 1);
-            const uint16_t corners[6] = {a, c, b, b, c, d};
+            const uint16_t corners[6] = {a, b, c, b, d, c};
             std::memcpy(index, corners, sizeof corners);
             index += 6;
         }

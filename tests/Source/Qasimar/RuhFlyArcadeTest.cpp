@@ -9,18 +9,23 @@
 #include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Common/GeRandom.h"
 #include "Engine/Core/Gm/GmCamera.h"
+#include "Engine/Core/Common/GeDeviceConfig.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmDeviceWrapper.h"
+#include "Engine/Core/Gm/GLibLoc/D3d/GmResourceManager.h"
 #include "Engine/Core/Gm/GLibLoc/D3d/GmVertexBuffer.h"
 #include "Engine/Core/Gm/GmLayers.h"
 #include "Engine/Core/Gm/GmMesh.h"
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInputCodes.h"
+#include "Platform/D3d9/D3d9Testing.h"
 #include "Source/Qasimar/QasimarArcadeRuhFly.h"
 #include "tests/Engine/Core/Gm/MeshFixtures.h"
 #include "tests/Source/Qasimar/ArcadeInLocationFixture.h"
 
 #include <cmath>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -492,4 +497,100 @@ TEST_F(RuhFlyTest, RouteDesertAndArchTables)
     // Other mountains: a radius of 120 on the ground, height ignored.
     EXPECT_TRUE(Fly::Hits(0, Vec3{84.0f, 900.0f, 84.0f}, Vec3{0.0f, -200.0f, 0.0f}));
     EXPECT_FALSE(Fly::Hits(0, Vec3{85.0f, 0.0f, 85.0f}, Vec3{0.0f, -200.0f, 0.0f}));
+}
+
+namespace {
+
+constexpr uint32_t kSky = 0xFF203040;
+
+// The flight drawn on the platform's GL device (32 by 16 pixels): the
+// location's camera and the render layers, as a frame draws them.
+class RuhFlyPixels : public RuhFlyTest {
+protected:
+    void SetUp() override
+    {
+        RuhFlyTest::SetUp();
+        GeDeviceConfig settings;
+        SetDefaultDeviceConfig(settings);
+        settings.windowed = 1;
+        settings.width = 32;
+        settings.height = 16;
+        settings.refreshRate = 1; // no display mode matches: the size stays
+        m_wrapper = std::make_unique<CGmDeviceWrapper>(settings);
+        ASSERT_NE(nullptr, m_wrapper->GetDevice());
+        g_pGmDevice = m_wrapper.get();
+        g_pGmResourceManager = &m_manager;
+        camera->screenWidth = 32;
+        camera->screenHeight = 16;
+        camera->Apply({0, 0, 32, 16, 0.0f, 1.0f});
+    }
+    void TearDown() override
+    {
+        RuhFlyTest::TearDown();
+        g_pGmResourceManager = nullptr;
+        g_pGmDevice = nullptr;
+        m_wrapper.reset();
+    }
+
+    std::vector<uint32_t> Draw()
+    {
+        std::vector<uint32_t> pixels(32 * 16, 0);
+        m_wrapper->Clear(GE_CLEAR_TARGET | GE_CLEAR_ZBUFFER, kSky, 1.0f);
+        m_wrapper->BeginScene();
+        camera->ApplyViewProjection(m_wrapper.get());
+        m_wrapper->SetLighting(0);
+        m_wrapper->SetCullMode(0);
+        m_layers.RenderAll();
+        m_wrapper->EndScene();
+        D3d9CaptureNextPresent(m_wrapper->GetDevice(), pixels.data(), 32, 16);
+        m_wrapper->Present();
+        return pixels;
+    }
+
+    std::unique_ptr<CGmDeviceWrapper> m_wrapper;
+    CGmResourceManager m_manager;
+};
+
+} // namespace
+
+TEST_F(RuhFlyPixels, TheDesertFadesIntoTheFogTowardsTheHorizonAndTheFogLeavesWithTheGame)
+{
+    Start();
+    ASSERT_EQ(1, game->active);
+    Frame();
+    const std::vector<uint32_t> fogged = Draw();
+    // Down the middle column: sky above the horizon, then the desert, which
+    // no light falls on (black) seen through the fog: each pixel is the fog's
+    // colour times the share of fog at its distance, a share that grows
+    // towards the horizon.
+    const uint32_t fog = Fly::kFogColor;
+    EXPECT_EQ(kSky & 0xFFFFFF, fogged[16] & 0xFFFFFF);
+    float lastShare = 2.0f;
+    int desertRows = 0;
+    for (uint32_t y = 0; y < 16; ++y) {
+        const uint32_t pixel = fogged[y * 32 + 16];
+        if ((pixel & 0xFFFFFF) == (kSky & 0xFFFFFF)) {
+            EXPECT_EQ(0, desertRows) << "sky under the desert in row " << y;
+            continue;
+        }
+        ++desertRows;
+        const float share = float((pixel >> 16) & 0xFF) / 255.0f;
+        EXPECT_NEAR(share * float((fog >> 8) & 0xFF), float((pixel >> 8) & 0xFF), 4.0f) << y;
+        EXPECT_NEAR(share * float(fog & 0xFF), float(pixel & 0xFF), 4.0f) << y;
+        EXPECT_LT(share, lastShare) << y;
+        lastShare = share;
+    }
+    EXPECT_GE(desertRows, 5);
+    EXPECT_GT(float((fogged[9 * 32 + 16] >> 16) & 0xFF) / 255.0f, 0.6f) << "the horizon is deep in the fog";
+    EXPECT_LT(lastShare, 0.3f) << "the near desert is nearly clear";
+
+    // After the game the same desert, drawn again, shows no fog: black.
+    game->Finish();
+    m_layers.Add(2, game->desert);
+    game->desert->visible = 1;
+    const std::vector<uint32_t> clear = Draw();
+    m_layers.Remove(game->desert);
+    game->desert->visible = 0;
+    for (uint32_t y = 16 - uint32_t(desertRows); y < 16; ++y)
+        EXPECT_EQ(0u, clear[y * 32 + 16] & 0xFFFFFF) << y << " " << std::hex << clear[y * 32 + 16];
 }
