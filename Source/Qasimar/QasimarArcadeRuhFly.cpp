@@ -167,26 +167,43 @@ float CQasimarArcade_RuhFly_desert::Height(float x, float z) const
     return h < -20.0f ? -20.0f : h;
 }
 
+// The height is a sum of waves along X and one wave across Z: the sines are
+// taken once per column and the cosine once per row, not once per vertex.
 void CQasimarArcade_RuhFly_desert::Scroll(float delta)
 {
-    if (!mesh || !mesh->vertexBuffer)
+    if (!mesh || !mesh->vertexBuffer || mesh->vertexBuffer->Count() != columns * rows)
         return;
     const float s = scrollSpeed * delta;
     offset += s;
     const float slide = s * uvRepeat / sizeX;
+    m_rolling.resize(columns);
+    m_wave.resize(columns);
+    m_across.resize(rows);
+    for (uint32_t i = 0; i < columns; ++i) {
+        const float x = float(i) * sizeX / float(columns - 1) - sizeX / 2.0f;
+        const float a = ((offset + x) / sizeX) * float(columns) * 0.25f;
+        m_rolling[i] = 0.25f * std::sin(a / 2.0f) + MaxF(0.0f, 10.0f * std::sin(a / 4.0f) - 9.0f);
+        m_wave[i] = std::sin(a);
+    }
+    for (uint32_t j = 0; j < rows; ++j) {
+        const float z = float(j) * sizeZ / float(rows - 1) - sizeZ / 2.0f;
+        m_across[j] = std::cos((z / sizeZ) * float(rows) * 0.25f);
+    }
     CGmVertexBuffer& vertices = *mesh->vertexBuffer;
     const GmVertexLayout& layout = vertices.Layout();
     vertices.LockRange(0, 0);
     uint8_t* v = vertices.GetData();
-    for (uint32_t n = vertices.Count(); n; --n, v += layout.stride) {
-        float position[3];
-        float uv[2];
-        std::memcpy(position, v + layout.position, sizeof position);
-        std::memcpy(uv, v + layout.texCoords, sizeof uv);
-        position[1] = Height(position[0], position[2]);
-        uv[0] += slide;
-        std::memcpy(v + layout.position + 4, &position[1], sizeof(float));
-        std::memcpy(v + layout.texCoords, &uv[0], sizeof(float));
+    for (uint32_t j = 0; j < rows; ++j) {
+        const float across = m_across[j];
+        for (uint32_t i = 0; i < columns; ++i, v += layout.stride) {
+            float h = (m_rolling[i] + across * m_wave[i]) * amplitude;
+            h = h < -20.0f ? -20.0f : h;
+            float u;
+            std::memcpy(&u, v + layout.texCoords, sizeof u);
+            u += slide;
+            std::memcpy(v + layout.position + sizeof(float), &h, sizeof h);
+            std::memcpy(v + layout.texCoords, &u, sizeof u);
+        }
     }
     vertices.Unlock();
 }

@@ -33,6 +33,8 @@
 #include "Engine/Core/Gm/GmScenicMesh.h"
 #include "Source/GameClasses/QmBaseArcade.h"
 
+#include <vector>
+
 class CGmCamera;
 class CGuiControl;
 class CGuiProgressBar;
@@ -61,6 +63,12 @@ public:
     float sizeZ;
     float scrollSpeed;
     float uvRepeat;
+
+private:
+    // Per column and per row terms of the heights, kept between frames.
+    std::vector<float> m_rolling;
+    std::vector<float> m_wave;
+    std::vector<float> m_across;
 };
 
 class CQasimarArcade_RuhFly : public CQmBaseArcade {
