@@ -341,44 +341,24 @@ TEST_F(RuhFlyTest, NoCollisionUntilThreeSecondsAfterTheCrashTrackNorAFinishDurin
 
 TEST_F(RuhFlyTest, EveryWayOutFinishesTheFlight)
 {
-    struct Case {
-        const char* way;
-        std::function<void()> leave;
-    } cases[] = {
-        {"new game", [this] { m_processor->StartNewGame(); }},
-        {"mode switch", [this] { m_processor->SwitchMiniGameMode("loc07"); }},
-        {"escape in mini-game mode",
-         [this] {
-             CQmGameVars::Set("MiniGameMode", 1);
-             Key(QM_VK_ESCAPE);
-         }},
-        {"from outside", [this] { game->Finish(); }},
-    };
     const uint32_t listeners = Listeners(hero);
-    for (const Case& c : cases) {
-        if (!m_locations.current)
-            m_locations.SetCurrentLocation("loc07");
-        // The mode switch locks the input for the new location's start.
-        m_processor->inputLockTime = 0.0f;
-        g_journal.clear();
+    for (const WayOut& way : WaysOut()) {
+        BackIn("loc07");
         Start();
         Click();
         Frames(30);
-        ASSERT_EQ(1, game->active) << c.way;
-        c.leave();
-        EXPECT_EQ(0, game->active) << c.way;
-        EXPECT_FALSE(m_layers.Contains(2, game->desert)) << c.way;
+        ASSERT_EQ(1, game->active) << way.name;
+        way.leave();
+        EXPECT_EQ(0, game->active) << way.name;
+        EXPECT_FALSE(m_layers.Contains(2, game->desert)) << way.name;
         for (CGmScenicMesh* mountain : game->mountains)
-            EXPECT_EQ(nullptr, mountain) << c.way;
-        EXPECT_EQ(uint32_t(CGeFrame3D::COMPOSE_EULER), hero->frame.composeMode) << c.way;
-        EXPECT_EQ(listeners, Listeners(hero)) << c.way;
-        EXPECT_EQ(0, Count("loc07_arcade_end")) << c.way;
-        CQmGameVars::Clear();
-        if (m_processor->menuOpen)
-            m_processor->CloseMenu();
+            EXPECT_EQ(nullptr, mountain) << way.name;
+        EXPECT_EQ(uint32_t(CGeFrame3D::COMPOSE_EULER), hero->frame.composeMode) << way.name;
+        EXPECT_EQ(listeners, Listeners(hero)) << way.name;
+        EXPECT_EQ(0, Count("loc07_arcade_end")) << way.name;
     }
+    BackIn("loc07");
     // The in-game menu pauses the flight: no click starts it.
-    m_processor->inputLockTime = 0.0f;
     Start();
     Key(QM_VK_ESCAPE);
     ASSERT_EQ(1, m_processor->menuOpen);
