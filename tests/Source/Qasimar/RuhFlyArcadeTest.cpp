@@ -18,6 +18,7 @@
 #include "Engine/Gui/GuiProgressBar.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmInputCodes.h"
+#include "Source/GameClasses/QmSkySphere.h"
 #include "Platform/D3d9/D3d9Testing.h"
 #include "Source/Qasimar/QasimarArcadeRuhFly.h"
 #include "tests/Engine/Core/Gm/MeshFixtures.h"
@@ -573,4 +574,74 @@ TEST_F(RuhFlyPixels, TheDesertFadesIntoTheFogTowardsTheHorizonAndTheFogLeavesWit
     game->desert->visible = 0;
     for (uint32_t y = 16 - uint32_t(desertRows); y < 16; ++y)
         EXPECT_EQ(0u, clear[y * 32 + 16] & 0xFFFFFF) << y << " " << std::hex << clear[y * 32 + 16];
+}
+
+TEST_F(RuhFlyTest, TheStartAimsTheCursorAndTheScreenFollowsTheFlight)
+{
+    CQmSkySphere* sky = new CQmSkySphere(Vec4{1, 1, 1, 1}, 0.0f, Vec4{1, 1, 1, 1}, "");
+    location->skySphere = sky;
+    Start();
+    // The aiming start: the mouse at (640, 800) of the reference screen, the
+    // rider where it aims; the mountains hidden until they come round.
+    EXPECT_FLOAT_EQ(640.0f, m_mouse.x);
+    EXPECT_FLOAT_EQ(800.0f, m_mouse.y);
+    EXPECT_TRUE(Vec3::EqualsWithin(game->riderPos, game->targetPos, 1e-3f));
+    EXPECT_NEAR(300.0f, game->targetPos.x, 1e-2f);
+    for (CGmScenicMesh* mountain : game->mountains)
+        EXPECT_EQ(0, mountain->visible);
+    GeSrand(7);
+    Click();
+    for (int i = 0; i < 250; ++i) { // 10 s, clear of the mountains
+        Steer();
+        Frame();
+    }
+    ASSERT_EQ(5u, game->lives);
+    auto* bar = static_cast<CGuiProgressBar*>(m_gui.currentSet->FindControl(CGeString("progressbar")));
+    EXPECT_NEAR(200.0f * game->flightTime / 90.0f, bar->value, 1e-3f);
+    const Vec2 mapped = game->route.GetValue(game->flightTime);
+    CGuiControl* indicator = m_gui.currentSet->FindControl(CGeString("indicator"));
+    EXPECT_NEAR(mapped.x, indicator->X(), 0.1f);
+    EXPECT_NEAR(mapped.y, indicator->Y(), 0.1f);
+    EXPECT_NEAR(400.0f + 100.0f * game->flightTime, game->speed, 1.0f);
+    EXPECT_FLOAT_EQ(game->speed * 0.00001f, sky->speed);
+    EXPECT_FLOAT_EQ(game->speed, game->desert->scrollSpeed);
+    EXPECT_FALSE(Shown("banner_start"));
+
+    // A crash: the life just lost blinks once a second while the crash plays.
+    game->mountains[0]->visible = 1;
+    game->mountains[0]->frame.SetPosition(game->riderPos);
+    Frame();
+    ASSERT_EQ(4u, game->lives);
+    int shown = 0, hidden = 0;
+    for (int i = 0; i < 25; ++i) {
+        Frame();
+        (Shown("live4") ? shown : hidden) += 1;
+        EXPECT_TRUE(Shown("live3"));
+    }
+    EXPECT_GT(shown, 5);
+    EXPECT_GT(hidden, 5);
+
+    // Past 90 s the obstacles leave one by one; the finish banner waits for
+    // the last of them.
+    game->flightTime = 90.0f;
+    Frame();
+    EXPECT_EQ(Fly::kFinished, game->state);
+    // Two obstacles are about to pass the camera, the others far behind them.
+    for (uint32_t slot = 0; slot < Fly::kObstacles; ++slot) {
+        game->mountains[slot]->visible = 1;
+        game->mountains[slot]->frame.SetPosition(Vec3{slot < 2 ? 20.0f : 2000.0f, -200.0f, 600.0f});
+    }
+    bool bannerWhileVisible = false, bannerAfter = false;
+    for (int i = 0; i < 300 && game->active; ++i) {
+        bool anyVisible = false;
+        for (uint32_t slot = 0; slot < Fly::kObstacles; ++slot)
+            anyVisible = anyVisible || game->mountains[slot]->visible;
+        (anyVisible ? bannerWhileVisible : bannerAfter) |= Shown("banner_finish");
+        Frame();
+    }
+    EXPECT_FALSE(bannerWhileVisible);
+    EXPECT_TRUE(bannerAfter);
+    EXPECT_EQ(0, game->active);
+    location->skySphere = nullptr;
+    delete sky;
 }
