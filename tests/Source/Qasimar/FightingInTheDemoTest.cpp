@@ -8,7 +8,6 @@
 #include "Engine/Gui/GuiControl.h"
 #include "Source/GameClasses/QmGameVars.h"
 #include "Source/GameClasses/QmPropAnimController.h"
-#include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 #include "Source/Qasimar/QasimarArcadeFighting.h"
 #include "tests/Source/GameClasses/FigureFixtures.h"
@@ -74,9 +73,9 @@ protected:
         options.pack = QM_DEMO_PACK;
         options.extraPacks = {pack};
         options.seed = 7;
-        ASSERT_TRUE(harness.Start(options));
         // The puzzle of the three tiles counts as solved: it stays shut.
-        CQmQuests::Pass("three_tiles", "voyage", 1);
+        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
+        ASSERT_TRUE(harness.Start(options));
         harness.StepSeconds(2.0);
         ASSERT_NE(nullptr, harness.Location());
         events = std::make_unique<CScriptEventRecorder>();
