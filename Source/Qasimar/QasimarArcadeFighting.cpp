@@ -10,6 +10,7 @@
 #include "Engine/Gui/GuiFrameLink.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/Qasimar/QasimarArcadeLocation.h"
 #include "Source/GameClasses/QmGameProcessor.h"
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmLocation.h"
@@ -29,18 +30,6 @@ constexpr float kMarkerHeight = 35.0f;
 void FireEvent(const char* event)
 {
     ScriptCallFunction(event, nullptr, 0, true);
-}
-
-CJaAnimController* JointController(CQmEntity* entity)
-{
-    auto* prop = entity ? entity->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER) : nullptr;
-    return prop ? prop->jointController : nullptr;
-}
-
-CQmEntity* FindInLocation(const char* entityName)
-{
-    CQmLocation* location = g_locationManager ? g_locationManager->current : nullptr;
-    return location ? location->FindEntity(entityName) : nullptr;
 }
 
 CGmColorFader* Fader()
@@ -75,7 +64,7 @@ CGuiControl* CQasimarArcade_Fighting::IntroText() const
 void CQasimarArcade_Fighting::Listen(bool on)
 {
     for (Fighter* fighter : {&hero, &enemy})
-        if (CJaAnimController* controller = JointController(fighter->entity)) {
+        if (CJaAnimController* controller = ArcadeJointController(fighter->entity)) {
             if (on)
                 controller->AddChainCallback(this);
             else
@@ -103,17 +92,17 @@ void CQasimarArcade_Fighting::StartGame()
         CreateControlSet("gui/arcades/fight.xml");
         layoutLoaded = 1;
     }
-    hero.entity = FindInLocation("qasimar");
-    enemy.entity = FindInLocation("glavar");
-    hero.marker = FindInLocation("qasimar_hi");
-    enemy.marker = FindInLocation("glavar_hi");
+    hero.entity = ArcadeFindEntity("qasimar");
+    enemy.entity = ArcadeFindEntity("glavar");
+    hero.marker = ArcadeFindEntity("qasimar_hi");
+    enemy.marker = ArcadeFindEntity("glavar_hi");
     const char* missing = !IntroText()                     ? "control 'txt_lbl'"
                           : !hero.entity                   ? "entity 'qasimar'"
                           : !enemy.entity                  ? "entity 'glavar'"
                           : !hero.marker                   ? "entity 'qasimar_hi'"
                           : !enemy.marker                  ? "entity 'glavar_hi'"
-                          : !JointController(hero.entity)  ? "the animation controller of 'qasimar'"
-                          : !JointController(enemy.entity) ? "the animation controller of 'glavar'"
+                          : !ArcadeJointController(hero.entity)  ? "the animation controller of 'qasimar'"
+                          : !ArcadeJointController(enemy.entity) ? "the animation controller of 'glavar'"
                                                            : nullptr;
     if (missing) {
         hero.entity = enemy.entity = hero.marker = enemy.marker = nullptr;
@@ -196,7 +185,7 @@ void CQasimarArcade_Fighting::Callback(CJaSeqPlayer* player, uint32_t channel, i
             GeTrace("CQasimarArcade_Fighting::Callback\n");
         return;
     }
-    CJaAnimController* heroController = JointController(hero.entity);
+    CJaAnimController* heroController = ArcadeJointController(hero.entity);
     const bool heroOwns = heroController && heroController->ChannelPlayer(channel) == player;
     if (!active)
         return;

@@ -14,6 +14,7 @@
 #include "Engine/Gui/GuiPropertyIds.h"
 #include "Engine/Gui/GuiValues.h"
 #include "Source/GameClasses/QmEntity.h"
+#include "Source/Qasimar/QasimarArcadeLocation.h"
 #include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmLocationManager.h"
@@ -58,18 +59,6 @@ Matrix4 Placement(const Vec3& position)
     m.At(1, 3) = position.y;
     m.At(2, 3) = position.z;
     return m;
-}
-
-CQmEntity* FindInLocation(const char* entityName)
-{
-    CQmLocation* location = g_locationManager ? g_locationManager->current : nullptr;
-    return location ? location->FindEntity(entityName) : nullptr;
-}
-
-CJaAnimController* JointController(CQmEntity* entity)
-{
-    auto* prop = entity ? entity->Prop<CQmPropAnimController>(QM_PROP_ANIM_CONTROLLER) : nullptr;
-    return prop ? prop->jointController : nullptr;
 }
 
 // The first visual of the entity's visual object, when it is a mesh.
@@ -166,7 +155,7 @@ Vec3 CQasimarArcade_Throwing::MouthPoint() const
 void CQasimarArcade_Throwing::Listen(bool on)
 {
     for (CQmEntity* entity : {head, lemon})
-        if (CJaAnimController* controller = JointController(entity)) {
+        if (CJaAnimController* controller = ArcadeJointController(entity)) {
             if (on)
                 controller->AddChainCallback(this);
             else
@@ -185,15 +174,15 @@ void CQasimarArcade_Throwing::StartGame()
     active = 1;
     CreateControlSet("gui/arcades/throwing.xml");
     powerBar = controlSet ? dynamic_cast<CGuiProgressBar*>(controlSet->FindControl(CGeString("progress"))) : nullptr;
-    head = FindInLocation("cherep");
-    lemon = FindInLocation("lemon_arcade");
-    arrow = FindInLocation("arrow_arcade");
+    head = ArcadeFindEntity("cherep");
+    lemon = ArcadeFindEntity("lemon_arcade");
+    arrow = ArcadeFindEntity("arrow_arcade");
     const char* missing = !powerBar                  ? "progress bar 'progress'"
                           : !head                    ? "entity 'cherep'"
                           : !lemon                   ? "entity 'lemon_arcade'"
                           : !arrow                   ? "entity 'arrow_arcade'"
-                          : !JointController(head)   ? "the animation controller of 'cherep'"
-                          : !JointController(lemon)  ? "the animation controller of 'lemon_arcade'"
+                          : !ArcadeJointController(head)   ? "the animation controller of 'cherep'"
+                          : !ArcadeJointController(lemon)  ? "the animation controller of 'lemon_arcade'"
                           : !MouthSkeleton(head)     ? "the mouth joint of 'cherep'"
                                                      : nullptr;
     if (missing) {
@@ -298,8 +287,8 @@ void CQasimarArcade_Throwing::Callback(CJaSeqPlayer* player, uint32_t channel, i
 {
     if (!active || notification != -1 || !player)
         return;
-    CJaAnimController* headController = JointController(head);
-    CJaAnimController* lemonController = JointController(lemon);
+    CJaAnimController* headController = ArcadeJointController(head);
+    CJaAnimController* lemonController = ArcadeJointController(lemon);
     if (headController && headController->ChannelPlayer(channel) == player)
         PlayHead("cherep_idle", kHeadIdle);
     else if (lemonController && lemonController->ChannelPlayer(channel) == player)

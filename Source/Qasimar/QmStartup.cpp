@@ -22,6 +22,7 @@
 #include "Source/Qasimar/QasimarArcadeDoor.h"
 #include "Source/Qasimar/QasimarArcadeKeys.h"
 #include "Source/Qasimar/QasimarArcadePlatforms.h"
+#include "Source/Qasimar/QasimarArcadeRuhFly.h"
 #include "Source/Qasimar/QasimarArcadeThrowing.h"
 #include "Source/Qasimar/QmArcadeDragging.h"
 #include "Source/GameClasses/QmDelayedCalls.h"
@@ -258,7 +259,7 @@ const ArcadeFactory kArcadeTable[] = {
     MakeArcade<CQasimarArcade_Platforms>,
     MakeArcade<CQasimarArcade_Building>,
     MakeArcade<CQasimarArcade_Door>,
-    // "arcade: ruh fly"
+    MakeArcade<CQasimarArcade_RuhFly>,
     MakeArcade<CQasimarArcade_Sail>,
     MakeArcade<CQasimarArcade_Throwing>,
     MakeArcade<CQasimarArcade_Fighting>,

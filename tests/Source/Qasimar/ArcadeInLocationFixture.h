@@ -9,6 +9,8 @@
 #include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Source/GameClasses/QmAnimLink.h"
+#include "Source/GameClasses/QmGameVars.h"
+#include "Source/GameClasses/QmInputCodes.h"
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 #include "tests/Source/GameClasses/FigureFixtures.h"
@@ -17,6 +19,7 @@
 #include "tests/Support/TestTempDir.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +103,45 @@ protected:
         return player && player->sequence ? player->sequence->name.c_str() : "";
     }
     uint32_t Listeners(CQmEntity* entity) const { return Controller(entity)->clients.count; }
+
+    // The ways out of a running game: those the processor gives (a new game,
+    // a switch into the mini-game mode at another location, Escape in that
+    // mode) and Finish called from outside.
+    struct WayOut {
+        const char* name;
+        std::function<void()> leave;
+    };
+    std::vector<WayOut> WaysOut()
+    {
+        static const char* const kElsewhere = "elsewhere";
+        // Both locations stay loaded: the game's figures live in the first.
+        m_locations.cacheLimit = 8;
+        if (!m_locations.locations.Find(CGeString(kElsewhere)))
+            m_locations.Adopt(new FakeLocation(kElsewhere));
+        return {
+            {"new game", [this] { m_processor->StartNewGame(); }},
+            {"mode switch", [this] { m_processor->SwitchMiniGameMode(kElsewhere); }},
+            {"escape in mini-game mode",
+             [this] {
+                 CQmGameVars::Set("MiniGameMode", 1);
+                 Key(QM_VK_ESCAPE);
+             }},
+            {"from outside", [this] { m_processor->currentArcade->Finish(); }},
+        };
+    }
+    // Back in the location, ready for the next start: the variables, the
+    // menu and the input lock the way out left behind are cleared.
+    void BackIn(const char* location)
+    {
+        CQmGameVars::Clear();
+        if (m_processor->menuOpen)
+            m_processor->CloseMenu();
+        if (!m_locations.current || std::string(m_locations.current->name.c_str()) != location)
+            m_locations.SetCurrentLocation(location);
+        m_processor->inputLockTime = 0.0f;
+        m_dispatcher->deliveryEnabled = 1;
+        g_journal.clear();
+    }
     int Count(const char* entry) const { return int(std::count(g_journal.begin(), g_journal.end(), entry)); }
 
     CTestTempDir m_data;

@@ -300,3 +300,21 @@ TEST_F(FightingTest, AStartWithoutItsFiguresIsRefused)
         location->entityNames.InsertNode(CGeString(c.removed), entity);
     }
 }
+
+TEST_F(FightingTest, EveryWayOutStopsTheFightWithoutItsEndEvent)
+{
+    const uint32_t listeners = Listeners(hero);
+    for (const WayOut& way : WaysOut()) {
+        BackIn("arena");
+        Begin();
+        Frames(20);
+        ASSERT_EQ(1, game->active) << way.name;
+        way.leave();
+        EXPECT_EQ(0, game->active) << way.name;
+        EXPECT_EQ(0, Count("fighting_stop")) << way.name;
+        EXPECT_EQ(listeners, Listeners(hero)) << way.name;
+        EXPECT_EQ(listeners, Listeners(enemy)) << way.name;
+        EXPECT_EQ(0, location->FindEntity("qasimar_hi")->GetProp(QM_PROP_VISUAL_OBJECT)->enabled) << way.name;
+        EXPECT_EQ(0, m_processor->effectFader->state) << way.name;
+    }
+}

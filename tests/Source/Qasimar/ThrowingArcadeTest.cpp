@@ -444,3 +444,25 @@ TEST_F(ThrowingTest, TheStartNeedsItsPiecesListensOnceAndHearsNothingUnderTheMen
         location->entityNames.InsertNode(CGeString(removed), entity);
     }
 }
+
+TEST_F(ThrowingTest, EveryWayOutGivesTheFiguresBackAndReportsNoWin)
+{
+    const uint32_t listeners = Listeners(head);
+    for (const WayOut& way : WaysOut()) {
+        BackIn("loc05");
+        Start();
+        Frames(5);
+        Click();
+        Frames(3);
+        ASSERT_EQ(Throw::kPower, game->state) << way.name;
+        way.leave();
+        EXPECT_EQ(0, game->active) << way.name;
+        EXPECT_EQ(1, Count("end false")) << way.name;
+        EXPECT_EQ(0, Count("end true")) << way.name;
+        EXPECT_EQ(listeners, Listeners(head)) << way.name;
+        EXPECT_EQ(listeners, Listeners(lemon)) << way.name;
+        for (CQmEntity* entity : {head, lemon, arrow})
+            EXPECT_EQ(uint32_t(CGeFrame3D::COMPOSE_EULER), entity->frame.composeMode) << way.name;
+        EXPECT_FLOAT_EQ(6.0f, Position(lemon).y) << way.name;
+    }
+}
