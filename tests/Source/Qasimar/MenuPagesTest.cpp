@@ -8,6 +8,7 @@
 // and the two script functions that reach the menu.
 #include "Engine/Core/Common/GeDeviceConfig.h"
 #include "Engine/Core/Common/GeFormat.h"
+#include "Engine/Core/Common/GeLog.h"
 #include "Engine/Core/Gm/GmSprite.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
 #include "Engine/Gui/GeKeyboard.h"
@@ -785,4 +786,58 @@ TEST_F(MenuPages, TheMiniGamesPageShowsTheUnlockedGamesAndStartsOne)
     g_gameProcessor->OpenMenu(0);
     menu->Open(QM_MENU_MINIGAMES);
     EXPECT_EQ(u"game 1", std::u16string(menu->miniGames[0].name.c_str()));
+}
+
+// A main page file that lacks a control the menu names: the dice's picture
+// host. The menu reports it once, skips the prop's picture, and the page
+// still works: pointing at the button still speaks its title, and the new
+// game starts.
+TEST_F(MenuPages, AControlThePageFileLacksIsReportedOnceAndSkipped)
+{
+    std::string page = CTestTempDir::Read(std::string(QM_QASIMAR_TEST_DATA) + "/../../../../demo/Menu/main_menu.xml");
+    const size_t dice = page.find("<Control Name=\"dice\"");
+    ASSERT_NE(std::string::npos, dice);
+    const size_t end = page.find("</Control>", dice);
+    ASSERT_NE(std::string::npos, end);
+    page.erase(dice, end + std::strlen("</Control>") - dice);
+
+    CTestTempDir packs;
+    const std::string pack = packs / "page.fpk";
+    {
+        CFpkWriter writer;
+        std::string error;
+        ASSERT_TRUE(writer.Open(pack.c_str(), &error)) << error;
+        ASSERT_TRUE(writer.AddFile("menu/main_menu.xml", reinterpret_cast<const uint8_t*>(page.data()), page.size(),
+                                   &error))
+            << error;
+        ASSERT_TRUE(writer.Finish(&error)) << error;
+    }
+    Start(false, {pack});
+    ASSERT_EQ(nullptr, g_guiManager->FindControlSet(CGeString("main_menu"))->FindControl(CGeString("dice")));
+
+    // Already reported while the menu was made: asking again logs nothing.
+    // A name asked for the first time is reported, and only that once.
+    GeLogClearLast();
+    EXPECT_EQ(nullptr, menu->Control("main_menu", "dice"));
+    EXPECT_EQ(0, GeLogLastLevel());
+    EXPECT_EQ(nullptr, menu->Control("main_menu", "no_such_control"));
+    EXPECT_EQ(2, GeLogLastLevel());
+    EXPECT_NE(std::string::npos, std::string(GeLogLastMessage().c_str()).find("no_such_control"));
+    GeLogClearLast();
+    EXPECT_EQ(nullptr, menu->Control("main_menu", "no_such_control"));
+    EXPECT_EQ(0, GeLogLastLevel());
+
+    // The page works around the gap.
+    g_gameProcessor->OpenMenu(0);
+    game.Step();
+    ASSERT_EQ("main_menu", Current());
+    GeLogClearLast();
+    Send("main_menu", "but_minigames", GUI_EV_ENTER);
+    game.Step(3);
+    EXPECT_EQ(1u, Playing("sounds/menu/mini_games.wav"));
+    EXPECT_EQ(0, GeLogLastLevel()) << GeLogLastMessage().c_str();
+    ClickThroughTheWindow("main_menu", "but_new");
+    game.Step(3);
+    ASSERT_NE(nullptr, game.Location());
+    EXPECT_STREQ("loc01", game.Location()->name.c_str());
 }
