@@ -18,7 +18,7 @@
 #include "Engine/Gui/GuiControlSet.h"
 #include "Engine/Gui/GuiManager.h"
 #include "Engine/Gui/GuiProgressBar.h"
-#include "Platform/D3d9/D3d9State.h"
+#include "Platform/D3d9/D3d9Types.h"
 #include "Platform/Win32/WinCursor.h"
 #include "Platform/Win32/WinWindow.h"
 #include "Source/GameClasses/QmEntity.h"
@@ -35,6 +35,14 @@
 #include <cstring>
 
 namespace {
+
+// Render states take floats by their bits.
+DWORD FloatBits(float value)
+{
+    DWORD bits = 0;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
 
 constexpr float kPi = 3.14159265358979f;
 constexpr Vec3 kUp = {0.0f, 1.0f, 0.0f};
@@ -391,7 +399,7 @@ void CQasimarArcade_RuhFly::SetFog(bool on)
         return;
     device->SetRenderState(D3DRS_FOGCOLOR, kFogColor);
     device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP);
-    device->SetRenderState(D3DRS_FOGDENSITY, D3d9FloatBits(kFogDensity));
+    device->SetRenderState(D3DRS_FOGDENSITY, FloatBits(kFogDensity));
 }
 
 void CQasimarArcade_RuhFly::PlayPair(int32_t kind, float blend)
