@@ -23,7 +23,7 @@
 #include "Source/GameClasses/QmLocation.h"
 #include "Source/GameClasses/QmQuests.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
-#include "tests/Support/XvfbCheck.h"
+#include "tests/Source/Qasimar/Xvfb/XvfbDemoWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -34,77 +34,24 @@ namespace {
 
 constexpr uint32_t kWidth = 1024, kHeight = 768;
 
-class XvfbDemoDialog : public ::testing::Test {
+class XvfbDemoDialog : public XvfbDemoWindow {
 protected:
     void SetUp() override
     {
-        CGamePlayHarness::Options options;
-        options.pack = QM_DEMO_PACK;
-        options.width = kWidth;
-        options.height = kHeight;
-        // The puzzle of the three tiles counts as solved: it stays shut.
-        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
-        ASSERT_TRUE(game.Start(options));
-        HWND window = g_pGmDevice->GetWindow();
-        ShowWindow(window, SW_SHOWNORMAL);
-        sdl = XvfbSdlWindow(window);
-        ASSERT_NE(nullptr, sdl);
-        SDL_SysWMinfo info;
-        ASSERT_TRUE(X11Info(sdl, &info)) << "not on the x11 driver";
-        display = info.info.x11.display;
-        xwindow = info.info.x11.window;
-        ASSERT_TRUE(pointer.Load(display)) << "no XTEST library; install libxtst6";
+        ASSERT_NO_FATAL_FAILURE(StartInWindow(kWidth, kHeight));
         // Past the start's fade-in, the pointer away from the top edge.
         game.StepSeconds(3.0);
-        ASSERT_TRUE(XWindowOrigin(sdl, &originX, &originY));
+        ASSERT_NO_FATAL_FAILURE(FindWindowOrigin());
         PointAtPixel(kWidth / 2, kHeight * 3 / 5);
         ASSERT_NE(nullptr, game.Location());
         ASSERT_NE(nullptr, g_dialogSystem);
     }
 
-    // The pointer to a window pixel, then a few frames for SDL to pass it on.
-    void PointAtPixel(int x, int y, uint32_t frames = 3)
-    {
-        pointer.MoveTo(originX + x, originY + y);
-        game.Step(frames);
-    }
-    // A press and a release at a window pixel, as the player makes them.
-    void ClickAtPixel(int x, int y)
-    {
-        PointAtPixel(x, y, 2);
-        pointer.Left(true);
-        game.Step(2);
-        pointer.Left(false);
-        // The release, the control's click, then its delivery.
-        game.Step(4);
-    }
-    static int PixelX(float reference) { return int(reference * float(kWidth) / 1280.0f); }
-    static int PixelY(float reference) { return int(reference * float(kHeight) / 1024.0f); }
     void ClickOn(const CGuiControl* control, float dx, float dy)
     {
         ASSERT_NE(nullptr, control);
         const Vec2 origin = control->ScreenOrigin();
         ClickAtPixel(PixelX(origin.x + dx), PixelY(origin.y + dy));
-    }
-
-    // The pixels the X server shows in a reference rectangle (0xRRGGBB, top
-    // row first); empty when it cannot be read.
-    std::vector<uint32_t> Shown(float x0, float y0, float x1, float y1)
-    {
-        std::vector<uint32_t> pixels;
-        XSync(display, False);
-        const int left = std::max(0, PixelX(x0)), top = std::max(0, PixelY(y0));
-        const int w = std::min(int(kWidth), PixelX(x1)) - left, h = std::min(int(kHeight), PixelY(y1)) - top;
-        if (w <= 0 || h <= 0)
-            return pixels;
-        XImage* image = XGetImage(display, xwindow, left, top, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-        if (!image)
-            return pixels;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                pixels.push_back(uint32_t(XGetPixel(image, x, y) & 0xFFFFFF));
-        XDestroyImage(image);
-        return pixels;
     }
 
     // Steps (at most seconds of game time) until done says so.
@@ -120,14 +67,6 @@ protected:
     }
 
     std::u16string Replica(uint32_t i) { return g_dialogSystem->Replica(i)->text.c_str(); }
-
-    CGamePlayHarness game;
-    SDL_Window* sdl = nullptr;
-    Display* display = nullptr;
-    Window xwindow = 0;
-    XvfbFakeInput pointer;
-    int originX = 0;
-    int originY = 0;
 };
 
 // A pixel in the keeper's warm colour (0xFAD070): the sand under the panel

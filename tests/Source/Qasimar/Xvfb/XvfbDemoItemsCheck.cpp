@@ -20,7 +20,7 @@
 #include "Source/GameClasses/QmQuests.h"
 #include "Source/GameClasses/QmVideoPlayer.h"
 #include "tests/Source/Qasimar/GamePlayHarness.h"
-#include "tests/Support/XvfbCheck.h"
+#include "tests/Source/Qasimar/Xvfb/XvfbDemoWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -36,28 +36,13 @@ constexpr uint32_t kWax = 0xF4F0E0;       // the taper
 constexpr uint32_t kFlame = 0xFFC020;     // the lit taper's flame, the lit lantern
 constexpr uint32_t kCellInset = 0x20140C; // a cell's dark inside
 
-class XvfbDemoItems : public ::testing::Test {
+class XvfbDemoItems : public XvfbDemoWindow {
 protected:
     void SetUp() override
     {
-        CGamePlayHarness::Options options;
-        options.pack = QM_DEMO_PACK;
-        options.width = kWidth;
-        options.height = kHeight;
-        // The puzzle of the three tiles counts as solved: it stays shut.
-        options.onNewGame = "QuestPass('three_tiles', 'voyage')";
-        ASSERT_TRUE(game.Start(options));
-        HWND window = g_pGmDevice->GetWindow();
-        ShowWindow(window, SW_SHOWNORMAL);
-        sdl = XvfbSdlWindow(window);
-        ASSERT_NE(nullptr, sdl);
-        SDL_SysWMinfo info;
-        ASSERT_TRUE(X11Info(sdl, &info));
-        display = info.info.x11.display;
-        xwindow = info.info.x11.window;
-        ASSERT_TRUE(pointer.Load(display)) << "no XTEST library; install libxtst6";
+        ASSERT_NO_FATAL_FAILURE(StartInWindow(kWidth, kHeight));
         game.StepSeconds(1.0);
-        ASSERT_TRUE(XWindowOrigin(sdl, &originX, &originY));
+        ASSERT_NO_FATAL_FAILURE(FindWindowOrigin());
         PointAt(640.0f, 600.0f);
         game.StepSeconds(1.5);
         ASSERT_NE(nullptr, game.Location());
@@ -65,25 +50,11 @@ protected:
         ASSERT_NE(nullptr, inventory);
     }
 
-    static int PixelX(float reference) { return int(reference * float(kWidth) / 1280.0f); }
-    static int PixelY(float reference) { return int(reference * float(kHeight) / 1024.0f); }
-
     // The pointer to a reference-screen point, then a few frames.
-    void PointAt(float x, float y, uint32_t frames = 3)
-    {
-        pointer.MoveTo(originX + PixelX(x), originY + PixelY(y));
-        game.Step(frames);
-    }
-    // A click as the player makes it: the pointer comes and rests, the button
-    // goes down and up. Clicks lie more than a double click's time apart.
-    void ClickAt(float x, float y)
-    {
-        PointAt(x, y, 10);
-        pointer.Left(true);
-        game.Step(2);
-        pointer.Left(false);
-        game.Step(4);
-    }
+    void PointAt(float x, float y, uint32_t frames = 3) { PointAtPixel(PixelX(x), PixelY(y), frames); }
+    // A click as the player makes it, the pointer resting ten frames first.
+    // Clicks lie more than a double click's time apart.
+    void ClickAt(float x, float y) { ClickAtPixel(PixelX(x), PixelY(y), 10); }
     void ClickCell(uint32_t i)
     {
         const Vec2 origin = inventory->cells[i]->ScreenOrigin();
@@ -105,34 +76,16 @@ protected:
     // The pixels of a reference rectangle that the X server shows near rgb.
     uint32_t CountNear(float x0, float y0, float x1, float y1, uint32_t rgb, int tolerance = 24)
     {
-        XSync(display, False);
-        const int left = std::max(0, PixelX(x0)), top = std::max(0, PixelY(y0));
-        const int w = std::min(int(kWidth), PixelX(x1)) - left, h = std::min(int(kHeight), PixelY(y1)) - top;
-        if (w <= 0 || h <= 0)
-            return 0;
-        XImage* image = XGetImage(display, xwindow, left, top, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-        if (!image)
-            return 0;
-        uint32_t n = 0;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                n += PixelNear(uint32_t(XGetPixel(image, x, y) & 0xFFFFFF), rgb, tolerance) ? 1 : 0;
-        XDestroyImage(image);
-        return n;
+        const std::vector<uint32_t> shown = Shown(x0, y0, x1, y1);
+        return uint32_t(std::count_if(shown.begin(), shown.end(),
+                                      [&](uint32_t p) { return PixelNear(p, rgb, tolerance); }));
     }
     uint32_t CountInCell(const Vec2& cell, uint32_t rgb, int tolerance = 24)
     {
         return CountNear(cell.x, cell.y, cell.x + 96.0f, cell.y + 96.0f, rgb, tolerance);
     }
 
-    CGamePlayHarness game;
     CQmInventory* inventory = nullptr;
-    SDL_Window* sdl = nullptr;
-    Display* display = nullptr;
-    Window xwindow = 0;
-    XvfbFakeInput pointer;
-    int originX = 0;
-    int originY = 0;
 };
 
 } // namespace
