@@ -14,7 +14,7 @@
 #include "Source/GameClasses/QmPropAnimController.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 #include "tests/Source/GameClasses/FigureFixtures.h"
-#include "tests/Source/GameClasses/GameProcessorFakes.h"
+#include "tests/Source/Qasimar/ArcadeProcessorFixture.h"
 #include "tests/Source/GameClasses/LocationWriter.h"
 #include "tests/Support/TestTempDir.h"
 
@@ -23,34 +23,11 @@
 #include <string>
 #include <vector>
 
-class ArcadeInLocationTest : public GameProcessorTest {
+class ArcadeInLocationTest : public ArcadeProcessorTest {
 public:
     static constexpr double kFrameTime = 0.04;
 
 protected:
-    void SetUp() override
-    {
-        GameProcessorTest::SetUp();
-        m_dispatcher->deliveryEnabled = 1;
-        g_dataRoot = (m_data.Path() + "/").c_str();
-        g_mainControlSet = m_gui.CreateControlSet(CGeString("mainCtrlSet"));
-        m_gui.currentSet = g_mainControlSet;
-        QmAnimInstallMakers();
-        g_pGmResCollector = &m_collector;
-    }
-    void TearDown() override
-    {
-        if (m_processor->currentArcade && m_processor->currentArcade->active)
-            m_processor->currentArcade->Finish();
-        m_processor->currentArcade = nullptr;
-        m_locations.Clear();
-        CQmUnifiedCollector::ClearTracks();
-        g_pGmResCollector = nullptr;
-        g_mainControlSet = nullptr;
-        g_dataRoot = "";
-        GameProcessorTest::TearDown();
-    }
-
     // A skinned figure in the location with an enabled animation controller.
     CQmEntity* AnimatedFigure(FakeLocation* location, const char* name)
     {
@@ -144,7 +121,5 @@ protected:
     }
     int Count(const char* entry) const { return int(std::count(g_journal.begin(), g_journal.end(), entry)); }
 
-    CTestTempDir m_data;
-    CGmResCollector m_collector;
     std::vector<CQmEntity*> m_animated; // updated by Frame, in this order
 };

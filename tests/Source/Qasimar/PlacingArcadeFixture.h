@@ -19,7 +19,7 @@
 #include "Source/GameClasses/QmPropMotionController.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
 #include "tests/Source/GameClasses/FigureFixtures.h"
-#include "tests/Source/GameClasses/GameProcessorFakes.h"
+#include "tests/Source/Qasimar/ArcadeProcessorFixture.h"
 #include "tests/Source/GameClasses/LocationWriter.h"
 #include "tests/Source/GameClasses/ScriptEventRecorder.h"
 #include "tests/Source/GameClasses/WalkGridFixtures.h"
@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-class PlacingArcadeTest : public GameProcessorTest {
+class PlacingArcadeTest : public ArcadeProcessorTest {
 protected:
     // A track of a figure: frames at 10 a second, the root moving along +x
     // at speed units a second.
@@ -41,28 +41,10 @@ protected:
 
     void SetUp() override
     {
-        GameProcessorTest::SetUp();
-        m_dispatcher->deliveryEnabled = 1;
-        g_dataRoot = (m_data.Path() + "/").c_str();
-        g_mainControlSet = m_gui.CreateControlSet(CGeString("mainCtrlSet"));
-        m_gui.currentSet = g_mainControlSet;
-        QmAnimInstallMakers();
-        g_pGmResCollector = &m_collector;
+        ArcadeProcessorTest::SetUp();
         location = new CQmLocation("yard");
         m_locations.Adopt(location);
         m_locations.SetCurrentLocation("yard");
-    }
-    void TearDown() override
-    {
-        if (m_processor->currentArcade && m_processor->currentArcade->active)
-            m_processor->currentArcade->Finish();
-        m_processor->currentArcade = nullptr;
-        m_locations.Clear();
-        CQmUnifiedCollector::ClearTracks();
-        g_pGmResCollector = nullptr;
-        g_mainControlSet = nullptr;
-        g_dataRoot = "";
-        GameProcessorTest::TearDown();
     }
 
     // A layout file of controls: text controls for the names in texts,
@@ -185,7 +167,5 @@ protected:
         return control && control->visible;
     }
 
-    CTestTempDir m_data;
-    CGmResCollector m_collector;
     CQmLocation* location = nullptr;
 };
