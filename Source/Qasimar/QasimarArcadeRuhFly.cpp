@@ -36,14 +36,6 @@
 
 namespace {
 
-// Render states take floats by their bits.
-DWORD FloatBits(float value)
-{
-    DWORD bits = 0;
-    std::memcpy(&bits, &value, sizeof(bits));
-    return bits;
-}
-
 constexpr float kPi = 3.14159265358979f;
 constexpr Vec3 kUp = {0.0f, 1.0f, 0.0f};
 // The reference screen the cursor's aiming start is given in.
@@ -399,7 +391,7 @@ void CQasimarArcade_RuhFly::SetFog(bool on)
         return;
     device->SetRenderState(D3DRS_FOGCOLOR, kFogColor);
     device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_EXP);
-    device->SetRenderState(D3DRS_FOGDENSITY, FloatBits(kFogDensity));
+    device->SetRenderState(D3DRS_FOGDENSITY, GmFloatBits(kFogDensity));
 }
 
 void CQasimarArcade_RuhFly::PlayPair(int32_t kind, float blend)

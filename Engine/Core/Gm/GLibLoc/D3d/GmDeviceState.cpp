@@ -20,13 +20,6 @@ namespace {
 
 const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-DWORD FloatBits(float value)
-{
-    DWORD bits;
-    memcpy(&bits, &value, sizeof(bits));
-    return bits;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -103,7 +96,7 @@ void CGmDeviceWrapper::SetDepthBias(float bias)
 {
     m_depthBias = bias;
     GM_GUARDED("m_device->SetRenderState(D3DRS_DEPTHBIAS, *((DWORD*)(&bias)))",
-               SetRenderState(D3DRS_DEPTHBIAS, FloatBits(bias)));
+               SetRenderState(D3DRS_DEPTHBIAS, GmFloatBits(bias)));
 }
 
 void CGmDeviceWrapper::SetTexCoordIndex(uint32_t stage, uint32_t index)

@@ -21,6 +21,7 @@
 #include "Platform/Win32/WinWindow.h"
 
 #include <cstdint>
+#include <cstring>
 
 class CGeResource;
 class CGmIndexBuffer;
@@ -42,6 +43,14 @@ enum : uint8_t {
     GE_CLEAR_TARGET = 0x2,
     GE_CLEAR_ZBUFFER = 0x4,
 };
+
+// Render states that hold a float (depth bias, fog density) take its bits.
+inline DWORD GmFloatBits(float value)
+{
+    DWORD bits = 0;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
 
 // What the wrapper learns about the device after each creation.
 struct GmDeviceInfo {
