@@ -24,6 +24,12 @@
 // with a grey flint) and lit_taper.tga (the candle with its flame); in
 // DIR/Textures lantern.tga (the yard's lantern, two 64 x 64 frames: dark,
 // then lit); DIR/psystextures/boom_p0.tga (the inventory's spark, 16 x 16).
+// For the keys game: DIR/backgrounds/loc17/key_KK_V.tga for kinds KK 00 to 12
+// and variants V 0 and 1 (the two keys of a kind look alike): 112 x 56, two
+// 56 x 56 frames, the key (a ring, a shaft and a kind's own bit in its own
+// colour, clear around it) and its glow (the same shape, wider, white and
+// half clear) and DIR/menu/pic/games/keys.tga, the game's picture for the
+// mini-games page, 128 x 96. Its sparks are the inventory's.
 // All are drawn from simple shapes so that the demo's data is all the
 // project's own.
 #include <cmath>
@@ -144,6 +150,55 @@ bool WriteInventoryPictures(const std::string& root, const std::string& textures
     return written;
 }
 
+// The key of a kind in the frame whose left edge is x0; grow widens every
+// shape (the glow).
+void DrawKey(Picture& picture, int x0, int kind, float grow, uint32_t colour)
+{
+    const float fx = (float)x0;
+    picture.Disc(fx + 16.0f, 28.0f, 12.0f + grow, colour);
+    if (grow == 0.0f)
+        picture.Disc(fx + 16.0f, 28.0f, 5.0f, 0x00000000); // the ring's hole
+    const int g = (int)grow;
+    picture.Box(x0 + 26 - g, 25 - g, x0 + 52 + g, 31 + g, colour); // the shaft
+    // The bit: two teeth whose depths spell the kind.
+    for (int tooth = 0; tooth < 2; ++tooth) {
+        const int depth = 4 + 3 * ((kind >> (2 * tooth)) & 3);
+        const int left = x0 + 38 + 7 * tooth;
+        picture.Box(left - g, 31, left + 5 + g, 31 + depth + g, colour);
+    }
+    if (kind >= 8) // the upper kinds have a notch on the ring
+        picture.Box(x0 + 13 - g, 12 - g, x0 + 19 + g, 17, colour);
+}
+
+bool WriteKeysPictures(const std::string& root)
+{
+    std::error_code error;
+    const std::string keys = root + "/backgrounds/loc17";
+    std::filesystem::create_directories(keys, error);
+    std::filesystem::create_directories(root + "/menu/pic/games", error);
+    bool written = true;
+    for (int kind = 0; kind < 13; ++kind) {
+        // Thirteen colours around the colour wheel, bright enough on the wall.
+        const float angle = 6.2831853f * (float)kind / 13.0f;
+        const auto channel = [&](float shift) {
+            return (uint32_t)(150.0f + 100.0f * std::cos(angle + shift));
+        };
+        const uint32_t colour = 0xFF000000u | channel(0.0f) << 16 | channel(2.094f) << 8 | channel(4.189f);
+        Picture key(112, 56, 0x00000000);
+        DrawKey(key, 56, kind, 4.0f, 0x80FFFFFF);
+        DrawKey(key, 0, kind, 0.0f, colour);
+        for (int variant = 0; variant < 2; ++variant) {
+            char name[32];
+            snprintf(name, sizeof(name), "/key_%02d_%d.tga", kind, variant);
+            written = WriteTga(key, keys + name) && written;
+        }
+    }
+    Picture page(128, 96, 0xFF503418);
+    for (int kind = 0; kind < 3; ++kind)
+        DrawKey(page, 8 + 40 * kind, kind * 5, 0.0f, 0xFFE0B040);
+    return WriteTga(page, root + "/menu/pic/games/keys.tga") && written;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -254,7 +309,8 @@ int main(int argc, char** argv)
     const std::string gui = std::string(argv[1]) + "/Gui";
     std::filesystem::create_directories(gui + "/pic", error);
     if (!written || !WriteTga(logo, textures + "/logo.tga") || !WriteTga(loading, textures + "/loading.tga") ||
-        !WriteTga(cursors, gui + "/cursors.tga") || !WriteTga(hint, gui + "/pic/hint.tga")) {
+        !WriteTga(cursors, gui + "/cursors.tga") || !WriteTga(hint, gui + "/pic/hint.tga") ||
+        !WriteKeysPictures(argv[1])) {
         fprintf(stderr, "demopictures: cannot write into %s\n", argv[1]);
         return 1;
     }

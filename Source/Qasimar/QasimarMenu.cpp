@@ -164,12 +164,13 @@ void CQasimarMenu::CreateSlotControls(const char* setName, uint32_t count)
     CGuiControl* background = Control(setName, "background1");
     for (uint32_t i = 0; i < count; ++i) {
         const CGeString name = FormatString("custom%02d", (int)(i + 1));
+        // Made through the set, so that the control carries its name and
+        // posts its clicks to the menu like the ones from the page's file.
         CGuiControl* control = set->FindControl(name);
-        if (!control) {
-            control = new CGuiCustom(1.0f, 1.0f);
-            set->AddControl(control);
-            set->RenameControl(control->name, name);
-        }
+        if (!control)
+            control = set->CreateControl(name, EGCT_CUSTOM);
+        if (!control)
+            continue;
         control->SetPosition(kStripX + kSlotPitch * (float)i, kStripY);
         control->SetProperty(EP_BoundFrameSet, CGeValue("sl_slot_bg_bfs"), true);
         control->SetProperty(EP_BoundFrameSetHover, CGeValue("sl_slot_bg_bfs_over"), true);

@@ -61,3 +61,10 @@ function global_mix_invitems(selected, clicked, before)
     DeleteFromInventory(clicked)
     VarSet("mixed_lit_taper", 1)
 end
+
+-- The keys game won, from the yard or from the mini-games page: the page
+-- lists it from now on (its place in menu/gamelist.xml is bit 3).
+function keys_arcade_end()
+    VarSet("keys_won", (VarGet("keys_won") or 0) + 1)
+    ActivateMinigame(3)
+end

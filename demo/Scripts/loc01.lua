@@ -8,6 +8,7 @@ function loc01_init()
     SetMainHero("hero")
     PermitActorAction("door", "USE")
     PermitActorAction("keeper", "TALK")
+    PermitActorAction("key_chest", "USE")
     -- The location asks for the theme the new game started, so the music check
     -- of a location change keeps it playing; the crate chimes from its place.
     StartMainBgSound("Sounds/harbour_theme.ogg", 0.8, 2.0, true)
@@ -174,6 +175,11 @@ end
 
 function loc01_on_inventory_item_add(item)
     VarSet("arrived_" .. item, 1)
+end
+
+-- The chest of keys opens the keys game over the yard.
+loc01_uses["key_chest"] = function(entity)
+    StartArcadeGame("arcade: keys")
 end
 
 -- The hero's arrivals: where a walk ended, for the log and the tests.
