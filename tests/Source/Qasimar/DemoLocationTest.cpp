@@ -172,9 +172,9 @@ TEST_F(DemoLocationBeforeTheGame, ACloseRequestPostedBeforeTheLoadReachesTheWind
     g_quitRequested = 0;
     ASSERT_NE(nullptr, game.Location());
     // Six steps between the sections, one after each of the entities'
-    // thirty-six children, and one after the buoy's child, which loc01_init
+    // forty children, and one after the buoy's child, which loc01_init
     // reads.
-    EXPECT_EQ(6u + 36u + 1u, g_locationKeepAliveCount - before);
+    EXPECT_EQ(6u + 40u + 1u, g_locationKeepAliveCount - before);
 }
 // The curtain beside the pillar: "loc01_init" switches its cloth and the
 // fan's ventilator on, and the fan's gusts swing it away from the camera and
