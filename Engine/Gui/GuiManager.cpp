@@ -103,10 +103,23 @@ void CGuiManager::Update()
         n = mouse ? dispatcher->CollectFor(mouse, codes) : 0;
         if (n > CCiDispatcher::kMaxCollected)
             n = CCiDispatcher::kMaxCollected;
-        // The current set is read again for every message.
-        for (uint32_t i = 0; i < n; ++i)
-            if (currentSet)
-                currentSet->OnMouseMessage(codes[i]);
+        // The current set is read again for every message. The device keeps
+        // one position a frame, so only the frame's first message sees the
+        // pointer come from where it was: after it, the earlier position is
+        // the current one. Otherwise a move, a press and a release in one
+        // frame would each enter the control anew, and the entry would forget
+        // the press before its release could make a click.
+        if (n > 0) {
+            const float fromX = mouse->previousX, fromY = mouse->previousY;
+            for (uint32_t i = 0; i < n; ++i) {
+                if (currentSet)
+                    currentSet->OnMouseMessage(codes[i]);
+                mouse->previousX = mouse->x;
+                mouse->previousY = mouse->y;
+            }
+            mouse->previousX = fromX;
+            mouse->previousY = fromY;
+        }
     }
     if (cursorSet && mouse)
         GuiCursorFollow(cursorSet, mouse->x, mouse->y);
