@@ -208,6 +208,11 @@ void ShutdownGame()
     CQmQuests::Clear();
     CQmGameVars::Clear();
     CGeHub::Shutdown();
+    // The hub's screen camera is ours: a game started after this one, or a
+    // text drawn before it starts, must not find it.
+    for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
+        if (CGeHub::s_cameras2d[slot] == g_staticCamera)
+            CGeHub::s_cameras2d[slot] = nullptr;
     DeleteAndNull(g_staticCamera);
     QmSoundStop();
     GeCoreShutdown();

@@ -128,6 +128,8 @@ void DescribeProcessor(CGeCpuInfo* info)
 
 void GeCpuProbeCreate()
 {
+    if (g_pGeCpuInfo)
+        return;
     CGeCpuInfo* info = new CGeCpuInfo;
     DetectCpuFeatures(info);
     DescribeProcessor(info);

@@ -55,5 +55,7 @@ void DescribeProcessor(CGeCpuInfo* info);
 extern CGeCpuInfo* g_pGeCpuInfo;
 
 // Creates, fills, describes and publishes the probe record; and the reverse.
+// A record already published is kept: whoever made it first (a loader before
+// start-up, an earlier start in the same process) still holds it.
 void GeCpuProbeCreate();
 void GeCpuProbeDestroy();

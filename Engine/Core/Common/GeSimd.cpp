@@ -58,6 +58,8 @@ void SelectCpuKernels(const char* callerTag)
 
 void GeSimdCreate()
 {
+    if (g_pGeSimdGeneric)
+        return;
     g_pGeSimdGeneric = new CGeSimdGeneric;
     g_pGeSimdGeneric->cpuFlags = GE_CPU_GENERIC;
     g_pGeSimdCurrent = g_pGeSimdGeneric;

@@ -153,6 +153,7 @@ void SelectCpuKernels(const char* callerTag);
 
 // Start-up and shutdown of the kernel objects: GeSimdCreate makes the generic object
 // (cpuFlags 2), chooses the implementation and copies it into g_pGeSimd; GeSimdDestroy
-// deletes the chosen and the generic objects and clears every pointer.
+// deletes the chosen and the generic objects and clears every pointer. GeSimdCreate
+// keeps objects already made (a sound loader makes them on first use, before start-up).
 void GeSimdCreate();
 void GeSimdDestroy();

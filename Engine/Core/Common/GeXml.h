@@ -27,6 +27,8 @@ extern XmlHandle* g_xmlHandle;
 
 // Loading. Both return false only when the file cannot be read; a file that
 // does not parse cleanly still gives true with whatever TinyXML made of it.
+// An empty file and a parse error are logged (level 1) with the file's name,
+// and for a parse error TinyXML's description, row and column.
 bool XmlLoadDocument(const CGeString& path, TiXmlDocument& document);
 bool XmlLoadDocumentFromDisk(const CGeString& path, TiXmlDocument& document);
 // Parses size bytes of text (no terminator needed) into the document. A text

@@ -41,6 +41,7 @@ CGmScenicMesh::CGmScenicMesh(CGmMesh* meshIn, const IGmSkeleton* skeletonIn, con
 
 CGmScenicMesh::~CGmScenicMesh()
 {
+    CGmShadowQueue::Forget(this);
     if (mesh)
         mesh->Release();
     for (CGmMaterial* material : materials)

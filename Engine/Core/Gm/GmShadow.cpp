@@ -90,6 +90,15 @@ void CGmShadowQueue::Flush()
     s_count = 0;
 }
 
+void CGmShadowQueue::Forget(const CGmScenicMesh* object)
+{
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < s_count; ++i)
+        if (s_entries[i].object != object)
+            s_entries[kept++] = s_entries[i];
+    s_count = kept;
+}
+
 void BuildSilhouette(const GmShadowCaster& caster)
 {
     const CGmScenicMesh* object = caster.object;
@@ -307,4 +316,6 @@ void ReleaseShadowResources()
     s_shadowMesh = nullptr;
     delete s_shadowSprite;
     s_shadowSprite = nullptr;
+    CGmShadowQueue::s_count = 0;
+    g_shadowQuadCount = 0;
 }

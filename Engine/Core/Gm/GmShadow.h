@@ -66,6 +66,9 @@ public:
     // Builds the silhouettes of every queued caster in push order, then
     // empties the queue.
     static void Flush();
+    // Takes the object's entries out of the queue, keeping the others' order:
+    // a caster destroyed between its update and the flush is not read.
+    static void Forget(const CGmScenicMesh* object);
 
     static GmShadowCaster s_entries[kShadowMaxCasters];
     static uint32_t s_count;
@@ -89,5 +92,7 @@ void RenderShadowStencil();
 CGmMesh* GetShadowMesh();
 CGmSprite* GetShadowSprite();
 
-// At shutdown: frees the face work buffer, the shadow mesh and the sprite.
+// At shutdown: frees the face work buffer, the shadow mesh and the sprite,
+// and empties the caster queue and the quads, whose objects die with the
+// game that pushed them.
 void ReleaseShadowResources();

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 CSmSoundGroup* g_soundManager = nullptr;
@@ -35,6 +36,7 @@ uintptr_t CSmSoundManager::thread = 0;
 std::atomic<bool> CSmSoundManager::runFlag{false};
 CRITICAL_SECTION CSmSoundManager::streamSection = {};
 bool CSmSoundManager::sectionReady = false;
+thread_local bool CSmSoundManager::s_onStreamThread = false;
 
 Vec3 CSmListener::position = {0, 0, 0};
 Vec3 CSmListener::previousPosition = {0, 0, 0};
@@ -291,6 +293,12 @@ void CSmSoundManager::CreateDirectSound()
     InitializeCriticalSection(&streamSection);
     sectionReady = true;
     if (streamThreadWanted) {
+        // exit() without a shutdown (Xlib's when the display dies, a tool's
+        // error path) destroys the stream list while the thread reads it;
+        // registered now, the hook runs before the statics made earlier die.
+        static bool exitHookRegistered = false;
+        if (!exitHookRegistered)
+            exitHookRegistered = std::atexit(JoinStreamThread) == 0;
         runFlag.store(true);
         thread = _beginthread(StreamThreadProc, 0, nullptr);
         if (thread == static_cast<uintptr_t>(-1)) {
@@ -301,15 +309,21 @@ void CSmSoundManager::CreateDirectSound()
     }
 }
 
-void CSmSoundManager::StopStreamThread()
+void CSmSoundManager::JoinStreamThread()
 {
-    ClearDevices();
     runFlag.store(false);
-    if (thread) {
+    // An exit from the thread's own pass cannot wait for itself.
+    if (thread && !s_onStreamThread) {
         WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
         CloseHandle(reinterpret_cast<HANDLE>(thread));
         thread = 0;
     }
+}
+
+void CSmSoundManager::StopStreamThread()
+{
+    ClearDevices();
+    JoinStreamThread();
     if (sectionReady) {
         streams.clear();
         DeleteCriticalSection(&streamSection);
@@ -633,6 +647,7 @@ void CSmSoundManager::RunStreamPass()
 
 void CSmSoundManager::StreamThreadProc(void*)
 {
+    s_onStreamThread = true;
     while (runFlag.load()) {
         RunStreamPass();
         Sleep(10);

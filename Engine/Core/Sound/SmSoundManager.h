@@ -13,8 +13,10 @@
 // which every 10 ms refills the streamed sounds under the streaming critical
 // section (the main thread takes it to add or remove a streamed sound). The
 // run flag is atomic and set before the thread starts; shutdown joins the
-// thread at once, without the original's extra sleep. Tests leave the thread
-// off (streamThreadWanted) and run RunStreamPass between mixer pulls.
+// thread at once, without the original's extra sleep, and so does an exit()
+// that comes without a shutdown, before the static stream list is destroyed.
+// Tests leave the thread off (streamThreadWanted) and run RunStreamPass
+// between mixer pulls.
 //
 // Choices:
 // - A wait result outside the eight events (a failed wait) ends the service of
@@ -176,6 +178,10 @@ private:
     static std::atomic<bool> runFlag;
     static CRITICAL_SECTION streamSection;
     static bool sectionReady;
+    static thread_local bool s_onStreamThread;
+
+    // Clears the run flag and waits for the thread to end; also the exit hook.
+    static void JoinStreamThread();
 
     static void RemoveEntryAt(CSmSoundGroup* group, uint32_t index);
 };

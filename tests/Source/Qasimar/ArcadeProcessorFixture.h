@@ -6,6 +6,7 @@
 #pragma once
 
 #include "Engine/Core/Gm/GmResCollector.h"
+#include "Engine/Core/Gm/GmVisual2D.h"
 #include "Engine/Gui/GuiControlSet.h"
 #include "Source/GameClasses/QmAnimLink.h"
 #include "Source/GameClasses/QmUnifiedCollector.h"
@@ -23,6 +24,10 @@ protected:
         m_gui.currentSet = g_mainControlSet;
         QmAnimInstallMakers();
         g_pGmResCollector = &m_collector;
+        // No start-up sizes the screen here: reference pixels are the
+        // device's, whatever a game started earlier in the process left.
+        for (float* scale : g_gm2dScale)
+            scale[0] = scale[1] = 1.0f;
     }
     void TearDown() override
     {

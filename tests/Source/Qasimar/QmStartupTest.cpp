@@ -14,6 +14,7 @@
 #include "Engine/Core/Gm/GmCamera.h"
 #include "Engine/Core/Gm/GmResCollector.h"
 #include "Engine/Core/Gm/GmSprite.h"
+#include "Engine/Core/Gm/GmText.h"
 #include "Engine/Core/Sound/SmSoundData.h"
 #include "Engine/Core/Sound/SmSoundManager.h"
 #include "Engine/Gui/GeCursorSet.h"
@@ -200,6 +201,8 @@ void ExpectEverythingGone()
     EXPECT_EQ(nullptr, g_pGmDevice);
     EXPECT_EQ(nullptr, g_videoSettings);
     EXPECT_EQ(nullptr, g_staticCamera);
+    for (uint32_t slot = 0; slot < CGeHub::kMaxDevices; ++slot)
+        EXPECT_EQ(nullptr, CGeHub::s_cameras2d[slot]) << "slot " << slot;
     EXPECT_EQ(nullptr, g_geTimer);
     EXPECT_EQ(0u, CQmGameVars::Count());
 }
@@ -371,6 +374,34 @@ TEST_F(StartupTest, ClosingTheWindowDuringTheLogosEndsTheLoop)
     // A settings file that was read is not rewritten.
     EXPECT_EQ("<config><local_config music_volume=\"0.2\"/></config>",
               CTestTempDir::Read(m_home / "qasimar/config.cfg"));
+}
+
+// Tests and tools start the game several times in one process: each start
+// draws on its own screen camera, and a text drawn between two games finds
+// no screen rather than the last game's freed one.
+TEST_F(StartupTest, AGameStartedAgainInTheSameProcessDrawsTextOnItsOwnScreen)
+{
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        ASSERT_TRUE(InitApplication()) << "start " << cycle;
+        ASSERT_NE(nullptr, g_staticCamera);
+        EXPECT_EQ(g_staticCamera, CGeHub::s_cameras2d[CGeHub::s_currentSlot]) << "start " << cycle;
+        {
+            CGmText caption(CGuiResources::FindFont(CGeString("SRT_FONT")));
+            ASSERT_NE(nullptr, caption.font);
+            caption.Layout(CGeWString(u"Qasimar"));
+            g_pGmDevice->BeginScene();
+            caption.Render();
+            g_pGmDevice->EndScene();
+            EXPECT_EQ(7u, caption.glyphCount) << "start " << cycle;
+        }
+        ShutdownGame();
+        ExpectEverythingGone();
+
+        CGmText between(nullptr);
+        between.Layout(CGeWString(u"between two games"));
+        between.Update();
+    }
+    EXPECT_TRUE(m_errorBoxes.Messages().empty());
 }
 
 TEST(StartupShutdown, ShutdownWithoutStartIsHarmless)

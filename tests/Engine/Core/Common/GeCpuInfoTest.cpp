@@ -210,4 +210,22 @@ TEST(GeCpuInfoOnThisMachine, ThisProcessor)
     EXPECT_EQ(g_pGeCpuInfo, nullptr);
 }
 
+// A second start in one process, or a start after a loader made the kernels
+// on first use, keeps the objects made first instead of leaking them.
+TEST(GeCpuInfoOnThisMachine, ASecondCreateKeepsTheObjectsMadeFirst)
+{
+    GeCpuProbeCreate();
+    GeSimdCreate();
+    const CGeCpuInfo* probe = g_pGeCpuInfo;
+    const CGeSimd* generic = g_pGeSimdGeneric;
+    const CGeSimd* chosen = g_pGeSimd;
+    GeCpuProbeCreate();
+    GeSimdCreate();
+    EXPECT_EQ(probe, g_pGeCpuInfo);
+    EXPECT_EQ(generic, g_pGeSimdGeneric);
+    EXPECT_EQ(chosen, g_pGeSimd);
+    GeSimdDestroy();
+    GeCpuProbeDestroy();
+}
+
 }  // namespace

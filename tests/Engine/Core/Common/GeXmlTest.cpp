@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "Engine/Core/Common/GeFileData.h"
+#include "Engine/Core/Common/GeLog.h"
 #include "tests/Support/TestTempDir.h"
 
 namespace {
@@ -278,6 +279,54 @@ TEST(GeXml, ReportingMissingAttributesDoesNotChangeResults)
     EXPECT_EQ(1, XmlGetInt("x", h));
     XmlReportMissing(nullptr, "y");
     XmlReportMissing(h.element, nullptr);
+}
+
+// A broken data file is named in the log with what TinyXML found and where;
+// the loaders' results stay what callers test for.
+TEST(GeXml, BrokenFilesAreLoggedWithTinyXmlsErrorAndPosition)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        bool loaded;        // the loaders' result
+        const char* detail; // in the log line after the file's name; null: no line
+    };
+    const Case cases[] = {
+        {"unclosed.xml", "<config>\n  <video windowed='true'/>\n", true,
+         "broken: Error reading end tag. at row 3, column 1"},
+        {"bad_attribute.xml", "<config>\n<video <bad/>\n</config>", true,
+         "broken: Error reading Attributes. at row 2, column 8"},
+        {"mismatched.xml", "<a><b></a>", true, "broken: Error reading end tag. at row 1, column 7"},
+        // Text without an element has no position to give.
+        {"garbage.xml", "\x01\x02 not xml at all", true, "broken: Error document empty."},
+        {"empty.xml", "", false, "is empty"},
+        {"good.xml", "<config><video/></config>", true, nullptr},
+    };
+    CTestTempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = dir.Write(c.name, c.text);
+        using Loader = bool (*)(const CGeString&, TiXmlDocument&);
+        for (Loader load : {&XmlLoadDocument, &XmlLoadDocumentFromDisk}) {
+            TiXmlDocument document;
+            GeLogClearLast();
+            EXPECT_EQ(c.loaded, load(CGeString(path.c_str()), document)) << c.name;
+            const std::string logged = GeLogLastMessage().c_str();
+            if (!c.detail) {
+                EXPECT_EQ(0, GeLogLastLevel()) << c.name << ": " << logged;
+                continue;
+            }
+            EXPECT_EQ(1, GeLogLastLevel()) << c.name;
+            EXPECT_NE(std::string::npos, logged.find("'" + path + "'")) << c.name << ": " << logged;
+            EXPECT_NE(std::string::npos, logged.find(c.detail)) << c.name << ": " << logged;
+            EXPECT_EQ(std::string::npos, logged.find("row 0")) << c.name << ": " << logged;
+        }
+    }
+
+    // A missing file is a question callers ask of optional data: no line.
+    TiXmlDocument none;
+    GeLogClearLast();
+    EXPECT_FALSE(XmlLoadDocument(CGeString((dir / "none.xml").c_str()), none));
+    EXPECT_EQ(0, GeLogLastLevel()) << GeLogLastMessage().c_str();
 }
 
 TEST(GeXml, LoadsDocumentsFromDisk)

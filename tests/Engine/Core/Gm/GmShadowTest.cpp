@@ -130,6 +130,34 @@ TEST_F(GmShadow, TheQueueRefusesThe257thCaster)
     EXPECT_EQ(255.0f, CGmShadowQueue::s_entries[255].world.m[3]);
 }
 
+TEST_F(GmShadow, QueuedCastersThatDieAreNeverRead)
+{
+    // A caster destroyed between its update and the flush (a location unloaded
+    // in between) leaves the queue; the others keep their order.
+    std::unique_ptr<CGmScenicMesh> kept = Caster(MakeMesh({0, 0, 0, 0, 0, 1, 1, 0, 0}, {0, 1, 2}));
+    std::unique_ptr<CGmScenicMesh> dying = Caster(MakeMesh({0, 0, 0, 0, 0, 1, 1, 0, 0}, {0, 1, 2}));
+    kept->mesh->BuildNeighbours();
+    dying->mesh->BuildNeighbours();
+    Matrix4 world = Matrix4::Identity();
+    ASSERT_TRUE(CGmShadowQueue::Push(dying.get(), world, nullptr));
+    world.m[3] = 5.0f;
+    ASSERT_TRUE(CGmShadowQueue::Push(kept.get(), world, nullptr));
+    ASSERT_TRUE(CGmShadowQueue::Push(dying.get(), world, nullptr));
+    dying.reset();
+    ASSERT_EQ(1u, CGmShadowQueue::s_count);
+    EXPECT_EQ(kept.get(), CGmShadowQueue::s_entries[0].object);
+    EXPECT_EQ(5.0f, CGmShadowQueue::s_entries[0].world.m[3]);
+    CGmShadowQueue::Flush();
+    EXPECT_EQ(3u, g_shadowQuadCount);
+
+    // Shutting the engine down empties the queue and the quads with the
+    // objects of the game that filled them.
+    ASSERT_TRUE(CGmShadowQueue::Push(kept.get(), world, nullptr));
+    ReleaseShadowResources();
+    EXPECT_EQ(0u, CGmShadowQueue::s_count);
+    EXPECT_EQ(0u, g_shadowQuadCount);
+}
+
 TEST_F(GmShadow, ASingleLitTriangleGivesThreeQuadsInWorldSpace)
 {
     // Counter-clockwise seen from above: its normal points up, to the light.

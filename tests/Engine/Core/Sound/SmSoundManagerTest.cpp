@@ -443,3 +443,53 @@ TEST(SmSoundThread, OnTheAudioDriverStreamsEndAndShutdownJoinsAtOnce)
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
     EXPECT_EQ(handle, nullptr);
 }
+
+namespace {
+
+// Set in the exit test's child: the process then lingers after every static
+// object is destroyed, as a program's own exit path does (Xlib's after the
+// display dies), so that a streaming thread still running meets the freed
+// stream list.
+bool s_lingerAfterStatics = false;
+
+void LingerAfterStatics()
+{
+    if (s_lingerAfterStatics)
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+}
+
+// Before every static constructor: the hook so registered runs after every
+// static destructor.
+__attribute__((constructor(101))) void RegisterLingerAfterStatics()
+{
+    std::atexit(LingerAfterStatics);
+}
+
+// The child's group: reachable from here, so the leak check at exit finds
+// the sounds it holds in use.
+CSmSoundGroup* s_exitingGroup = nullptr;
+
+} // namespace
+
+TEST(SmSoundThread, AnExitWithAStreamPlayingStopsTheThreadBeforeTheStaticsDie)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CTestTempDir dir;
+    const std::string path = dir.Write("long.wav", WaveFile(2, 44100, 16, RampPcm16(44100 * 5, 2)));
+    EXPECT_EXIT(
+        {
+            s_lingerAfterStatics = true;
+            CSmSoundManager::flags3d = 1;
+            s_exitingGroup = new CSmSoundGroup; // the "dummy" driver, real time
+            if (!CSmSoundManager::soundEnabled)
+                std::exit(0); // no audio driver: nothing to show
+            CSmSoundEntry* entry = CSmSoundManager::CreateSound(s_exitingGroup, path.c_str());
+            CSmSound* handle = nullptr;
+            CSmSound::PlayEx(entry, &handle, nullptr);
+            if (!handle || !handle->streamed)
+                std::exit(2);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the thread is in its passes
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
